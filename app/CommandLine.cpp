@@ -1,0 +1,83 @@
+#include "app/CommandLine.h"
+
+namespace {
+
+// "HOST" or "HOST:PORT"; an IPv6 address in brackets is not accepted, the
+// device speaks IPv4 only.
+bool ParseDevice(const QString& value, TCommandLine& out) {
+  QString host = value;
+  QString port;
+  const qsizetype colon = value.lastIndexOf(QLatin1Char(':'));
+  if (colon >= 0) {
+    host = value.left(colon);
+    port = value.mid(colon + 1);
+  }
+  host = host.trimmed();
+  if (host.isEmpty() || host.contains(QLatin1Char(':')) || host.contains(QLatin1Char(' '))) {
+    out.error = QStringLiteral("--device: \"%1\" is not a host name or IPv4 address").arg(value);
+    return false;
+  }
+  if (colon >= 0) {
+    bool ok = false;
+    const uint n = port.toUInt(&ok, 10);
+    if (!ok || n < 1 || n > 65535) {
+      out.error = QStringLiteral("--device: \"%1\" is not a port from 1 to 65535").arg(port);
+      return false;
+    }
+    out.port = static_cast<uint16_t>(n);
+  }
+  out.host = host;
+  return true;
+}
+
+}  // namespace
+
+QString CommandLineUsage() {
+  return QStringLiteral(
+      "Usage: zelpocket [--device HOST[:PORT]] [--simulator]\n"
+      "  --device HOST[:PORT]  address of the device (default %1:%2)\n"
+      "  --simulator           start the built-in simulated device on 127.0.0.1 and use it\n"
+      "  --help                show this text\n")
+      .arg(QString::fromLatin1(DEFAULT_DEVICE_HOST))
+      .arg(DEFAULT_DEVICE_PORT);
+}
+
+TCommandLine ParseCommandLine(const QStringList& arguments) {
+  TCommandLine out;
+  bool haveDevice = false;
+  for (int i = 0; i < arguments.size(); ++i) {
+    const QString& a = arguments[i];
+    if (a == QLatin1String("--simulator")) {
+      out.simulator = true;
+    } else if (a == QLatin1String("--help") || a == QLatin1String("-h")) {
+      out.help = true;
+    } else if (a == QLatin1String("--device") || a.startsWith(QLatin1String("--device="))) {
+      QString value;
+      if (a == QLatin1String("--device")) {
+        if (i + 1 >= arguments.size()) {
+          out.error = QStringLiteral("--device needs a value: HOST[:PORT]");
+          return out;
+        }
+        value = arguments[++i];
+      } else {
+        value = a.mid(9);
+      }
+      if (haveDevice) {
+        out.error = QStringLiteral("--device given twice");
+        return out;
+      }
+      haveDevice = true;
+      if (!ParseDevice(value, out)) return out;
+    } else if (a.startsWith(QLatin1Char('-'))) {
+      // Options the toolkit itself understands (-platform, -style, ...) are
+      // taken out before this runs; anything left is unknown.
+      out.error = QStringLiteral("unknown option \"%1\"").arg(a);
+      return out;
+    } else {
+      out.error = QStringLiteral("unexpected argument \"%1\"").arg(a);
+      return out;
+    }
+  }
+  if (haveDevice && out.simulator) out.error = QStringLiteral("--device and --simulator exclude each other");
+  return out;
+}

@@ -1,0 +1,36 @@
+// What happens when the main window is created: bring the link up, prepare
+// the scan picture, and learn the device's state and versions.
+#include "app/Controls.h"
+#include "app/Main_eng.h"
+#include "app/Timings.h"
+#include "link/LinkClient.h"
+
+#include <QCheckBox>
+#include <QPainter>
+#include <QTimer>
+
+void TFMain::FormCreate() {
+  StartupProbe();
+
+  {
+    QPainter p(&I_Scan->Picture());
+    p.setPen(CD_Rahmen_Color);
+    p.setBrush(CD_Rahmen_Color);
+    p.drawRect(0, 0, I_Scan->width() - 1, I_Scan->height() - 1);
+  }
+  I_Scan->Changed();
+
+  setWindowTitle(QStringLiteral("USB / WLAN Interface to ZEL Pocket Ver D01"));
+
+  if (!CB_WLAN->isChecked()) return;
+  ProcessMessages();
+  B_SyncClick();
+  if (!CB_Boot->isChecked() && !CB_Konfiguration->isChecked()) return;
+
+  // Ask for the versions; the answer fills the version text. Nothing waits
+  // for it beyond the transfer itself: the watchdog ends the exchange later.
+  RestartTimer(Timer, Timings().watchdog);
+  LinkState.Busy = true;
+  const uint8_t versionQuery = 0x12;
+  TransferCommand(&versionQuery, 1);
+}

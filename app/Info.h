@@ -1,0 +1,43 @@
+// The Info dialog: what the program is and who made it.
+#pragma once
+
+#include <QDialog>
+#include <QFont>
+#include <QPixmap>
+
+class QLabel;
+class QPushButton;
+class QShowEvent;
+
+class TDLG_Info : public QDialog {
+  Q_OBJECT
+ public:
+  explicit TDLG_Info(QWidget* parent = nullptr);
+
+  QLabel* StaticText5 = nullptr;  // title line
+  QLabel* StaticText1 = nullptr;  // contact
+  QLabel* Image1 = nullptr;       // program icon
+  QLabel* StaticText2 = nullptr;  // line of business
+  QLabel* StaticText3 = nullptr;  // street
+  QLabel* StaticText4 = nullptr;  // postal code and town
+  QLabel* StaticText6 = nullptr;  // web address
+  QLabel* StaticText7 = nullptr;  // version and year
+  QPushButton* Button1 = nullptr; // "OK"
+
+ protected:
+  // Every showing is centred over the parent window.
+  void showEvent(QShowEvent* e) override;
+};
+
+// The one Info dialog (nullptr until created).
+extern TDLG_Info* DLG_Info;
+
+// Creates DLG_Info hidden, once, and returns it.
+TDLG_Info* CreateInfoDialog(QWidget* parent);
+
+// The windows' base font: MS Sans Serif, 8 point (11 pixels high); where that
+// family is missing, a close sans-serif substitute.
+QFont ClassicUiFont();
+
+// The program's icon, a small radio drawn in code.
+QPixmap ProgramIcon(int size = 32);

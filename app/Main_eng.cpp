@@ -1,0 +1,100 @@
+#include "app/Main_eng.h"
+
+#include "app/Info.h"
+#include "app/Prompter.h"
+#include "app/Timings.h"
+#include "link/LinkClient.h"
+
+#include <QCloseEvent>
+#include <QTimer>
+
+#include <exception>
+
+TFMain* FMain = nullptr;
+QString UpdateFilePath;
+
+TFMain::TFMain(const TFMainOptions& options, QWidget* parent) : QMainWindow(parent), options_(options) {
+  FMain = this;
+  setObjectName(QStringLiteral("FMain"));
+  LinkState = TLinkState{};
+  CreateControls();
+
+  TCP_Client = new TLinkClient(this);
+  TCP_Client->setObjectName(QStringLiteral("TCP_Client"));
+  TCP_Client->SetRemote(options_.host, options_.port);
+  TCP_Client->OnError = [this](int socketError) { TCP_ClientError(socketError); };
+
+  ITCP_Client = new TLinkClient(this);
+  ITCP_Client->setObjectName(QStringLiteral("ITCP_Client"));
+  ITCP_Client->SetRemote(options_.host, options_.port);
+
+  DataStream.open(QIODevice::ReadWrite);
+
+  RunHandler([this] { FormCreate(); });
+}
+
+TFMain::~TFMain() {
+  if (FMain == this) FMain = nullptr;
+}
+
+void TFMain::RunHandler(const std::function<void()>& handler) {
+  try {
+    handler();
+  } catch (const std::exception& e) {
+    Prompter().Error(this, QString::fromLocal8Bit(e.what()));
+  }
+}
+
+void TFMain::RestartTimer(QTimer* timer, int intervalMs) {
+  timer->stop();
+  timer->setInterval(intervalMs);
+  timer->start();
+}
+
+bool TFMain::event(QEvent* e) {
+  if (e->type() == WM_DEVICE_NOTIFY) {
+    OnDeviceNotify();
+    return true;
+  }
+  if (e->type() == WM_DEVICE_FRAME) {
+    ++framesHandled_;
+    auto* frame = static_cast<TDeviceFrameEvent*>(e);
+    RunHandler([&] { OnDeviceFrame(frame->Payload, frame->Length); });
+    return true;
+  }
+  return QMainWindow::event(e);
+}
+
+void TFMain::closeEvent(QCloseEvent* e) {
+  bool canClose = true;
+  RunHandler([&] { FormCloseQuery(canClose); });
+  if (canClose)
+    e->accept();
+  else
+    e->ignore();
+}
+
+void TFMain::FormCloseQuery(bool& CanClose) {
+  if (ActiveVisiblePage() == PAGE_RECORDER) SelectVisiblePage(PAGE_UPDATE);
+  // Whatever the device still sends is read and thrown away, until it has
+  // been quiet for a moment.
+  while (TCP_Client->Connected() && !TCP_Client->PeerClosed() &&
+         TCP_Client->WaitForData(Timings().drainWait)) {
+    TCP_Client->Receive(ReceiveBuffer, 7172);
+  }
+  TCP_Client->Close();
+  CanClose = true;
+}
+
+void TFMain::PC_mainChange() {
+  // Nothing to do: frames are routed by the page active when they arrive.
+}
+
+void TFMain::MI_BeendenClick() {
+  if (Prompter().Confirm(this, QStringLiteral("Close application?"))) close();
+}
+
+void TFMain::MI_InfoClick() {
+  TDLG_Info* dialog = DLG_Info ? DLG_Info : CreateInfoDialog(this);
+  Prompter().ShowModal(dialog);
+}

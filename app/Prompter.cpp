@@ -1,0 +1,87 @@
+#include "app/Prompter.h"
+
+#include <QColorDialog>
+#include <QDialog>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QMessageBox>
+#include <QStringList>
+#include <QWidget>
+
+namespace {
+
+QString Title(QWidget* parent) {
+  QWidget* w = parent ? parent->window() : nullptr;
+  return w && !w->windowTitle().isEmpty() ? w->windowTitle() : QStringLiteral("ZEL Pocket");
+}
+
+// Adds the default extension when the user typed a name without one.
+QString WithDefaultExt(const QString& name, const QString& defaultExt) {
+  if (name.isEmpty() || !QFileInfo(name).suffix().isEmpty()) return name;
+  QString ext = defaultExt;
+  ext.remove(QLatin1Char('*'));
+  if (ext.isEmpty()) return name;
+  if (!ext.startsWith(QLatin1Char('.'))) ext.prepend(QLatin1Char('.'));
+  return name + ext;
+}
+
+QString SelectedFilter(const TFileDialogSpec& spec) {
+  const QStringList filters = QtFilterFromPipes(spec.filter).split(QStringLiteral(";;"));
+  const int i = spec.filterIndex - 1;
+  return i >= 0 && i < filters.size() ? filters[i] : QString();
+}
+
+class TRealPrompter : public TPrompter {
+ public:
+  void Information(QWidget* parent, const QString& text) override {
+    QMessageBox::information(parent, Title(parent), text, QMessageBox::Ok);
+  }
+  bool Confirm(QWidget* parent, const QString& text) override {
+    return QMessageBox::question(parent, Title(parent), text, QMessageBox::Yes | QMessageBox::No) ==
+           QMessageBox::Yes;
+  }
+  void Error(QWidget* parent, const QString& text) override {
+    QMessageBox::critical(parent, Title(parent), text, QMessageBox::Ok);
+  }
+  QString OpenFile(QWidget* parent, const TFileDialogSpec& spec) override {
+    QString selected = SelectedFilter(spec);
+    return QFileDialog::getOpenFileName(parent, QString(), spec.initialDir, QtFilterFromPipes(spec.filter),
+                                        &selected);
+  }
+  QString SaveFile(QWidget* parent, const TFileDialogSpec& spec) override {
+    QString selected = SelectedFilter(spec);
+    QString start = spec.initialDir;
+    if (!spec.fileName.isEmpty()) start = start.isEmpty() ? spec.fileName : start + QLatin1Char('/') + spec.fileName;
+    return WithDefaultExt(
+        QFileDialog::getSaveFileName(parent, QString(), start, QtFilterFromPipes(spec.filter), &selected),
+        spec.defaultExt);
+  }
+  std::optional<QColor> ChooseColor(QWidget* parent, const QColor& initial) override {
+    const QColor c = QColorDialog::getColor(initial, parent);
+    if (!c.isValid()) return std::nullopt;
+    return c;
+  }
+  int ShowModal(QDialog* dialog) override { return dialog->exec(); }
+};
+
+TRealPrompter& Real() {
+  static TRealPrompter p;
+  return p;
+}
+TPrompter* installed = nullptr;
+
+}  // namespace
+
+TPrompter& Prompter() { return installed ? *installed : Real(); }
+void SetPrompter(TPrompter* prompter) { installed = prompter; }
+
+QString QtFilterFromPipes(const QString& filter) {
+  const QStringList parts = filter.split(QLatin1Char('|'));
+  QStringList out;
+  for (int i = 0; i + 1 < parts.size(); i += 2) {
+    QString pattern = parts[i + 1];
+    pattern.replace(QLatin1Char(';'), QLatin1Char(' '));
+    out << parts[i] + QStringLiteral(" (") + pattern + QLatin1Char(')');
+  }
+  return out.join(QStringLiteral(";;"));
+}

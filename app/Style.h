@@ -1,0 +1,9 @@
+#pragma once
+
+#include <QString>
+
+class QApplication;
+
+// Applies the visual style stored among the program's resources. If it cannot
+// be applied an error message is shown and the default look stays.
+bool ApplyVisualStyle(QApplication& app, const QString& resource = QStringLiteral(":/AQUALIGHTSLATE"));

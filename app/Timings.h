@@ -1,0 +1,22 @@
+// Every interval the tool uses, in one place. The tool ships these values;
+// tests may install shorter ones before creating the main window.
+#pragma once
+
+struct TTimings {
+  int watchdogAtStart = 1000;    // Timer's interval in the layout
+  int watchdog = 3000;           // Timer before every use
+  int keepAlive = 90000;         // Timer1 after every exchange
+  int keepAliveAfterSearch = 60000;  // Timer1 after a WLAN search
+  int ticker = 1000;             // Timer2 before use
+  int tickerAtStart = 100;       // Timer2's interval in the layout
+  int probeConnect = 500;        // probe client's connect time-out
+  int linkConnect = 5000;        // bound on the link client's connect
+  int afterConnectWait = 200;    // wait for data after opening the link
+  int dataWait = 3000;           // one wait for data inside an exchange
+  int searchAnswerWait = 500;    // WLAN search: wait for the version answer
+  int keepAliveAnswerWait = 200; // keep-alive: wait for the status answer
+  int drainWait = 100;           // close-down: drain until this long silent
+};
+
+const TTimings& Timings();
+void SetTimings(const TTimings& t);

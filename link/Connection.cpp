@@ -1,0 +1,106 @@
+// Whether the link can be used, and keeping it so: the start-up probe, the
+// WLAN search, socket errors, the watchdog and the keep-alive.
+#include "app/Main_eng.h"
+#include "app/Prompter.h"
+#include "app/Timings.h"
+#include "link/LinkClient.h"
+
+#include <QCheckBox>
+#include <QDeadlineTimer>
+#include <QLineEdit>
+#include <QTimer>
+
+void TFMain::StartupProbe() {
+  if (!ITCP_Client->Open(Timings().probeConnect)) {
+    Prompter().Information(this, QStringLiteral("Access Point ZEL Pocket not found!"));
+    return;
+  }
+  CB_WLAN->setChecked(true);
+  ITCP_Client->Close();
+  ProcessMessages();
+  TCP_Client->Open(Timings().linkConnect);  // a failure goes to TCP_ClientError
+}
+
+void TFMain::MI_WLANClick() {
+  if (searching_) return;  // a search is already running further up
+  searching_ = true;
+  struct Done {
+    bool& flag;
+    ~Done() { flag = false; }
+  } done{searching_};
+
+  CB_WLAN->setChecked(false);
+  EWLANDevice->clear();
+  TCP_Client->Close();
+  ProcessMessages();
+
+  if (!ITCP_Client->Open(Timings().probeConnect)) {
+    Prompter().Information(this, QStringLiteral("Access Point ZEL7x not found!"));
+    return;
+  }
+  ITCP_Client->Close();
+  if (!TCP_Client->Open(Timings().linkConnect)) return;  // reported by TCP_ClientError
+  TCP_Client->WaitForData(Timings().afterConnectWait);
+  if (!TCP_Client->Connected()) return;
+
+  CB_WLAN->setChecked(true);
+  const uint8_t versionQuery = 0x12;
+  if (!TCP_Client->Send(&versionQuery, 1)) return;
+  RestartTimer(Timer1, Timings().keepAliveAfterSearch);
+  ProcessMessages();
+
+  // The answer is one short frame. It is read until it is complete; an
+  // answer that does not complete in time is ignored rather than handed on
+  // with whatever an earlier exchange left in the buffer.
+  const QDeadlineTimer deadline(Timings().searchAnswerWait);
+  constexpr int32_t kMaxRead = 512;
+  constexpr int32_t kMaxFrame = 12;
+  int32_t got = 0;
+  int32_t length = -1;
+  while (TCP_Client->Connected() && got < kMaxRead) {
+    const auto left = deadline.remainingTime();
+    if (left <= 0 || !TCP_Client->WaitForData(static_cast<int>(left))) break;
+    got += TCP_Client->Receive(ReceiveBuffer + got, kMaxRead - got);
+    if (got >= 2) {
+      length = ReceiveBuffer[0] + 256 * ReceiveBuffer[1];
+      if (length > kMaxFrame) length = kMaxFrame;
+      if (got >= length) break;
+    }
+  }
+  if (length >= 0 && got >= length && length > FRAME_HEADER_LENGTH)
+    PostFrame(ReceiveBuffer + FRAME_HEADER_LENGTH, length - FRAME_HEADER_LENGTH);
+}
+
+void TFMain::TCP_ClientError(int /*socketError*/) {
+  LinkState.Busy = false;
+  CB_WLAN->setChecked(false);
+  TCP_Client->Close();
+  Timer1->stop();
+  EWLANDevice->clear();
+  Prompter().Information(this, QStringLiteral("ZEL doesn't respond to WLAN!"));
+}
+
+void TFMain::TimerTimer() {
+  SetResultText(LinkState, "Timeout: Device doesn't respond!");
+  Timer->stop();
+  LinkState.Busy = false;
+  LinkState.ReplyCode = 5;
+  Timer2->stop();
+}
+
+void TFMain::Timer1Timer() {
+  if (!keepAliveRunning_ && CB_WLAN->isChecked() && TCP_Client->Connected()) {
+    keepAliveRunning_ = true;
+    const uint8_t statusQuery = 0x55;
+    if (TCP_Client->Send(&statusQuery, 1)) {
+      ProcessMessages();
+      // The answer is read straight off the link and thrown away.
+      if (TCP_Client->WaitForData(Timings().keepAliveAnswerWait)) {
+        uint8_t scratch[8];
+        TCP_Client->Receive(scratch, sizeof scratch);
+      }
+    }
+    keepAliveRunning_ = false;
+  }
+  Timer2->stop();
+}

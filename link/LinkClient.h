@@ -1,0 +1,72 @@
+// A TCP client with the blocking operations the link is written against
+// (open, send, wait-for-data, receive), built on a plain socket. Every wait
+// sleeps in the window's event loop until the socket turns readable, an event
+// arrives or the time runs out, so the window stays responsive and no core
+// spins.
+#pragma once
+
+#include <QObject>
+#include <QString>
+
+#include <cstdint>
+#include <functional>
+
+class QSocketNotifier;
+
+class TLinkClient : public QObject {
+  Q_OBJECT
+ public:
+  explicit TLinkClient(QObject* parent = nullptr);
+  ~TLinkClient() override;
+
+  void SetRemote(const QString& host, uint16_t port);
+  QString Host() const { return host_; }
+  uint16_t Port() const { return port_; }
+
+  // Connects within timeoutMs. On failure reports to OnError (when set) and
+  // returns false.
+  bool Open(int timeoutMs);
+  void Close();
+  // True from a successful connect until Close(), even after the peer closed.
+  bool Connected() const { return fd_ != kNoSocket; }
+  // True once the peer has closed its side in order.
+  bool PeerClosed() const { return peerClosed_; }
+
+  // Sends all bytes; on failure reports to OnError and returns false.
+  bool Send(const void* data, int count);
+  // True when at least one byte can be read. Sleeps up to timeoutMs while the
+  // event loop runs; ends early (false) as soon as stop() turns true.
+  bool WaitForData(int timeoutMs, const std::function<bool()>& stop = {});
+  // Reads what is there, at most `max` bytes; 0 when nothing could be read.
+  int Receive(void* buffer, int max);
+
+  // Called with the socket error code whenever a connect, send or receive
+  // fails. An orderly close by the peer is not an error.
+  std::function<void(int)> OnError;
+
+ private:
+#ifdef _WIN32
+  using Socket = uintptr_t;
+  static constexpr Socket kNoSocket = ~uintptr_t(0);
+#else
+  using Socket = int;
+  static constexpr Socket kNoSocket = -1;
+#endif
+  bool HasData();
+  void Fail(int code);
+  void SleepUntil(int64_t deadlineMs, bool wantWrite);
+
+  QString host_;
+  uint16_t port_ = 0;
+  Socket fd_ = kNoSocket;
+  bool peerClosed_ = false;
+  QSocketNotifier* readNotifier_ = nullptr;
+  QSocketNotifier* writeNotifier_ = nullptr;
+};
+
+// Processes all pending window events once and returns.
+void ProcessMessages();
+// Sleeps in the event loop, handling every event as it comes, for as long as
+// `condition` holds. Something that arrives as an event (a timer, a frame, a
+// click) must end the condition.
+void PumpWhile(const std::function<bool()>& condition);

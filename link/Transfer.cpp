@@ -1,0 +1,64 @@
+// The byte level of the device link: send a request, gather the answer,
+// cut it into frames and hand each frame to the window's frame handler.
+#include "app/Main_eng.h"
+#include "app/Prompter.h"
+#include "app/Timings.h"
+#include "link/FrameCutter.h"
+#include "link/LinkClient.h"
+
+#include <QCheckBox>
+#include <QCoreApplication>
+#include <QTimer>
+
+#include <exception>
+
+void TFMain::PostFrame(const uint8_t* payload, int32_t length) {
+  const uint64_t before = framesHandled_;
+  QCoreApplication::postEvent(this, new TDeviceFrameEvent(payload, length));
+  // The frame is handled now, while its payload still lies in ReceiveBuffer.
+  ProcessMessages();
+  if (framesHandled_ == before) QCoreApplication::sendPostedEvents(this, WM_DEVICE_FRAME);
+}
+
+void TFMain::TransferCommand(const uint8_t* request, int32_t count) {
+  if (!CB_WLAN->isChecked()) return;
+  try {
+    if (!TCP_Client->Connected()) {
+      // A failed connect has been reported by the error handler already;
+      // sending on the closed link would only report it a second time.
+      if (!TCP_Client->Open(Timings().linkConnect)) return;
+      TCP_Client->WaitForData(Timings().afterConnectWait);
+    }
+    LinkState.BytesReceived = 0;
+    LinkState.FrameLength = 0;
+    bool more = true;
+
+    if (count > 0 && !TCP_Client->Send(request, count)) return;  // link closed and reported
+
+    RestartTimer(Timer, Timings().watchdog);
+    RestartTimer(Timer1, Timings().keepAlive);
+
+    while (LinkState.Busy && more) {
+      ProcessMessages();
+      if (!LinkState.Busy) break;
+      if (!TCP_Client->WaitForData(Timings().dataWait, [] { return !LinkState.Busy; })) continue;
+      const int n = TCP_Client->Receive(ReceiveBuffer + LinkState.BytesReceived,
+                                        MAX_FRAME_LENGTH - LinkState.BytesReceived);
+      LinkState.BytesReceived += n;
+      const TCutOutcome outcome = CutFrames(ReceiveBuffer, LinkState, [this](const uint8_t* p, int32_t len) {
+        PostFrame(p, len);
+      });
+      if (outcome == TCutOutcome::Drained || outcome == TCutOutcome::Stopped) more = false;
+    }
+  } catch (const std::exception&) {
+    Prompter().Information(this, QStringLiteral("Access Point ZEL7x not found!"));
+  }
+}
+
+void TFMain::OnDeviceFrame(const uint8_t* payload, int32_t length) {
+  DispatchFrame(payload, length, LinkState, *this);
+}
+
+void TFMain::OnDeviceNotify() {}
+
+bool TFMain::RecorderPageActive() { return ActiveVisiblePage() == PAGE_RECORDER; }

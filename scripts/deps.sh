@@ -1,0 +1,12 @@
+#!/usr/bin/env bash
+# Installs what building and testing need on Debian 12 (run as root).
+set -euo pipefail
+export DEBIAN_FRONTEND=noninteractive
+SUDO=""
+if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
+$SUDO apt-get update -qq
+$SUDO apt-get install -y -qq --no-install-recommends \
+  cmake make g++ pkg-config \
+  qt6-base-dev qt6-multimedia-dev qt6-qpa-plugins libgl-dev \
+  libgtest-dev libgmock-dev libbenchmark-dev \
+  fonts-dejavu-core >/dev/null

@@ -1,0 +1,121 @@
+// Simulated ZEL Pocket: plays the device's side of the link on 127.0.0.1.
+//
+// The simulator runs its own thread with its own event loop, so it answers
+// while the tool's user-interface thread is busy pumping events or waiting.
+// Every public member is thread-safe and may be called from any thread.
+//
+// Frames sent to the PC: 2-byte little-endian total length (header included),
+// 2 further header bytes (zero), then the payload.
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+
+#include <cstdint>
+#include <memory>
+
+namespace zelsim {
+
+// Builds a frame around a payload: length = payload size + 4.
+QByteArray Frame(const QByteArray& payload);
+// Builds a frame whose length field is forced to `lengthField` (for bad-length tests).
+QByteArray FrameWithLength(const QByteArray& payload, uint16_t lengthField);
+// A 4-byte status record (code in byte 0, bytes 1-3 zero).
+QByteArray StatusRecord(uint8_t code);
+// The 8-byte version record: 0x12, lan, 0, 0, device (LE16), firmware (LE16).
+QByteArray VersionRecord(uint8_t lan, uint16_t device, uint16_t firmware);
+
+struct Versions {
+  uint8_t lan = 0x03;
+  uint16_t device = 0x0A1B;
+  uint16_t firmware = 0x0109;  // sent as a 16-bit word; 0xFFFF is -1 for the PC
+};
+
+// One request as the device received it.
+struct LoggedRequest {
+  int connection = 0;      // 1 for the first accepted connection, 2 for the next, ...
+  QByteArray bytes;        // the request's bytes, as cut by the device
+};
+
+// One piece of a scripted answer: written after `delayMs`, as one write.
+struct Chunk {
+  QByteArray bytes;
+  int delayMs = 0;
+};
+
+// What the device does when the connection is dropped.
+enum class Drop { Close /* orderly FIN */, Reset /* RST */ };
+
+class Simulator {
+ public:
+  Simulator();
+  ~Simulator();  // stops the thread and closes every socket
+  Simulator(const Simulator&) = delete;
+  Simulator& operator=(const Simulator&) = delete;
+
+  // Listens on 127.0.0.1:port (0 = a free port) and starts the thread.
+  bool start(uint16_t port = 0);
+  void stop();
+  uint16_t port() const;
+
+  // --- normal behaviour --------------------------------------------------
+  // Answer to the status query 0x55 (one 8-byte frame with a status record).
+  void setStatusReply(uint8_t code);  // default 85 (application running)
+  void setVersions(const Versions& v);
+
+  // --- misbehaviour ------------------------------------------------------
+  // Do not answer requests whose first byte is `requestCode`.
+  void setSilent(uint8_t requestCode, bool silent);
+  // Do not answer any request.
+  void setSilentAll(bool silent);
+  // The next request with this code is answered with these chunks instead of
+  // the normal answer (one-shot; several calls queue up in order).
+  void scriptReply(uint8_t requestCode, const QList<Chunk>& chunks);
+  // Every request with this code is answered with these chunks (persistent,
+  // until clearScripts()).
+  void scriptReplyAlways(uint8_t requestCode, const QList<Chunk>& chunks);
+  void clearScripts();
+  // When the next request with this code arrives, drop the connection instead
+  // of answering (one-shot).
+  void dropOnRequest(uint8_t requestCode, Drop how);
+  // Write bytes now on the newest connection (returns false if none).
+  bool sendNow(const QByteArray& bytes);
+  // Drop the newest connection now.
+  void dropNow(Drop how);
+  // Stop accepting (the port then refuses connections) or accept again.
+  void setListening(bool listening);
+  // Keep sending `bytes` every `intervalMs` on the newest connection until
+  // stopped with intervalMs <= 0 (for tests of draining a chatty link).
+  void setStream(const QByteArray& bytes, int intervalMs);
+
+  // --- log ---------------------------------------------------------------
+  QList<LoggedRequest> requests() const;
+  // Only the first bytes of each request, in order.
+  QList<uint8_t> requestCodes() const;
+  int countRequests(uint8_t requestCode) const;
+  void clearLog();
+  int connectionsAccepted() const;
+  int openConnections() const;
+
+ private:
+  struct Impl;
+  std::unique_ptr<Impl> d;
+};
+
+// A loopback port on which a TCP connect neither succeeds nor fails quickly:
+// a listening socket whose accept queue is full, so further SYNs are dropped.
+// Used to test connect time-outs without leaving loopback.
+class Blackhole {
+ public:
+  Blackhole();
+  ~Blackhole();
+  bool ok() const;
+  uint16_t port() const;
+
+ private:
+  struct Impl;
+  std::unique_ptr<Impl> d;
+};
+
+}  // namespace zelsim

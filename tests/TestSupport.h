@@ -1,0 +1,90 @@
+// Shared pieces of the tests: a prompter that answers instead of the user,
+// bounded waits that keep the event loop running, and short timer intervals.
+#pragma once
+
+#include "app/Prompter.h"
+#include "app/Timings.h"
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QStringList>
+
+#include <deque>
+#include <functional>
+#include <vector>
+
+struct TPromptRecord {
+  enum Kind { Information, Confirm, Error, OpenFile, SaveFile, ChooseColor, ShowModal } kind;
+  QString text;
+};
+
+class TFakePrompter : public TPrompter {
+ public:
+  TFakePrompter() { SetPrompter(this); }
+  ~TFakePrompter() override { SetPrompter(nullptr); }
+
+  std::vector<TPromptRecord> shown;
+  std::deque<bool> confirmAnswers;   // default: No
+  std::deque<QString> fileAnswers;   // default: cancelled
+  std::function<void(QDialog*)> onModal;
+
+  void Information(QWidget*, const QString& text) override { shown.push_back({TPromptRecord::Information, text}); }
+  bool Confirm(QWidget*, const QString& text) override {
+    shown.push_back({TPromptRecord::Confirm, text});
+    if (confirmAnswers.empty()) return false;
+    const bool a = confirmAnswers.front();
+    confirmAnswers.pop_front();
+    return a;
+  }
+  void Error(QWidget*, const QString& text) override { shown.push_back({TPromptRecord::Error, text}); }
+  QString OpenFile(QWidget*, const TFileDialogSpec& spec) override { return NextFile(TPromptRecord::OpenFile, spec); }
+  QString SaveFile(QWidget*, const TFileDialogSpec& spec) override { return NextFile(TPromptRecord::SaveFile, spec); }
+  std::optional<QColor> ChooseColor(QWidget*, const QColor&) override {
+    shown.push_back({TPromptRecord::ChooseColor, QString()});
+    return std::nullopt;
+  }
+  int ShowModal(QDialog* dialog) override;
+
+  // Texts of the information boxes shown, in order.
+  QStringList Infos() const {
+    QStringList out;
+    for (const auto& r : shown)
+      if (r.kind == TPromptRecord::Information) out << r.text;
+    return out;
+  }
+
+ private:
+  QString NextFile(TPromptRecord::Kind kind, const TFileDialogSpec& spec) {
+    shown.push_back({kind, spec.filter});
+    if (fileAnswers.empty()) return QString();
+    QString a = fileAnswers.front();
+    fileAnswers.pop_front();
+    return a;
+  }
+};
+
+// Runs the event loop until `pred` holds or `timeoutMs` has passed.
+inline bool WaitUntil(const std::function<bool()>& pred, int timeoutMs = 5000) {
+  QDeadlineTimer deadline(timeoutMs);
+  while (!pred()) {
+    if (deadline.hasExpired()) return pred();
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+  }
+  return true;
+}
+
+// Short intervals so that watchdog and keep-alive tests take well under a second.
+inline TTimings FastTimings() {
+  TTimings t;
+  t.watchdog = 400;
+  t.keepAlive = 60000;  // keep-alive tests set their own
+  t.keepAliveAfterSearch = 30000;
+  t.dataWait = 400;
+  return t;
+}
+
+// Installs timings for the life of a test and restores the shipped ones.
+struct TScopedTimings {
+  explicit TScopedTimings(const TTimings& t) { SetTimings(t); }
+  ~TScopedTimings() { SetTimings(TTimings{}); }
+};

@@ -1,0 +1,184 @@
+// Probe, WLAN search, socket errors, watchdog and keep-alive.
+#include "WindowFixture.h"
+
+#include <QElapsedTimer>
+#include <QTabWidget>
+
+using zelsim::Chunk;
+using zelsim::Drop;
+using zelsim::Frame;
+using zelsim::StatusRecord;
+using zelsim::VersionRecord;
+
+TEST_F(WindowTest, SearchWithDeviceReachable) {
+  OpenIdle();
+  w->CB_Boot->setChecked(true);  // the search does not synchronise
+  w->CB_Konfiguration->setChecked(false);
+  sim.setVersions({0x05, 0x0B2C, 0x0123});
+  w->MI_WLANClick();
+  ASSERT_TRUE(WaitUntil([&] { return !w->EWLANDevice->text().isEmpty(); }));
+  EXPECT_TRUE(w->CB_WLAN->isChecked());
+  EXPECT_EQ(w->EWLANDevice->text(), QStringLiteral("LAN V05; ZEL0B2C V123"));
+  EXPECT_TRUE(w->CB_Boot->isChecked());
+  EXPECT_FALSE(w->CB_Konfiguration->isChecked());
+  EXPECT_EQ(w->Timer1->interval(), Timings().keepAliveAfterSearch);
+  EXPECT_TRUE(w->Timer1->isActive());
+  EXPECT_EQ(sim.requestCodes(), QList<uint8_t>{0x12}) << "the version query only";
+  EXPECT_TRUE(prompter.shown.empty());
+}
+
+TEST_F(WindowTest, SearchWithDeviceUnreachable) {
+  OpenIdle();
+  ASSERT_FALSE(w->EWLANDevice->text().isEmpty());
+  sim.setListening(false);
+  sim.dropNow(Drop::Close);
+  w->MI_WLANClick();
+  EXPECT_EQ(prompter.Infos(), QStringList{"Access Point ZEL7x not found!"});
+  EXPECT_FALSE(w->CB_WLAN->isChecked());
+  EXPECT_TRUE(w->EWLANDevice->text().isEmpty());
+  EXPECT_FALSE(w->TCP_Client->Connected());
+}
+
+TEST_F(WindowTest, SearchGivesUpOnADeviceThatDoesNotAnswerTheConnect) {
+  zelsim::Blackhole hole;
+  ASSERT_TRUE(hole.ok());
+  OpenIdle();
+  w->TCP_Client->SetRemote(QStringLiteral("127.0.0.1"), hole.port());
+  w->ITCP_Client->SetRemote(QStringLiteral("127.0.0.1"), hole.port());
+  QElapsedTimer t;
+  t.start();
+  w->MI_WLANClick();
+  // The probe's own limit ends it; a system connect time-out would take minutes.
+  EXPECT_LT(t.elapsed(), 5000);
+  EXPECT_EQ(prompter.Infos(), QStringList{"Access Point ZEL7x not found!"});
+  EXPECT_FALSE(w->CB_WLAN->isChecked());
+}
+
+TEST_F(WindowTest, SearchAnswerIsReadUntilItsFrameIsComplete) {
+  OpenIdle();
+  const QByteArray answer = Frame(VersionRecord(0x07, 0x0A1B, 0x0222));
+  sim.scriptReply(0x12, {Chunk{answer.left(1), 0}, Chunk{answer.mid(1, 6), 40}, Chunk{answer.mid(7), 40}});
+  w->MI_WLANClick();
+  EXPECT_EQ(w->EWLANDevice->text(), QStringLiteral("LAN V07; ZEL0A1B V222"));
+}
+
+TEST_F(WindowTest, SearchAnswerCutShortIsIgnoredNotFilledWithOldBytes) {
+  OpenIdle();
+  // Old bytes in the buffer that would make a valid-looking version record.
+  const QByteArray stale = Frame(VersionRecord(0x09, 0x0999, 0x0999));
+  std::memcpy(ReceiveBuffer, stale.constData(), size_t(stale.size()));
+  const QByteArray answer = Frame(VersionRecord(0x07, 0x0A1B, 0x0222));
+  sim.scriptReply(0x12, {Chunk{answer.left(6), 0}});
+  w->MI_WLANClick();
+  EXPECT_TRUE(w->EWLANDevice->text().isEmpty());
+  EXPECT_TRUE(w->CB_WLAN->isChecked());
+}
+
+TEST_F(WindowTest, SearchAnswerLongerThanTwelveBytesIsCut) {
+  OpenIdle();
+  // A version record followed by a record with an unknown code: only the
+  // first 8 payload bytes are looked at, so Busy is not cleared.
+  const QByteArray answer = Frame(VersionRecord(0x07, 0x0A1B, 0x0222) + StatusRecord(0x33));
+  sim.scriptReply(0x12, {Chunk{answer, 0}});
+  LinkState.Busy = true;
+  w->MI_WLANClick();
+  EXPECT_EQ(w->EWLANDevice->text(), QStringLiteral("LAN V07; ZEL0A1B V222"));
+  EXPECT_TRUE(LinkState.Busy);
+  LinkState.Busy = false;
+}
+
+TEST_F(WindowTest, SearchAnswerOnTheRecorderPageIsNotAVersion) {
+  OpenIdle();
+  w->SelectVisiblePage(PAGE_RECORDER);
+  LinkState.Busy = true;
+  w->MI_WLANClick();
+  EXPECT_TRUE(w->EWLANDevice->text().isEmpty());
+  EXPECT_FALSE(LinkState.Busy) << "code 18 is unknown to the recorder table";
+}
+
+TEST_F(WindowTest, WatchdogEndsAnUnansweredExchangeAndKeepsTheLink) {
+  OpenIdle();
+  sim.setSilent(0x55, true);
+  w->Timer2->start(1000);
+  Exchange(Bytes({0x55}));
+  EXPECT_FALSE(LinkState.Busy);
+  EXPECT_EQ(LinkState.ReplyCode, 5);
+  EXPECT_STREQ(LinkState.ResultText, "Timeout: Device doesn't respond!");
+  EXPECT_FALSE(w->Timer->isActive()) << "fires once per start";
+  EXPECT_FALSE(w->Timer2->isActive());
+  EXPECT_TRUE(w->CB_WLAN->isChecked());
+  EXPECT_TRUE(w->TCP_Client->Connected());
+  EXPECT_TRUE(prompter.shown.empty());
+}
+
+TEST_F(WindowTest, DeviceClosingTheLinkInOrderIsLeftToTheWatchdog) {
+  OpenIdle();
+  sim.dropOnRequest(0x55, Drop::Close);
+  Exchange(Bytes({0x55}));
+  EXPECT_EQ(LinkState.ReplyCode, 5);
+  EXPECT_TRUE(prompter.shown.empty());
+  EXPECT_TRUE(w->CB_WLAN->isChecked());
+}
+
+TEST_F(WindowTest, ResetDuringAnExchangeTakesTheLinkDown) {
+  OpenIdle();
+  sim.dropOnRequest(0x55, Drop::Reset);
+  Exchange(Bytes({0x55}));
+  EXPECT_FALSE(LinkState.Busy);
+  EXPECT_NE(LinkState.ReplyCode, 5) << "ended by the error, not the watchdog";
+  EXPECT_EQ(prompter.Infos(), QStringList{"ZEL doesn't respond to WLAN!"});
+  EXPECT_FALSE(w->CB_WLAN->isChecked());
+  EXPECT_FALSE(w->TCP_Client->Connected());
+  EXPECT_FALSE(w->Timer1->isActive());
+  EXPECT_TRUE(w->EWLANDevice->text().isEmpty());
+
+  // Later commands send nothing until a search succeeds.
+  sim.clearLog();
+  w->B_SyncClick();
+  Exchange(Bytes({0x55}));
+  EXPECT_EQ(sim.connectionsAccepted(), 2) << "no reconnect";
+  w->MI_WLANClick();
+  EXPECT_TRUE(w->CB_WLAN->isChecked());
+  ASSERT_TRUE(SimGot(1));
+  EXPECT_EQ(sim.requestCodes(), QList<uint8_t>{0x12});
+}
+
+TEST_F(WindowTest, SendOnALinkTheDeviceHasLeftIsASocketError) {
+  OpenIdle();
+  sim.dropNow(Drop::Reset);
+  ASSERT_TRUE(WaitUntil([&] { return sim.openConnections() == 0; }));
+  Exchange(Bytes({0x55}));
+  Exchange(Bytes({0x55}));
+  EXPECT_EQ(prompter.Infos(), QStringList{"ZEL doesn't respond to WLAN!"});
+  EXPECT_FALSE(w->CB_WLAN->isChecked());
+}
+
+TEST_F(WindowTest, KeepAliveQueriesAnIdleLinkAndDiscardsTheAnswer) {
+  TTimings t = FastTimings();
+  t.keepAlive = 150;
+  SetTimings(t);
+  OpenIdle();
+  sim.setStatusReply(90);
+  LinkState.ReplyCode = 1234;
+  w->Timer1->setInterval(t.keepAlive);
+  w->Timer1->start();
+  ASSERT_TRUE(WaitUntil([&] { return sim.countRequests(0x55) >= 2; }));
+  for (const auto& r : sim.requests()) EXPECT_EQ(r.bytes, Bytes({0x55})) << "a lone status query";
+  EXPECT_EQ(LinkState.ReplyCode, 1234) << "the answer is not dispatched";
+  EXPECT_TRUE(prompter.shown.empty());
+}
+
+TEST_F(WindowTest, KeepAliveStaysQuietWhileTheLinkIsDown) {
+  TTimings t = FastTimings();
+  t.keepAlive = 50;
+  SetTimings(t);
+  sim.setListening(false);
+  Open();
+  w->Timer2->start(1000);
+  w->Timer1->start(50);
+  int fired = 0;
+  QObject::connect(w->Timer1, &QTimer::timeout, [&] { ++fired; });
+  ASSERT_TRUE(WaitUntil([&] { return fired >= 2; }));
+  EXPECT_EQ(sim.requests().size(), 0);
+  EXPECT_FALSE(w->Timer2->isActive()) << "the keep-alive stops the memory-clearing ticker";
+}
