@@ -31,6 +31,16 @@ QFont ClassicUiFont() {
   return f;
 }
 
+void PropagateFont(QWidget* root) {
+  if (!root) return;
+  const QFont font = root->font();
+  const auto children = root->findChildren<QWidget*>();
+  for (QWidget* w : children) {
+    if (w->window() != root->window() || w->testAttribute(Qt::WA_SetFont)) continue;
+    w->setFont(font);
+  }
+}
+
 QPixmap ProgramIcon(int size) {
   // Drawn on a 32 x 32 grid and scaled to the requested size.
   QPixmap pm(size, size);
@@ -164,6 +174,8 @@ TDLG_Info::TDLG_Info(QWidget* parent)
   Button1->setDefault(true);
   Button1->setAutoDefault(true);
   connect(Button1, &QPushButton::clicked, this, &QDialog::accept);
+
+  PropagateFont(this);
 }
 
 void TDLG_Info::showEvent(QShowEvent* e) {

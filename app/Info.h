@@ -39,5 +39,10 @@ TDLG_Info* CreateInfoDialog(QWidget* parent);
 // family is missing, a close sans-serif substitute.
 QFont ClassicUiFont();
 
+// Gives every widget below `root` that has no font of its own the font of
+// `root`. Needed once a window's controls exist: under an application style
+// sheet a font set on a window does not pass on to its children by itself.
+void PropagateFont(QWidget* root);
+
 // The program's icon, a small radio drawn in code.
 QPixmap ProgramIcon(int size = 32);

@@ -43,6 +43,14 @@
 
 #include <memory>
 
+// The visual style and the other resources are compiled into the same static
+// library as this window. Nothing refers to the resource unit by name, so a
+// linker would drop it; registering it from here keeps it, before main runs.
+static const bool resourcesRegistered = [] {
+  Q_INIT_RESOURCE(resources);
+  return true;
+}();
+
 namespace {
 
 // Dynamic property holding the caption colour given to a group box.
@@ -95,6 +103,7 @@ class TLiveEditDelegate : public QStyledItemDelegate {
   QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem& option,
                         const QModelIndex& index) const override {
     QWidget* editor = QStyledItemDelegate::createEditor(parent, option, index);
+    if (editor && parent) editor->setFont(parent->font());
     if (auto* line = qobject_cast<QLineEdit*>(editor)) {
       auto* self = const_cast<TLiveEditDelegate*>(this);
       QObject::connect(line, &QLineEdit::textEdited, self,
@@ -192,7 +201,10 @@ QListWidget* ListBox(const char* name, QWidget* parent, int left, int top, int w
 
 QGroupBox* GroupBox(const char* name, const QString& title, QWidget* parent, int left, int top,
                     int width, int height) {
-  auto* g = Named(new QGroupBox(title, parent), name);
+  auto* g = Named(new QGroupBox(parent), name);
+  // Set before the title so the style sees it on the first polish.
+  g->setProperty("captionless", title.isEmpty());
+  g->setTitle(title);
   g->setGeometry(left, top, width, height);
   return g;
 }
@@ -659,6 +671,8 @@ void TFMain::CreateControls() {
   wire(Timer1, &QTimer::timeout, &TFMain::Timer1Timer);
   wire(Timer2, &QTimer::timeout, &TFMain::Timer2Timer);
   Timer1->start();
+
+  PropagateFont(this);
 
   // Size to the client area plus the menu and centre on the desktop.
   adjustSize();

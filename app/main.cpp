@@ -45,6 +45,7 @@ int main(int argc, char** argv) {
   }
 
   try {
+    QApplication::setFont(ClassicUiFont());
     ApplyVisualStyle(app);
 
     TFMainOptions options{cmd.host, cmd.port};

@@ -182,3 +182,19 @@ TEST_F(WindowTest, KeepAliveStaysQuietWhileTheLinkIsDown) {
   EXPECT_EQ(sim.requests().size(), 0);
   EXPECT_FALSE(w->Timer2->isActive()) << "the keep-alive stops the memory-clearing ticker";
 }
+
+TEST_F(WindowTest, ReopeningARefusedLinkIsASocketError) {
+  OpenIdle();
+  w->TCP_Client->Close();  // the link is marked available but closed
+  sim.setListening(false);
+  Exchange(Bytes({0x55}));
+  EXPECT_EQ(prompter.Infos(), QStringList{"ZEL doesn't respond to WLAN!"}) << "reported once";
+  EXPECT_FALSE(w->CB_WLAN->isChecked());
+  EXPECT_FALSE(LinkState.Busy);
+
+  // With the device back, the link is reopened on demand.
+  sim.setListening(true);
+  w->CB_WLAN->setChecked(true);
+  Exchange(Bytes({0x12}));
+  EXPECT_EQ(w->EWLANDevice->text(), QStringLiteral("LAN V03; ZEL0A1B V109"));
+}
