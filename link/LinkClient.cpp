@@ -241,7 +241,9 @@ void TLinkClient::SleepUntil(int64_t deadlineMs, bool wantWrite) {
   wake.setTimerType(Qt::PreciseTimer);
   wake.start(static_cast<int>(left));
   QSocketNotifier* n = wantWrite ? writeNotifier_ : readNotifier_;
-  if (n) n->setEnabled(true);
+  // A socket the peer has closed reads as ready for ever; nothing more will
+  // come on it, so only the timer or other events end this sleep.
+  if (n && (wantWrite || !peerClosed_)) n->setEnabled(true);
   // Sleeps until an event arrives: the socket, the wake-up timer or anything
   // else the window has to handle (timers, clicks, posted frames).
   QCoreApplication::processEvents(wantWrite ? QEventLoop::WaitForMoreEvents | QEventLoop::ExcludeUserInputEvents

@@ -62,6 +62,25 @@ struct Fixture {
   }
 };
 
+struct Case {
+  const char* name;
+  QByteArray payload;
+  int32_t reply;  // ReplyCode afterwards (starts at -1)
+  bool busy;      // Busy afterwards (starts set)
+  QStringList calls;
+};
+
+template <size_t N>
+void RunTable(bool recorderPage, const Case (&cases)[N]) {
+  for (const Case& c : cases) {
+    Fixture r(recorderPage);
+    r.Dispatch(c.payload);
+    EXPECT_EQ(r.st.ReplyCode, c.reply) << c.name;
+    EXPECT_EQ(r.st.Busy, c.busy) << c.name;
+    EXPECT_EQ(r.t.calls, c.calls) << c.name;
+  }
+}
+
 }  // namespace
 
 TEST(Dispatcher, StatusCodesReachReplyCodeOnlyOutsideTheRecorderPage) {
@@ -80,13 +99,6 @@ TEST(Dispatcher, StatusCodesReachReplyCodeOnlyOutsideTheRecorderPage) {
 }
 
 TEST(Dispatcher, GeneralTableRecords) {
-  struct Case {
-    const char* name;
-    QByteArray payload;
-    int32_t reply;
-    bool busy;
-    QStringList calls;
-  };
   const QByteArray version = QByteArray("\x12\x07\x00\x00\x1B\x0A\x09\x01", 8);
   const Case cases[] = {
       {"version then status", version + Status(90), 90, true, {"version 7"}},
@@ -100,26 +112,13 @@ TEST(Dispatcher, GeneralTableRecords) {
       {"unknown first byte of two", QByteArray("\x33\x00", 2), -1, false, {}},
       {"skip 192 cut short", Status(90) + Word(192), 90, true, {}},
   };
-  for (const Case& c : cases) {
-    Fixture r(false);
-    r.Dispatch(c.payload);
-    EXPECT_EQ(r.st.ReplyCode, c.reply) << c.name;
-    EXPECT_EQ(r.st.Busy, c.busy) << c.name;
-    EXPECT_EQ(r.t.calls, c.calls) << c.name;
-  }
+  RunTable(false, cases);
 }
 
 TEST(Dispatcher, RecorderTableRecords) {
   const QByteArray entry = Padded(Rec(269) + QByteArray("rec\x06", 4), 32, 0);  // name holds a 6 byte
   const QByteArray header = Padded(Rec(525) + QByteArray("\x10\x00\x00\x00", 4), 8, 0);
   const QByteArray block = Padded(Rec(781, 3), 4100, 0x06);
-  struct Case {
-    const char* name;
-    QByteArray payload;
-    int32_t reply;
-    bool busy;
-    QStringList calls;
-  };
   const Case cases[] = {
       {"end marker", Rec(6), 6, true, {}},
       {"grip moves by the parameter", Rec(2, 40) + Rec(2, 2), -1, true, {"grip 40", "grip 2"}},
@@ -134,13 +133,7 @@ TEST(Dispatcher, RecorderTableRecords) {
       {"block cut short is not handled", block.left(100), -1, true, {}},
       {"entry cut short is not handled", entry.left(31), -1, true, {}},
   };
-  for (const Case& c : cases) {
-    Fixture r(true);
-    r.Dispatch(c.payload);
-    EXPECT_EQ(r.st.ReplyCode, c.reply) << c.name;
-    EXPECT_EQ(r.st.Busy, c.busy) << c.name;
-    EXPECT_EQ(r.t.calls, c.calls) << c.name;
-  }
+  RunTable(true, cases);
 }
 
 TEST(Dispatcher, ScanningRoutesByPage) {
