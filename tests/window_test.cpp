@@ -202,3 +202,19 @@ TEST(VisualStyle, AppliedFromResourcesOrReported) {
   EXPECT_FALSE(app->styleSheet().isEmpty());
   app->setStyleSheet(before);
 }
+
+TEST_F(WindowTest, EveryNamedPartOfTheWindowCanBeFoundByName) {
+  OpenIdle();
+  const QStringList names = QStringLiteral(
+      "B_Abort B_Audio B_Capture B_Clip B_Dispcpy B_End B_Files B_Laden B_List B_Loeschen B_Minus B_PLus "
+      "B_Speichern B_Start B_Sync Bevel1 CB_AOK CB_Audio CB_Boot CB_Deco CB_Konfiguration CB_Mess CB_WLAN "
+      "DCB_Rec DLB_RFile EWLANDevice E_Ebene FLB_Files GB_Download GroupBox1 GroupBox2 GroupBox3 I_Display "
+      "I_Scan LB_Applikation LB_Speicher L_Bytes L_Deco L_Rate L_SBytes L_Sample L_Send L_Spalte L_Spaltet "
+      "Label10 Label11 Label12 Label2 Label5 Label6 Label7 Label8 Label9 M_Datei M_Hilfe M_Interface PB_Files "
+      "PB_Scan PB_Sent PC_main RB_DVGA RB_DWVGA RB_GVGA RB_GWVGA RB_LAN RB_Pocket SB_Display SE_B SE_H SE_X "
+      "SE_Y SG_Files SG_Speicher S_Grip S_Rahmen S_Wheel TS_Dispcpy TS_Download TS_Recorder TS_Speicher "
+      "TS_ZEL74 Timer Timer1 Timer2 MI_Beenden MI_Info MI_Oeffnen MI_Speichern MI_WLAN N1 MM_ZEL35 "
+      "TCP_Client ITCP_Client")
+                                .split(QLatin1Char(' '));
+  for (const QString& name : names) EXPECT_NE(w->findChild<QObject*>(name), nullptr) << name.toStdString();
+}
