@@ -236,6 +236,20 @@ class TFMain : public QMainWindow, private IFrameTarget {
   // Sends `count` request bytes and collects the answer (see link/Transfer.cpp).
   void TransferCommand(const uint8_t* request, int32_t count);
   void OnDeviceFrame(const uint8_t* payload, int32_t length);
+
+  // ---- shared steps of a device exchange (link/Exchange.cpp) -----------------
+  // Arms the watchdog with its exchange interval, sets Busy and ReplyCode.
+  void BeginExchange(int32_t waitingCode);
+  // Sends a request through TransferCommand.
+  void SendRequest(const QByteArray& request);
+  // Pumps events, sleeping, while ReplyCode is still `waitingCode` and Busy is set.
+  void WaitForReply(int32_t waitingCode);
+  // BeginExchange, SendRequest and WaitForReply in one.
+  void Exchange(const QByteArray& request, int32_t waitingCode);
+  // Clears Busy and stops the watchdog.
+  void EndExchange();
+  // Shows ResultText once, in an information box.
+  void ShowResultText();
   void OnDeviceNotify();
   // Index of the active page among the visible tabs.
   int ActiveVisiblePage() const;
@@ -278,3 +292,5 @@ class TFMain : public QMainWindow, private IFrameTarget {
 // The one main window of the running program (set while it exists).
 extern TFMain* FMain;
 extern QString UpdateFilePath;
+// ResultText as the toolkit's text (decoded from the single-byte code page).
+QString ResultTextString();

@@ -37,12 +37,7 @@ void TFMain::B_SyncClick() {
   if (!CB_WLAN->isChecked()) return;
 
   B_Sync->setEnabled(false);
-  RestartTimer(Timer, Timings().watchdog);
-  LinkState.Busy = true;
-  LinkState.ReplyCode = -1;
-  const uint8_t statusQuery = 0x55;
-  TransferCommand(&statusQuery, 1);
-  PumpWhile([] { return LinkState.ReplyCode == -1 && LinkState.Busy; });
+  Exchange(QByteArray(1, char(0x55)), -1);  // status query
 
   switch (ImageFromReply(LinkState.ReplyCode)) {
     case TRunningImage::Factory:
@@ -57,9 +52,8 @@ void TFMain::B_SyncClick() {
       break;
     case TRunningImage::Unknown: break;
   }
-  LinkState.Busy = false;
+  EndExchange();
   B_Sync->setEnabled(true);
-  Timer->stop();
 }
 
 void TFMain::VersionRecord(const uint8_t* record) { EWLANDevice->setText(VersionTextFromRecord(record)); }

@@ -6,9 +6,11 @@
 #pragma once
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QList>
 
 #include <cstdint>
+#include <type_traits>
 
 namespace zelsim {
 
@@ -17,14 +19,20 @@ inline constexpr int kRestOfAvailable = 0;
 
 // Removes every complete request from the front of `pending` and returns them
 // in order. A known request that is not complete yet stays in `pending` until
-// more bytes arrive. `lengthOf(code)` gives the fixed length of a request
-// (header byte included) or kRestOfAvailable.
+// more bytes arrive. `lengthOf` gives the fixed length of a request (header
+// byte included) or kRestOfAvailable; it is called either with the request
+// code or with a view of the pending bytes from the request's start.
 template <class LengthOf>
 QList<QByteArray> CutRequests(QByteArray& pending, LengthOf lengthOf) {
   QList<QByteArray> requests;
   qsizetype pos = 0;
   while (pos < pending.size()) {
-    const int length = lengthOf(static_cast<uint8_t>(pending.at(pos)));
+    int length = kRestOfAvailable;
+    if constexpr (std::is_invocable_v<LengthOf, QByteArrayView>) {
+      length = lengthOf(QByteArrayView(pending).sliced(pos));
+    } else {
+      length = lengthOf(static_cast<uint8_t>(pending.at(pos)));
+    }
     const qsizetype available = pending.size() - pos;
     if (length <= kRestOfAvailable) {
       requests.append(pending.mid(pos));

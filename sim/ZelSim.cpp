@@ -1,5 +1,7 @@
 #include "sim/ZelSim.h"
 
+#include "sim/DeviceFunction.h"
+#include "sim/Functions.h"
 #include "sim/RequestCutter.h"
 
 #include <QHostAddress>
@@ -90,6 +92,9 @@ struct SimState {
   int accepted = 0;
   int open = 0;
   uint16_t port = 0;
+  // Set once before the thread starts, never changed afterwards; the
+  // functions guard their own state.
+  std::vector<std::shared_ptr<DeviceFunction>> functions;
 };
 
 // --- request table ------------------------------------------------------------
@@ -225,6 +230,29 @@ class Worker : public QObject {
     int id = 0;
     QTcpSocket* sock = nullptr;
     QByteArray pending;  // bytes of a request that is not complete yet
+    DeviceFunction* active = nullptr;  // took the previous request
+  };
+
+  // The connection as a device function sees it.
+  class ConnLink : public DeviceLink {
+   public:
+    ConnLink(Worker* worker, QTcpSocket* sock) : worker_(worker), sock_(sock) {}
+    void Send(const QByteArray& bytes) override {
+      if (sock_ && worker_->Find(sock_)) Write(sock_, bytes);
+    }
+    void SendAfter(int delayMs, const QByteArray& bytes) override {
+      if (delayMs <= 0) return Send(bytes);
+      QTimer::singleShot(delayMs, worker_, [w = worker_, sock = sock_, bytes] {
+        if (sock && w->Find(sock)) Write(sock, bytes);
+      });
+    }
+    void DropConnection(Drop how) override {
+      if (sock_ && worker_->Find(sock_)) worker_->DropConnection(sock_, how);
+    }
+
+   private:
+    Worker* worker_;
+    QPointer<QTcpSocket> sock_;
   };
 
   // What to do with one request; decided with the state locked.
@@ -232,6 +260,7 @@ class Worker : public QObject {
     std::optional<Drop> drop;
     std::optional<QList<Chunk>> script;
     QByteArray answer;
+    DeviceFunction* function = nullptr;  // answers when nothing above applies
   };
 
   void OnNewConnections() {
@@ -242,7 +271,8 @@ class Worker : public QObject {
         QMutexLocker lock(&state_->mu);
         id = ++state_->accepted;
       }
-      conns_.push_back(Conn{id, sock, {}});
+      conns_.push_back(Conn{id, sock, {}, nullptr});
+      for (const auto& f : state_->functions) f->ConnectionOpened();
       QObject::connect(sock, &QTcpSocket::readyRead, this, [this, sock] { OnReadyRead(sock); });
       QObject::connect(sock, &QTcpSocket::disconnected, this, [this, sock] { OnGone(sock); });
       PublishOpen();
@@ -254,11 +284,39 @@ class Worker : public QObject {
     if (!c) return;
     c->pending.append(sock->readAll());
     const int id = c->id;
-    const QList<QByteArray> requests = CutRequests(c->pending, &RequestLength);
-    for (const QByteArray& request : requests) {
-      if (!Find(sock)) break;  // dropped while handling an earlier request
-      Handle(sock, id, request);
+    // Cut and handle one request at a time: handling a request may change
+    // how the function that took it cuts the next one.
+    for (;;) {
+      c = Find(sock);
+      if (!c || c->pending.isEmpty()) break;  // dropped while handling, or all done
+      DeviceFunction* taker = nullptr;
+      const int length = LengthFor(*c, c->pending, &taker);
+      const qsizetype take = length <= kRestOfAvailable ? c->pending.size() : length;
+      if (c->pending.size() < take) break;  // incomplete: wait for more bytes
+      const QByteArray request = c->pending.left(take);
+      c->pending.remove(0, take);
+      c->active = taker;
+      Handle(sock, id, request, taker);
     }
+  }
+
+  // The length of the request at the front of `rest`, and which function
+  // takes it: the function of the previous request first, then the others in
+  // order, then the status and version table.
+  int LengthFor(const Conn& c, QByteArrayView rest, DeviceFunction** taker) {
+    auto ask = [&](DeviceFunction* f) {
+      const int n = f->RequestLength(rest);
+      if (n != DeviceFunction::kNotMine) *taker = f;
+      return n;
+    };
+    if (c.active) {
+      if (const int n = ask(c.active); n != DeviceFunction::kNotMine) return n;
+    }
+    for (const auto& f : state_->functions) {
+      if (f.get() == c.active) continue;
+      if (const int n = ask(f.get()); n != DeviceFunction::kNotMine) return n;
+    }
+    return RequestLength(static_cast<uint8_t>(rest.front()));
   }
 
   void OnGone(QTcpSocket* sock) {
@@ -266,13 +324,16 @@ class Worker : public QObject {
     sock->deleteLater();
   }
 
-  void Handle(QTcpSocket* sock, int id, const QByteArray& request) {
+  void Handle(QTcpSocket* sock, int id, const QByteArray& request, DeviceFunction* taker) {
     const auto code = static_cast<uint8_t>(request.at(0));
-    Reaction r = React(id, code, request);
+    Reaction r = React(id, code, request, taker);
     if (r.drop) {
       DropConnection(sock, *r.drop);
     } else if (r.script) {
       PlayChunks(sock, *r.script, 0);
+    } else if (r.function) {
+      ConnLink link(this, sock);
+      r.function->Handle(request, link);
     } else if (!r.answer.isEmpty()) {
       Write(sock, r.answer);
     }
@@ -281,7 +342,7 @@ class Worker : public QObject {
   // Logs the request and decides the reaction. Precedence: a pending drop,
   // then a script (one-shot before persistent), then silence, then the
   // normal answer from the request table.
-  Reaction React(int id, uint8_t code, const QByteArray& request) {
+  Reaction React(int id, uint8_t code, const QByteArray& request, DeviceFunction* taker) {
     QMutexLocker lock(&state_->mu);
     state_->log.append(LoggedRequest{id, request});
     Reaction r;
@@ -301,6 +362,10 @@ class Worker : public QObject {
       return r;
     }
     if (state_->silentAll || state_->silent[code]) return r;
+    if (taker) {
+      r.function = taker;
+      return r;
+    }
     if (const RequestKind* kind = FindRequest(code); kind && kind->answer) {
       r.answer = kind->answer(*state_, request);
     }
@@ -433,7 +498,9 @@ struct Simulator::Impl {
   }
 };
 
-Simulator::Simulator() : d(std::make_unique<Impl>()) {}
+Simulator::Simulator() : d(std::make_unique<Impl>()) { d->state.functions = MakeDeviceFunctions(); }
+
+const std::vector<std::shared_ptr<DeviceFunction>>& Simulator::functions() const { return d->state.functions; }
 
 Simulator::~Simulator() { stop(); }
 

@@ -14,8 +14,11 @@
 
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 namespace zelsim {
+
+class DeviceFunction;
 
 // Builds a frame around a payload: length = payload size + 4.
 QByteArray Frame(const QByteArray& payload);
@@ -88,6 +91,18 @@ class Simulator {
   // Keep sending `bytes` every `intervalMs` on the newest connection until
   // stopped with intervalMs <= 0 (for tests of draining a chatty link).
   void setStream(const QByteArray& bytes, int intervalMs);
+
+  // --- device functions ----------------------------------------------------
+  // The functions the device plays besides status and versions (upload,
+  // scan, recordings, slots), for configuration and read-back by tests.
+  // Each function is thread-safe.
+  template <class F>
+  F* function() const {
+    for (const auto& f : functions())
+      if (auto* p = dynamic_cast<F*>(f.get())) return p;
+    return nullptr;
+  }
+  const std::vector<std::shared_ptr<DeviceFunction>>& functions() const;
 
   // --- log ---------------------------------------------------------------
   QList<LoggedRequest> requests() const;

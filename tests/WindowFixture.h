@@ -41,11 +41,8 @@ class WindowTest : public ::testing::Test {
   }
   // One exchange as the feature handlers run it: watchdog, Busy, ReplyCode -1.
   void Exchange(const QByteArray& request) {
-    w->Timer->setInterval(Timings().watchdog);
-    w->Timer->start();
-    LinkState.Busy = true;
-    LinkState.ReplyCode = -1;
-    w->TransferCommand(reinterpret_cast<const uint8_t*>(request.constData()), int32_t(request.size()));
+    w->BeginExchange(-1);
+    w->SendRequest(request);
   }
   bool SimGot(int n) {
     return WaitUntil([&] { return sim.requests().size() >= n; });

@@ -1,0 +1,13 @@
+#pragma once
+
+#include "sim/DeviceFunction.h"
+
+#include <memory>
+#include <vector>
+
+namespace zelsim {
+
+// Creates one instance of every device function the simulator plays.
+std::vector<std::shared_ptr<DeviceFunction>> MakeDeviceFunctions();
+
+}  // namespace zelsim
