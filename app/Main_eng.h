@@ -228,6 +228,11 @@ class TFMain : public QMainWindow, private IFrameTarget {
   void B_LadenClick();
   void B_SpeichernClick();
   void B_LoeschenClick();
+  // File menu branches of the pages (routed by MI_OeffnenClick / MI_SpeichernClick)
+  void OpenUpdateFile();   // update page: choose the update file
+  void SaveScanPicture();  // display page: save the captured picture
+  void OpenSlotFile();     // slot page: open a slot file
+  void SaveSlotFile();     // slot page: save the slot table
   // Recorder
   void B_ListClick();
   void B_FilesClick();

@@ -13,6 +13,7 @@ void TFMain::RB_GWVGAClick() {}
 void TFMain::RB_DVGAClick() {}
 void TFMain::RB_DWVGAClick() {}
 void TFMain::S_RahmenMouseUp() {}
+void TFMain::SaveScanPicture() {}
 
 // Scan columns are taken only while a scan runs, which this page cannot start
 // yet; a stray payload ends here.

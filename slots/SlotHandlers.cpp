@@ -7,8 +7,8 @@ void TFMain::SG_SpeicherSelectCell(int /*col*/, int /*row*/, bool& /*canSelect*/
 void TFMain::B_LadenClick() {}
 void TFMain::B_SpeichernClick() {}
 void TFMain::B_LoeschenClick() {}
-void TFMain::MI_OeffnenClick() {}
-void TFMain::MI_SpeichernClick() {}
+void TFMain::OpenSlotFile() {}
+void TFMain::SaveSlotFile() {}
 
 // A slot record always takes the rest of its payload.
 int32_t TFMain::SlotRecord(const uint8_t* /*record*/, int32_t remaining) { return remaining; }

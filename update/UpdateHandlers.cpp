@@ -8,6 +8,7 @@
 void TFMain::RB_PocketClick() {}
 void TFMain::RB_LANClick() {}
 void TFMain::B_StartClick() {}
+void TFMain::OpenUpdateFile() {}
 
 // Ticks while the device clears its memory: one more second shown, and the
 // watchdog given another interval.
