@@ -115,6 +115,18 @@ class TLiveEditDelegate : public QStyledItemDelegate {
   }
 };
 
+// Draws no focus cue on an empty cell: in a list without entries nothing
+// should look chosen, not even by the keyboard's focus.
+class TNoFocusOnEmptyDelegate : public QStyledItemDelegate {
+ public:
+  using QStyledItemDelegate::QStyledItemDelegate;
+  void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+    QStyleOptionViewItem o(option);
+    if (index.data().toString().isEmpty()) o.state &= ~QStyle::State_HasFocus;
+    QStyledItemDelegate::paint(painter, o, index);
+  }
+};
+
 // A single-line list box whose lines are `height` pixels high.
 class TFixedRowDelegate : public QStyledItemDelegate {
  public:
@@ -586,6 +598,7 @@ void TFMain::CreateControls() {
     SG_Files->selectionModel()->setCurrentIndex(SG_Files->model()->index(0, 0),
                                                 QItemSelectionModel::NoUpdate);
     ShowNoSelectionWhileEmpty(SG_Files);
+    SG_Files->setItemDelegate(new TNoFocusOnEmptyDelegate(SG_Files));
   }
   B_Files = Button("B_Files", QStringLiteral("Copy File"), page, 264, 104, 75, 25);
   PB_Files = ProgressBar("PB_Files", page, 200, 152, 209, 17);

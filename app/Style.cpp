@@ -6,7 +6,7 @@
 #include <QFile>
 #include <QPalette>
 
-QColor DisabledTextColor() { return QColor(0x56, 0x60, 0x6A); }
+QColor DisabledTextColor() { return QColor(0x4C, 0x56, 0x60); }
 
 bool ApplyVisualStyle(QApplication& app, const QString& resource) {
   QFile file(resource);
