@@ -1,9 +1,11 @@
-// Small controls the standard widget set lacks: a filled shape and an image
-// holding an off-screen picture that can be painted pixel by pixel.
+// Small controls the standard widget set lacks: a filled shape, an image
+// holding an off-screen picture that can be painted pixel by pixel, and a
+// text grid whose first rows and columns stay in place.
 #pragma once
 
 #include <QColor>
 #include <QImage>
+#include <QTableWidget>
 #include <QWidget>
 
 class TShape : public QWidget {
@@ -49,4 +51,37 @@ class TImage : public QWidget {
  private:
   QImage picture_;
   bool stretch_ = false;
+};
+
+// A text grid whose first rows and columns are fixed: they stay in place
+// while the other cells scroll beneath them, like headers, and show what
+// their cells hold. Cells keep their usual (row, column) numbering, fixed
+// ones included.
+class TStringGrid : public QTableWidget {
+  Q_OBJECT
+ public:
+  TStringGrid(int rows, int columns, QWidget* parent = nullptr);
+  void SetFixed(int fixedRows, int fixedColumns);
+  int FixedRows() const { return fixedRows_; }
+  int FixedColumns() const { return fixedColumns_; }
+  // Height of the fixed rows and width of the fixed columns, in pixels.
+  int FixedHeight() const;
+  int FixedWidth() const;
+
+  void scrollTo(const QModelIndex& index, ScrollHint hint = EnsureVisible) override;
+
+ protected:
+  void scrollContentsBy(int dx, int dy) override;
+  void updateGeometries() override;
+
+ private:
+  friend class TFixedBand;
+  void PlaceBands();
+  void PaintFixedCells(QPainter& p, const QRect& area);
+  QRect CellRect(int row, int column) const;  // in viewport coordinates
+
+  int fixedRows_ = 0;
+  int fixedColumns_ = 0;
+  QWidget* rowBand_ = nullptr;     // over the fixed rows, full width
+  QWidget* columnBand_ = nullptr;  // over the fixed columns, full height
 };

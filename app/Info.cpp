@@ -165,8 +165,9 @@ TDLG_Info::TDLG_Info(QWidget* parent)
   StaticText6 = MakeText(this, "StaticText6", QStringLiteral("www.example.org"), bold10);
   PlaceText(StaticText6, 56, 128, 180, 20);
 
-  StaticText7 = MakeText(this, "StaticText7", QStringLiteral("Ver D01  2026"), text8);
-  PlaceText(StaticText7, 106, 152, 65, 17);
+  // The version line keeps its box exactly; its text is short enough to fit.
+  StaticText7 = MakeText(this, "StaticText7", QStringLiteral("D01 / 2026"), text8);
+  StaticText7->setGeometry(106, 152, 65, 17);
 
   Button1 = new QPushButton(QStringLiteral("OK"), this);
   Button1->setObjectName(QStringLiteral("Button1"));

@@ -6,8 +6,10 @@
 #include "link/LinkClient.h"
 
 #include <QCloseEvent>
+#include <QDeadlineTimer>
 #include <QTimer>
 
+#include <algorithm>
 #include <exception>
 
 TFMain* FMain = nullptr;
@@ -77,9 +79,11 @@ void TFMain::closeEvent(QCloseEvent* e) {
 void TFMain::FormCloseQuery(bool& CanClose) {
   if (ActiveVisiblePage() == PAGE_RECORDER) SelectVisiblePage(PAGE_UPDATE);
   // Whatever the device still sends is read and thrown away, until it has
-  // been quiet for a moment.
-  while (TCP_Client->Connected() && !TCP_Client->PeerClosed() &&
-         TCP_Client->WaitForData(Timings().drainWait)) {
+  // been quiet for a moment. A device that never falls silent cannot keep
+  // the window open: the drain gives up after a bounded time.
+  const QDeadlineTimer limit(Timings().drainLimit);
+  while (TCP_Client->Connected() && !TCP_Client->PeerClosed() && !limit.hasExpired() &&
+         TCP_Client->WaitForData(static_cast<int>(std::min<qint64>(Timings().drainWait, limit.remainingTime())))) {
     TCP_Client->Receive(ReceiveBuffer, 7172);
   }
   TCP_Client->Close();

@@ -4,6 +4,7 @@
 #include "app/Controls.h"
 #include "app/Info.h"
 #include "app/Main_eng.h"
+#include "app/Style.h"
 #include "app/Timings.h"
 
 #include <QAbstractItemView>
@@ -35,6 +36,7 @@
 #include <QSignalBlocker>
 #include <QSpinBox>
 #include <QStyledItemDelegate>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QTableWidget>
 #include <QTableWidgetItem>
@@ -110,6 +112,18 @@ class TLiveEditDelegate : public QStyledItemDelegate {
                        [self, line] { emit self->commitData(line); });
     }
     return editor;
+  }
+};
+
+// Draws no focus cue on an empty cell: in a list without entries nothing
+// should look chosen, not even by the keyboard's focus.
+class TNoFocusOnEmptyDelegate : public QStyledItemDelegate {
+ public:
+  using QStyledItemDelegate::QStyledItemDelegate;
+  void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+    QStyleOptionViewItem o(option);
+    if (index.data().toString().isEmpty()) o.state &= ~QStyle::State_HasFocus;
+    QStyledItemDelegate::paint(painter, o, index);
   }
 };
 
@@ -217,6 +231,37 @@ QTableWidgetItem* FixedCell() {
   return item;
 }
 
+// Takes a page's tab away so that nothing the user does brings the page up.
+// Ctrl+Tab, the arrow keys on the tab bar and the wheel over it step through
+// the tabs skipping disabled ones only, so the hidden tab is also disabled,
+// on the tab bar alone: the page's controls keep their own states.
+void HidePage(QTabWidget* pages, QWidget* page) {
+  const int index = pages->indexOf(page);
+  pages->setTabVisible(index, false);
+  pages->tabBar()->setTabEnabled(index, false);
+}
+
+// True when some cell of the grid holds a text (an entry of a list).
+bool HasEntry(const QTableWidget* grid) {
+  for (int r = 0; r < grid->rowCount(); ++r)
+    for (int c = 0; c < grid->columnCount(); ++c)
+      if (const QTableWidgetItem* item = grid->item(r, c); item && !item->text().isEmpty()) return true;
+  return false;
+}
+
+// A list grid without entries (one empty row) shows no selection, however
+// the user clicks or moves in it; once an entry is there, selection works
+// as usual.
+void ShowNoSelectionWhileEmpty(QTableWidget* grid) {
+  auto clearWhileEmpty = [grid] {
+    if (grid->selectionModel()->hasSelection() && !HasEntry(grid)) grid->clearSelection();
+  };
+  QObject::connect(grid->selectionModel(), &QItemSelectionModel::selectionChanged, grid, clearWhileEmpty);
+  QObject::connect(grid->model(), &QAbstractItemModel::dataChanged, grid, clearWhileEmpty);
+  QObject::connect(grid->model(), &QAbstractItemModel::rowsRemoved, grid, clearWhileEmpty);
+  QObject::connect(grid->model(), &QAbstractItemModel::modelReset, grid, clearWhileEmpty);
+}
+
 bool IsInside(const QWidget* w, const QWidget* ancestor) {
   for (; w; w = w->parentWidget())
     if (w == ancestor) return true;
@@ -318,8 +363,8 @@ void TFMain::CreateControls() {
   PC_main->addTab(TS_ZEL74, QStringLiteral("ZEL35E"));
   PC_main->addTab(TS_Speicher, QStringLiteral("Speicherplätze"));
   PC_main->addTab(TS_Recorder, QStringLiteral("Recorder"));
-  PC_main->setTabVisible(PC_main->indexOf(TS_ZEL74), false);
-  PC_main->setTabVisible(PC_main->indexOf(TS_Speicher), false);
+  HidePage(PC_main, TS_ZEL74);
+  HidePage(PC_main, TS_Speicher);
   PC_main->setCurrentIndex(0);
 
   // ---- "Update Pocket" ----
@@ -332,7 +377,7 @@ void TFMain::CreateControls() {
   GB_Download = GroupBox("GB_Download", QStringLiteral("Update Firmware"), page, 32, 88, 345, 169);
   GB_Download->installEventFilter(autoSize);
   GB_Download->setEnabled(false);
-  SetGroupCaptionColor(GB_Download, QColor(0x80, 0x80, 0x80));
+  SetGroupCaptionColor(GB_Download, DisabledTextColor());
   L_Send = AutoLabel("L_Send", QStringLiteral("Bytes sent:"), GB_Download, 157, 36);
   L_Bytes = AutoLabel("L_Bytes", QStringLiteral("0"), GB_Download, 241, 36);
   B_Start = Button("B_Start", QStringLiteral("Start"), GB_Download, 190, 80, 75, 25);
@@ -455,7 +500,8 @@ void TFMain::CreateControls() {
   // ---- "Speicherplätze" (no tab) ----
   page = TS_Speicher;
   page->installEventFilter(autoSize);
-  SG_Speicher = Named(new QTableWidget(64, 12, page), "SG_Speicher");
+  auto* slotGrid = Named(new TStringGrid(64, 12, page), "SG_Speicher");
+  SG_Speicher = slotGrid;
   SG_Speicher->setGeometry(8, 8, 801, 489);
   SG_Speicher->horizontalHeader()->hide();
   SG_Speicher->verticalHeader()->hide();
@@ -475,6 +521,7 @@ void TFMain::CreateControls() {
   {
     static constexpr int widths[12] = {40, 152, 75, 60, 58, 72, 55, 48, 72, 49, 47, 41};
     for (int c = 0; c < 12; ++c) SG_Speicher->setColumnWidth(c, widths[c]);
+    slotGrid->SetFixed(1, 1);
     for (int r = 0; r < SG_Speicher->rowCount(); ++r)
       for (int c = 0; c < SG_Speicher->columnCount(); ++c)
         SG_Speicher->setItem(r, c, (r == 0 || c == 0) ? FixedCell() : new QTableWidgetItem());
@@ -546,7 +593,12 @@ void TFMain::CreateControls() {
     auto* item = new QTableWidgetItem();
     item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable);
     SG_Files->setItem(0, 0, item);
-    SG_Files->setCurrentCell(0, 0);
+    // Row 0 is the current row, the one a copy asks for, but nothing shows
+    // as chosen while the list is empty.
+    SG_Files->selectionModel()->setCurrentIndex(SG_Files->model()->index(0, 0),
+                                                QItemSelectionModel::NoUpdate);
+    ShowNoSelectionWhileEmpty(SG_Files);
+    SG_Files->setItemDelegate(new TNoFocusOnEmptyDelegate(SG_Files));
   }
   B_Files = Button("B_Files", QStringLiteral("Copy File"), page, 264, 104, 75, 25);
   PB_Files = ProgressBar("PB_Files", page, 200, 152, 209, 17);

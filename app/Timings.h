@@ -16,6 +16,7 @@ struct TTimings {
   int searchAnswerWait = 500;    // WLAN search: wait for the version answer
   int keepAliveAnswerWait = 200; // keep-alive: wait for the status answer
   int drainWait = 100;           // close-down: drain until this long silent
+  int drainLimit = 2000;         // close-down: give up draining after this long
 };
 
 const TTimings& Timings();

@@ -1,6 +1,7 @@
 #include "link/DeviceState.h"
 
 #include "app/Main_eng.h"
+#include "app/Style.h"
 #include "app/Timings.h"
 #include "link/Dispatcher.h"
 #include "link/LinkClient.h"
@@ -33,7 +34,7 @@ void TFMain::B_SyncClick() {
   CB_Boot->setChecked(false);
   CB_Konfiguration->setChecked(false);
   GB_Download->setEnabled(false);
-  SetGroupCaptionColor(GB_Download, QColor(0x80, 0x80, 0x80));
+  SetGroupCaptionColor(GB_Download, DisabledTextColor());
   if (!CB_WLAN->isChecked()) return;
 
   B_Sync->setEnabled(false);

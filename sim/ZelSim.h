@@ -127,6 +127,8 @@ class Blackhole {
   ~Blackhole();
   bool ok() const;
   uint16_t port() const;
+  // Lets exactly one further connect succeed; the ones after it hang again.
+  bool admitOne();
 
  private:
   struct Impl;

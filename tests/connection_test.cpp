@@ -2,6 +2,9 @@
 #include "WindowFixture.h"
 
 #include <QElapsedTimer>
+
+#include <functional>
+#include <stdexcept>
 #include <QTabWidget>
 
 using zelsim::Chunk;
@@ -39,19 +42,45 @@ TEST_F(WindowTest, SearchWithDeviceUnreachable) {
   EXPECT_FALSE(w->TCP_Client->Connected());
 }
 
-TEST_F(WindowTest, SearchGivesUpOnADeviceThatDoesNotAnswerTheConnect) {
+TEST_F(WindowTest, ProbeGivesUpOnADeviceThatDoesNotAnswerTheConnectAfterItsTimeOut) {
   zelsim::Blackhole hole;
   ASSERT_TRUE(hole.ok());
-  OpenIdle();
-  w->TCP_Client->SetRemote(QStringLiteral("127.0.0.1"), hole.port());
-  w->ITCP_Client->SetRemote(QStringLiteral("127.0.0.1"), hole.port());
-  QElapsedTimer t;
-  t.start();
-  w->MI_WLANClick();
-  // The probe's own limit ends it; a system connect time-out would take minutes.
-  EXPECT_LT(t.elapsed(), 5000);
-  EXPECT_EQ(prompter.Infos(), QStringList{"Access Point ZEL7x not found!"});
-  EXPECT_FALSE(w->CB_WLAN->isChecked());
+  const int bound = TTimings{}.probeConnect;  // as shipped
+  ASSERT_EQ(bound, 500);
+  ASSERT_GT(Timings().linkConnect, 4 * bound) << "only the probe's bound can end it this early";
+  struct Case {
+    const char* name;
+    std::function<void()> run;
+    QString message;
+  };
+  const Case cases[] = {
+      {"start-up",
+       [&] { w = std::make_unique<TFMain>(TFMainOptions{QStringLiteral("127.0.0.1"), hole.port()}); },
+       QStringLiteral("Access Point ZEL Pocket not found!")},
+      {"WLAN search",
+       [&] {
+         w->TCP_Client->SetRemote(QStringLiteral("127.0.0.1"), hole.port());
+         w->ITCP_Client->SetRemote(QStringLiteral("127.0.0.1"), hole.port());
+         w->MI_WLANClick();
+       },
+       QStringLiteral("Access Point ZEL7x not found!")},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    OpenIdle();
+    QElapsedTimer t;
+    t.start();
+    c.run();
+    const qint64 elapsed = t.elapsed();
+    EXPECT_GE(elapsed, bound - 20) << "it waited for the connect";
+    // The probe's own limit ends it; a system connect time-out would take minutes.
+    EXPECT_LT(elapsed, bound + 700);
+    EXPECT_EQ(prompter.Infos(), QStringList{c.message});
+    EXPECT_FALSE(w->CB_WLAN->isChecked());
+    EXPECT_FALSE(w->TCP_Client->Connected());
+    w.reset();
+    prompter.shown.clear();
+  }
 }
 
 TEST_F(WindowTest, SearchAnswerIsReadUntilItsFrameIsComplete) {
@@ -197,4 +226,78 @@ TEST_F(WindowTest, ReopeningARefusedLinkIsASocketError) {
   w->CB_WLAN->setChecked(true);
   Exchange(Bytes({0x12}));
   EXPECT_EQ(w->EWLANDevice->text(), QStringLiteral("LAN V03; ZEL0A1B V109"));
+}
+
+TEST_F(WindowTest, KeepAliveIntervalReturnsToNormalAtTheNextExchange) {
+  OpenIdle();
+  ASSERT_NE(Timings().keepAlive, Timings().keepAliveAfterSearch);
+  w->MI_WLANClick();
+  ASSERT_EQ(w->Timer1->interval(), Timings().keepAliveAfterSearch);
+  Exchange(Bytes({0x55}));
+  EXPECT_EQ(w->Timer1->interval(), Timings().keepAlive);
+  EXPECT_TRUE(w->Timer1->isActive());
+}
+
+TEST_F(WindowTest, KeepAliveSendsOnlyWhileTheLinkIsMarkedAvailableAndOpen) {
+  TTimings t = FastTimings();
+  t.keepAlive = 40;
+  SetTimings(t);
+  struct Case {
+    const char* name;
+    bool available;  // CB_WLAN
+    bool open;       // the link client
+    bool sends;
+  };
+  const Case cases[] = {
+      {"available and open", true, true, true},
+      {"open but not marked available", false, true, false},
+      {"marked available but closed", true, false, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    OpenIdle();
+    const int connections = sim.connectionsAccepted();
+    w->CB_WLAN->setChecked(c.available);
+    if (!c.open) w->TCP_Client->Close();
+    int ticks = 0;
+    QObject::connect(w->Timer1, &QTimer::timeout, [&] { ++ticks; });
+    w->Timer1->start(t.keepAlive);
+    ASSERT_TRUE(WaitUntil([&] { return ticks >= 3; }));
+    w->Timer1->stop();
+    if (c.open) {
+      // A marker sent after the ticks arrives after anything they sent.
+      const uint8_t marker = 0x7E;
+      ASSERT_TRUE(w->TCP_Client->Send(&marker, 1));
+      ASSERT_TRUE(WaitUntil([&] { return sim.countRequests(marker) == 1; }));
+      EXPECT_EQ(sim.countRequests(0x55) > 0, c.sends);
+    } else {
+      EXPECT_TRUE(sim.requests().isEmpty());
+    }
+    EXPECT_EQ(sim.connectionsAccepted(), connections) << "the keep-alive never opens the link";
+    EXPECT_TRUE(prompter.shown.empty());
+    w.reset();
+  }
+}
+
+TEST_F(WindowTest, AnErrorRaisedInsideATransferIsReportedAsAccessPointNotFound) {
+  struct Case {
+    const char* name;
+    bool errorHandlerRaises;
+    QString message;
+  };
+  const Case cases[] = {
+      {"socket error, reported as such", false, QStringLiteral("ZEL doesn't respond to WLAN!")},
+      {"an error raised while it is reported", true, QStringLiteral("Access Point ZEL7x not found!")},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    OpenIdle();
+    if (c.errorHandlerRaises)
+      w->TCP_Client->OnError = [](int) { throw std::runtime_error("raised inside the transfer"); };
+    sim.dropOnRequest(0x55, Drop::Reset);
+    EXPECT_NO_THROW(Exchange(Bytes({0x55})));
+    EXPECT_EQ(prompter.Infos(), QStringList{c.message});
+    EXPECT_TRUE(WaitUntil([] { return !LinkState.Busy; })) << "the watchdog still ends the exchange";
+    w.reset();
+  }
 }

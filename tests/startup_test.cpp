@@ -1,12 +1,14 @@
 // Start-up with and without a device, and the Synchronize command.
 #include "WindowFixture.h"
 
+#include "app/Style.h"
+
 using zelsim::Chunk;
 using zelsim::Frame;
 using zelsim::StatusRecord;
 
 namespace {
-const QColor kGrey(0x80, 0x80, 0x80);
+const QColor kGrey = DisabledTextColor();
 const QColor kBlack(0, 0, 0);
 const QString kCaption = QStringLiteral("USB / WLAN Interface to ZEL Pocket Ver D01");
 }  // namespace
@@ -132,4 +134,45 @@ TEST_F(WindowTest, SynchronizeSurvivesASocketError) {
   EXPECT_FALSE(w->GB_Download->isEnabled());
   EXPECT_TRUE(w->B_Sync->isEnabled());
   EXPECT_EQ(prompter.Infos(), QStringList{"ZEL doesn't respond to WLAN!"});
+}
+
+TEST_F(WindowTest, StartWhenTheProbeConnectsButTheLinkDoesNot) {
+  // Room for exactly one connect: the probe's. The link's connect then hangs
+  // until its own bound ends it with a socket error.
+  zelsim::Blackhole hole;
+  ASSERT_TRUE(hole.ok());
+  ASSERT_TRUE(hole.admitOne());
+  TTimings t = FastTimings();
+  t.linkConnect = 300;
+  SetTimings(t);
+  w = std::make_unique<TFMain>(TFMainOptions{QStringLiteral("127.0.0.1"), hole.port()});
+  EXPECT_EQ(prompter.Infos(), QStringList{"ZEL doesn't respond to WLAN!"});
+  EXPECT_FALSE(w->CB_WLAN->isChecked());
+  EXPECT_FALSE(w->TCP_Client->Connected());
+  EXPECT_FALSE(w->Timer1->isActive()) << "the socket error stops the keep-alive";
+  EXPECT_FALSE(w->Timer->isActive()) << "no synchronisation, no version query";
+  EXPECT_FALSE(LinkState.Busy);
+  EXPECT_FALSE(w->CB_Boot->isChecked());
+  EXPECT_FALSE(w->CB_Konfiguration->isChecked());
+  EXPECT_FALSE(w->GB_Download->isEnabled());
+  EXPECT_TRUE(w->EWLANDevice->text().isEmpty());
+  EXPECT_EQ(w->windowTitle(), kCaption);
+}
+
+TEST_F(WindowTest, StartPaintsTheWholeScanPictureInTheFrameColour) {
+  sim.setListening(false);
+  Open();
+  const QColor colour(0x20, 0x90, 0xD0);
+  w->I_Scan->Picture().fill(Qt::white);
+  w->CD_Rahmen_Color = colour;
+  w->setWindowTitle(QString());
+  w->FormCreate();
+  const QImage& picture = w->I_Scan->Picture();
+  ASSERT_EQ(picture.size(), QSize(810, 490));
+  int others = 0;
+  for (int y = 0; y < picture.height(); ++y)
+    for (int x = 0; x < picture.width(); ++x)
+      if (picture.pixelColor(x, y) != colour) ++others;
+  EXPECT_EQ(others, 0);
+  EXPECT_EQ(w->windowTitle(), kCaption);
 }

@@ -6,6 +6,7 @@
 #include "app/Style.h"
 
 #include <QAction>
+#include <QElapsedTimer>
 #include <QApplication>
 #include <QLabel>
 #include <QMenu>
@@ -131,6 +132,54 @@ TEST_F(WindowTest, CloseDrainsTheLinkUntilTheDeviceFallsSilent) {
   EXPECT_TRUE(canClose);
   EXPECT_TRUE(streamStopped) << "the drain went on while data kept coming";
   EXPECT_FALSE(w->TCP_Client->Connected());
+}
+
+TEST_F(WindowTest, CloseDrainEndsAfterSilenceOrAtItsOverallLimit) {
+  struct Case {
+    const char* name;
+    int streamStopsAfterMs;  // 0: the device never falls silent
+    int limitMs;
+    int endsAfterMs;          // the earliest the drain may end
+    int endsBeforeMs;
+  };
+  const int silence = TTimings{}.drainWait;
+  ASSERT_EQ(silence, 100);
+  ASSERT_EQ(TTimings{}.drainLimit, 2000);
+  const Case cases[] = {
+      {"device falls silent", 300, 10000, 300 + silence - 30, 1500},
+      {"device never falls silent", 0, 600, 600, 600 + 700},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    TTimings t = FastTimings();
+    t.drainLimit = c.limitMs;
+    SetTimings(t);
+    OpenIdle();
+    sim.setStream(Frame(StatusRecord(2)), 20);
+    ASSERT_TRUE(WaitUntil([&] { return w->TCP_Client->WaitForData(10); }));
+    bool streamStopped = false;
+    // A device that never falls silent is still stopped, late, so that a
+    // drain without a limit fails this test instead of hanging it.
+    QTimer stopper;  // dies with this case, so it cannot fire into the next
+    stopper.setSingleShot(true);
+    QObject::connect(&stopper, &QTimer::timeout, [&] {
+      sim.setStream(QByteArray(), 0);
+      streamStopped = true;
+    });
+    stopper.start(c.streamStopsAfterMs > 0 ? c.streamStopsAfterMs : 4000);
+    QElapsedTimer clock;
+    clock.start();
+    bool canClose = false;
+    w->FormCloseQuery(canClose);
+    const qint64 elapsed = clock.elapsed();
+    sim.setStream(QByteArray(), 0);
+    EXPECT_TRUE(canClose);
+    EXPECT_FALSE(w->TCP_Client->Connected());
+    EXPECT_GE(elapsed, c.endsAfterMs);
+    EXPECT_LT(elapsed, c.endsBeforeMs);
+    EXPECT_EQ(streamStopped, c.streamStopsAfterMs > 0);
+    w.reset();
+  }
 }
 
 TEST_F(WindowTest, InfoDialogShowsTheSameContentEveryTime) {
