@@ -318,8 +318,10 @@ void TFMain::CreateControls() {
   PC_main->addTab(TS_ZEL74, QStringLiteral("ZEL35E"));
   PC_main->addTab(TS_Speicher, QStringLiteral("Speicherplätze"));
   PC_main->addTab(TS_Recorder, QStringLiteral("Recorder"));
-  PC_main->setTabVisible(PC_main->indexOf(TS_ZEL74), false);
-  PC_main->setTabVisible(PC_main->indexOf(TS_Speicher), false);
+  if (!options_.showHiddenPages) {
+    PC_main->setTabVisible(PC_main->indexOf(TS_ZEL74), false);
+    PC_main->setTabVisible(PC_main->indexOf(TS_Speicher), false);
+  }
   PC_main->setCurrentIndex(0);
 
   // ---- "Update Pocket" ----
