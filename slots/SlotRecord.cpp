@@ -40,7 +40,6 @@ QString DecodeAnsi(QByteArrayView bytes) {
 }
 
 QByteArray EncodeAnsi(const QString& text) {
-  QStringEncoder encode(kAnsiCodePage);
   QByteArray out;
   out.reserve(text.size());
   // One character at a time, so that a character the code page lacks becomes
@@ -49,10 +48,10 @@ QByteArray EncodeAnsi(const QString& text) {
     qsizetype n = 1;
     if (text.at(i).isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate()) n = 2;
     const QString ch = text.mid(i, n);
+    QStringEncoder encode(kAnsiCodePage);
     const QByteArray b = encode(ch);
     const bool unmapped = encode.hasError() || b.size() != 1 || (b.at(0) == '\x1A' && ch != QChar(0x1A));
     out.append(unmapped ? '?' : b.at(0));
-    encode.resetState();
     i += n - 1;
   }
   return out;
