@@ -128,6 +128,15 @@ void SlotsFunction::clearMisbehaviour() {
   drop_.clear();
 }
 
+void SlotsFunction::reset() {
+  clearMisbehaviour();
+  QMutexLocker lock(&mu_);
+  for (int k = 1; k <= kSlots; ++k) slots_[size_t(k - 1)] = InitialSlot(k);
+  reads_.clear();
+  writes_.clear();
+  next_ = 1;
+}
+
 int SlotsFunction::RequestLength(QByteArrayView pending) {
   switch (uint8_t(pending.front())) {
     case kRead:

@@ -48,6 +48,8 @@ class SlotsFunction : public DeviceFunction {
   void setWriteStatusAt(int k, uint8_t status);       // a write of slot k is answered with this status
   void setDropAt(int k, Drop how);                    // the read or write of slot k drops the connection
   void clearMisbehaviour();
+  // Back to the initial slots, no misbehaviour, nothing served.
+  void reset();
 
   // --- DeviceFunction -----------------------------------------------------------
   int RequestLength(QByteArrayView pending) override;
