@@ -58,7 +58,7 @@ TEST_F(SlotsTest, ReadSkipsSlotsThatFail) {
        false, "16128  OK!", 1},
       {"slot 5 names slot 0", [](SlotsFunction& d) { d.setReportedSlotAt(5, 0); }, {}, false, "16128  OK!", 0},
       {"slot 5 names slot 64", [](SlotsFunction& d) { d.setReportedSlotAt(5, 64); }, {}, false, "16128  OK!", 0},
-      {"slot 5 names slot 0x100000005", [](SlotsFunction& d) { d.setReportedSlotAt(5, 0x80000005u); }, {}, false,
+      {"slot 5 names slot 0x80000005", [](SlotsFunction& d) { d.setReportedSlotAt(5, 0x80000005u); }, {}, false,
        "16128  OK!", 0},
       {"slot 63 silent", [](SlotsFunction& d) { d.setSilentAt(63, true); }, {}, true, "15872", 1},
   };
