@@ -5,6 +5,7 @@
 #include "app/Info.h"
 #include "app/Main_eng.h"
 #include "app/Timings.h"
+#include "slots/SlotGridKeys.h"
 
 #include <QAbstractItemView>
 #include <QAction>
@@ -522,6 +523,7 @@ void TFMain::CreateControls() {
   wire(B_Laden, &QPushButton::clicked, &TFMain::B_LadenClick);
   wire(B_Speichern, &QPushButton::clicked, &TFMain::B_SpeichernClick);
   wire(B_Loeschen, &QPushButton::clicked, &TFMain::B_LoeschenClick);
+  KeepSelectionWhileTyping(SG_Speicher);  // memory slots
 
   // ---- "Recorder" ----
   page = TS_Recorder;

@@ -77,11 +77,13 @@ TEST_F(SlotsTest, EditsAreCommittedWhenTheCellIsLeft) {
 TEST_F(SlotsTest, EditingIsAllowedOnlyInTheNameAndDigitColumns) {
   OpenShown();
   EXPECT_EQ(w->SG_Speicher->editTriggers(), QAbstractItemView::NoEditTriggers) << "off at start";
+  for (int row = 10; row <= 12; ++row) FillRow(row, QStringLiteral("9 text"));
   for (int col = 1; col < SLOT_COLUMNS; ++col) {
     ClickCell(10, col);
     Type(QStringLiteral("9"));
     const bool editable = col == 1 || col == 11;
     EXPECT_EQ(Editor() != nullptr, editable) << "column " << col;
+    EXPECT_EQ(w->SG_Speicher->currentRow(), 10) << "column " << col << ": typing does not move the selection";
     Key(Qt::Key_Escape);
     ASSERT_TRUE(WaitUntil([&] { return Editor() == nullptr; }));
   }
