@@ -200,17 +200,21 @@ TEST_F(SlotsTest, ALostLinkEndsTheRunAtOnce) {
     const char* what;
     void (TFMain::*handler)();
     uint8_t code;
+    Drop how;
     QStringList infos;
   };
   const Case cases[] = {
-      {"read", &TFMain::B_LadenClick, 0x10, {"ZEL doesn't respond to WLAN!"}},
-      {"write", &TFMain::B_SpeichernClick, 0x11, {"ZEL doesn't respond to WLAN!", "Error on saving!"}},
-      {"clear", &TFMain::B_LoeschenClick, 0x11, {"ZEL doesn't respond to WLAN!", "Fehler beim Speichern!"}},
+      {"read, reset", &TFMain::B_LadenClick, 0x10, Drop::Reset, {"ZEL doesn't respond to WLAN!"}},
+      // Closed in order: slot 5 is left to the watchdog, the next send fails.
+      {"read, closed", &TFMain::B_LadenClick, 0x10, Drop::Close, {"ZEL doesn't respond to WLAN!"}},
+      {"write, reset", &TFMain::B_SpeichernClick, 0x11, Drop::Reset, {"ZEL doesn't respond to WLAN!", "Error on saving!"}},
+      {"clear, reset", &TFMain::B_LoeschenClick, 0x11, Drop::Reset,
+       {"ZEL doesn't respond to WLAN!", "Fehler beim Speichern!"}},
   };
   for (const Case& c : cases) {
     OpenIdle();
     Device().reset();
-    Device().setDropAt(5, Drop::Reset);
+    Device().setDropAt(5, c.how);
     prompter.confirmAnswers = {true};
     QElapsedTimer t;
     t.start();
