@@ -12,10 +12,10 @@ QByteArray GripRecord(uint16_t distance) {
   return record;
 }
 
-QByteArray GripFrame(const QList<uint16_t>& distances) {
+QByteArray GripFrame(const QList<uint16_t>& distances, const QByteArray& after) {
   QByteArray payload;
   for (uint16_t d : distances) payload.append(GripRecord(d));
-  return Frame(payload);
+  return Frame(payload + after);
 }
 
 }  // namespace zelsim

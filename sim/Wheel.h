@@ -11,7 +11,8 @@
 namespace zelsim {
 
 QByteArray GripRecord(uint16_t distance);
-// One frame with a grip record for each distance, in order.
-QByteArray GripFrame(const QList<uint16_t>& distances);
+// One frame with a grip record for each distance, in order, then `after`
+// (further records of the same frame).
+QByteArray GripFrame(const QList<uint16_t>& distances, const QByteArray& after = {});
 
 }  // namespace zelsim

@@ -10,7 +10,6 @@
 #include <QScrollBar>
 #include <QTabWidget>
 
-using zelsim::Frame;
 using zelsim::GripFrame;
 
 namespace {
@@ -113,9 +112,10 @@ TEST_F(WindowTest, WheelMovesTheGripOnTheRecorderPageOnly) {
   };
   for (const Case& c : cases) {
     w->SelectVisiblePage(c.page);
-    // The wheel turns while an exchange reads; a code-6 record ends it on
-    // the Recorder page, a status record elsewhere.
-    sim.scriptReply(0x77, {{GripFrame(c.distances) + Frame(Bytes({6, 0, 0, 0})), 0}});
+    // The wheel turns while an exchange reads; a code-6 record in the same
+    // frame ends the exchange (the recorder's end mark, an unknown code
+    // elsewhere).
+    sim.scriptReply(0x77, {{GripFrame(c.distances, Bytes({6, 0, 0, 0})), 0}});
     Exchange(Bytes({0x77}));
     EXPECT_TRUE(WaitUntil([] { return !LinkState.Busy || LinkState.ReplyCode != -1; }));
     w->EndExchange();

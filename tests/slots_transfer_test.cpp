@@ -90,10 +90,11 @@ TEST_F(SlotsTest, ProgressStopsAtTheLastSlotThatArrived) {
   OpenIdle();
   Device().setSilentAt(6, true);
   QStringList seen;
-  // Look at the progress while the run waits for slot 6.
+  // Look at the progress while the run waits for slot 6: its request is out
+  // (so slot 5 has been handled) and no later one.
   QTimer probe;
   QObject::connect(&probe, &QTimer::timeout, [&] {
-    if (Device().readsServed().size() == 5 && seen.isEmpty()) seen << w->L_SBytes->text();
+    if (sim.countRequests(0x10) == 6 && seen.isEmpty()) seen << w->L_SBytes->text();
   });
   probe.start(5);
   w->B_Laden->click();
