@@ -18,7 +18,7 @@
 
 namespace {
 
-// Answers every prompt with "cancel" and shows nothing.
+// Shows nothing: counts the messages, says Yes, cancels file dialogs.
 class TSilentPrompter : public TPrompter {
  public:
   void Information(QWidget*, const QString&) override { ++messages; }

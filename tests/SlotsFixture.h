@@ -55,8 +55,6 @@ class SlotsTest : public WindowTest {
     for (int i = 0; i < box->count(); ++i) out << box->item(i)->text();
     return out;
   }
-  // A table of `slots` entries whose bytes are all `fill`.
-  static QByteArray Pattern(int size, char fill) { return QByteArray(size, fill); }
 
   // ---- real events on the grid -----------------------------------------------
   // Opens the window with the slot page as a tab, shows it on that page and
