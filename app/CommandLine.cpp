@@ -34,9 +34,10 @@ bool ParseDevice(const QString& value, TCommandLine& out) {
 
 QString CommandLineUsage() {
   return QStringLiteral(
-      "Usage: zelpocket [--device HOST[:PORT]] [--simulator]\n"
+      "Usage: zelpocket [--device HOST[:PORT]] [--simulator] [--show-hidden-pages]\n"
       "  --device HOST[:PORT]  address of the device (default %1:%2)\n"
       "  --simulator           start the built-in simulated device on 127.0.0.1 and use it\n"
+      "  --show-hidden-pages   show the memory-slot page and the live page as tabs\n"
       "  --help                show this text\n")
       .arg(QString::fromLatin1(DEFAULT_DEVICE_HOST))
       .arg(DEFAULT_DEVICE_PORT);
@@ -49,6 +50,8 @@ TCommandLine ParseCommandLine(const QStringList& arguments) {
     const QString& a = arguments[i];
     if (a == QLatin1String("--simulator")) {
       out.simulator = true;
+    } else if (a == QLatin1String("--show-hidden-pages")) {
+      out.showHiddenPages = true;
     } else if (a == QLatin1String("--help") || a == QLatin1String("-h")) {
       out.help = true;
     } else if (a == QLatin1String("--device") || a.startsWith(QLatin1String("--device="))) {

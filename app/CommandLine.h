@@ -15,6 +15,7 @@ struct TCommandLine {
   QString host = QString::fromLatin1(DEFAULT_DEVICE_HOST);
   uint16_t port = DEFAULT_DEVICE_PORT;
   bool simulator = false;
+  bool showHiddenPages = false;  // the memory-slot and live pages as tabs
   bool help = false;
   QString error;  // non-empty: the command line is wrong; exit code 2
 };

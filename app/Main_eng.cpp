@@ -77,7 +77,7 @@ void TFMain::closeEvent(QCloseEvent* e) {
 }
 
 void TFMain::FormCloseQuery(bool& CanClose) {
-  if (ActiveVisiblePage() == PAGE_RECORDER) SelectVisiblePage(PAGE_UPDATE);
+  if (PC_main->currentWidget() == TS_Recorder) PC_main->setCurrentWidget(TS_Download);
   // Whatever the device still sends is read and thrown away, until it has
   // been quiet for a moment. A device that never falls silent cannot keep
   // the window open: the drain gives up after a bounded time.

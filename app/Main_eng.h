@@ -5,6 +5,7 @@
 
 #include "link/Dispatcher.h"
 #include "link/LinkState.h"
+#include "slots/SlotPage.h"
 
 #include <QBuffer>
 #include <QByteArray>
@@ -57,6 +58,7 @@ class TDeviceFrameEvent : public QEvent {
 struct TFMainOptions {
   QString host;          // the device's address; no default here on purpose
   uint16_t port = 55555;
+  bool showHiddenPages = false;  // memory slots: show the two pages without a tab as tabs
 };
 
 // Visible tab indices (hidden pages do not count).
@@ -233,6 +235,14 @@ class TFMain : public QMainWindow, private IFrameTarget {
   void SaveScanPicture();  // display page: save the captured picture
   void OpenSlotFile();     // slot page: open a slot file
   void SaveSlotFile();     // slot page: save the slot table
+  // ---- memory slots: rendering and editing of the slot grid ----
+  TSlotPage Slots;  // EditCol, EditRow and the running transfer
+  // Sets the texts of columns 1 to 11 of grid row `row` from a slot record
+  // (at least its first 206 bytes).
+  void ShowSlotRecord(const uint8_t* record, int row);
+  // Writes the cell (EditCol, EditRow) back into the slot table.
+  void CommitSlotCell();
+  // ---- end memory slots ----
   // Recorder
   void B_ListClick();
   void B_FilesClick();

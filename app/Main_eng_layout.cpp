@@ -6,6 +6,7 @@
 #include "app/Main_eng.h"
 #include "app/Style.h"
 #include "app/Timings.h"
+#include "slots/SlotGridKeys.h"
 
 #include <QAbstractItemView>
 #include <QAction>
@@ -363,8 +364,10 @@ void TFMain::CreateControls() {
   PC_main->addTab(TS_ZEL74, QStringLiteral("ZEL35E"));
   PC_main->addTab(TS_Speicher, QStringLiteral("Speicherplätze"));
   PC_main->addTab(TS_Recorder, QStringLiteral("Recorder"));
-  HidePage(PC_main, TS_ZEL74);
-  HidePage(PC_main, TS_Speicher);
+  if (!options_.showHiddenPages) {
+    HidePage(PC_main, TS_ZEL74);
+    HidePage(PC_main, TS_Speicher);
+  }
   PC_main->setCurrentIndex(0);
 
   // ---- "Update Pocket" ----
@@ -567,6 +570,7 @@ void TFMain::CreateControls() {
   wire(B_Laden, &QPushButton::clicked, &TFMain::B_LadenClick);
   wire(B_Speichern, &QPushButton::clicked, &TFMain::B_SpeichernClick);
   wire(B_Loeschen, &QPushButton::clicked, &TFMain::B_LoeschenClick);
+  KeepSelectionWhileTyping(SG_Speicher);  // memory slots
 
   // ---- "Recorder" ----
   page = TS_Recorder;

@@ -58,6 +58,7 @@ int main(int argc, char** argv) {
       }
       options = TFMainOptions{QStringLiteral("127.0.0.1"), simulator->port()};
     }
+    options.showHiddenPages = cmd.showHiddenPages;
 
     TFMain mainWindow(options);
     CreateInfoDialog(&mainWindow);

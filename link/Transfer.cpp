@@ -8,6 +8,7 @@
 
 #include <QCheckBox>
 #include <QCoreApplication>
+#include <QTabWidget>
 #include <QTimer>
 
 #include <exception>
@@ -61,4 +62,6 @@ void TFMain::OnDeviceFrame(const uint8_t* payload, int32_t length) {
 
 void TFMain::OnDeviceNotify() {}
 
-bool TFMain::RecorderPageActive() { return ActiveVisiblePage() == PAGE_RECORDER; }
+// The Recorder page is the third visible tab; asking for the page itself
+// keeps that true when the pages without a tab are shown as tabs.
+bool TFMain::RecorderPageActive() { return PC_main->currentWidget() == TS_Recorder; }

@@ -1,14 +1,182 @@
-// Memory slots: grid editing, transfer with the device, slot files and the
-// File menu's routing.
+// Memory slots: the slot grid's rendering and editing, and the read, write
+// and clear runs with the device.
 #include "app/Main_eng.h"
+#include "app/Prompter.h"
+#include "link/LinkClient.h"
+#include "slots/SlotRecord.h"
+#include "slots/SlotTransfer.h"
 
-void TFMain::SG_SpeicherExit() {}
-void TFMain::SG_SpeicherSelectCell(int /*col*/, int /*row*/, bool& /*canSelect*/) {}
-void TFMain::B_LadenClick() {}
-void TFMain::B_SpeichernClick() {}
-void TFMain::B_LoeschenClick() {}
-void TFMain::OpenSlotFile() {}
-void TFMain::SaveSlotFile() {}
+#include <QAbstractItemView>
+#include <QCheckBox>
+#include <QLabel>
+#include <QListWidget>
+#include <QLocale>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QTableWidgetItem>
 
-// A slot record always takes the rest of its payload.
-int32_t TFMain::SlotRecord(const uint8_t* /*record*/, int32_t remaining) { return remaining; }
+#include <functional>
+
+namespace {
+
+// How the grid starts editing a cell of an editable column.
+constexpr QAbstractItemView::EditTriggers kEditTriggers =
+    QAbstractItemView::AnyKeyPressed | QAbstractItemView::EditKeyPressed |
+    QAbstractItemView::DoubleClicked | QAbstractItemView::SelectedClicked;
+
+QString CellText(const QTableWidget* grid, int row, int col) {
+  const QTableWidgetItem* item = grid->item(row, col);
+  return item ? item->text() : QString();
+}
+
+void SetCellText(QTableWidget* grid, int row, int col, const QString& text) {
+  if (QTableWidgetItem* item = grid->item(row, col)) {
+    item->setText(text);
+  } else {
+    grid->setItem(row, col, new QTableWidgetItem(text));
+  }
+}
+
+// One transfer run at a time: marks the page's run and takes the read and
+// write buttons for its duration.
+class TSlotRun {
+ public:
+  explicit TSlotRun(TFMain& w) : w_(w) {
+    w_.Slots.RunActive = true;
+    w_.B_Laden->setEnabled(false);
+    w_.B_Speichern->setEnabled(false);
+  }
+  ~TSlotRun() {
+    w_.EndExchange();
+    w_.B_Laden->setEnabled(true);
+    w_.B_Speichern->setEnabled(true);
+    w_.Slots.RunActive = false;
+  }
+  TSlotRun(const TSlotRun&) = delete;
+  TSlotRun& operator=(const TSlotRun&) = delete;
+
+ private:
+  TFMain& w_;
+};
+
+// Sends one 260-byte request per slot, in slot order, each of which the
+// device must acknowledge with status 0. The first failure is reported with
+// `failureText` and ends the run; so does a link that is lost on the way.
+void StoreAllSlots(TFMain& w, const std::function<QByteArray(int)>& request, const QString& failureText) {
+  w.L_SBytes->setText(QStringLiteral("0"));
+  ProcessMessages();
+  for (int slot = 1; slot <= SLOT_COUNT; ++slot) {
+    // Without the link nothing would be sent and each exchange would only
+    // wait for the watchdog.
+    const bool linked = w.CB_WLAN->isChecked();
+    if (linked) w.Exchange(request(slot), -1);
+    if (!linked || LinkState.ReplyCode != 0) {
+      Prompter().Information(&w, failureText);
+      return;
+    }
+    w.L_SBytes->setText(SlotProgressText(slot));
+    ProcessMessages();
+  }
+}
+
+}  // namespace
+
+// ---- rendering --------------------------------------------------------------
+
+void TFMain::ShowSlotRecord(const uint8_t* record, int row) {
+  if (row < 1 || row >= SG_Speicher->rowCount()) return;
+  const TSlotRowTexts texts = RenderSlotRecord(record, QLocale());
+  for (int col = 1; col < SLOT_COLUMNS; ++col) {
+    if (texts[col]) SetCellText(SG_Speicher, row, col, *texts[col]);
+  }
+}
+
+// ---- editing ----------------------------------------------------------------
+
+void TFMain::SG_SpeicherSelectCell(int col, int row, bool& /*canSelect*/) {
+  CommitSlotCell();
+  const bool editable = col == COL_NAME || col == COL_DIGIT;
+  SG_Speicher->setEditTriggers(editable ? kEditTriggers : QAbstractItemView::NoEditTriggers);
+  Slots.EditCol = col;
+  Slots.EditRow = row;
+}
+
+void TFMain::SG_SpeicherExit() { CommitSlotCell(); }
+
+void TFMain::CommitSlotCell() {
+  const int row = Slots.EditRow;
+  if (row < 1) return;
+  QByteArray& table = DataStream.buffer();
+  if (Slots.EditCol == COL_NAME) {
+    const QString text = CellText(SG_Speicher, row, COL_NAME);
+    if (text.isEmpty()) return;
+    const QByteArray name = CommittedSlotName(text);
+    SetCellText(SG_Speicher, row, COL_NAME, DecodeAnsi(name));
+    WriteSlotTable(table, SlotOffset(row) + SlotField::Name.offset, name.first(SlotField::Name.width));
+  } else if (Slots.EditCol == COL_DIGIT) {
+    const QString text = CellText(SG_Speicher, row, COL_DIGIT);
+    if (text.isEmpty()) return;
+    const char digit = char(CommittedDigitByte(text));
+    WriteSlotTable(table, SlotOffset(row) + SlotField::DigitByte.offset, QByteArrayView(&digit, 1));
+  }
+}
+
+// ---- transfer with the device ---------------------------------------------------
+
+void TFMain::B_LadenClick() {
+  if (!CB_WLAN->isChecked() || Slots.RunActive) return;
+  {
+    TSlotRun run(*this);
+    LB_Speicher->clear();
+    LB_Speicher->addItem(QStringLiteral("Try to read out..."));
+    L_SBytes->setText(QStringLiteral("0"));
+    ProcessMessages();
+    QByteArray& table = DataStream.buffer();
+    table.resize(SLOT_TABLE_SIZE, '\0');
+    DataStream.seek(0);
+    // The outcome of a slot is not checked: a slot that does not answer keeps
+    // its entry and row. A lost link ends the run.
+    for (int slot = 1; slot <= SLOT_COUNT && CB_WLAN->isChecked(); ++slot) Exchange(ReadSlotRequest(), -1);
+  }
+  LB_Speicher->clear();
+  LB_Speicher->addItem(QStringLiteral("Read from ZEL74!"));
+}
+
+int32_t TFMain::SlotRecord(const uint8_t* record, int32_t remaining) {
+  bool sizeOk = false;
+  const std::optional<TReceivedSlot> received = ParseSlotMessage(record, remaining, &sizeOk);
+  if (!sizeOk) {
+    // The exchange stays unanswered until the watchdog ends it.
+    Prompter().Information(this, QStringLiteral("Error on reading!"));
+    return remaining;
+  }
+  if (received) {
+    // Bytes 248 to 255 of the entry are not sent by the device and keep
+    // their value.
+    WriteSlotTable(DataStream.buffer(), SlotOffset(received->slot),
+                   QByteArrayView(received->record, SLOT_RECEIVED_SIZE));
+    ShowSlotRecord(received->record, received->slot);
+    L_SBytes->setText(SlotProgressText(received->slot));
+  }
+  // A slot number outside 1..63 has no entry and no row; the exchange ends all the same.
+  LinkState.ReplyCode = 0;
+  return remaining;
+}
+
+void TFMain::B_SpeichernClick() {
+  if (!CB_WLAN->isChecked() || Slots.RunActive) return;
+  TSlotRun run(*this);
+  StoreAllSlots(
+      *this, [this](int slot) { return WriteSlotRequest(slot, SlotEntry(DataStream.buffer(), slot)); },
+      QStringLiteral("Error on saving!"));
+}
+
+void TFMain::B_LoeschenClick() {
+  // The button stays usable during a read or write run, but a second run
+  // would interleave its exchanges with the running one.
+  if (Slots.RunActive) return;
+  if (!Prompter().Confirm(this, QStringLiteral("Wirklich alle Speicherplätze im ZEL74 löschen?"))) return;
+  if (!CB_WLAN->isChecked() || Slots.RunActive) return;
+  TSlotRun run(*this);
+  StoreAllSlots(*this, &ClearSlotRequest, QStringLiteral("Fehler beim Speichern!"));
+}

@@ -1,0 +1,105 @@
+// A read and a write run of all 63 memory slots through the tool, against a
+// minimal blocking client doing the same 63 exchanges with the same simulated
+// device in the same run. Reports both times and their ratio.
+#include "app/Main_eng.h"
+#include "app/Prompter.h"
+#include "sim/ZelSim.h"
+#include "slots/SlotRecord.h"
+#include "slots/SlotTransfer.h"
+
+#include <benchmark/benchmark.h>
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QPushButton>
+#include <QTcpSocket>
+
+#include <memory>
+
+namespace {
+
+// Shows nothing: counts the messages, says Yes, cancels file dialogs.
+class TSilentPrompter : public TPrompter {
+ public:
+  void Information(QWidget*, const QString&) override { ++messages; }
+  bool Confirm(QWidget*, const QString&) override { return true; }
+  void Error(QWidget*, const QString&) override { ++messages; }
+  QString OpenFile(QWidget*, const TFileDialogSpec&) override { return {}; }
+  QString SaveFile(QWidget*, const TFileDialogSpec&) override { return {}; }
+  std::optional<QColor> ChooseColor(QWidget*, const QColor&) override { return std::nullopt; }
+  int ShowModal(QDialog*) override { return 0; }
+  int messages = 0;
+};
+
+void EnsureApplication() {
+  if (QCoreApplication::instance()) return;
+  qputenv("QT_QPA_PLATFORM", "offscreen");
+  static int argc = 1;
+  static char name[] = "zel_bench";
+  static char* argv[] = {name, nullptr};
+  new QApplication(argc, argv);  // lives for the whole run
+}
+
+// The blocking client: send a request, read one whole frame, 63 times.
+bool BlockingRun(uint16_t port, bool write) {
+  QTcpSocket s;
+  s.connectToHost(QStringLiteral("127.0.0.1"), port);
+  if (!s.waitForConnected(3000)) return false;
+  s.setSocketOption(QAbstractSocket::LowDelayOption, 1);
+  const QByteArray record(SLOT_RECORD_SIZE, '\x21');
+  for (int slot = 1; slot <= SLOT_COUNT; ++slot) {
+    s.write(write ? WriteSlotRequest(slot, record) : ReadSlotRequest());
+    if (!s.waitForBytesWritten(3000)) return false;
+    QByteArray frame;
+    while (frame.size() < 2 || frame.size() < (uint8_t(frame[0]) | uint8_t(frame[1]) << 8)) {
+      if (s.bytesAvailable() == 0 && !s.waitForReadyRead(3000)) return false;
+      frame += s.readAll();
+    }
+  }
+  return true;
+}
+
+void BM_SlotRun(benchmark::State& state) {
+  EnsureApplication();
+  const bool write = state.range(0) != 0;
+  TSilentPrompter prompter;
+  SetPrompter(&prompter);
+  zelsim::Simulator sim;
+  if (!sim.start()) {
+    state.SkipWithError("simulator did not start");
+    return;
+  }
+  auto w = std::make_unique<TFMain>(TFMainOptions{QStringLiteral("127.0.0.1"), sim.port()});
+  double toolMs = 0;
+  double blockingMs = 0;
+  for (auto _ : state) {
+    QElapsedTimer t;
+    t.start();
+    if (write) {
+      w->B_Speichern->setEnabled(true);
+      w->B_SpeichernClick();
+    } else {
+      w->B_LadenClick();
+    }
+    const double tool = double(t.nsecsElapsed()) / 1e6;
+    state.SetIterationTime(tool / 1e3);
+    toolMs += tool;
+    t.restart();
+    if (!BlockingRun(sim.port(), write)) {
+      state.SkipWithError("blocking client failed");
+      break;
+    }
+    blockingMs += double(t.nsecsElapsed()) / 1e6;
+  }
+  const double n = double(state.iterations());
+  state.counters["tool_ms"] = toolMs / n;
+  state.counters["blocking_ms"] = blockingMs / n;
+  state.counters["ratio"] = blockingMs > 0 ? toolMs / blockingMs : 0;
+  state.counters["messages"] = prompter.messages;
+  w.reset();
+  SetPrompter(nullptr);
+}
+
+}  // namespace
+
+BENCHMARK(BM_SlotRun)->ArgName("write")->Arg(0)->Arg(1)->UseManualTime()->Unit(benchmark::kMillisecond);

@@ -1,0 +1,73 @@
+// Slot files: the slot table saved to and opened from a ".Mem" file, the raw
+// table without a header.
+#include "app/Main_eng.h"
+#include "app/Prompter.h"
+#include "slots/SlotRecord.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QListWidget>
+#include <QPushButton>
+#include <QSaveFile>
+
+#include <stdexcept>
+
+namespace {
+
+[[noreturn]] void FileError(const QString& systemText) { throw std::runtime_error(systemText.toLocal8Bit().toStdString()); }
+
+TFileDialogSpec DialogSpec(const QString& defaultExt, const QString& filter) {
+  TFileDialogSpec spec;
+  spec.defaultExt = defaultExt;
+  spec.filter = filter;
+  return spec;
+}
+
+void ShowSource(QListWidget* box, const QString& path) {
+  box->clear();
+  box->addItem(QFileInfo(path).fileName());
+}
+
+}  // namespace
+
+void TFMain::OpenSlotFile() {
+  OD_App_DefaultExt = QStringLiteral("*.Mem");
+  OD_App_Filter = QStringLiteral("Memory file *.Mem|*.Mem");
+  const QString path = Prompter().OpenFile(this, DialogSpec(OD_App_DefaultExt, OD_App_Filter));
+  if (path.isEmpty()) return;
+  ShowSource(LB_Speicher, path);
+  QFile file(path);
+  if (!file.open(QIODevice::ReadOnly)) FileError(file.errorString());
+  const QByteArray content = file.readAll();
+  if (file.error() != QFileDevice::NoError) FileError(file.errorString());
+  // The file is kept whole, whatever its length; a short file shows its
+  // missing bytes as zeros.
+  DataStream.buffer() = content;
+  DataStream.seek(0);
+  for (int slot = 1; slot <= SLOT_COUNT; ++slot) {
+    const QByteArray record = SlotEntry(content, slot);
+    ShowSlotRecord(reinterpret_cast<const uint8_t*>(record.constData()), slot);
+  }
+  B_Speichern->setEnabled(true);
+}
+
+void TFMain::SaveSlotFile() {
+  SD_Datei_DefaultExt = QStringLiteral("*.Mem");
+  SD_Datei_Filter = QStringLiteral("Speicherplatz-Datei *.Mem|*.Mem");
+  const QString path = Prompter().SaveFile(this, DialogSpec(SD_Datei_DefaultExt, SD_Datei_Filter));
+  if (path.isEmpty()) return;
+  ShowSource(LB_Speicher, path);
+  // Written beside the old file and put in its place only when complete.
+  // Unbuffered and written until every byte is out: a buffered short write
+  // (a full disk, a file size limit) would otherwise go unnoticed and the
+  // cut file would replace the old one.
+  QSaveFile file(path);
+  if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) FileError(file.errorString());
+  const QByteArray& table = DataStream.data();
+  for (qsizetype done = 0; done < table.size();) {
+    const qint64 n = file.write(table.constData() + done, table.size() - done);
+    if (n <= 0) FileError(file.errorString());
+    done += n;
+  }
+  if (!file.commit()) FileError(file.errorString());
+}

@@ -1,0 +1,282 @@
+// Reading, writing and clearing all slots against the simulated device.
+#include "SlotsFixture.h"
+
+#include "slots/SlotTransfer.h"
+
+#include <QElapsedTimer>
+#include <QPushButton>
+#include <QTimer>
+
+using zelsim::Drop;
+using zelsim::SlotsFunction;
+
+namespace {
+
+QByteArray Received(int slot) { return SlotsFunction::InitialSlot(slot).left(SLOT_RECEIVED_SIZE); }
+
+}  // namespace
+
+TEST_F(SlotsTest, ReadFillsTableAndGridFromEverySlot) {
+  OpenIdle();
+  Table() = QByteArray(20000, '\x5A');  // e.g. a copied recording
+  w->B_Laden->click();
+  EXPECT_EQ(w->L_SBytes->text(), QStringLiteral("16128  OK!"));
+  EXPECT_EQ(Items(w->LB_Speicher), QStringList{"Read from ZEL74!"});
+  EXPECT_TRUE(w->B_Laden->isEnabled());
+  EXPECT_TRUE(w->B_Speichern->isEnabled());
+  EXPECT_FALSE(LinkState.Busy);
+  EXPECT_TRUE(prompter.shown.empty());
+  ASSERT_EQ(Table().size(), SLOT_TABLE_SIZE) << "cut to 63 entries first";
+  for (int k = 1; k <= SLOT_COUNT; ++k) {
+    EXPECT_EQ(Entry(k).left(SLOT_RECEIVED_SIZE), Received(k)) << "slot " << k;
+    EXPECT_EQ(Entry(k).mid(SLOT_RECEIVED_SIZE), QByteArray(8, '\x5A')) << "slot " << k << ": its last 8 bytes stay";
+    QStringList expected = Rendered(SlotsFunction::InitialSlot(k));
+    QStringList shown = Row(k);
+    for (int i = 0; i < expected.size(); ++i)
+      if (expected[i] == QStringLiteral("-")) shown[i] = QStringLiteral("-");  // kept from before
+    EXPECT_EQ(shown, expected) << "row " << k;
+  }
+  const QList<zelsim::LoggedRequest> requests = sim.requests();
+  ASSERT_EQ(requests.size(), SLOT_COUNT);
+  for (const auto& r : requests) EXPECT_EQ(r.bytes, QByteArray(1, '\x10')) << "only the request code goes out";
+}
+
+TEST_F(SlotsTest, ReadSkipsSlotsThatFail) {
+  struct Case {
+    const char* what;
+    std::function<void(SlotsFunction&)> misbehave;
+    QStringList infos;
+    bool slot5Stored;
+    QString progressAfterRun;
+    int watchdogEnds;  // exchanges left to the watchdog
+  };
+  const Case cases[] = {
+      {"slot 5 silent", [](SlotsFunction& d) { d.setSilentAt(5, true); }, {}, false, "16128  OK!", 1},
+      {"slot 5 message of 255 bytes", [](SlotsFunction& d) { d.setReplyLengthAt(5, 255); }, {"Error on reading!"},
+       false, "16128  OK!", 1},
+      {"slot 5 message of 260 bytes", [](SlotsFunction& d) { d.setReplyLengthAt(5, 260); }, {"Error on reading!"},
+       false, "16128  OK!", 1},
+      {"slot 5 names slot 0", [](SlotsFunction& d) { d.setReportedSlotAt(5, 0); }, {}, false, "16128  OK!", 0},
+      {"slot 5 names slot 64", [](SlotsFunction& d) { d.setReportedSlotAt(5, 64); }, {}, false, "16128  OK!", 0},
+      {"slot 5 names slot 0x80000005", [](SlotsFunction& d) { d.setReportedSlotAt(5, 0x80000005u); }, {}, false,
+       "16128  OK!", 0},
+      {"slot 63 silent", [](SlotsFunction& d) { d.setSilentAt(63, true); }, {}, true, "15872", 1},
+  };
+  for (const Case& c : cases) {
+    OpenIdle();
+    Device().reset();
+    c.misbehave(Device());
+    const QByteArray old(SLOT_TABLE_SIZE, '\x33');
+    Table() = old;
+    FillRow(5, QStringLiteral("old"));
+    int watchdogEnds = 0;
+    QObject::connect(w->Timer, &QTimer::timeout, [&] { ++watchdogEnds; });
+    w->B_Laden->click();
+    EXPECT_EQ(watchdogEnds, c.watchdogEnds) << c.what;
+    EXPECT_EQ(prompter.Infos(), c.infos) << c.what;
+    EXPECT_EQ(sim.countRequests(0x10), SLOT_COUNT) << c.what << ": the run goes on";
+    EXPECT_EQ(Entry(5) == old.left(SLOT_RECORD_SIZE), !c.slot5Stored) << c.what;
+    EXPECT_EQ(Row(5).contains(QStringLiteral("old")), !c.slot5Stored) << c.what;
+    EXPECT_EQ(Entry(6).left(SLOT_RECEIVED_SIZE), Received(6)) << c.what << ": the next slot still arrives";
+    EXPECT_EQ(Entry(64), QByteArray()) << c.what << ": nothing beyond the table";
+    EXPECT_EQ(w->L_SBytes->text(), c.progressAfterRun) << c.what;
+    EXPECT_EQ(Items(w->LB_Speicher), QStringList{"Read from ZEL74!"}) << c.what;
+    EXPECT_TRUE(w->B_Speichern->isEnabled()) << c.what;
+    w.reset();
+  }
+}
+
+TEST_F(SlotsTest, ProgressStopsAtTheLastSlotThatArrived) {
+  OpenIdle();
+  Device().setSilentAt(6, true);
+  QStringList seen;
+  // Look at the progress while the run waits for slot 6: its request is out
+  // (so slot 5 has been handled) and no later one.
+  QTimer probe;
+  QObject::connect(&probe, &QTimer::timeout, [&] {
+    if (sim.countRequests(0x10) == 6 && seen.isEmpty()) seen << w->L_SBytes->text();
+  });
+  probe.start(5);
+  w->B_Laden->click();
+  EXPECT_EQ(seen, QStringList{"1280"});
+}
+
+TEST_F(SlotsTest, WriteSendsEveryEntryAndStopsAtTheFirstFailure) {
+  struct Case {
+    const char* what;
+    std::function<void(SlotsFunction&)> misbehave;
+    int stored;  // slots the device stored, 1..stored
+    QStringList infos;
+    QString progress;
+  };
+  const Case cases[] = {
+      {"all acknowledged", [](SlotsFunction&) {}, 63, {}, "16128  OK!"},
+      {"slot 5 answers 90", [](SlotsFunction& d) { d.setWriteStatusAt(5, 90); }, 4, {"Error on saving!"}, "1024"},
+      {"slot 5 answers 85", [](SlotsFunction& d) { d.setWriteStatusAt(5, 85); }, 4, {"Error on saving!"}, "1024"},
+      {"slot 5 silent", [](SlotsFunction& d) { d.setSilentAt(5, true); }, 4, {"Error on saving!"}, "1024"},
+      {"slot 63 answers 90", [](SlotsFunction& d) { d.setWriteStatusAt(63, 90); }, 62, {"Error on saving!"}, "15872"},
+  };
+  for (const Case& c : cases) {
+    OpenIdle();
+    Device().reset();
+    c.misbehave(Device());
+    QByteArray table;
+    for (int k = 1; k <= SLOT_COUNT; ++k) table += QByteArray(SLOT_RECORD_SIZE, char(k));
+    table.chop(100);  // the last entry's end lies beyond the table
+    Table() = table;
+    w->B_Speichern->setEnabled(true);
+    w->B_Speichern->click();
+    EXPECT_EQ(prompter.Infos(), c.infos) << c.what;
+    EXPECT_EQ(w->L_SBytes->text(), c.progress) << c.what;
+    QList<int> expected;
+    for (int k = 1; k <= c.stored; ++k) expected << k;
+    EXPECT_EQ(Device().writesStored(), expected) << c.what;
+    EXPECT_EQ(sim.countRequests(0x11), std::min(c.stored + 1, 63)) << c.what << ": nothing after the failure";
+    for (int k = 1; k <= c.stored; ++k) {
+      QByteArray record(SLOT_RECORD_SIZE, char(k));
+      if (k == 63) record.replace(156, 100, QByteArray(100, '\0'));
+      EXPECT_EQ(Device().slot(k), record) << c.what << ": slot " << k;
+    }
+    EXPECT_EQ(Table(), table) << c.what << ": the table is left as it was";
+    EXPECT_TRUE(w->B_Laden->isEnabled() && w->B_Speichern->isEnabled()) << c.what;
+    EXPECT_FALSE(LinkState.Busy) << c.what;
+    w.reset();
+  }
+}
+
+TEST_F(SlotsTest, ClearAsksAndZeroesTheDeviceOnly) {
+  struct Case {
+    const char* what;
+    bool yes;
+    int failAt;  // 0: none
+    int cleared;
+    QStringList infos;
+  };
+  const Case cases[] = {
+      {"answered No", false, 0, 0, {}},
+      {"answered Yes", true, 0, 63, {}},
+      {"slot 5 answers 90", true, 5, 4, {"Fehler beim Speichern!"}},
+  };
+  for (const Case& c : cases) {
+    OpenIdle();
+    Device().reset();
+    if (c.failAt) Device().setWriteStatusAt(c.failAt, 90);
+    const QByteArray table(SLOT_TABLE_SIZE, '\x44');
+    Table() = table;
+    FillRow(1, QStringLiteral("kept"));
+    prompter.confirmAnswers = {c.yes};
+    w->B_Loeschen->click();
+    ASSERT_FALSE(prompter.shown.empty());
+    EXPECT_EQ(prompter.shown[0].kind, TPromptRecord::Confirm);
+    EXPECT_EQ(prompter.shown[0].text, QStringLiteral("Wirklich alle Speicherplätze im ZEL74 löschen?"));
+    EXPECT_EQ(prompter.Infos(), c.infos) << c.what;
+    for (int k = 1; k <= SLOT_COUNT; ++k) {
+      const QByteArray expected = k <= c.cleared ? QByteArray(SLOT_RECORD_SIZE, '\0') : SlotsFunction::InitialSlot(k);
+      EXPECT_EQ(Device().slot(k), expected) << c.what << ": slot " << k;
+    }
+    EXPECT_EQ(sim.countRequests(0x11), c.failAt ? c.failAt : c.cleared) << c.what;
+    EXPECT_EQ(Table(), table) << c.what;
+    EXPECT_EQ(Row(1), QStringList(11, QStringLiteral("kept"))) << c.what;
+    EXPECT_EQ(w->B_Speichern->isEnabled(), c.yes) << c.what << ": enabled by a run";
+    w.reset();
+  }
+}
+
+TEST_F(SlotsTest, WithoutTheLinkNothingHappens) {
+  for (void (TFMain::*handler)() : {&TFMain::B_LadenClick, &TFMain::B_SpeichernClick, &TFMain::B_LoeschenClick}) {
+    OpenIdle();
+    w->CB_WLAN->setChecked(false);
+    prompter.confirmAnswers = {true};
+    (w.get()->*handler)();
+    EXPECT_EQ(sim.requests().size(), 0);
+    EXPECT_EQ(Items(w->LB_Speicher), QStringList{"keine"});
+    EXPECT_FALSE(w->B_Speichern->isEnabled());
+    EXPECT_EQ(prompter.Infos(), QStringList());
+    w.reset();
+  }
+}
+
+TEST_F(SlotsTest, ALostLinkEndsTheRunAtOnce) {
+  struct Case {
+    const char* what;
+    void (TFMain::*handler)();
+    uint8_t code;
+    Drop how;
+    QStringList infos;
+  };
+  const Case cases[] = {
+      {"read, reset", &TFMain::B_LadenClick, 0x10, Drop::Reset, {"ZEL doesn't respond to WLAN!"}},
+      // Closed in order: slot 5 is left to the watchdog, the next send fails.
+      {"read, closed", &TFMain::B_LadenClick, 0x10, Drop::Close, {"ZEL doesn't respond to WLAN!"}},
+      {"write, reset", &TFMain::B_SpeichernClick, 0x11, Drop::Reset, {"ZEL doesn't respond to WLAN!", "Error on saving!"}},
+      {"clear, reset", &TFMain::B_LoeschenClick, 0x11, Drop::Reset,
+       {"ZEL doesn't respond to WLAN!", "Fehler beim Speichern!"}},
+  };
+  for (const Case& c : cases) {
+    OpenIdle();
+    Device().reset();
+    Device().setDropAt(5, c.how);
+    prompter.confirmAnswers = {true};
+    QElapsedTimer t;
+    t.start();
+    (w.get()->*c.handler)();
+    // Waiting out the rest of the run slot by slot would take 58 watchdog times.
+    EXPECT_LT(t.elapsed(), 10 * Timings().watchdog) << c.what;
+    EXPECT_EQ(sim.countRequests(c.code), 5) << c.what;
+    EXPECT_EQ(prompter.Infos(), c.infos) << c.what;
+    EXPECT_TRUE(w->B_Laden->isEnabled() && w->B_Speichern->isEnabled()) << c.what;
+    EXPECT_FALSE(LinkState.Busy) << c.what;
+    w.reset();
+  }
+}
+
+TEST_F(SlotsTest, ClearCannotStartWhileAnotherRunRuns) {
+  OpenIdle();
+  Device().setSilentAt(3, true);  // the read waits there for the watchdog
+  prompter.confirmAnswers = {true};
+  bool pressed = false;
+  QTimer press;
+  QObject::connect(&press, &QTimer::timeout, [&] {
+    if (pressed || Device().readsServed().size() < 2) return;
+    pressed = true;
+    EXPECT_FALSE(w->B_Laden->isEnabled());
+    EXPECT_TRUE(w->B_Loeschen->isEnabled()) << "stays usable, as the rest of the window";
+    w->B_Loeschen->click();
+  });
+  press.start(5);
+  w->B_Laden->click();
+  EXPECT_TRUE(pressed);
+  EXPECT_EQ(prompter.shown.size(), 0u) << "not even asked";
+  EXPECT_EQ(sim.countRequests(0x11), 0);
+  EXPECT_EQ(sim.countRequests(0x10), SLOT_COUNT);
+  // Once the read is over, a clear runs.
+  Device().setSilentAt(3, false);
+  w->B_Loeschen->click();
+  EXPECT_EQ(sim.countRequests(0x11), SLOT_COUNT);
+}
+
+TEST_F(SlotsTest, WriteRightAfterStartSendsZeroRecords) {
+  OpenIdle();
+  ASSERT_TRUE(Table().isEmpty());
+  w->B_Speichern->setEnabled(true);
+  w->B_Speichern->click();
+  EXPECT_EQ(Device().writesStored().size(), SLOT_COUNT);
+  for (const auto& r : sim.requests()) {
+    ASSERT_EQ(r.bytes.size(), WRITE_SLOT_REQUEST_SIZE);
+    EXPECT_EQ(r.bytes.mid(2), QByteArray(258, '\0'));
+  }
+  EXPECT_EQ(Device().slot(40), QByteArray(SLOT_RECORD_SIZE, '\0'));
+}
+
+TEST(SlotRequests, Layout) {
+  QByteArray record(SLOT_RECORD_SIZE, '\0');
+  for (int i = 0; i < SLOT_RECORD_SIZE; ++i) record[i] = char(i);
+  const QByteArray write = WriteSlotRequest(42, record);
+  EXPECT_EQ(write.left(4), QByteArray("\x11\x2A\0\0", 4));
+  EXPECT_EQ(write.mid(4), record);
+  EXPECT_EQ(ClearSlotRequest(63), QByteArray("\x11\x3F", 2) + QByteArray(258, '\0'));
+  EXPECT_EQ(ReadSlotRequest(), QByteArray(1, '\x10'));
+  EXPECT_EQ(SlotProgressText(1), QStringLiteral("256"));
+  EXPECT_EQ(SlotProgressText(62), QStringLiteral("15872"));
+  EXPECT_EQ(SlotProgressText(63), QStringLiteral("16128  OK!"));
+}
