@@ -167,7 +167,7 @@ bool Recordings::NextBlock(QByteArray& out, DeviceLink& link) {
     mode_ = Mode::Idle;
     return false;
   }
-  const QByteArray data = encoder_->NextBlock();
+  const QByteArray data = cycle_.isEmpty() ? encoder_->NextBlock() : cycle_.at(k % cycle_.size());
   uint16_t sequence = uint16_t((uint32_t(k) * 16u) & 0xFFFF);
   if (k == wrongSequenceAt_) sequence = uint16_t(sequence + 16);
   out += BlockFrame(sequence, data);
@@ -208,6 +208,8 @@ void Recordings::Handle(const QByteArray& request, DeviceLink& link) {
     mode_ = Mode::Copying;
     encoder_ = std::make_unique<RecordingEncoder>(r.flags, r.seed);
     blocksDue_ = BlocksOf(r.units);
+    cycle_.clear();
+    for (uint32_t b = 0; b < std::min(r.cycle, blocksDue_); ++b) cycle_.append(encoder_->NextBlock());
     blocksSent_ = 0;
     out = HeaderFrame(r.flags, zeroUnits_ ? 0 : r.units);
     for (int f = 1; f < framesPerWrite_ && mode_ == Mode::Copying; ++f)

@@ -23,6 +23,10 @@ struct Recording {
   uint8_t flags = 0;   // rate (bits 1-0) and block layout (bit 2)
   uint32_t units = 0;  // length in 256-byte units
   uint32_t seed = 0;   // test signal
+  // Nonzero: the recording repeats its first `cycle` blocks, encoded once
+  // per copy (for long recordings whose encoding would cost more than
+  // their transfer).
+  uint32_t cycle = 0;
 };
 
 // Blocks a recording of `units` units is sent in.
@@ -83,6 +87,7 @@ class Recordings : public DeviceFunction {
   Mode mode_ = Mode::Idle;
   int listPos_ = 0;
   std::unique_ptr<RecordingEncoder> encoder_;
+  QList<QByteArray> cycle_;  // the repeated blocks of a cycling recording
   uint32_t blocksDue_ = 0;
   uint32_t blocksSent_ = 0;
 };
