@@ -123,6 +123,7 @@ void TFMain::B_FilesClick() {
   // discarded and stays empty.
   DataStream.close();
   DataStream.setData(QByteArray());
+  DataStream.open(QIODevice::ReadWrite);
   Recorder.Decode = CB_Deco->isChecked();
   const QString path = QDir(RecorderDirectory(*this))
                            .filePath(QStringLiteral("File%1.%2").arg(row).arg(Recorder.Decode ? "WAV" : "HEX"));

@@ -138,6 +138,12 @@ int Recordings::RequestLength(QByteArrayView pending) {
   // 0x00 continues a list or copy of ours only; elsewhere it belongs to
   // another function.
   if (code == kRecorderRequest || (code == kContinue && mode_ != Mode::Idle)) return kRequestBytes;
+  // Any other request begins another exchange: a list or copy the PC gave
+  // up on is over, and later 0x00 requests are no longer ours.
+  if (code != kContinue) {
+    mode_ = Mode::Idle;
+    encoder_.reset();
+  }
   return kNotMine;
 }
 

@@ -218,7 +218,13 @@ TEST_F(RecorderTest, CopyWritesEachRateAndLayoutAsWavAndHex) {
   QList<QByteArray> expected{Bytes({0x0D, 0x02, 7, 0, 0})};
   for (uint32_t b = 0; b < BlocksOf(all.last().units); ++b) expected << Bytes({0x00, 0x02, 7, 0, 0});
   EXPECT_EQ(requests.mid(requests.lastIndexOf(expected.first())), expected);
-  EXPECT_TRUE(WaitUntil([&] { return w->FileModel->index(Target(7, false)).isValid(); })) << "the file box lists it";
+  EXPECT_TRUE(WaitUntil([&] {
+    const QModelIndex root = w->FLB_Files->rootIndex();
+    for (int r = 0; r < w->FileModel->rowCount(root); ++r)
+      if (w->FileModel->fileName(w->FileModel->index(r, 0, root)) == QStringLiteral("File7.HEX")) return true;
+    return false;
+  })) << "the file box lists the new file";
+  EXPECT_TRUE(w->DataStream.isOpen() && w->DataStream.size() == 0) << "the recording does not pass through memory";
 }
 
 TEST_F(RecorderTest, CopyDoesNotDependOnHowFramesAreCutIntoReads) {
