@@ -20,11 +20,13 @@
 #include <QTableWidget>
 #include <QTemporaryDir>
 
+#ifndef _WIN32
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <sys/socket.h>
 #include <unistd.h>
+#endif
 
 #include <cstdio>
 #include <fstream>
@@ -56,7 +58,8 @@ void BM_DecodeBlock(benchmark::State& state) {
 }
 BENCHMARK(BM_DecodeBlock)->Arg(0)->Arg(1)->Arg(0 | kShortSubBlocks)->Arg(3 | kShortSubBlocks);
 
-// --- the copy ---------------------------------------------------------------------
+// --- the copy (the blocking client is written against POSIX sockets) ---------------
+#ifndef _WIN32
 
 constexpr uint32_t kUnits = 65536;  // 16 MiB of recording data
 
@@ -236,5 +239,6 @@ void BM_CopyPeakMemory(benchmark::State& state) {
   }
 }
 BENCHMARK(BM_CopyPeakMemory)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+#endif  // _WIN32
 
 }  // namespace
