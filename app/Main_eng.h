@@ -6,6 +6,9 @@
 #include "link/Dispatcher.h"
 #include "link/LinkState.h"
 #include "slots/SlotPage.h"
+// ---- Recorder ----
+#include "recorder/RecorderState.h"
+// ---- end Recorder ----
 
 #include <QBuffer>
 #include <QByteArray>
@@ -186,6 +189,9 @@ class TFMain : public QMainWindow, private IFrameTarget {
   // Window state used by the features.
   QBuffer DataStream;  // slot table / copied recording
   int DisplayOffset = 0;
+  // ---- Recorder ----
+  TRecorderState Recorder;  // list and copy in progress
+  // ---- end Recorder ----
 
   // ---- handlers -------------------------------------------------------------
   void FormCreate();

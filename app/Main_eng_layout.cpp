@@ -7,6 +7,7 @@
 #include "app/Style.h"
 #include "app/Timings.h"
 #include "slots/SlotGridKeys.h"
+#include "recorder/FileBoxes.h"
 
 #include <QAbstractItemView>
 #include <QAction>
@@ -609,85 +610,8 @@ void TFMain::CreateControls() {
   CB_Deco = CheckBox("CB_Deco", QStringLiteral("Decompress to WAV"), page, 248, 192, 121, 17, true);
   L_Deco = AutoLabel("L_Deco", QStringLiteral("Compression Rate:"), page, 248, 224);
 
-  // Drive box, folder box and file box, chained.
-  DirModel = Named(new QFileSystemModel(this), "DirModel");
-  DirModel->setFilter(QDir::AllDirs | QDir::Drives | QDir::NoDotAndDotDot);
-  DirModel->setRootPath(QString());
-  FileModel = Named(new QFileSystemModel(this), "FileModel");
-  FileModel->setFilter(QDir::Files | QDir::NoDotAndDotDot);
-
-  DCB_Rec = Named(new QComboBox(page), "DCB_Rec");
-  DCB_Rec->setEditable(false);
-  DCB_Rec->setGeometry(432, 8, 513, 19);
-  DLB_RFile = Named(new QTreeView(page), "DLB_RFile");
-  DLB_RFile->setGeometry(424, 32, 305, 457);
-  DLB_RFile->setModel(DirModel);
-  DLB_RFile->setHeaderHidden(true);
-  for (int c = 1; c < DirModel->columnCount(); ++c) DLB_RFile->hideColumn(c);
-  DLB_RFile->setSelectionMode(QAbstractItemView::SingleSelection);
-  DLB_RFile->setEditTriggers(QAbstractItemView::NoEditTriggers);
-  DLB_RFile->setUniformRowHeights(true);
-  FLB_Files = Named(new QListView(page), "FLB_Files");
-  FLB_Files->setGeometry(736, 32, 209, 457);
-  FLB_Files->setModel(FileModel);
-  FLB_Files->setSelectionMode(QAbstractItemView::SingleSelection);
-  FLB_Files->setEditTriggers(QAbstractItemView::NoEditTriggers);
-  FLB_Files->setUniformItemSizes(true);
-
-  // The folder box lists the chosen drive only; its current folder is the
-  // one the file box shows.
-  auto showFolder = [this](const QString& path) {
-    FLB_Files->setRootIndex(FileModel->setRootPath(path));
-  };
-  auto shownDrive = std::make_shared<QString>();
-  auto hideOtherDrives = [this, shownDrive] {
-    const QModelIndex driveIndex = DirModel->index(*shownDrive);
-    for (int r = 0; r < DirModel->rowCount(QModelIndex()); ++r)
-      DLB_RFile->setRowHidden(r, QModelIndex(), DirModel->index(r, 0, QModelIndex()) != driveIndex);
-  };
-  auto showDrive = [this, shownDrive, hideOtherDrives](const QString& drive) {
-    *shownDrive = drive;
-    hideOtherDrives();
-    const QModelIndex driveIndex = DirModel->index(drive);
-    DLB_RFile->setCurrentIndex(driveIndex);
-    DLB_RFile->expand(driveIndex);
-  };
-  // Drives may be reported after the box was filled.
-  connect(DirModel, &QFileSystemModel::rowsInserted, this,
-          [hideOtherDrives](const QModelIndex& parent) {
-            if (!parent.isValid()) hideOtherDrives();
-          });
-  connect(DLB_RFile->selectionModel(), &QItemSelectionModel::currentChanged, this,
-          [this, showFolder](const QModelIndex& current) {
-            if (current.isValid()) showFolder(DirModel->filePath(current));
-          });
-  {
-    const QString home = QDir::homePath();
-    const QString homeRoot = QDir(home).rootPath();
-    QString homeDrive;
-    const QSignalBlocker block(DCB_Rec);
-    for (const QFileInfo& drive : QDir::drives()) {
-      const QString path = drive.absoluteFilePath();
-      DCB_Rec->addItem(QDir::toNativeSeparators(path).toUpper(), path);
-      if (path.compare(homeRoot, Qt::CaseInsensitive) == 0) {
-        DCB_Rec->setCurrentIndex(DCB_Rec->count() - 1);
-        homeDrive = path;
-      }
-    }
-    if (homeDrive.isEmpty() && DCB_Rec->count() > 0) homeDrive = DCB_Rec->itemData(0).toString();
-    if (!homeDrive.isEmpty()) showDrive(homeDrive);
-    // Start in the user's home folder.
-    const QModelIndex homeIndex = DirModel->index(home);
-    if (homeIndex.isValid()) {
-      for (QModelIndex p = homeIndex.parent(); p.isValid(); p = p.parent()) DLB_RFile->expand(p);
-      DLB_RFile->setCurrentIndex(homeIndex);
-      DLB_RFile->scrollTo(homeIndex, QAbstractItemView::PositionAtCenter);
-    }
-  }
-  connect(DCB_Rec, &QComboBox::currentIndexChanged, this, [this, showDrive](int index) {
-    const QString drive = DCB_Rec->itemData(index).toString();
-    if (!drive.isEmpty()) showDrive(drive);
-  });
+  // Drive box, folder box and file box, chained (recorder/FileBoxes.cpp).
+  CreateRecorderFileBoxes(*this, page);
 
   wire(B_List, &QPushButton::clicked, &TFMain::B_ListClick);
   wire(B_Files, &QPushButton::clicked, &TFMain::B_FilesClick);

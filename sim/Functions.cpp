@@ -1,5 +1,6 @@
 // The simulated device's list of functions besides status and versions.
 #include "sim/Functions.h"
+#include "sim/Recordings.h"
 
 #include "sim/Slots.h"
 
@@ -9,6 +10,7 @@ std::vector<std::shared_ptr<DeviceFunction>> MakeDeviceFunctions() {
   std::vector<std::shared_ptr<DeviceFunction>> functions;
   // One line per device function, in the order they are asked for requests.
   functions.push_back(std::make_shared<SlotsFunction>());  // memory slots
+  functions.push_back(std::make_shared<Recordings>());  // recordings
   return functions;
 }
 

@@ -1,0 +1,240 @@
+// The recording decoder's speed, and a 16 MiB recording copied through the
+// window's handler against a minimal blocking client doing the same
+// exchanges with the same decoder; plus the copy's peak memory.
+#include "app/Main_eng.h"
+#include "app/Prompter.h"
+#include "link/LinkClient.h"
+#include "recorder/FileBoxes.h"
+#include "recorder/StreamDecoder.h"
+#include "recorder/WavFormat.h"
+#include "sim/RecordingEncoder.h"
+#include "sim/Recordings.h"
+#include "sim/ZelSim.h"
+
+#include <benchmark/benchmark.h>
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QTableWidget>
+#include <QTemporaryDir>
+
+#ifndef _WIN32
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/socket.h>
+#include <unistd.h>
+#endif
+
+#include <cstdio>
+#include <fstream>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace {
+
+// --- the decoder on one core --------------------------------------------------
+
+void BM_DecodeBlock(benchmark::State& state) {
+  const auto flags = uint8_t(state.range(0));
+  std::vector<QByteArray> blocks;
+  zelsim::RecordingEncoder encoder(flags, 3);
+  for (int i = 0; i < 64; ++i) blocks.push_back(encoder.NextBlock());
+  const uint64_t codesPerRound = encoder.PairsEncoded() * 2;
+  std::vector<uint8_t> out(kMaxDecodedBlockBytes);
+  uint64_t codes = 0;
+  for (auto _ : state) {
+    for (const QByteArray& b : blocks) {
+      benchmark::DoNotOptimize(DecodeBlock(reinterpret_cast<const uint8_t*>(b.constData()), flags, out.data()));
+      benchmark::ClobberMemory();
+    }
+    codes += codesPerRound;
+  }
+  state.counters["codes/s"] = benchmark::Counter(double(codes), benchmark::Counter::kIsRate);
+  state.SetBytesProcessed(int64_t(state.iterations()) * 64 * kRecordingBlockBytes);
+}
+BENCHMARK(BM_DecodeBlock)->Arg(0)->Arg(1)->Arg(0 | kShortSubBlocks)->Arg(3 | kShortSubBlocks);
+
+// --- the copy (the blocking client is written against POSIX sockets) ---------------
+#ifndef _WIN32
+
+constexpr uint32_t kUnits = 65536;  // 16 MiB of recording data
+
+class QuietPrompter : public TPrompter {
+ public:
+  QString last;
+  void Information(QWidget*, const QString& text) override { last = text; }
+  bool Confirm(QWidget*, const QString&) override { return false; }
+  void Error(QWidget*, const QString& text) override { last = text; }
+  QString OpenFile(QWidget*, const TFileDialogSpec&) override { return {}; }
+  QString SaveFile(QWidget*, const TFileDialogSpec&) override { return {}; }
+  std::optional<QColor> ChooseColor(QWidget*, const QColor&) override { return std::nullopt; }
+  int ShowModal(QDialog*) override { return 0; }
+};
+
+// One application, simulator and window for every copy benchmark.
+struct CopyRig {
+  std::unique_ptr<QApplication> app;
+  QuietPrompter prompter;
+  zelsim::Simulator sim;
+  QTemporaryDir dir;
+  std::unique_ptr<TFMain> window;
+
+  CopyRig() {
+    static int argc = 1;
+    static char name[] = "zel_bench";
+    static char* argv[] = {name, nullptr};
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    app = std::make_unique<QApplication>(argc, argv);
+    SetPrompter(&prompter);
+    sim.start();
+    sim.function<zelsim::Recordings>()->setRecordings({zelsim::Recording{"bench", 1, kUnits, 11, 16}});
+    window = std::make_unique<TFMain>(TFMainOptions{QStringLiteral("127.0.0.1"), sim.port()});
+    PumpWhile([] { return LinkState.Busy; });
+    window->SelectVisiblePage(PAGE_RECORDER);
+    SetRecorderDirectory(*window, dir.path());
+    window->CB_Deco->setChecked(true);
+    window->SG_Files->setCurrentCell(0, 0);
+  }
+  ~CopyRig() { SetPrompter(nullptr); }
+  static CopyRig& Get() {
+    static CopyRig rig;
+    return rig;
+  }
+};
+
+// A client as plain as can be: blocking socket, one request, read the frame,
+// decode, write, next.
+class BlockingClient {
+ public:
+  explicit BlockingClient(uint16_t port) {
+    fd_ = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_port = htons(port);
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    if (::connect(fd_, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0) {
+      ::close(fd_);
+      fd_ = -1;
+    }
+    int one = 1;
+    if (fd_ >= 0) ::setsockopt(fd_, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+  }
+  ~BlockingClient() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  bool ok() const { return fd_ >= 0; }
+  bool Send(const uint8_t* p, size_t n) { return ::send(fd_, p, n, 0) == ssize_t(n); }
+  // One frame's payload.
+  bool Frame(std::vector<uint8_t>& payload) {
+    uint8_t head[4];
+    if (!ReadExact(head, 4)) return false;
+    const size_t length = size_t(head[0] | head[1] << 8);
+    if (length < 4) return false;
+    payload.resize(length - 4);
+    return ReadExact(payload.data(), payload.size());
+  }
+
+ private:
+  bool ReadExact(uint8_t* p, size_t n) {
+    while (n > 0) {
+      const ssize_t got = ::recv(fd_, p, n, 0);
+      if (got <= 0) return false;
+      p += got;
+      n -= size_t(got);
+    }
+    return true;
+  }
+  int fd_ = -1;
+};
+
+// Copies recording 0 into `path` as a WAV; the sample bytes written, or 0.
+uint64_t ClientCopy(uint16_t port, const std::string& path) {
+  BlockingClient c(port);
+  if (!c.ok()) return 0;
+  std::vector<uint8_t> payload;
+  const uint8_t start[5] = {0x0D, 0x02, 0, 0, 0};
+  const uint8_t next[5] = {0x00, 0x02, 0, 0, 0};
+  if (!c.Send(start, 5) || !c.Frame(payload) || payload.size() != 8) return 0;
+  const uint8_t flags = payload[3];
+  const uint32_t units = ReadLE32(payload.data() + 4);
+  std::FILE* f = std::fopen(path.c_str(), "wb");
+  if (!f) return 0;
+  QByteArray header = WavHeader(flags, 0);
+  std::fwrite(header.constData(), 1, size_t(header.size()), f);
+  std::vector<uint8_t> out(kMaxDecodedBlockBytes);
+  uint64_t written = 0;
+  for (uint32_t received = 0; received < units; received += 16) {
+    if (!c.Send(next, 5) || !c.Frame(payload) || payload.size() != 4100 || ReadLE16(payload.data() + 2) != (received & 0xFFFF)) {
+      std::fclose(f);
+      return 0;
+    }
+    const size_t n = DecodeBlock(payload.data() + 4, flags, out.data());
+    std::fwrite(out.data(), 1, n, f);
+    written += n;
+  }
+  header = WavHeader(flags, uint32_t(written));
+  std::fseek(f, 0, SEEK_SET);
+  std::fwrite(header.constData(), 1, size_t(header.size()), f);
+  std::fclose(f);
+  return written;
+}
+
+// The window's handler and the blocking client copy in turn, so both see
+// the same load on the machine; the iteration time is the window's copy.
+void BM_CopyThroughWindow(benchmark::State& state) {
+  CopyRig& rig = CopyRig::Get();
+  // The window's link stays open; the client uses a connection of its own.
+  const std::string clientPath = rig.dir.filePath(QStringLiteral("client.wav")).toStdString();
+  double windowSeconds = 0, clientSeconds = 0;
+  for (auto _ : state) {
+    QElapsedTimer t;
+    t.start();
+    if (ClientCopy(rig.sim.port(), clientPath) == 0) state.SkipWithError("client copy failed");
+    const double client = double(t.nsecsElapsed()) / 1e9;
+    t.restart();
+    rig.window->B_FilesClick();
+    const double window = double(t.nsecsElapsed()) / 1e9;
+    if (rig.prompter.last != QStringLiteral("File loaded successfully!"))
+      state.SkipWithError(rig.prompter.last.toStdString().c_str());
+    state.SetIterationTime(window);
+    windowSeconds += window;
+    clientSeconds += client;
+  }
+  state.counters["client_ms"] = clientSeconds * 1e3 / double(state.iterations());
+  state.counters["vs_client"] = clientSeconds > 0 ? windowSeconds / clientSeconds : 0;
+  state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(kUnits) * 256);
+}
+BENCHMARK(BM_CopyThroughWindow)->Iterations(5)->Unit(benchmark::kMillisecond)->UseManualTime();
+
+// Resident-set figures of this process, in kB, from /proc/self/status.
+long StatusKb(const char* key) {
+  std::ifstream in("/proc/self/status");
+  std::string line;
+  const std::string prefix = std::string(key) + ":";
+  while (std::getline(in, line))
+    if (line.rfind(prefix, 0) == 0) return std::stol(line.substr(prefix.size()));
+  return -1;
+}
+
+void BM_CopyPeakMemory(benchmark::State& state) {
+  CopyRig& rig = CopyRig::Get();
+  for (auto _ : state) {
+    // Forget the peak so far (earlier benchmarks), then copy once.
+    { std::ofstream("/proc/self/clear_refs") << "5"; }
+    const long idle = StatusKb("VmRSS");
+    const long idlePeak = StatusKb("VmHWM");
+    rig.window->B_FilesClick();
+    const long peak = StatusKb("VmHWM");
+    state.counters["idle_MB"] = double(idle) / 1024.0;
+    state.counters["peak_above_idle_MB"] = double(peak - idle) / 1024.0;
+    state.counters["peak_reset"] = idlePeak <= idle + 1024 ? 1 : 0;
+  }
+}
+BENCHMARK(BM_CopyPeakMemory)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+#endif  // _WIN32
+
+}  // namespace
