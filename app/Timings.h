@@ -16,6 +16,9 @@ struct TTimings {
   int searchAnswerWait = 500;    // WLAN search: wait for the version answer
   int keepAliveAnswerWait = 200; // keep-alive: wait for the status answer
   int drainWait = 100;           // close-down: drain until this long silent
+  // firmware update
+  int watchdogAfterWorking = 5000;  // Timer after the device says it is still working (85)
+  int directReceiveWait = 2000;     // one wait for data in the receive after an 85
 };
 
 const TTimings& Timings();
