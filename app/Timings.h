@@ -19,6 +19,7 @@ struct TTimings {
   // firmware update
   int watchdogAfterWorking = 5000;  // Timer after the device says it is still working (85)
   int directReceiveWait = 2000;     // one wait for data in the receive after an 85
+  int progressRefresh = 40;         // least time between two progress updates while sending
 };
 
 const TTimings& Timings();

@@ -71,7 +71,7 @@ class UploadFunction : public DeviceFunction {
 
   mutable QMutex mu_;
   uint8_t startReply_ = 90;
-  int clearingMs_ = 50;
+  int clearingMs_ = 100;
   UploadFault fault_;
   Phase phase_ = Phase::Idle;
   bool pocket_ = false;

@@ -57,6 +57,9 @@ class UpdateTest : public WindowTest {
     TTimings t = FastTimings();
     t.watchdogAfterWorking = 1500;
     t.directReceiveWait = 300;
+    // Only the first count is shown at once; every later one must still
+    // reach the screen before the counter is used again or the outcome shown.
+    t.progressRefresh = 60000;
     SetTimings(t);
     ASSERT_TRUE(dir.isValid());
     OpenIdle();

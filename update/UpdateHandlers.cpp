@@ -8,6 +8,7 @@
 #include "update/UploadRequests.h"
 
 #include <QCheckBox>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QLabel>
@@ -61,6 +62,34 @@ std::optional<QByteArray> ReadUpdateFile(QWidget* parent, const QString& path) {
   }
   return image;
 }
+
+// The byte counter and the bar while data goes out. Acknowledgements come far
+// faster than a screen can show them, so a new count is shown at most every
+// refresh interval; Show() puts the latest count up at once, before anything
+// else touches the counter and before the outcome is shown.
+class TSentDisplay {
+ public:
+  TSentDisplay(QLabel* bytes, QProgressBar* bar, uint64_t fileSize) : bytes_(bytes), bar_(bar), fileSize_(fileSize) {}
+
+  void Acknowledged(int64_t bytesSent) {
+    pending_ = bytesSent;
+    if (!shown_.isValid() || shown_.hasExpired(Timings().progressRefresh)) Show();
+  }
+  void Show() {
+    if (pending_ < 0) return;
+    bytes_->setText(QString::number(pending_));
+    bar_->setValue(ProgressPosition(pending_, fileSize_, bar_->maximum()));
+    pending_ = -1;
+    shown_.start();
+  }
+
+ private:
+  QLabel* bytes_;
+  QProgressBar* bar_;
+  uint64_t fileSize_;
+  int64_t pending_ = -1;
+  QElapsedTimer shown_;
+};
 
 }  // namespace
 
@@ -135,20 +164,22 @@ void TFMain::B_StartClick() {
   LinkState.FrameLength = 0;
 
   // Stop and wait: one request out, one answer back.
+  TSentDisplay sent(L_Bytes, PB_Sent, fileSize);
   while (LinkState.Busy) {
     WaitForReply(kWaiting);
     Timer->stop();
     if (!LinkState.Busy) break;
     if (LinkState.ReplyCode == kStillWorking) {
+      sent.Show();
       L_Bytes->setText(QString::number(L_Bytes->text().toLongLong() + 1));
       RestartTimer(Timer, Timings().watchdogAfterWorking);
       LinkState.ReplyCode = kWaiting;
       UploadDirectReceive();
     } else if (LinkState.ReplyCode == kAcknowledged) {
       Timer2->stop();
-      L_Bytes->setText(QString::number(requests.BytesSent()));
-      PB_Sent->setValue(ProgressPosition(requests.BytesSent(), fileSize, PB_Sent->maximum()));
+      sent.Acknowledged(requests.BytesSent());
       if (static_cast<uint64_t>(requests.BytesSent()) >= fileSize) {
+        sent.Show();
         LinkState.Busy = false;
         SetResultText(LinkState, "File transfer finished successfully!");
       } else {
@@ -163,10 +194,11 @@ void TFMain::B_StartClick() {
       Timer2->stop();
       LinkState.Busy = false;
       SetResultText(LinkState, UploadFailureText(LinkState.ReplyCode));
+      sent.Show();
       L_Bytes->setText(QStringLiteral("0"));
     }
-    ProcessMessages();
   }
+  sent.Show();
 
   image.reset();
   Timer2->stop();
