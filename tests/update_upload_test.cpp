@@ -190,17 +190,6 @@ TEST_F(UpdateTest, RefusalsShowTheirBoxAndSendNothing) {
   }
 }
 
-TEST_F(UpdateTest, StartWaitsWhileAnotherExchangeRuns) {
-  Choose(QStringLiteral("ZEL74_V119.RPD"), Image(10), TUpdateTarget::Pocket);
-  sim.clearLog();
-  LinkState.Busy = true;
-  w->B_StartClick();
-  LinkState.Busy = false;
-  EXPECT_TRUE(box.shown.empty());
-  ExpectIdleControls();
-  EXPECT_TRUE(RequestsSettled().isEmpty());
-}
-
 TEST_F(UpdateTest, UploadedImageEqualsTheFile) {
   struct Case {
     TUpdateTarget target;

@@ -116,9 +116,6 @@ void TFMain::OpenUpdateFile() {
 }
 
 void TFMain::B_StartClick() {
-  // Another exchange is still running (a synchronisation, say): a second one
-  // would take over its buffer and its answers.
-  if (LinkState.Busy) return;
   // Preconditions.
   if (LB_Applikation->count() < 1 || !QFileInfo(UpdateFilePath).isFile() || !CB_WLAN->isChecked()) {
     Prompter().Information(this, QStringLiteral("No connection or file available!"));
