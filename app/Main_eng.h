@@ -304,6 +304,11 @@ class TFMain : public QMainWindow, private IFrameTarget {
   // Posts one frame to the window and has it handled before returning.
   void PostFrame(const uint8_t* payload, int32_t length);
 
+  // firmware update (update/)
+  // After an 85 during an upload: reads the device's next frame straight
+  // off the link and hands it to the frame handler.
+  void UploadDirectReceive();
+
   TFMainOptions options_;
   bool searching_ = false;
   bool keepAliveRunning_ = false;

@@ -40,6 +40,10 @@ class TRealPrompter : public TPrompter {
     return QMessageBox::question(parent, Title(parent), text, QMessageBox::Yes | QMessageBox::No) ==
            QMessageBox::Yes;
   }
+  void QuestionOk(QWidget* parent, const QString& text) override {
+    QMessageBox box(QMessageBox::Question, Title(parent), text, QMessageBox::Ok, parent);
+    box.exec();
+  }
   void Error(QWidget* parent, const QString& text) override {
     QMessageBox::critical(parent, Title(parent), text, QMessageBox::Ok);
   }

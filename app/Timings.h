@@ -17,6 +17,10 @@ struct TTimings {
   int keepAliveAnswerWait = 200; // keep-alive: wait for the status answer
   int drainWait = 100;           // close-down: drain until this long silent
   int drainLimit = 2000;         // close-down: give up draining after this long
+  // firmware update
+  int watchdogAfterWorking = 5000;  // Timer after the device says it is still working (85)
+  int directReceiveWait = 2000;     // one wait for data in the receive after an 85
+  int progressRefresh = 40;         // least time between two progress updates while sending
 };
 
 const TTimings& Timings();

@@ -4,6 +4,8 @@
 
 #include "sim/Slots.h"
 
+#include "sim/Upload.h"
+
 namespace zelsim {
 
 std::vector<std::shared_ptr<DeviceFunction>> MakeDeviceFunctions() {
@@ -11,6 +13,7 @@ std::vector<std::shared_ptr<DeviceFunction>> MakeDeviceFunctions() {
   // One line per device function, in the order they are asked for requests.
   functions.push_back(std::make_shared<SlotsFunction>());  // memory slots
   functions.push_back(std::make_shared<Recordings>());  // recordings
+  functions.push_back(std::make_shared<UploadFunction>());  // firmware upload
   return functions;
 }
 

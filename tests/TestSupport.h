@@ -14,7 +14,7 @@
 #include <vector>
 
 struct TPromptRecord {
-  enum Kind { Information, Confirm, Error, OpenFile, SaveFile, ChooseColor, ShowModal } kind;
+  enum Kind { Information, Confirm, Error, OpenFile, SaveFile, ChooseColor, ShowModal, QuestionOk } kind;
   QString text;
 };
 
@@ -37,6 +37,7 @@ class TFakePrompter : public TPrompter {
     return a;
   }
   void Error(QWidget*, const QString& text) override { shown.push_back({TPromptRecord::Error, text}); }
+  void QuestionOk(QWidget*, const QString& text) override { shown.push_back({TPromptRecord::QuestionOk, text}); }
   QString OpenFile(QWidget*, const TFileDialogSpec& spec) override { return NextFile(TPromptRecord::OpenFile, spec); }
   QString SaveFile(QWidget*, const TFileDialogSpec& spec) override { return NextFile(TPromptRecord::SaveFile, spec); }
   std::optional<QColor> ChooseColor(QWidget*, const QColor&) override {

@@ -1,14 +1,237 @@
 // Firmware update page: choice of target and file, and the upload.
 #include "app/Main_eng.h"
+#include "app/Prompter.h"
 #include "app/Timings.h"
+#include "link/FrameCutter.h"
+#include "link/LinkClient.h"
+#include "update/UpdateCheck.h"
+#include "update/UploadRequests.h"
 
+#include <QCheckBox>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
 #include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTabWidget>
 #include <QTimer>
 
-void TFMain::RB_PocketClick() {}
-void TFMain::RB_LANClick() {}
-void TFMain::B_StartClick() {}
-void TFMain::OpenUpdateFile() {}
+namespace {
+
+constexpr uint8_t kClearing = 90;
+constexpr uint8_t kAcknowledged = 0;
+constexpr uint8_t kStillWorking = 85;
+constexpr int32_t kWaiting = -1;
+constexpr int32_t kStartNotAccepted = 4;
+
+TUpdateTarget CheckedTarget(const QRadioButton* pocket, const QRadioButton* lan) {
+  if (pocket->isChecked()) return TUpdateTarget::Pocket;
+  if (lan->isChecked()) return TUpdateTarget::Lan;
+  return TUpdateTarget::None;
+}
+
+void ShowBox(QWidget* parent, TBoxKind kind, const QString& text) {
+  switch (kind) {
+    case TBoxKind::Information: Prompter().Information(parent, text); break;
+    case TBoxKind::QuestionOk: Prompter().QuestionOk(parent, text); break;
+    case TBoxKind::Error: Prompter().Error(parent, text); break;
+  }
+}
+
+// Reads the whole update file. On failure shows why and returns nothing.
+std::optional<QByteArray> ReadUpdateFile(QWidget* parent, const QString& path) {
+  QFile file(path);
+  if (!file.open(QIODevice::ReadOnly)) {
+    Prompter().Error(parent, QStringLiteral("The update file cannot be read: %1").arg(file.errorString()));
+    return std::nullopt;
+  }
+  if (static_cast<uint64_t>(file.size()) > UPLOAD_MAX_FILE_SIZE) {
+    Prompter().Information(parent, QStringLiteral("The update file is %1 bytes long. The device accepts update "
+                                                  "files of at most 4294967295 bytes; nothing was sent.")
+                                       .arg(file.size()));
+    return std::nullopt;
+  }
+  QByteArray image = file.readAll();
+  if (file.error() != QFileDevice::NoError || image.size() != file.size()) {
+    Prompter().Error(parent, QStringLiteral("The update file cannot be read: %1").arg(file.errorString()));
+    return std::nullopt;
+  }
+  return image;
+}
+
+// The byte counter and the bar while data goes out. Acknowledgements come far
+// faster than a screen can show them, so a new count is shown at most every
+// refresh interval; Show() puts the latest count up at once, before anything
+// else touches the counter and before the outcome is shown.
+class TSentDisplay {
+ public:
+  TSentDisplay(QLabel* bytes, QProgressBar* bar, uint64_t fileSize) : bytes_(bytes), bar_(bar), fileSize_(fileSize) {}
+
+  void Acknowledged(int64_t bytesSent) {
+    pending_ = bytesSent;
+    if (!shown_.isValid() || shown_.hasExpired(Timings().progressRefresh)) Show();
+  }
+  void Show() {
+    if (pending_ < 0) return;
+    bytes_->setText(QString::number(pending_));
+    bar_->setValue(ProgressPosition(pending_, fileSize_, bar_->maximum()));
+    pending_ = -1;
+    shown_.start();
+  }
+
+ private:
+  QLabel* bytes_;
+  QProgressBar* bar_;
+  uint64_t fileSize_;
+  int64_t pending_ = -1;
+  QElapsedTimer shown_;
+};
+
+}  // namespace
+
+void TFMain::RB_PocketClick() {
+  OD_App_DefaultExt = QStringLiteral("*.Rpd");
+  OD_App_Filter = QStringLiteral("Pocket Software *.Rpd|*.Rpd");
+}
+
+void TFMain::RB_LANClick() {
+  OD_App_DefaultExt = QStringLiteral("*.Bin");
+  OD_App_Filter = QStringLiteral("LAN Driver *.Bin|*.Bin");
+}
+
+void TFMain::OpenUpdateFile() {
+  TFileDialogSpec spec;
+  spec.defaultExt = OD_App_DefaultExt;
+  spec.filter = OD_App_Filter;
+  const QString path = Prompter().OpenFile(this, spec);
+  if (path.isEmpty()) return;
+  const QFileInfo info(path);
+  LB_Applikation->clear();
+  LB_Applikation->addItem(info.fileName());
+  UpdateFilePath = info.absoluteFilePath();
+}
+
+void TFMain::B_StartClick() {
+  // Preconditions.
+  if (LB_Applikation->count() < 1 || !QFileInfo(UpdateFilePath).isFile() || !CB_WLAN->isChecked()) {
+    Prompter().Information(this, QStringLiteral("No connection or file available!"));
+    return;
+  }
+  std::optional<QByteArray> image = ReadUpdateFile(this, UpdateFilePath);
+  if (!image) return;
+  const auto fileSize = static_cast<uint64_t>(image->size());
+
+  // Compatibility with what the device runs.
+  const TUpdateTarget target = CheckedTarget(RB_Pocket, RB_LAN);
+  const QByteArray fileName = FileName8Bit(UpdateFilePath);
+  SetResultText(LinkState, "No Target selected!");
+  const TUpdateCheckResult check =
+      CheckUpdate({target, fileName, Extension8Bit(UpdateFilePath), To8Bit(EWLANDevice->text())},
+                  [this](const char* question) { return Prompter().Confirm(this, QString::fromLatin1(question)); });
+  if (!check.go) {
+    if (!check.asked) ShowBox(this, check.kind, QString::fromLatin1(check.refusal));
+    return;
+  }
+
+  // Start request; the device answers 90 and clears its memory.
+  TUploadRequests requests(target, *image, fileName);
+  BeginExchange(kWaiting);
+  SetResultText(LinkState, "File cannot be loaded into ZEL!");
+  L_Bytes->setText(QStringLiteral("0"));
+  B_Start->setEnabled(false);
+  B_Sync->setEnabled(false);
+  PC_main->setEnabled(false);
+  ProcessMessages();
+  SendRequest(StartRequest(check.requestCode, fileSize));
+  WaitForReply(kWaiting);
+  Timer->stop();
+
+  if (LinkState.ReplyCode == kClearing) {
+    L_Send->setText(QStringLiteral("Clearing memory:"));
+    LinkState.ReplyCode = kWaiting;
+    RestartTimer(Timer2, Timings().ticker);
+    TransferCommand(nullptr, 0);  // the device's next answer ends the clearing
+  } else {
+    LinkState.ReplyCode = kStartNotAccepted;
+  }
+  Timer2->stop();
+  PB_Sent->setValue(0);
+  LinkState.BytesReceived = 0;
+  LinkState.FrameLength = 0;
+
+  // Stop and wait: one request out, one answer back.
+  TSentDisplay sent(L_Bytes, PB_Sent, fileSize);
+  while (LinkState.Busy) {
+    WaitForReply(kWaiting);
+    Timer->stop();
+    if (!LinkState.Busy) break;
+    if (LinkState.ReplyCode == kStillWorking) {
+      sent.Show();
+      L_Bytes->setText(QString::number(L_Bytes->text().toLongLong() + 1));
+      RestartTimer(Timer, Timings().watchdogAfterWorking);
+      LinkState.ReplyCode = kWaiting;
+      UploadDirectReceive();
+    } else if (LinkState.ReplyCode == kAcknowledged) {
+      Timer2->stop();
+      sent.Acknowledged(requests.BytesSent());
+      if (static_cast<uint64_t>(requests.BytesSent()) >= fileSize) {
+        sent.Show();
+        LinkState.Busy = false;
+        SetResultText(LinkState, "File transfer finished successfully!");
+      } else {
+        bool bytesSentCaption = false;
+        const QByteArray& request = requests.Next(&bytesSentCaption);
+        if (bytesSentCaption) L_Send->setText(QStringLiteral("Bytes sent:"));
+        LinkState.ReplyCode = kWaiting;
+        RestartTimer(Timer, Timings().watchdog);
+        SendRequest(request);
+      }
+    } else {
+      Timer2->stop();
+      LinkState.Busy = false;
+      SetResultText(LinkState, UploadFailureText(LinkState.ReplyCode));
+      sent.Show();
+      L_Bytes->setText(QStringLiteral("0"));
+    }
+  }
+  sent.Show();
+
+  image.reset();
+  Timer2->stop();
+  ShowResultText();
+  B_Start->setEnabled(true);
+  B_Sync->setEnabled(true);
+  PC_main->setEnabled(true);
+}
+
+void TFMain::UploadDirectReceive() {
+  // With nothing buffered no frame length is known yet, whatever the last
+  // exchange left in FrameLength.
+  if (LinkState.BytesReceived <= 0) {
+    LinkState.BytesReceived = 0;
+    LinkState.FrameLength = 0;
+  }
+  bool handled = false;
+  while (LinkState.Busy) {
+    ProcessMessages();
+    if (!LinkState.Busy) return;
+    // A complete frame may be waiting in the buffer already. The length is
+    // read from both bytes of its field; a length the buffer cannot hold
+    // ends the exchange.
+    const TCutOutcome outcome = CutFrames(ReceiveBuffer, LinkState, [&](const uint8_t* payload, int32_t length) {
+      handled = true;
+      PostFrame(payload, length);
+    });
+    if (handled || outcome != TCutOutcome::NeedMore) return;
+    if (!TCP_Client->WaitForData(Timings().directReceiveWait, [] { return !LinkState.Busy; })) continue;
+    LinkState.BytesReceived += TCP_Client->Receive(ReceiveBuffer + LinkState.BytesReceived,
+                                                   MAX_FRAME_LENGTH - LinkState.BytesReceived);
+  }
+}
 
 // Ticks while the device clears its memory: one more second shown, and the
 // watchdog given another interval.

@@ -1,0 +1,213 @@
+// A 1 MiB "Pocket Software" upload to the simulated device, through the
+// window's Start handler and through a minimal blocking client that sends the
+// same requests and waits for each acknowledgement. Reported: the fastest of
+// each, their ratio `handler_vs_minimal`, the timer ticks the window handled
+// per second meanwhile (it stays responsive), and the CPU time of the
+// window's thread per wall time (its waits sleep rather than spin).
+#include "app/Main_eng.h"
+#include "app/Prompter.h"
+#include "app/Timings.h"
+#include "sim/Upload.h"
+#include "sim/ZelSim.h"
+#include "update/UploadRequests.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QListWidget>
+#include <QRadioButton>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <benchmark/benchmark.h>
+
+#ifndef _WIN32  // the minimal client is written against POSIX sockets
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/resource.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstring>
+#include <memory>
+
+namespace {
+
+constexpr int kFileSize = 1 << 20;
+const char* const kName = "ZEL74_V119.RPD";
+
+// Answers every prompt at once: the outcome box, and nothing else is asked.
+class TQuietPrompter : public TPrompter {
+ public:
+  QString last;
+  void Information(QWidget*, const QString& text) override { last = text; }
+  bool Confirm(QWidget*, const QString&) override { return true; }
+  void QuestionOk(QWidget*, const QString& text) override { last = text; }
+  void Error(QWidget*, const QString& text) override { last = text; }
+  QString OpenFile(QWidget*, const TFileDialogSpec&) override { return path; }
+  QString SaveFile(QWidget*, const TFileDialogSpec&) override { return {}; }
+  std::optional<QColor> ChooseColor(QWidget*, const QColor&) override { return std::nullopt; }
+  int ShowModal(QDialog*) override { return 0; }
+  QString path;
+};
+
+// The window needs an application object; the benchmark program's entry is
+// shared, so it is made here, on first use, with the offscreen platform.
+QApplication& App() {
+  static int argc = 1;
+  static char name[] = "zel_bench";
+  static char* argv[] = {name, nullptr};
+  static QApplication* app = [] {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    return new QApplication(argc, argv);
+  }();
+  return *app;
+}
+
+struct Setup {
+  QTemporaryDir dir;
+  QString path;
+  QByteArray image;
+  zelsim::Simulator sim;
+  TQuietPrompter prompter;
+  Setup() {
+    App();
+    image.resize(kFileSize);
+    for (int i = 0; i < kFileSize; ++i) image[i] = char(i * 13 + 5);
+    path = dir.filePath(QString::fromLatin1(kName));
+    QFile f(path);
+    f.open(QIODevice::WriteOnly);
+    f.write(image);
+    f.close();
+    prompter.path = path;
+    SetPrompter(&prompter);
+    sim.start();
+    sim.function<zelsim::UploadFunction>()->setClearingMs(20);
+  }
+  ~Setup() { SetPrompter(nullptr); }
+};
+
+Setup& Shared() {
+  static Setup s;
+  return s;
+}
+
+// CPU time of the calling thread only: the window's thread, without the
+// simulated device's.
+double ThreadCpuSeconds() {
+  rusage u{};
+#ifdef RUSAGE_THREAD
+  getrusage(RUSAGE_THREAD, &u);
+#else
+  getrusage(RUSAGE_SELF, &u);  // the whole process where threads are not told apart
+#endif
+  return double(u.ru_utime.tv_sec + u.ru_stime.tv_sec) + double(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
+}
+
+double Seconds(const QElapsedTimer& t) { return double(t.nsecsElapsed()) / 1e9; }
+
+// Blocking: reads until the whole frame is in; returns its first code.
+bool ReadFrame(int fd, uint8_t* code) {
+  uint8_t buf[64];
+  int got = 0;
+  int length = 5;
+  while (got < length) {
+    const auto n = ::recv(fd, buf + got, size_t(length - got), 0);
+    if (n <= 0) return false;
+    got += int(n);
+    if (got >= 2) length = std::clamp<int>(buf[0] | buf[1] << 8, 5, int(sizeof buf));
+  }
+  *code = buf[4];
+  return true;
+}
+
+// The same upload as the Start handler's, written as plainly as possible:
+// blocking send, blocking receive, nothing else.
+class TMinimalClient {
+ public:
+  explicit TMinimalClient(uint16_t port) {
+    fd_ = ::socket(AF_INET, SOCK_STREAM, 0);
+    int one = 1;
+    ::setsockopt(fd_, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_port = htons(port);
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ok_ = ::connect(fd_, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0;
+  }
+  ~TMinimalClient() { ::close(fd_); }
+
+  bool Upload(const QByteArray& image) {
+    uint8_t code = 0xEE;
+    bool ok = ok_ && Send(StartRequest(UPDATE_POCKET_CODE, uint64_t(image.size()))) && ReadFrame(fd_, &code) &&
+              code == 90 && ReadFrame(fd_, &code) && code == 0;
+    TUploadRequests requests(TUpdateTarget::Pocket, image, kName);
+    for (int i = 0; ok && i < 3 + int(image.size() / UPLOAD_BLOCK); ++i) {
+      bool caption = false;
+      ok = Send(requests.Next(&caption)) && ReadFrame(fd_, &code) && code == 0;
+    }
+    return ok;
+  }
+
+ private:
+  bool Send(const QByteArray& r) { return ::send(fd_, r.constData(), size_t(r.size()), 0) == r.size(); }
+  int fd_ = -1;
+  bool ok_ = false;
+};
+
+// Each iteration uploads the file once with the minimal client and once
+// through the window's Start handler, one right after the other, so both see
+// the same load on the machine. The fastest of each is compared.
+void BM_UploadHandlerVsMinimal(benchmark::State& state) {
+  Setup& s = Shared();
+  TFMain w(TFMainOptions{QStringLiteral("127.0.0.1"), s.sim.port()});
+  w.show();
+  w.MI_OeffnenClick();
+  w.RB_Pocket->setChecked(true);
+  // Counts how often the window handled a timer while the upload ran.
+  int ticks = 0;
+  QTimer tick;
+  QObject::connect(&tick, &QTimer::timeout, [&] { ++ticks; });
+  tick.start(10);
+  TMinimalClient minimal(s.sim.port());
+  auto* device = s.sim.function<zelsim::UploadFunction>();
+
+  double bestHandler = 1e9, bestMinimal = 1e9, handlerTotal = 0, handlerCpu = 0;
+  for (auto _ : state) {
+    QElapsedTimer t;
+    t.start();
+    const bool minimalOk = minimal.Upload(s.image);
+    bestMinimal = std::min(bestMinimal, Seconds(t));
+    if (!minimalOk || device->image() != s.image) {
+      state.SkipWithError("minimal upload failed");
+      break;
+    }
+
+    s.prompter.last.clear();
+    const int ticksBefore = ticks;
+    const double cpu0 = ThreadCpuSeconds();
+    t.restart();
+    w.B_StartClick();
+    const double took = Seconds(t);
+    bestHandler = std::min(bestHandler, took);
+    handlerTotal += took;
+    handlerCpu += ThreadCpuSeconds() - cpu0;
+    if (s.prompter.last != QStringLiteral("File transfer finished successfully!") || device->image() != s.image) {
+      state.SkipWithError(qPrintable(QStringLiteral("upload failed: ") + s.prompter.last));
+      break;
+    }
+    state.counters["timer_ticks_per_s"] = double(ticks - ticksBefore) / took;
+  }
+  state.counters["handler_ms"] = bestHandler * 1000;
+  state.counters["minimal_ms"] = bestMinimal * 1000;
+  state.counters["handler_vs_minimal"] = bestHandler / bestMinimal;
+  // Near 1 would mean the window's thread spins while it waits.
+  state.counters["ui_thread_cpu_per_wall"] = handlerCpu / handlerTotal;
+}
+
+BENCHMARK(BM_UploadHandlerVsMinimal)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(9);
+
+}  // namespace
+#endif  // _WIN32

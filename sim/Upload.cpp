@@ -1,0 +1,172 @@
+#include "sim/Upload.h"
+
+#include <QMutexLocker>
+
+namespace zelsim {
+
+namespace {
+constexpr int kStartLength = 5;
+constexpr int kNameWordLength = 5;
+constexpr int kNameWords = 3;
+constexpr int kPocketDataLength = 320;
+constexpr int kLanDataLength = 257;
+constexpr int kBlock = 256;
+
+uint8_t Sequence(int64_t counter) { return static_cast<uint8_t>(0x80 + counter % 128); }
+}  // namespace
+
+int UploadFunction::RequestLength(QByteArrayView pending) {
+  const auto code = static_cast<uint8_t>(pending.front());
+  if (code == kPocketStart || code == kLanStart) return kStartLength;
+  if (code < 0x80) return kNotMine;
+  QMutexLocker lock(&mu_);
+  switch (phase_) {
+    case Phase::Idle: return kNotMine;
+    case Phase::NameWords: return kNameWordLength;
+    case Phase::Data: return pocket_ ? kPocketDataLength : kLanDataLength;
+  }
+  return kNotMine;
+}
+
+void UploadFunction::Handle(const QByteArray& request, DeviceLink& link) {
+  const auto code = static_cast<uint8_t>(request.at(0));
+  if (code == kPocketStart || code == kLanStart) {
+    uint8_t reply = 0;
+    int clearing = 0;
+    {
+      QMutexLocker lock(&mu_);
+      Reset();
+      startCode_ = code;
+      pocket_ = code == kPocketStart;
+      for (int i = 0; i < 4; ++i) size_ |= uint32_t(static_cast<uint8_t>(request.at(1 + i))) << (8 * i);
+      reply = startReply_;
+      clearing = clearingMs_;
+      if (reply == 90) phase_ = pocket_ ? Phase::NameWords : Phase::Data;
+    }
+    link.Send(Frame(StatusRecord(reply)));
+    if (reply == 90) link.SendAfter(clearing, Frame(StatusRecord(0)));
+    return;
+  }
+
+  UploadFault fault;
+  {
+    QMutexLocker lock(&mu_);
+    Take(request);
+    if (fault_.kind != UploadFault::None && fault_.request == received_) fault = fault_;
+  }
+  switch (fault.kind) {
+    case UploadFault::None: link.Send(Frame(StatusRecord(0))); break;
+    case UploadFault::Answer: link.Send(Frame(StatusRecord(fault.code))); break;
+    case UploadFault::Silent: break;
+    case UploadFault::Drop: link.DropConnection(fault.how); break;
+    case UploadFault::Working: {
+      link.Send(Frame(StatusRecord(85)));
+      int delay = 0;
+      for (const Chunk& c : fault.then) {
+        delay += c.delayMs;
+        link.SendAfter(delay, c.bytes);
+      }
+      break;
+    }
+  }
+}
+
+void UploadFunction::Take(const QByteArray& request) {
+  ++received_;
+  const bool nameWord = phase_ == Phase::NameWords;
+  const int step = nameWord ? kNameWordLength : (pocket_ ? 5 : kLanDataLength);
+  for (int i = 0; i < request.size(); i += step) {
+    const auto got = static_cast<uint8_t>(request.at(i));
+    if (got != Sequence(counter_)) {
+      problems_ << QStringLiteral("request %1, offset %2: sequence byte %3, expected %4")
+                       .arg(received_)
+                       .arg(i)
+                       .arg(got, 2, 16, QLatin1Char('0'))
+                       .arg(Sequence(counter_), 2, 16, QLatin1Char('0'));
+    }
+    ++counter_;
+    (nameWord ? name_ : data_).append(request.mid(i + 1, step - 1));
+  }
+  if (nameWord) {
+    if (name_.size() >= 4 * kNameWords) phase_ = Phase::Data;
+    return;
+  }
+  if (data_.size() >= qsizetype(size_)) {
+    // Everything beyond the image up to the end of its last block must be 0xFF.
+    for (qsizetype i = size_; i < data_.size(); ++i) {
+      if (static_cast<uint8_t>(data_.at(i)) != 0xFF) {
+        problems_ << QStringLiteral("padding byte %1 is %2, not ff").arg(i).arg(uint8_t(data_.at(i)), 2, 16, QLatin1Char('0'));
+        break;
+      }
+    }
+    if (data_.size() % kBlock != 0) problems_ << QStringLiteral("data not a whole number of blocks");
+    phase_ = Phase::Idle;
+  }
+}
+
+void UploadFunction::Reset() {
+  phase_ = Phase::Idle;
+  size_ = 0;
+  counter_ = 1;
+  received_ = 0;
+  name_.clear();
+  data_.clear();
+  problems_.clear();
+}
+
+void UploadFunction::ConnectionOpened() {
+  QMutexLocker lock(&mu_);
+  phase_ = Phase::Idle;
+}
+
+void UploadFunction::setStartReply(uint8_t code) {
+  QMutexLocker lock(&mu_);
+  startReply_ = code;
+}
+
+void UploadFunction::setClearingMs(int ms) {
+  QMutexLocker lock(&mu_);
+  clearingMs_ = ms;
+}
+
+void UploadFunction::setFault(const UploadFault& fault) {
+  QMutexLocker lock(&mu_);
+  fault_ = fault;
+}
+
+QByteArray UploadFunction::image() const {
+  QMutexLocker lock(&mu_);
+  return data_.left(size_);
+}
+
+QByteArray UploadFunction::name() const {
+  QMutexLocker lock(&mu_);
+  return name_;
+}
+
+uint32_t UploadFunction::announcedSize() const {
+  QMutexLocker lock(&mu_);
+  return size_;
+}
+
+uint8_t UploadFunction::startCode() const {
+  QMutexLocker lock(&mu_);
+  return startCode_;
+}
+
+int UploadFunction::requestsReceived() const {
+  QMutexLocker lock(&mu_);
+  return received_;
+}
+
+bool UploadFunction::complete() const {
+  QMutexLocker lock(&mu_);
+  return startCode_ != 0 && data_.size() >= qsizetype(size_) && (!pocket_ || size_ == 0 || name_.size() == 12);
+}
+
+QStringList UploadFunction::problems() const {
+  QMutexLocker lock(&mu_);
+  return problems_;
+}
+
+}  // namespace zelsim

@@ -1,0 +1,87 @@
+// The device's firmware upload: the start request (0x0C application image,
+// 0x09 network module driver) with the image size, the clearing of its
+// memory, then name words (application image only) and data requests, each
+// led by sequence bytes and each acknowledged with 0. The image is put back
+// together and checked as it arrives; tests read it back.
+#pragma once
+
+#include "sim/DeviceFunction.h"
+#include "sim/ZelSim.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QMutex>
+#include <QStringList>
+
+#include <cstdint>
+
+namespace zelsim {
+
+// A misbehaviour at one request after the start request (counted from 1:
+// name words and data requests alike).
+struct UploadFault {
+  enum Kind {
+    None,
+    Working,  // answer 85, then play `then` (empty: stay silent)
+    Answer,   // answer `code` instead of 0
+    Silent,   // no answer
+    Drop,     // drop the connection instead of answering
+  } kind = None;
+  int request = 0;
+  uint8_t code = 0;
+  QList<Chunk> then;
+  zelsim::Drop how = zelsim::Drop::Close;
+};
+
+class UploadFunction : public DeviceFunction {
+ public:
+  static constexpr uint8_t kPocketStart = 0x0C;
+  static constexpr uint8_t kLanStart = 0x09;
+
+  int RequestLength(QByteArrayView pending) override;
+  void Handle(const QByteArray& request, DeviceLink& link) override;
+  void ConnectionOpened() override;
+
+  // --- configuration -------------------------------------------------------
+  // The answer to the start request (90 = clearing; anything else refuses).
+  void setStartReply(uint8_t code);
+  // How long the device clears its memory before it acknowledges.
+  void setClearingMs(int ms);
+  void setFault(const UploadFault& fault);
+
+  // --- read-back -------------------------------------------------------------
+  // The image as received, cut to the size of the start request.
+  QByteArray image() const;
+  // The 12-byte name field of an application image.
+  QByteArray name() const;
+  // The size announced by the last start request, and its code.
+  uint32_t announcedSize() const;
+  uint8_t startCode() const;
+  // Requests after the start request received so far.
+  int requestsReceived() const;
+  // True once every announced byte has arrived.
+  bool complete() const;
+  // What did not match: sequence bytes, padding, lengths. Empty when all fit.
+  QStringList problems() const;
+
+ private:
+  enum class Phase { Idle, NameWords, Data };
+  void Reset();
+  void Take(const QByteArray& request);  // with mu_ held
+
+  mutable QMutex mu_;
+  uint8_t startReply_ = 90;
+  int clearingMs_ = 100;
+  UploadFault fault_;
+  Phase phase_ = Phase::Idle;
+  bool pocket_ = false;
+  uint8_t startCode_ = 0;
+  uint32_t size_ = 0;
+  int64_t counter_ = 1;  // next expected sequence counter
+  int received_ = 0;
+  QByteArray name_;
+  QByteArray data_;  // every data byte received, padding included
+  QStringList problems_;
+};
+
+}  // namespace zelsim

@@ -1,0 +1,49 @@
+// What Start checks before an update file may go to the device: the target,
+// the file's extension and the version character of its name against the
+// versions the device reported. Pure logic, no widgets.
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+
+enum class TUpdateTarget { None, Pocket, Lan };
+
+// Request codes of the start request.
+constexpr uint8_t UPDATE_POCKET_CODE = 12;
+constexpr uint8_t UPDATE_LAN_CODE = 9;
+
+// The kind of box a refusal is shown in.
+enum class TBoxKind {
+  Information,  // information box, OK
+  QuestionOk,   // question-mark box with only OK
+  Error,        // error box, OK
+};
+
+struct TUpdateCheckInput {
+  TUpdateTarget target = TUpdateTarget::None;
+  QByteArray fileName;     // 8-bit, without folder
+  QByteArray extension;    // 8-bit, with its dot ("" when the name has none)
+  QByteArray description;  // 8-bit text of the device description field
+};
+
+struct TUpdateCheckResult {
+  bool go = false;
+  uint8_t requestCode = 0;          // when go
+  QByteArray refusal;               // when refused: the text shown (8-bit)
+  TBoxKind kind = TBoxKind::Information;
+  bool asked = false;               // refused after a question the user did not answer with Yes
+};
+
+// Runs the checks. `ask` puts a Yes/No question and returns true only for
+// Yes; a question answered otherwise refuses without a further box.
+TUpdateCheckResult CheckUpdate(const TUpdateCheckInput& in, const std::function<bool(const char*)>& ask);
+
+// The 8-bit name and extension (with dot) of a path's file, in the
+// single-byte code page.
+QByteArray FileName8Bit(const QString& path);
+QByteArray Extension8Bit(const QString& path);
+QByteArray To8Bit(const QString& text);
