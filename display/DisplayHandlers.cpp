@@ -10,6 +10,7 @@
 
 #include <QCheckBox>
 #include <QClipboard>
+#include <QFontMetrics>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QPainter>
@@ -20,6 +21,7 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <array>
 #include <stdexcept>
 
 namespace {
@@ -83,6 +85,50 @@ void PaintFrameArea(TFMain& w) {
   w.I_Scan->Changed();
 }
 
+// While a scan runs, the column counter and the bar change with every
+// column, far more often than anyone can read them. Their values stay exact
+// at every moment (the scan loop reads the counter's text), but they are
+// painted at a fixed pace, and the counter keeps one size wide enough for
+// any column number of the scan, so that a new text does not lay out the
+// page. Afterwards both are painted with their final values and the counter
+// takes the size of its text again.
+class TScanProgressDisplay {
+ public:
+  TScanProgressDisplay(QLabel* counter, QProgressBar* bar, int columns)
+      : counter_(counter), bar_(bar), minimum_(counter->minimumSize()), maximum_(counter->maximumSize()) {
+    const QFontMetrics fm = counter->fontMetrics();
+    const int widest = fm.horizontalAdvance(QString(QString::number(std::max(columns, 0)).size(), QLatin1Char('8')));
+    const int extra = std::max(0, widest - fm.horizontalAdvance(counter->text()));
+    counter->setFixedSize(counter->sizeHint() + QSize(extra, 0));
+    for (QWidget* w : Widgets()) w->setUpdatesEnabled(false);
+    QObject::connect(&timer_, &QTimer::timeout, [this] { Paint(); });
+    timer_.start(kPaceMs);
+  }
+  ~TScanProgressDisplay() {
+    for (QWidget* w : Widgets()) w->setUpdatesEnabled(true);
+    counter_->setMinimumSize(minimum_);
+    counter_->setMaximumSize(maximum_);
+    counter_->updateGeometry();
+  }
+  TScanProgressDisplay(const TScanProgressDisplay&) = delete;
+  TScanProgressDisplay& operator=(const TScanProgressDisplay&) = delete;
+
+ private:
+  static constexpr int kPaceMs = 40;
+  std::array<QWidget*, 2> Widgets() const { return {counter_, bar_}; }
+  void Paint() {
+    for (QWidget* w : Widgets()) {
+      w->setUpdatesEnabled(true);
+      w->repaint();
+      w->setUpdatesEnabled(false);
+    }
+  }
+  QLabel* counter_;
+  QProgressBar* bar_;
+  QSize minimum_, maximum_;
+  QTimer timer_;
+};
+
 }  // namespace
 
 // ---- scan -------------------------------------------------------------------
@@ -108,10 +154,11 @@ void TFMain::B_DispcpyClick() {
     // The bar starts from 0 before the request: frames handled within this
     // first call (a one-column scan ends there) keep their progress.
     PB_Scan->setValue(0);
+    TScanProgressDisplay progress(L_Spalte, PB_Scan, SE_B->value());
     SendRequest(request);
     while (LinkState.Busy) {
-      ProcessMessages();
-      if (!LinkState.Busy) break;
+      // Pending events are processed first thing in every transfer; only a
+      // loop pass that sends nothing pumps them itself (below).
       const QString shown = L_Spalte->text();
       if (shown != acknowledged) {
         const int n = AcknowledgeCount(shown.toInt(), acknowledged.isEmpty() ? 0 : acknowledged.toInt());

@@ -117,6 +117,9 @@ TEST_F(DisplayTest, WholeScanIsPixelExactAndSavesAsBitmap) {
     EXPECT_EQ(Scan(), QStringLiteral("All data received!"));
     ExpectPicture([](int) { return true; }, qRgb(0, 128, 255));
     EXPECT_EQ(w->L_Spalte->text(), QString::number(c.width));
+    EXPECT_EQ(w->L_Spalte->maximumWidth(), QWIDGETSIZE_MAX) << "the counter sizes to its text again";
+    EXPECT_TRUE(w->L_Spalte->updatesEnabled());
+    EXPECT_TRUE(w->PB_Scan->updatesEnabled());
     EXPECT_EQ(w->PB_Scan->value(), 100);
     EXPECT_EQ(LinkState.ReplyCode, 0);
     EXPECT_FALSE(LinkState.Scanning);
@@ -376,10 +379,13 @@ TEST_F(DisplayTest, ClipboardGetsTheWholePictureAlsoDuringAScan) {
   dev->setSilentAfter(2);
   SetArea(0, 0, 30, 20);
   FillPicture(kBefore);
-  QObject::connect(w->PB_Scan, &QProgressBar::valueChanged, w.get(), [this](int) {
+  bool imageShownDuringScan = false;
+  QObject::connect(w->PB_Scan, &QProgressBar::valueChanged, w.get(), [&](int) {
+    imageShownDuringScan |= w->I_Scan->isVisibleTo(w.get());
     if (w->L_Spalte->text() == QStringLiteral("2")) w->B_Clip->click();
   }, Qt::QueuedConnection);
   Scan();
+  EXPECT_FALSE(imageShownDuringScan);
   const QImage clip = QGuiApplication::clipboard()->image();
   ASSERT_EQ(clip.size(), QSize(810, 490));
   EXPECT_EQ(clip.pixel(5, 5), Screen(0, 0));          // column 0 was there
