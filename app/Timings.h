@@ -16,6 +16,8 @@ struct TTimings {
   int searchAnswerWait = 500;    // WLAN search: wait for the version answer
   int keepAliveAnswerWait = 200; // keep-alive: wait for the status answer
   int drainWait = 100;           // close-down: drain until this long silent
+  // Display copy: pace of painting the column counter and bar during a scan.
+  int scanPaintPace = 40;
 };
 
 const TTimings& Timings();

@@ -88,21 +88,21 @@ void PaintFrameArea(TFMain& w) {
 // While a scan runs, the column counter and the bar change with every
 // column, far more often than anyone can read them. Their values stay exact
 // at every moment (the scan loop reads the counter's text), but they are
-// painted at a fixed pace, and the counter keeps one size wide enough for
-// any column number of the scan, so that a new text does not lay out the
-// page. Afterwards both are painted with their final values and the counter
-// takes the size of its text again.
+// painted at a fixed pace, and the counter keeps one size wide enough for any
+// column number (the width may change during the scan), so that a new text
+// does not lay out the page. Afterwards both are painted with their final
+// values and the counter takes the size of its text again.
 class TScanProgressDisplay {
  public:
-  TScanProgressDisplay(QLabel* counter, QProgressBar* bar, int columns)
+  TScanProgressDisplay(QLabel* counter, QProgressBar* bar, int mostColumns)
       : counter_(counter), bar_(bar), minimum_(counter->minimumSize()), maximum_(counter->maximumSize()) {
     const QFontMetrics fm = counter->fontMetrics();
-    const int widest = fm.horizontalAdvance(QString(QString::number(std::max(columns, 0)).size(), QLatin1Char('8')));
+    const int widest = fm.horizontalAdvance(QString(QString::number(std::max(mostColumns, 0)).size(), QLatin1Char('8')));
     const int extra = std::max(0, widest - fm.horizontalAdvance(counter->text()));
     counter->setFixedSize(counter->sizeHint() + QSize(extra, 0));
     for (QWidget* w : Widgets()) w->setUpdatesEnabled(false);
     QObject::connect(&timer_, &QTimer::timeout, [this] { Paint(); });
-    timer_.start(kPaceMs);
+    timer_.start(Timings().scanPaintPace);
   }
   ~TScanProgressDisplay() {
     for (QWidget* w : Widgets()) w->setUpdatesEnabled(true);
@@ -114,7 +114,6 @@ class TScanProgressDisplay {
   TScanProgressDisplay& operator=(const TScanProgressDisplay&) = delete;
 
  private:
-  static constexpr int kPaceMs = 40;
   std::array<QWidget*, 2> Widgets() const { return {counter_, bar_}; }
   void Paint() {
     for (QWidget* w : Widgets()) {
@@ -154,7 +153,7 @@ void TFMain::B_DispcpyClick() {
     // The bar starts from 0 before the request: frames handled within this
     // first call (a one-column scan ends there) keep their progress.
     PB_Scan->setValue(0);
-    TScanProgressDisplay progress(L_Spalte, PB_Scan, SE_B->value());
+    TScanProgressDisplay progress(L_Spalte, PB_Scan, SE_B->maximum());
     SendRequest(request);
     while (LinkState.Busy) {
       // Pending events are processed first thing in every transfer; only a
