@@ -16,10 +16,13 @@
 #include <QImage>
 #include <QTcpSocket>
 
-#include <chrono>
 #include <ctime>
 #include <memory>
 #include <stdexcept>
+
+#ifdef _WIN32
+#include <windows.h>
+#endif
 
 namespace {
 
@@ -108,9 +111,18 @@ class BlockingScanClient {
 // CPU time of the calling thread: the tool's and the client's own work,
 // without the simulator's and without waiting.
 double ThreadCpuSeconds() {
+#ifdef _WIN32
+  FILETIME creation, exit, kernel, user;
+  GetThreadTimes(GetCurrentThread(), &creation, &exit, &kernel, &user);
+  auto seconds = [](const FILETIME& t) {
+    return double((uint64_t(t.dwHighDateTime) << 32) | t.dwLowDateTime) * 1e-7;
+  };
+  return seconds(kernel) + seconds(user);
+#else
   timespec ts{};
   clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
   return double(ts.tv_sec) + double(ts.tv_nsec) * 1e-9;
+#endif
 }
 
 void BM_DisplayScanWVGA(benchmark::State& state) {
