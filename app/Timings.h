@@ -21,6 +21,8 @@ struct TTimings {
   int watchdogAfterWorking = 5000;  // Timer after the device says it is still working (85)
   int directReceiveWait = 2000;     // one wait for data in the receive after an 85
   int progressRefresh = 40;         // least time between two progress updates while sending
+  // Display copy: pace of painting the column counter and bar during a scan.
+  int scanPaintPace = 40;
 };
 
 const TTimings& Timings();

@@ -68,6 +68,7 @@ class QuietPrompter : public TPrompter {
   QString last;
   void Information(QWidget*, const QString& text) override { last = text; }
   bool Confirm(QWidget*, const QString&) override { return false; }
+  void QuestionOk(QWidget*, const QString& text) override { last = text; }
   void Error(QWidget*, const QString& text) override { last = text; }
   QString OpenFile(QWidget*, const TFileDialogSpec&) override { return {}; }
   QString SaveFile(QWidget*, const TFileDialogSpec&) override { return {}; }

@@ -23,6 +23,7 @@ class TSilentPrompter : public TPrompter {
  public:
   void Information(QWidget*, const QString&) override { ++messages; }
   bool Confirm(QWidget*, const QString&) override { return true; }
+  void QuestionOk(QWidget*, const QString&) override { ++messages; }
   void Error(QWidget*, const QString&) override { ++messages; }
   QString OpenFile(QWidget*, const TFileDialogSpec&) override { return {}; }
   QString SaveFile(QWidget*, const TFileDialogSpec&) override { return {}; }

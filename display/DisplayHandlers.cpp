@@ -1,20 +1,264 @@
 // Display copy page: scan, capture area, frame colour and export.
+#include "app/Controls.h"
 #include "app/Main_eng.h"
+#include "app/Prompter.h"
+#include "app/Timings.h"
+#include "display/BitmapExport.h"
+#include "display/CaptureArea.h"
+#include "display/ScanLogic.h"
+#include "link/LinkClient.h"
 
-void TFMain::B_DispcpyClick() {}
-void TFMain::B_ClipClick() {}
-void TFMain::B_AbortClick() {}
-void TFMain::SE_XChange() {}
-void TFMain::SE_YChange() {}
-void TFMain::SE_BChange() {}
-void TFMain::SE_HChange() {}
-void TFMain::RB_GVGAClick() {}
-void TFMain::RB_GWVGAClick() {}
-void TFMain::RB_DVGAClick() {}
-void TFMain::RB_DWVGAClick() {}
-void TFMain::S_RahmenMouseUp() {}
-void TFMain::SaveScanPicture() {}
+#include <QCheckBox>
+#include <QClipboard>
+#include <QFontMetrics>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QPainter>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSpinBox>
+#include <QTimer>
 
-// Scan columns are taken only while a scan runs, which this page cannot start
-// yet; a stray payload ends here.
-void TFMain::ScanPayload(const uint8_t* /*payload*/, int32_t /*length*/) {}
+#include <algorithm>
+#include <array>
+#include <stdexcept>
+
+namespace {
+
+void RestartWatchdog(QTimer* timer) {
+  timer->stop();
+  timer->setInterval(Timings().watchdog);
+  timer->start();
+}
+
+// Screen width of the selected preset's geometry.
+int SelectedScreenWidth(const TFMain& w) {
+  if (w.RB_GVGA->isChecked()) return ScreenWidth(TAreaPreset::FullVGA);
+  if (w.RB_DVGA->isChecked()) return ScreenWidth(TAreaPreset::DiagramVGA);
+  return ScreenWidth(TAreaPreset::FullWVGA);
+}
+
+TArea CurrentArea(const TFMain& w) {
+  TArea a;
+  a.X = w.SE_X->value();
+  a.Y = w.SE_Y->value();
+  a.W = w.SE_B->value();
+  a.H = w.SE_H->value();
+  a.ImageWidth = w.I_Scan->width();
+  a.ImageHeight = w.I_Scan->height();
+  return a;
+}
+
+QSpinBox* FieldBox(const TFMain& w, TAreaField field) {
+  switch (field) {
+    case TAreaField::X: return w.SE_X;
+    case TAreaField::Y: return w.SE_Y;
+    case TAreaField::W: return w.SE_B;
+    case TAreaField::H: return w.SE_H;
+  }
+  return nullptr;
+}
+
+// The change rule of one field; a value it sets is a change of its own and
+// runs the rule again (through the field's change handler).
+void RunAreaRule(TFMain& w, TAreaField field) {
+  QSpinBox* box = FieldBox(w, field);
+  const int ruled = AreaRule(field, CurrentArea(w), SelectedScreenWidth(w));
+  if (ruled != box->value()) box->setValue(ruled);
+  if (field == TAreaField::W) w.I_Scan->resize(w.SE_B->value() + 10, w.I_Scan->height());
+  if (field == TAreaField::H) w.I_Scan->resize(w.I_Scan->width(), w.SE_H->value() + 10);
+}
+
+void ChoosePreset(TFMain& w, TAreaPreset preset) {
+  for (const TAreaStep& step : PresetSteps(preset)) FieldBox(w, step.field)->setValue(step.value);
+  w.I_Scan->resize(w.SE_B->value() + 10, w.SE_H->value() + 10);
+}
+
+// Paints the visible part of the picture, (0, 0) to the image control's
+// size, in the frame colour.
+void PaintFrameArea(TFMain& w) {
+  {
+    QPainter p(&w.I_Scan->Picture());
+    p.fillRect(0, 0, w.I_Scan->width(), w.I_Scan->height(), w.CD_Rahmen_Color);
+  }
+  w.I_Scan->Changed();
+}
+
+// While a scan runs, the column counter and the bar change with every
+// column, far more often than anyone can read them. Their values stay exact
+// at every moment (the scan loop reads the counter's text), but they are
+// painted at a fixed pace, and the counter keeps one size wide enough for any
+// column number (the width may change during the scan), so that a new text
+// does not lay out the page. Afterwards both are painted with their final
+// values and the counter takes the size of its text again.
+class TScanProgressDisplay {
+ public:
+  TScanProgressDisplay(QLabel* counter, QProgressBar* bar, int mostColumns)
+      : counter_(counter), bar_(bar), minimum_(counter->minimumSize()), maximum_(counter->maximumSize()) {
+    const QFontMetrics fm = counter->fontMetrics();
+    const int widest = fm.horizontalAdvance(QString(QString::number(std::max(mostColumns, 0)).size(), QLatin1Char('8')));
+    const int extra = std::max(0, widest - fm.horizontalAdvance(counter->text()));
+    counter->setFixedSize(counter->sizeHint() + QSize(extra, 0));
+    for (QWidget* w : Widgets()) w->setUpdatesEnabled(false);
+    QObject::connect(&timer_, &QTimer::timeout, [this] { Paint(); });
+    timer_.start(Timings().scanPaintPace);
+  }
+  ~TScanProgressDisplay() {
+    for (QWidget* w : Widgets()) w->setUpdatesEnabled(true);
+    counter_->setMinimumSize(minimum_);
+    counter_->setMaximumSize(maximum_);
+    counter_->updateGeometry();
+  }
+  TScanProgressDisplay(const TScanProgressDisplay&) = delete;
+  TScanProgressDisplay& operator=(const TScanProgressDisplay&) = delete;
+
+ private:
+  std::array<QWidget*, 2> Widgets() const { return {counter_, bar_}; }
+  void Paint() {
+    for (QWidget* w : Widgets()) {
+      w->setUpdatesEnabled(true);
+      w->repaint();
+      w->setUpdatesEnabled(false);
+    }
+  }
+  QLabel* counter_;
+  QProgressBar* bar_;
+  QSize minimum_, maximum_;
+  QTimer timer_;
+};
+
+}  // namespace
+
+// ---- scan -------------------------------------------------------------------
+
+void TFMain::B_DispcpyClick() {
+  PaintFrameArea(*this);
+  if (!CB_WLAN->isChecked()) {
+    SetResultText(LinkState, "No connection available!");
+  } else {
+    const QByteArray request = ScanRequest(SE_X->value(), SE_Y->value(), SE_B->value(), SE_H->value());
+    L_Spalte->setText(QStringLiteral("0"));
+    const int32_t expected = ColumnPayloadLength(SE_H->value());
+
+    I_Scan->hide();  // not repainted for every pixel; shown once at the end
+    LinkState.Scanning = true;
+    LinkState.BytesReceived = 0;
+    BeginExchange(expected);
+    B_Dispcpy->setEnabled(false);
+    B_Abort->setEnabled(true);
+    SetResultText(LinkState, "Device doesn't respond!");
+    QString acknowledged;  // counter text acknowledged last; empty before the first pass
+
+    // The bar starts from 0 before the request: frames handled within this
+    // first call (a one-column scan ends there) keep their progress.
+    PB_Scan->setValue(0);
+    TScanProgressDisplay progress(L_Spalte, PB_Scan, SE_B->maximum());
+    SendRequest(request);
+    while (LinkState.Busy) {
+      // Pending events are processed first thing in every transfer; only a
+      // loop pass that sends nothing pumps them itself (below).
+      const QString shown = L_Spalte->text();
+      if (shown != acknowledged) {
+        const int n = AcknowledgeCount(shown.toInt(), acknowledged.isEmpty() ? 0 : acknowledged.toInt());
+        acknowledged = shown;
+        // n zero bytes; none (only receiving) on the first pass or after the
+        // counter was set back.
+        SendRequest(QByteArray(n, '\0'));
+      } else {
+        PumpWhile([&] { return LinkState.Busy && L_Spalte->text() == acknowledged; });
+      }
+    }
+
+    LinkState.Scanning = false;
+    Timer->stop();
+    B_Dispcpy->setEnabled(true);
+    B_Abort->setEnabled(false);
+  }
+  I_Scan->show();
+  ProcessMessages();
+  ShowResultText();
+}
+
+void TFMain::B_AbortClick() {
+  if (!CB_WLAN->isChecked()) return;
+  LinkState.Scanning = false;
+  LinkState.Busy = false;
+  // With Busy clear the byte is sent and nothing is waited for.
+  const uint8_t cancel = SCAN_CANCEL;
+  TransferCommand(&cancel, 1);
+}
+
+// One status or column frame of a running scan.
+void TFMain::ScanPayload(const uint8_t* payload, int32_t length) {
+  Timer->stop();
+  const int width = SE_B->value();
+  const TScanFrame frame = ReadScanFrame(payload, length, LinkState.ReplyCode, width);
+  switch (frame.kind) {
+    case TScanFrame::Status:
+      if (frame.status != 0) {
+        LinkState.Scanning = false;
+        LinkState.Busy = false;
+        LinkState.ReplyCode = frame.status;
+      } else {
+        L_Spalte->setText(QStringLiteral("0"));
+        RestartWatchdog(Timer);
+      }
+      return;
+    case TScanFrame::Mismatch:
+      LinkState.Scanning = false;
+      LinkState.Busy = false;
+      LinkState.ReplyCode = 6;
+      return;
+    case TScanFrame::Column: break;
+  }
+  const int received = frame.column + 1;
+  if (received >= width) {
+    LinkState.ReplyCode = 0;
+    LinkState.Scanning = false;
+    LinkState.Busy = false;
+    SetResultText(LinkState, "All data received!");
+  } else {
+    RestartWatchdog(Timer);
+  }
+  // H may have grown since the scan started; only the rows the frame holds
+  // are drawn.
+  DrawColumn(I_Scan->Picture(), frame.column, payload + 2, std::min(SE_H->value(), int(length) - 2));
+  L_Spalte->setText(QString::number(received));
+  PB_Scan->setValue(ScanProgress(received, width));
+}
+
+// ---- capture area and frame ---------------------------------------------------
+
+void TFMain::SE_XChange() { RunAreaRule(*this, TAreaField::X); }
+void TFMain::SE_YChange() { RunAreaRule(*this, TAreaField::Y); }
+void TFMain::SE_BChange() { RunAreaRule(*this, TAreaField::W); }
+void TFMain::SE_HChange() { RunAreaRule(*this, TAreaField::H); }
+void TFMain::RB_GVGAClick() { ChoosePreset(*this, TAreaPreset::FullVGA); }
+void TFMain::RB_GWVGAClick() { ChoosePreset(*this, TAreaPreset::FullWVGA); }
+void TFMain::RB_DVGAClick() { ChoosePreset(*this, TAreaPreset::DiagramVGA); }
+void TFMain::RB_DWVGAClick() { ChoosePreset(*this, TAreaPreset::DiagramWVGA); }
+
+void TFMain::S_RahmenMouseUp() {
+  const std::optional<QColor> chosen = Prompter().ChooseColor(this, CD_Rahmen_Color);
+  if (!chosen) return;
+  CD_Rahmen_Color = *chosen;  // the dialog keeps it, and the picture paints with it
+  S_Rahmen->SetBrushColor(*chosen);
+  PaintFrameArea(*this);
+}
+
+// ---- export -------------------------------------------------------------------
+
+void TFMain::B_ClipClick() { QGuiApplication::clipboard()->setImage(I_Scan->Picture()); }
+
+void TFMain::SaveScanPicture() {
+  SD_Datei_DefaultExt = QStringLiteral("*.BMP");
+  SD_Datei_Filter = QStringLiteral("Bilddatei *.BMP|*.BMP");
+  TFileDialogSpec spec;
+  spec.defaultExt = SD_Datei_DefaultExt;
+  spec.filter = SD_Datei_Filter;
+  const QString path = Prompter().SaveFile(this, spec);
+  if (path.isEmpty()) return;
+  QString error;
+  if (!SaveBitmap(I_Scan->Picture(), path, &error)) throw std::runtime_error(error.toLocal8Bit().toStdString());
+}

@@ -6,6 +6,8 @@
 
 #include "sim/Upload.h"
 
+#include "sim/Scan.h"
+
 namespace zelsim {
 
 std::vector<std::shared_ptr<DeviceFunction>> MakeDeviceFunctions() {
@@ -14,6 +16,7 @@ std::vector<std::shared_ptr<DeviceFunction>> MakeDeviceFunctions() {
   functions.push_back(std::make_shared<SlotsFunction>());  // memory slots
   functions.push_back(std::make_shared<Recordings>());  // recordings
   functions.push_back(std::make_shared<UploadFunction>());  // firmware upload
+  functions.push_back(std::make_shared<ScanFunction>());  // display scan
   return functions;
 }
 

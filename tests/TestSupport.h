@@ -27,6 +27,10 @@ class TFakePrompter : public TPrompter {
   std::deque<bool> confirmAnswers;   // default: No
   std::deque<QString> fileAnswers;   // default: cancelled
   std::function<void(QDialog*)> onModal;
+  // Display copy: colour dialog answers (default and nullopt: cancelled) and
+  // the colours the dialog opened with.
+  std::deque<std::optional<QColor>> colorAnswers;
+  std::vector<QColor> colorInitials;
 
   void Information(QWidget*, const QString& text) override { shown.push_back({TPromptRecord::Information, text}); }
   bool Confirm(QWidget*, const QString& text) override {
@@ -40,9 +44,14 @@ class TFakePrompter : public TPrompter {
   void QuestionOk(QWidget*, const QString& text) override { shown.push_back({TPromptRecord::QuestionOk, text}); }
   QString OpenFile(QWidget*, const TFileDialogSpec& spec) override { return NextFile(TPromptRecord::OpenFile, spec); }
   QString SaveFile(QWidget*, const TFileDialogSpec& spec) override { return NextFile(TPromptRecord::SaveFile, spec); }
-  std::optional<QColor> ChooseColor(QWidget*, const QColor&) override {
+  std::optional<QColor> ChooseColor(QWidget*, const QColor& initial) override {
     shown.push_back({TPromptRecord::ChooseColor, QString()});
-    return std::nullopt;
+    // Display copy: colour dialog answers and the colours it opened with.
+    colorInitials.push_back(initial);
+    if (colorAnswers.empty()) return std::nullopt;
+    const std::optional<QColor> a = colorAnswers.front();
+    colorAnswers.pop_front();
+    return a;
   }
   int ShowModal(QDialog* dialog) override;
 

@@ -1,0 +1,185 @@
+// A full WVGA display scan (800 column exchanges) through the Scan button
+// against the simulated device, beside a minimal blocking client that does
+// the same exchanges and the same pixel conversion on its own connection.
+// Reports both times per scan and their ratio (tool / client).
+#include "app/Main_eng.h"
+#include "app/Prompter.h"
+#include "display/ScanLogic.h"
+#include "link/LinkClient.h"
+#include "sim/ZelSim.h"
+
+#include <benchmark/benchmark.h>
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QHostAddress>
+#include <QImage>
+#include <QTcpSocket>
+
+#include <ctime>
+#include <memory>
+#include <stdexcept>
+
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
+namespace {
+
+// Answers every prompt at once; remembers the last information text.
+class QuietPrompter : public TPrompter {
+ public:
+  QString lastInfo;
+  void Information(QWidget*, const QString& text) override { lastInfo = text; }
+  bool Confirm(QWidget*, const QString&) override { return false; }
+  void QuestionOk(QWidget*, const QString&) override {}
+  void Error(QWidget*, const QString&) override {}
+  QString OpenFile(QWidget*, const TFileDialogSpec&) override { return {}; }
+  QString SaveFile(QWidget*, const TFileDialogSpec&) override { return {}; }
+  std::optional<QColor> ChooseColor(QWidget*, const QColor&) override { return std::nullopt; }
+  int ShowModal(QDialog*) override { return 0; }
+};
+
+void EnsureApplication() {
+  if (QCoreApplication::instance()) return;
+  qputenv("QT_QPA_PLATFORM", "offscreen");
+  static int argc = 1;
+  static char name[] = "zel_bench";
+  static char* argv[] = {name, nullptr};
+  // Left to the end of the process: destroying it from an exit handler
+  // would run after parts of the toolkit are gone.
+  static auto* app = new QApplication(argc, argv);
+  (void)app;
+}
+
+// The baseline: blocking socket calls, one column frame read, converted and
+// acknowledged at a time.
+class BlockingScanClient {
+ public:
+  explicit BlockingScanClient(uint16_t port) {
+    sock_.connectToHost(QHostAddress::LocalHost, port);
+    if (!sock_.waitForConnected(3000)) throw std::runtime_error("client cannot connect");
+    sock_.setSocketOption(QAbstractSocket::LowDelayOption, 1);
+    picture_ = QImage(SCAN_PICTURE_WIDTH, SCAN_PICTURE_HEIGHT, QImage::Format_RGB888);
+  }
+
+  // Scans the whole WVGA screen; returns the number of columns drawn.
+  int Scan() {
+    const int width = 800, height = 480;
+    const int32_t expected = ColumnPayloadLength(height);
+    Write(ScanRequest(0, 0, width, height));
+    int columns = 0;
+    const char zero = 0;
+    for (;;) {
+      const QByteArray frame = ReadFrame();
+      const auto* payload = reinterpret_cast<const uint8_t*>(frame.constData()) + 4;
+      const auto length = int32_t(frame.size() - 4);
+      const TScanFrame f = ReadScanFrame(payload, length, expected, width);
+      if (f.kind == TScanFrame::Status) {
+        if (f.status != 0) throw std::runtime_error("device refused the scan");
+        continue;
+      }
+      if (f.kind != TScanFrame::Column) throw std::runtime_error("bad column frame");
+      DrawColumn(picture_, f.column, payload + 2, height);
+      ++columns;
+      if (f.column + 1 >= width) return columns;
+      Write(QByteArray(1, zero));
+    }
+  }
+
+ private:
+  void Write(const QByteArray& b) {
+    sock_.write(b);
+    if (!sock_.waitForBytesWritten(3000)) throw std::runtime_error("write failed");
+  }
+
+  QByteArray ReadFrame() {
+    while (buffer_.size() < 2 || buffer_.size() < (uint8_t(buffer_[0]) | uint8_t(buffer_[1]) << 8)) {
+      if (sock_.bytesAvailable() == 0 && !sock_.waitForReadyRead(3000)) throw std::runtime_error("no answer");
+      buffer_.append(sock_.readAll());
+    }
+    const int length = uint8_t(buffer_[0]) | uint8_t(buffer_[1]) << 8;
+    QByteArray frame = buffer_.left(length);
+    buffer_.remove(0, length);
+    return frame;
+  }
+
+  QTcpSocket sock_;
+  QByteArray buffer_;
+  QImage picture_;
+};
+
+// CPU time of the calling thread: the tool's and the client's own work,
+// without the simulator's and without waiting.
+double ThreadCpuSeconds() {
+#ifdef _WIN32
+  FILETIME creation, exit, kernel, user;
+  GetThreadTimes(GetCurrentThread(), &creation, &exit, &kernel, &user);
+  auto seconds = [](const FILETIME& t) {
+    return double((uint64_t(t.dwHighDateTime) << 32) | t.dwLowDateTime) * 1e-7;
+  };
+  return seconds(kernel) + seconds(user);
+#else
+  timespec ts{};
+  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
+  return double(ts.tv_sec) + double(ts.tv_nsec) * 1e-9;
+#endif
+}
+
+void BM_DisplayScanWVGA(benchmark::State& state) {
+  EnsureApplication();
+  QuietPrompter prompter;
+  SetPrompter(&prompter);
+  zelsim::Simulator sim;
+  if (!sim.start()) {
+    state.SkipWithError("simulator did not start");
+    return;
+  }
+  auto w = std::make_unique<TFMain>(TFMainOptions{QStringLiteral("127.0.0.1"), sim.port()});
+  w->show();  // the user watches the page: counter and bar are painted
+  // The start-up version query holds the link until its watchdog ends it.
+  PumpWhile([] { return LinkState.Busy; });
+  w->SelectVisiblePage(PAGE_DISPCPY);
+  BlockingScanClient client(sim.port());
+
+  double toolSeconds = 0, clientSeconds = 0, toolCpu = 0, clientCpu = 0;
+  for (auto _ : state) {
+    QElapsedTimer t;
+    double cpu = ThreadCpuSeconds();
+    t.start();
+    prompter.lastInfo.clear();
+    w->B_DispcpyClick();
+    const double tool = double(t.nsecsElapsed()) * 1e-9;
+    toolCpu += ThreadCpuSeconds() - cpu;
+    if (prompter.lastInfo != QStringLiteral("All data received!")) {
+      state.SkipWithError(("tool scan ended with: " + prompter.lastInfo).toStdString().c_str());
+      break;
+    }
+    cpu = ThreadCpuSeconds();
+    t.restart();
+    const int columns = client.Scan();
+    const double baseline = double(t.nsecsElapsed()) * 1e-9;
+    clientCpu += ThreadCpuSeconds() - cpu;
+    if (columns != 800) {
+      state.SkipWithError("client scan incomplete");
+      break;
+    }
+    toolSeconds += tool;
+    clientSeconds += baseline;
+    state.SetIterationTime(tool);
+  }
+  const double n = double(state.iterations());
+  if (n > 0 && clientSeconds > 0) {
+    state.counters["tool_ms"] = toolSeconds / n * 1e3;
+    state.counters["client_ms"] = clientSeconds / n * 1e3;
+    state.counters["ratio"] = toolSeconds / clientSeconds;
+    state.counters["tool_cpu_ms"] = toolCpu / n * 1e3;
+    state.counters["client_cpu_ms"] = clientCpu / n * 1e3;
+  }
+  w.reset();
+  SetPrompter(nullptr);
+}
+
+}  // namespace
+
+BENCHMARK(BM_DisplayScanWVGA)->UseManualTime()->Unit(benchmark::kMillisecond)->MinTime(2.0);

@@ -1,0 +1,36 @@
+#include "display/BitmapExport.h"
+
+#include <QBuffer>
+#include <QSaveFile>
+
+QByteArray EncodeBitmap(const QImage& picture) {
+  QByteArray bytes;
+  QBuffer buffer(&bytes);
+  buffer.open(QIODevice::WriteOnly);
+  // A picture without alpha is written as 24 bits per pixel.
+  picture.convertToFormat(QImage::Format_RGB888).save(&buffer, "BMP");
+  return bytes;
+}
+
+bool SaveBitmap(const QImage& picture, const QString& path, QString* error) {
+  const QByteArray bytes = EncodeBitmap(picture);
+  if (bytes.isEmpty()) {
+    *error = QStringLiteral("The picture could not be encoded as a bitmap.");
+    return false;
+  }
+  QSaveFile file(path);
+  if (!file.open(QIODevice::WriteOnly)) {
+    *error = file.errorString();
+    return false;
+  }
+  if (file.write(bytes) != bytes.size()) {
+    *error = file.errorString();
+    file.cancelWriting();
+    return false;
+  }
+  if (!file.commit()) {
+    *error = file.errorString();
+    return false;
+  }
+  return true;
+}
