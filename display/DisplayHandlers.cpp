@@ -78,10 +78,7 @@ void ChoosePreset(TFMain& w, TAreaPreset preset) {
 // Paints the visible part of the picture, (0, 0) to the image control's
 // size, in the frame colour.
 void PaintFrameArea(TFMain& w) {
-  {
-    QPainter p(&w.I_Scan->Picture());
-    p.fillRect(0, 0, w.I_Scan->width(), w.I_Scan->height(), w.CD_Rahmen_Color);
-  }
+  FillFrameArea(w.I_Scan->Picture(), w.I_Scan->width(), w.I_Scan->height(), w.CD_Rahmen_Color);
   w.I_Scan->Changed();
 }
 
@@ -193,39 +190,18 @@ void TFMain::B_AbortClick() {
 void TFMain::ScanPayload(const uint8_t* payload, int32_t length) {
   Timer->stop();
   const int width = SE_B->value();
-  const TScanFrame frame = ReadScanFrame(payload, length, LinkState.ReplyCode, width);
-  switch (frame.kind) {
-    case TScanFrame::Status:
-      if (frame.status != 0) {
-        LinkState.Scanning = false;
-        LinkState.Busy = false;
-        LinkState.ReplyCode = frame.status;
-      } else {
-        L_Spalte->setText(QStringLiteral("0"));
-        RestartWatchdog(Timer);
-      }
+  const TScanStep step = TakeScanPayload(LinkState, payload, length, width, SE_H->value(), I_Scan->Picture());
+  switch (step.kind) {
+    case TScanStep::Restart:
+      L_Spalte->setText(QStringLiteral("0"));
+      RestartWatchdog(Timer);
       return;
-    case TScanFrame::Mismatch:
-      LinkState.Scanning = false;
-      LinkState.Busy = false;
-      LinkState.ReplyCode = 6;
-      return;
-    case TScanFrame::Column: break;
+    case TScanStep::Ended: return;
+    case TScanStep::Column: break;
   }
-  const int received = frame.column + 1;
-  if (received >= width) {
-    LinkState.ReplyCode = 0;
-    LinkState.Scanning = false;
-    LinkState.Busy = false;
-    SetResultText(LinkState, "All data received!");
-  } else {
-    RestartWatchdog(Timer);
-  }
-  // H may have grown since the scan started; only the rows the frame holds
-  // are drawn.
-  DrawColumn(I_Scan->Picture(), frame.column, payload + 2, std::min(SE_H->value(), int(length) - 2));
-  L_Spalte->setText(QString::number(received));
-  PB_Scan->setValue(ScanProgress(received, width));
+  if (LinkState.Scanning) RestartWatchdog(Timer);
+  L_Spalte->setText(QString::number(step.received));
+  PB_Scan->setValue(ScanProgress(step.received, width));
 }
 
 // ---- capture area and frame ---------------------------------------------------

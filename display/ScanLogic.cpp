@@ -1,5 +1,7 @@
 #include "display/ScanLogic.h"
 
+#include <QPainter>
+
 #include <algorithm>
 
 const std::array<TRgb, 256>& PixelTable() {
@@ -68,4 +70,44 @@ void DrawColumn(QImage& picture, int column, const uint8_t* pixels, int rows) {
       picture.setPixel(x, r + SCAN_BORDER, qRgb(c.r, c.g, c.b));
     }
   }
+}
+
+void FillFrameArea(QImage& picture, int width, int height, const QColor& colour) {
+  QPainter p(&picture);
+  p.fillRect(0, 0, width, height, colour);
+}
+
+TScanStep TakeScanPayload(TLinkState& st, const uint8_t* payload, int32_t length, int width, int rows,
+                          QImage& picture) {
+  TScanStep step;
+  const TScanFrame frame = ReadScanFrame(payload, length, st.ReplyCode, width);
+  switch (frame.kind) {
+    case TScanFrame::Status:
+      if (frame.status == 0) {
+        step.kind = TScanStep::Restart;
+        return step;
+      }
+      st.Scanning = false;
+      st.Busy = false;
+      st.ReplyCode = frame.status;
+      return step;
+    case TScanFrame::Mismatch:
+      st.Scanning = false;
+      st.Busy = false;
+      st.ReplyCode = 6;
+      return step;
+    case TScanFrame::Column: break;
+  }
+  step.kind = TScanStep::Column;
+  step.received = frame.column + 1;
+  if (step.received >= width) {
+    st.ReplyCode = 0;
+    st.Scanning = false;
+    st.Busy = false;
+    SetResultText(st, "All data received!");
+  }
+  // H may have grown since the scan started; only the rows the frame holds
+  // are drawn.
+  DrawColumn(picture, frame.column, payload + 2, std::min(rows, int(length) - 2));
+  return step;
 }

@@ -3,7 +3,10 @@
 // column into the picture, and the progress value. No widgets here.
 #pragma once
 
+#include "link/LinkState.h"
+
 #include <QByteArray>
+#include <QColor>
 #include <QImage>
 
 #include <array>
@@ -66,3 +69,24 @@ int ScanProgress(int received, int width);
 // Draws column `column` of the copied area: `rows` pixel bytes, top row
 // first, at (column + 5, row + 5). Nothing is written outside the picture.
 void DrawColumn(QImage& picture, int column, const uint8_t* pixels, int rows);
+
+// Paints (0, 0) to (width, height) of the picture in the frame colour, as a
+// scan does before its first column.
+void FillFrameArea(QImage& picture, int width, int height, const QColor& colour);
+
+// What one payload of a running scan did.
+struct TScanStep {
+  enum Kind {
+    Restart,  // status 0: the count starts again from 0
+    Column,   // a column was drawn; `received` columns are in
+    Ended,    // the scan ended: a failing status or a frame that does not fit
+  } kind = Ended;
+  int received = 0;
+};
+// Takes one scan payload: judges it against the expected column length in
+// ReplyCode and `width`, draws a column (only the rows the frame holds, at
+// most `rows`), and ends the scan in `st` after the last column ("All data
+// received!", ReplyCode 0), on a failing status (ReplyCode = status) or on a
+// frame that does not fit (ReplyCode 6).
+TScanStep TakeScanPayload(TLinkState& st, const uint8_t* payload, int32_t length, int width, int rows,
+                          QImage& picture);

@@ -4,13 +4,13 @@
 #include "link/LinkClient.h"
 #include "recorder/FileBoxes.h"
 #include "recorder/RecorderRequests.h"
+#include "recorder/RecordingCopy.h"
 
 #include <QCheckBox>
 #include <QDir>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QStringDecoder>
 #include <QTableWidget>
 #include <QTableWidgetItem>
 #include <QTimer>
@@ -20,11 +20,10 @@
 
 namespace {
 
-// Reply codes of a recorder exchange.
-constexpr int32_t kEntryArrived = 0;   // list: an entry came; copy: waiting
-constexpr int32_t kBadBlock = 4;       // copy: out of sequence or not stored
-constexpr int32_t kNothingToSend = 6;  // end of list / no such recording
-constexpr int32_t kRecorderWaiting = 85;  // list: waiting; copy: header or block taken
+constexpr int32_t kEntryArrived = kRecEntryArrived;
+constexpr int32_t kBadBlock = kRecBadBlock;
+constexpr int32_t kNothingToSend = kRecNothingToSend;
+constexpr int32_t kRecorderWaiting = kRecWaiting;
 
 QTableWidgetItem* NameItem(const QString& text) {
   auto* item = new QTableWidgetItem(text);
@@ -88,13 +87,7 @@ void TFMain::B_ListClick() {
 
 void TFMain::RecordingListEntry(const uint8_t* record) {
   if (Recorder.Mode != TRecorderMode::Listing) return;  // a stray entry changes no list
-  // The name: 8-bit text in the single-byte code page, ended by a zero byte
-  // inside its 28-byte field (a field without one is taken whole).
-  const char* name = reinterpret_cast<const char*>(record + 4);
-  const size_t length = qstrnlen(name, kListNameBytes);
-  QStringDecoder decode("windows-1252");
-  QString text = decode(QByteArrayView(name, qsizetype(length)));
-  if (text.isEmpty()) text = QStringLiteral(" ");  // an empty name still fills its row
+  const QString text = RecordingListName(record);
 
   const QTableWidgetItem* first = SG_Files->item(0, 0);
   if (first && !first->text().isEmpty()) SG_Files->setRowCount(SG_Files->rowCount() + 1);
@@ -126,19 +119,14 @@ void TFMain::B_FilesClick() {
   DataStream.open(QIODevice::ReadWrite);
   Recorder.Decode = CB_Deco->isChecked();
   const QString path = QDir(RecorderDirectory(*this))
-                           .filePath(QStringLiteral("File%1.%2").arg(row).arg(Recorder.Decode ? "WAV" : "HEX"));
-  Recorder.File = std::make_unique<TRecordingFile>(path, Recorder.Decode, Recorder.RiffDataLimit);
-  if (!Recorder.File->Open()) {
-    Recorder.File.reset();
+                           .filePath(RecordingFileName(row, Recorder.Decode));
+  auto file = std::make_unique<TRecordingFile>(path, Recorder.Decode, Recorder.RiffDataLimit);
+  if (!file->Open()) {
     SetResultText(LinkState, "Error on writing file!");
     ShowResultText();
     return;
   }
-  Recorder.RecordingFlags = 0;
-  Recorder.RecordingUnits = 0;
-  Recorder.UnitsReceived = 0;
-  Recorder.HeaderSeen = false;
-  Recorder.BytesWritten = 0;
+  BeginRecordingCopy(Recorder, std::move(file), Recorder.Decode);
 
   LinkState.BytesReceived = 0;
   LinkState.FrameLength = 0;
@@ -193,47 +181,11 @@ void TFMain::B_FilesClick() {
   ShowResultText();
 }
 
-void TFMain::RecordingHeader(const uint8_t* record) {
-  TRecorderState& r = Recorder;
-  if (r.Mode != TRecorderMode::Copying || r.HeaderSeen || !r.File) {
-    // A header outside a copy, or a second one inside it, would restart the
-    // count in the middle of the file.
-    LinkState.ReplyCode = kBadBlock;
-    return;
-  }
-  r.HeaderSeen = true;
-  r.RecordingFlags = record[3];
-  r.UnitsReceived = 0;
-  r.RecordingUnits = ReadLE32(record + 4);
-  if (r.Decode && !r.File->BeginWav(r.RecordingFlags, MaxDecodedBytes(r.RecordingUnits, r.RecordingFlags))) {
-    LinkState.ReplyCode = kBadBlock;
-    return;
-  }
-  LinkState.ReplyCode = kRecorderWaiting;
-}
+void TFMain::RecordingHeader(const uint8_t* record) { LinkState.ReplyCode = TakeRecordingHeader(Recorder, record); }
 
 void TFMain::RecordingBlock(const uint8_t* record) {
-  TRecorderState& r = Recorder;
-  if (r.Mode != TRecorderMode::Copying || !r.HeaderSeen || !r.File) {
-    LinkState.ReplyCode = kBadBlock;  // a block without its header is nobody's
-    return;
-  }
-  const uint16_t sequence = ReadLE16(record + 2);
-  bool stored = false;
-  if ((r.UnitsReceived & 0xFFFF) == sequence) {
-    const uint8_t* samples = record + 4;
-    if (r.Decode) {
-      const size_t n = DecodeBlock(samples, r.RecordingFlags, r.Decoded.data());
-      stored = r.File->Append(r.Decoded.data(), n);
-      if (stored) r.BytesWritten += n;
-    } else {
-      stored = r.File->Append(samples, kRecordingBlockBytes);
-      if (stored) r.BytesWritten += kRecordingBlockBytes;
-    }
-  }
-  LinkState.ReplyCode = stored ? kRecorderWaiting : kBadBlock;
-  r.UnitsReceived += 16;
-  const uint64_t percent =
-      r.RecordingUnits == 0 ? 100 : std::min<uint64_t>(100, uint64_t(r.UnitsReceived) * 100 / r.RecordingUnits);
-  PB_Files->setValue(int(percent));
+  LinkState.ReplyCode = TakeRecordingBlock(Recorder, record);
+  // A block without its header is nobody's and moves no bar.
+  if (Recorder.Mode == TRecorderMode::Copying && Recorder.HeaderSeen && Recorder.File)
+    PB_Files->setValue(RecordingCopyPercent(Recorder));
 }

@@ -1,0 +1,104 @@
+// The command-line tool's shared pieces: options every command has, exit
+// codes, output as text or JSON, progress on standard error, and the
+// operations each command module provides.
+#pragma once
+
+#include "cli/CliLink.h"
+
+#include <QElapsedTimer>
+#include <QJsonObject>
+#include <QString>
+#include <QStringList>
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+
+enum TExitCode { EXIT_OK = 0, EXIT_DEVICE = 1, EXIT_USAGE = 2, EXIT_REFUSED = 3 };
+
+struct TCli {
+  QString host;
+  uint16_t port = 0;
+  bool json = false;
+  bool progress = false;   // standard error is a terminal and no JSON is wanted
+  bool terminal = false;   // standard input is a terminal: questions can be asked
+  int timeoutMs = 3000;
+
+  std::unique_ptr<TCliLink> Link() const { return std::make_unique<TCliLink>(host, port, timeoutMs); }
+  // A line on standard output, in text mode only.
+  void Print(const QString& text) const;
+  // The command's result object on standard output, in JSON mode only.
+  void Json(QJsonObject result) const;
+  // Reports a failure (text on standard error; in JSON mode also an object on
+  // standard output) and returns its exit code.
+  int Fail(int code, const QString& message) const;
+  // Asks a yes/no question on the terminal; nothing when there is none.
+  std::optional<bool> Ask(const QString& question) const;
+};
+
+// A bar with bytes, rate and time left on standard error, at most a few
+// times a second; nothing unless the tool shows progress.
+class TProgress {
+ public:
+  TProgress(const TCli& cli, QString label, uint64_t total);
+  ~TProgress();
+  TProgress(const TProgress&) = delete;
+  TProgress& operator=(const TProgress&) = delete;
+  void Update(uint64_t done);
+  void Finish();
+
+ private:
+  void Draw();
+  bool on_;
+  QString label_;
+  uint64_t total_, done_ = 0;
+  QElapsedTimer started_, drawn_;
+  bool finished_ = false;
+};
+
+// A usage error of one command: message and the command's help.
+int UsageError(const QString& command, const QString& message);
+QString CommandHelp(const QString& command);
+QString ProgramHelp();
+
+// Reads `--name value` options and plain arguments of one command.
+struct TArgs {
+  QStringList plain;
+  QStringList flags;              // options without a value that were given
+  QList<QPair<QString, QString>> values;
+  QString error;
+  bool Has(const QString& flag) const { return flags.contains(flag); }
+  std::optional<QString> Value(const QString& name) const;
+};
+TArgs ParseArgs(const QStringList& args, const QStringList& flagNames, const QStringList& valueNames);
+
+// File names made safe for every file system.
+QString SafeFileName(const QString& name);
+
+// The commands. Each returns its exit code.
+int CmdStatus(const TCli& cli, const QStringList& args);
+int CmdList(const TCli& cli, const QStringList& args);
+int CmdCopy(const TCli& cli, const QStringList& args);
+int CmdDecode(const TCli& cli, const QStringList& args);
+int CmdScreenshot(const TCli& cli, const QStringList& args);
+int CmdSlots(const TCli& cli, const QStringList& args);
+int CmdUpdate(const TCli& cli, const QStringList& args);
+
+// What the device reports about itself.
+struct TDeviceInfo {
+  QString image;    // "application", "factory" or "unknown"
+  QString version;  // empty when the device sent none
+};
+// Status query, then (when an image runs) the version query. False with the
+// link's error when the device does not answer.
+bool QueryDevice(TCliLink& link, TDeviceInfo& info);
+
+// One recording as listed by the device.
+struct TListedRecording {
+  int index;
+  QString name;
+};
+bool ListRecordings(TCliLink& link, QList<TListedRecording>& out);
+
+// Runs zelctl with the arguments after the program name.
+int RunZelctl(const QStringList& arguments);

@@ -1,0 +1,69 @@
+// The link as the command-line tool uses it: one connection, blocking waits,
+// the same frame cutting and record routing as the window, and a watchdog
+// that ends every wait that gets no frame in time.
+#pragma once
+
+#include "link/Dispatcher.h"
+#include "link/LinkClient.h"
+#include "link/LinkState.h"
+
+#include <QByteArray>
+#include <QString>
+
+#include <cstdint>
+#include <functional>
+#include <vector>
+
+class TCliLink : private IFrameTarget {
+ public:
+  TCliLink(const QString& host, uint16_t port, int watchdogMs);
+
+  // Connects; false with Error() set when the device cannot be reached.
+  bool Open();
+  // Starts an exchange: Busy set, ReplyCode = waitingCode, buffer emptied.
+  void Begin(int32_t waitingCode);
+  // Sends raw request bytes; false (Error() set) when the link fails.
+  bool Send(const QByteArray& request);
+  // Reads and routes frames while `keepWaiting` holds and Busy is set. Every
+  // frame restarts the watchdog of `watchdogMs` (0: the link's own). False
+  // with Error() set on a time-out, a lost link or a frame the device cannot
+  // send; on a time-out ReplyCode is 5.
+  bool Pump(const std::function<bool()>& keepWaiting, int watchdogMs = 0);
+  // Begin, Send and Pump until ReplyCode leaves waitingCode.
+  bool Exchange(const QByteArray& request, int32_t waitingCode);
+
+  TLinkState& State() { return st_; }
+  QString Error() const { return error_; }
+  void SetError(const QString& text) { error_ = text; }
+  QString Host() const { return host_; }
+  uint16_t Port() const { return port_; }
+  int WatchdogMs() const { return watchdogMs_; }
+
+  // Records route by the recorder table while this is set.
+  bool RecorderTable = false;
+  // The records' receivers; unset ones are dropped.
+  std::function<void(const uint8_t*)> OnListEntry, OnHeader, OnBlock, OnVersion;
+  std::function<void(const uint8_t*, int32_t)> OnSlot, OnScan;
+
+ private:
+  bool RecorderPageActive() override { return RecorderTable; }
+  void GripMove(uint16_t) override {}
+  void RecordingListEntry(const uint8_t* r) override { if (OnListEntry) OnListEntry(r); }
+  void RecordingHeader(const uint8_t* r) override { if (OnHeader) OnHeader(r); }
+  void RecordingBlock(const uint8_t* r) override { if (OnBlock) OnBlock(r); }
+  int32_t SlotRecord(const uint8_t* r, int32_t remaining) override {
+    if (OnSlot) OnSlot(r, remaining);
+    return remaining;
+  }
+  void VersionRecord(const uint8_t* r) override { if (OnVersion) OnVersion(r); }
+  void ScanPayload(const uint8_t* p, int32_t length) override { if (OnScan) OnScan(p, length); }
+
+  QString host_;
+  uint16_t port_;
+  int watchdogMs_;
+  TLinkClient client_;
+  TLinkState st_;
+  std::vector<uint8_t> buffer_ = std::vector<uint8_t>(MAX_FRAME_LENGTH);
+  QString error_;
+  int socketError_ = 0;
+};

@@ -1,0 +1,159 @@
+// copy: recordings into WAV or raw files, each appearing only when complete.
+#include "cli/Cli.h"
+#include "recorder/RecorderRequests.h"
+#include "recorder/RecordingCopy.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QJsonArray>
+
+#include <cstdio>
+#include <optional>
+
+namespace {
+
+QString TargetName(const QString& pattern, const TListedRecording& r, bool wav) {
+  if (pattern.isEmpty()) return RecordingFileName(r.index, wav);
+  QString name = pattern;
+  name.replace(QLatin1String("{index}"), QString::number(r.index));
+  name.replace(QLatin1String("{name}"), r.name.trimmed());
+  return SafeFileName(name) + (wav ? QLatin1String(".WAV") : QLatin1String(".HEX"));
+}
+
+// Copies one recording into `path`. False with the reason in `error`.
+bool CopyOne(const TCli& cli, TCliLink& link, const TListedRecording& rec, const QString& path, bool wav,
+             uint64_t& bytesWritten, QString& error) {
+  TRecorderState r;
+  auto file = std::make_unique<TRecordingFile>(path, wav);
+  if (!file->Open()) {
+    error = QStringLiteral("Error on writing file! %1 cannot be created; choose another folder with -o.")
+                .arg(QDir::toNativeSeparators(path));
+    return false;
+  }
+  BeginRecordingCopy(r, std::move(file), wav);
+  r.Mode = TRecorderMode::Copying;
+  link.RecorderTable = true;
+  link.OnHeader = [&](const uint8_t* record) { link.State().ReplyCode = TakeRecordingHeader(r, record); };
+  link.OnBlock = [&](const uint8_t* record) { link.State().ReplyCode = TakeRecordingBlock(r, record); };
+  const auto index = uint8_t(rec.index);
+  std::optional<TProgress> progress;
+  bool ok = link.Exchange(CopyRequest(RecorderStart, index), kRecEntryArrived);
+  bool done = false;
+  while (ok) {
+    const int32_t reply = link.State().ReplyCode;
+    if (reply == kRecNothingToSend) {
+      error = QStringLiteral("No file to receive! The device has no recording %1; `zelctl list` shows them.").arg(rec.index);
+      break;
+    }
+    if (!link.State().Busy) {
+      error = QStringLiteral("Error: ZEL doesn't respond! Check the device and copy again.");
+      break;
+    }
+    if (reply == kRecBadBlock) {
+      error = QStringLiteral("Error on reading file! The device sent a block out of order or it could not be "
+                             "written; copy again.");
+      break;
+    }
+    if (reply != kRecWaiting) {
+      error = QStringLiteral("Error on reading file: unexpected answer %1 from the device! Copy again.").arg(reply);
+      break;
+    }
+    if (r.RecordingUnits == 0) {
+      error = QStringLiteral("Error on reading file: the device reports an empty recording!");
+      break;
+    }
+    if (!progress) progress.emplace(cli, QFileInfo(path).fileName(), uint64_t(r.RecordingUnits) * 256u);
+    progress->Update(uint64_t(std::min(r.UnitsReceived, r.RecordingUnits)) * 256u);
+    if (r.UnitsReceived >= r.RecordingUnits) {
+      if (!r.File->Commit()) {
+        error = QStringLiteral("Error on writing file! %1 could not be completed; check the free space.")
+                    .arg(QDir::toNativeSeparators(path));
+        break;
+      }
+      done = true;
+      break;
+    }
+    ok = link.Exchange(CopyRequest(RecorderNext, index), kRecEntryArrived);
+  }
+  if (!ok) error = link.Error();
+  link.OnHeader = nullptr;
+  link.OnBlock = nullptr;
+  link.RecorderTable = false;
+  bytesWritten = r.BytesWritten;
+  r.File.reset();  // not committed: the temporary file is removed
+  return done;
+}
+
+}  // namespace
+
+int CmdCopy(const TCli& cli, const QStringList& args) {
+  const QString cmd = QStringLiteral("copy");
+  const TArgs a = ParseArgs(args, {QStringLiteral("--all"), QStringLiteral("--new"), QStringLiteral("--raw")},
+                            {QStringLiteral("-o"), QStringLiteral("--output"), QStringLiteral("--name")});
+  if (!a.error.isEmpty()) return UsageError(cmd, a.error);
+  const bool all = a.Has(QStringLiteral("--all")), fresh = a.Has(QStringLiteral("--new"));
+  if (int(all) + int(fresh) + int(!a.plain.isEmpty()) != 1)
+    return UsageError(cmd, QStringLiteral("give the recordings to copy: INDEX..., --all or --new"));
+  QList<int> indexes;
+  for (const QString& p : a.plain) {
+    bool ok = false;
+    const int n = p.toInt(&ok);
+    if (!ok || n < 0 || n > kMaxRecordingIndex)
+      return UsageError(cmd, QStringLiteral("\"%1\" is not a recording index from 0 to %2").arg(p).arg(kMaxRecordingIndex));
+    if (!indexes.contains(n)) indexes << n;
+  }
+  if (a.Value(QStringLiteral("-o")) && a.Value(QStringLiteral("--output")))
+    return UsageError(cmd, QStringLiteral("-o and --output given both"));
+  const QString dir = a.Value(QStringLiteral("-o")).value_or(a.Value(QStringLiteral("--output")).value_or(QStringLiteral(".")));
+  if (!QFileInfo(dir).isDir())
+    return UsageError(cmd, QStringLiteral("\"%1\" is not a folder; create it first or choose another with -o").arg(dir));
+  const QString pattern = a.Value(QStringLiteral("--name")).value_or(QString());
+  if (a.Value(QStringLiteral("--name")) && pattern.trimmed().isEmpty())
+    return UsageError(cmd, QStringLiteral("--name needs a template such as '{index}-{name}'"));
+  const bool wav = !a.Has(QStringLiteral("--raw"));
+
+  auto link = cli.Link();
+  QList<TListedRecording> list;
+  if (!ListRecordings(*link, list)) return cli.Fail(EXIT_DEVICE, link->Error());
+  QList<TListedRecording> chosen;
+  if (all || fresh) {
+    for (const TListedRecording& r : list)
+      if (r.index <= kMaxRecordingIndex) chosen << r;
+  } else {
+    for (int n : indexes) {
+      if (n >= list.size())
+        return cli.Fail(EXIT_DEVICE, QStringLiteral("The device has no recording %1 (it lists %2); `zelctl list` "
+                                                    "shows them.")
+                                         .arg(n)
+                                         .arg(list.size()));
+      chosen << list[n];
+    }
+  }
+
+  QJsonArray copied, skipped;
+  for (const TListedRecording& r : chosen) {
+    const QString path = QDir(dir).filePath(TargetName(pattern, r, wav));
+    const QJsonObject entry{{QStringLiteral("index"), r.index}, {QStringLiteral("name"), r.name},
+                            {QStringLiteral("file"), QDir::toNativeSeparators(path)}};
+    if (fresh && QFileInfo::exists(path)) {
+      skipped.append(entry);
+      cli.Print(QStringLiteral("skipped %1 (exists)").arg(QDir::toNativeSeparators(path)));
+      continue;
+    }
+    uint64_t bytes = 0;
+    QString error;
+    if (!CopyOne(cli, *link, r, path, wav, bytes, error)) {
+      cli.Json(QJsonObject{{QStringLiteral("ok"), false}, {QStringLiteral("copied"), copied},
+                           {QStringLiteral("skipped"), skipped}, {QStringLiteral("error"), error},
+                           {QStringLiteral("exit"), EXIT_DEVICE}});
+      std::fprintf(stderr, "zelctl: recording %d: %s\n", r.index, qPrintable(error));
+      return EXIT_DEVICE;
+    }
+    QJsonObject done = entry;
+    done.insert(QStringLiteral("bytes"), qint64(QFileInfo(path).size()));
+    copied.append(done);
+    cli.Print(QStringLiteral("copied %1 -> %2").arg(r.index).arg(QDir::toNativeSeparators(path)));
+  }
+  cli.Json(QJsonObject{{QStringLiteral("copied"), copied}, {QStringLiteral("skipped"), skipped}});
+  return EXIT_OK;
+}

@@ -1,0 +1,155 @@
+// screenshot: a display scan into the window's 810 x 490 picture, written as
+// BMP or PNG.
+#include "cli/Cli.h"
+#include "display/BitmapExport.h"
+#include "display/CaptureArea.h"
+#include "display/ScanLogic.h"
+
+#include <QBuffer>
+#include <QColor>
+#include <QDir>
+#include <QFileInfo>
+#include <QSaveFile>
+
+namespace {
+
+std::optional<TAreaPreset> PresetNamed(const QString& name) {
+  if (name == QLatin1String("full-vga")) return TAreaPreset::FullVGA;
+  if (name == QLatin1String("full-wvga")) return TAreaPreset::FullWVGA;
+  if (name == QLatin1String("diagram-vga")) return TAreaPreset::DiagramVGA;
+  if (name == QLatin1String("diagram-wvga")) return TAreaPreset::DiagramWVGA;
+  return std::nullopt;
+}
+
+QString AreaText(const TArea& a) { return QStringLiteral("%1,%2,%3,%4").arg(a.X).arg(a.Y).arg(a.W).arg(a.H); }
+
+bool WriteFile(const QString& path, const QByteArray& bytes, QString& error) {
+  QSaveFile file(path);
+  if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
+    error = file.errorString();
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+int CmdScreenshot(const TCli& cli, const QStringList& args) {
+  const QString cmd = QStringLiteral("screenshot");
+  const TArgs a = ParseArgs(args, {QStringLiteral("--crop")},
+                            {QStringLiteral("-o"), QStringLiteral("--output"), QStringLiteral("--preset"),
+                             QStringLiteral("--area"), QStringLiteral("--frame-colour"), QStringLiteral("--frame-color")});
+  if (!a.error.isEmpty()) return UsageError(cmd, a.error);
+  if (!a.plain.isEmpty()) return UsageError(cmd, QStringLiteral("unexpected argument \"%1\"").arg(a.plain.first()));
+  const QString path = a.Value(QStringLiteral("-o")).value_or(a.Value(QStringLiteral("--output")).value_or(QString()));
+  if (path.isEmpty()) return UsageError(cmd, QStringLiteral("give the picture's file with -o FILE.bmp or FILE.png"));
+  const QString ext = QFileInfo(path).suffix().toLower();
+  if (ext != QLatin1String("bmp") && ext != QLatin1String("png"))
+    return UsageError(cmd, QStringLiteral("the file must end in .bmp or .png"));
+
+  const std::optional<TAreaPreset> chosen =
+      PresetNamed(a.Value(QStringLiteral("--preset")).value_or(QStringLiteral("full-wvga")));
+  if (!chosen) return UsageError(cmd, QStringLiteral("--preset must be full-vga, full-wvga, diagram-vga or diagram-wvga"));
+  const TAreaPreset preset = *chosen;
+  TArea area = ApplyPreset(TArea{}, preset);
+  if (const auto text = a.Value(QStringLiteral("--area"))) {
+    const QStringList parts = text->split(QLatin1Char(','));
+    int v[4] = {};
+    bool ok = parts.size() == 4;
+    for (int i = 0; ok && i < 4; ++i) v[i] = parts[i].trimmed().toInt(&ok);
+    if (!ok) return UsageError(cmd, QStringLiteral("--area needs four numbers X,Y,W,H"));
+    if (v[2] < 1 || v[3] < 1) return UsageError(cmd, QStringLiteral("--area needs a width and height of at least 1"));
+    // The fields set one by one as the window's rules take them; width and
+    // height go to 1 first so that the old area does not cut X and Y.
+    const int s = ScreenWidth(preset);
+    area = SetAreaField(area, TAreaField::W, 1, s);
+    area = SetAreaField(area, TAreaField::H, 1, s);
+    area = SetAreaField(area, TAreaField::X, v[0], s);
+    area = SetAreaField(area, TAreaField::Y, v[1], s);
+    area = SetAreaField(area, TAreaField::W, v[2], s);
+    area = SetAreaField(area, TAreaField::H, v[3], s);
+    if (area.X != v[0] || area.Y != v[1] || area.W != v[2] || area.H != v[3])
+      return UsageError(cmd, QStringLiteral("--area %1 does not fit the %2 x %3 screen; the window would make it %4")
+                                 .arg(*text)
+                                 .arg(s)
+                                 .arg(SCREEN_HEIGHT)
+                                 .arg(AreaText(area)));
+  }
+  QColor frame = Qt::black;
+  if (a.Value(QStringLiteral("--frame-colour")) && a.Value(QStringLiteral("--frame-color")))
+    return UsageError(cmd, QStringLiteral("--frame-colour given twice"));
+  if (const auto c = a.Value(QStringLiteral("--frame-colour")) ? a.Value(QStringLiteral("--frame-colour"))
+                                                                 : a.Value(QStringLiteral("--frame-color"))) {
+    frame = QColor::fromString(*c);
+    if (!frame.isValid())
+      return UsageError(cmd, QStringLiteral("\"%1\" is not a colour: give a name such as red or #RRGGBB").arg(*c));
+  }
+
+  // The window's picture: black, framed, then the scan draws its columns.
+  QImage picture(SCAN_PICTURE_WIDTH, SCAN_PICTURE_HEIGHT, QImage::Format_RGB888);
+  picture.fill(Qt::black);
+  FillFrameArea(picture, area.ImageWidth, area.ImageHeight, frame);
+
+  auto link = cli.Link();
+  if (!link->Open()) return cli.Fail(EXIT_DEVICE, link->Error());
+  TLinkState& st = link->State();
+  int received = 0, acknowledged = 0;
+  link->OnScan = [&](const uint8_t* payload, int32_t length) {
+    const TScanStep step = TakeScanPayload(st, payload, length, area.W, area.H, picture);
+    if (step.kind == TScanStep::Restart) received = 0;
+    if (step.kind == TScanStep::Column) received = step.received;
+  };
+  TProgress progress(cli, QStringLiteral("columns"), uint64_t(area.W));
+  link->Begin(ColumnPayloadLength(area.H));
+  st.Scanning = true;
+  SetResultText(st, "Device doesn't respond!");
+  bool ok = link->Send(ScanRequest(area.X, area.Y, area.W, area.H));
+  while (ok && st.Busy) {
+    if (received != acknowledged) {
+      const int n = AcknowledgeCount(received, acknowledged);
+      acknowledged = received;
+      progress.Update(uint64_t(received));
+      ok = link->Send(QByteArray(n, '\0'));
+    } else {
+      ok = link->Pump([&] { return received == acknowledged; });
+    }
+  }
+  const bool complete = ok && st.ReplyCode == 0 && received >= area.W;
+  if (!complete) {
+    st.Scanning = false;
+    st.Busy = false;
+    link->Send(QByteArray(1, char(SCAN_CANCEL)));  // the device stops sending columns
+    QString why = link->Error();
+    if (ok) {
+      why = st.ReplyCode == 6 ? QStringLiteral("The device sent a column that does not fit the area. Scan again.")
+                              : QStringLiteral("The device refused the scan (status %1). Check that the area fits its "
+                                               "screen (--preset) and scan again.")
+                                    .arg(st.ReplyCode);
+    }
+    return cli.Fail(EXIT_DEVICE, why);
+  }
+  progress.Update(uint64_t(received));
+  progress.Finish();
+
+  const QImage out = a.Has(QStringLiteral("--crop")) ? picture.copy(SCAN_BORDER, SCAN_BORDER, area.W, area.H) : picture;
+  QString error;
+  bool written = false;
+  if (ext == QLatin1String("bmp")) {
+    written = SaveBitmap(out, path, &error);
+  } else {
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    written = out.save(&buffer, "PNG") && WriteFile(path, bytes, error);
+    if (!written && error.isEmpty()) error = QStringLiteral("the picture could not be encoded");
+  }
+  if (!written)
+    return cli.Fail(EXIT_DEVICE, QStringLiteral("%1 cannot be written: %2. Choose another file with -o.")
+                                     .arg(QDir::toNativeSeparators(path), error));
+  cli.Print(QStringLiteral("All data received! %1 written").arg(QDir::toNativeSeparators(path)));
+  cli.Json(QJsonObject{{QStringLiteral("file"), QDir::toNativeSeparators(path)},
+                       {QStringLiteral("area"), AreaText(area)},
+                       {QStringLiteral("width"), out.width()},
+                       {QStringLiteral("height"), out.height()}});
+  return EXIT_OK;
+}

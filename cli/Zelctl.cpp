@@ -1,0 +1,209 @@
+// zelctl's command line: the options every command shares, the commands'
+// help, and the choice of the command.
+#include "app/CommandLine.h"
+#include "cli/Cli.h"
+#include "sim/ZelSim.h"
+
+#include <QMap>
+
+#include <cstdio>
+#include <memory>
+
+#ifdef _WIN32
+#include <io.h>
+#define ZEL_ISATTY _isatty
+#else
+#include <unistd.h>
+#define ZEL_ISATTY isatty
+#endif
+
+namespace {
+
+struct TCommand {
+  int (*run)(const TCli&, const QStringList&);
+  bool needsDevice;
+  const char* help;
+};
+
+const QMap<QString, TCommand>& Commands() {
+  static const QMap<QString, TCommand> commands = {
+      {QStringLiteral("status"),
+       {&CmdStatus, true,
+        "Usage: zelctl [OPTIONS] status\n"
+        "Shows which image the device runs (application, factory, unknown) and its version text.\n"}},
+      {QStringLiteral("list"),
+       {&CmdList, true,
+        "Usage: zelctl [OPTIONS] list\n"
+        "Lists the index and name of every recording on the device.\n"}},
+      {QStringLiteral("copy"),
+       {&CmdCopy, true,
+        "Usage: zelctl [OPTIONS] copy (INDEX... | --all | --new) [-o DIR] [--raw] [--name TEMPLATE]\n"
+        "Copies recordings into DIR (default: the current directory) as WAV files.\n"
+        "  INDEX...         the recordings to copy, as `list` numbers them\n"
+        "  --all            every recording\n"
+        "  --new            every recording whose file does not exist yet\n"
+        "  -o, --output DIR the folder the files go to\n"
+        "  --raw            store the raw copy (.HEX) instead of decoding it to WAV\n"
+        "  --name TEMPLATE  file name from {index} and {name}, e.g. '{index}-{name}';\n"
+        "                   the extension is added (default: File{index})\n"
+        "A file appears only once its copy is complete.\n"}},
+      {QStringLiteral("decode"),
+       {&CmdDecode, false,
+        "Usage: zelctl decode FILE.HEX --rate 40960|81920|122880|163840 --layout 4096|256 -o FILE.WAV\n"
+        "Decodes a raw copy into a WAV file; no device is needed.\n"}},
+      {QStringLiteral("screenshot"),
+       {&CmdScreenshot, true,
+        "Usage: zelctl [OPTIONS] screenshot -o FILE [--preset P] [--area X,Y,W,H] [--frame-colour C] [--crop]\n"
+        "Copies the device's screen into an 810 x 490 picture, written as BMP or PNG by FILE's extension.\n"
+        "  --preset P        full-vga, full-wvga (default), diagram-vga or diagram-wvga\n"
+        "  --area X,Y,W,H    the rectangle to copy, kept inside the preset's screen\n"
+        "  --frame-colour C  colour around the copy: a name or #RRGGBB (default black)\n"
+        "  --crop            write the copied rectangle alone\n"}},
+      {QStringLiteral("slots"),
+       {&CmdSlots, true,
+        "Usage: zelctl [OPTIONS] slots read -o FILE | slots write FILE | slots clear --yes\n"
+        "Reads, writes or clears the device's 63 memory slots. FILE is a slot file (.Mem) or\n"
+        "a table (.csv) with one row per slot; in a table only the name and digit may be edited.\n"
+        "  --yes   clear without asking\n"}},
+      {QStringLiteral("update"),
+       {&CmdUpdate, true,
+        "Usage: zelctl [OPTIONS] update FILE [--target pocket|lan] [--yes] [--dry-run]\n"
+        "Checks FILE against the device's versions and uploads it.\n"
+        "  --target T  pocket (\"Pocket Software\", .RPD) or lan (\"LAN Driver\", .BIN);\n"
+        "              default: by FILE's extension\n"
+        "  --yes       answer Yes to the checks' questions (needed without a terminal)\n"
+        "  --dry-run   run every check, then show the requests without sending any\n"}},
+  };
+  return commands;
+}
+
+}  // namespace
+
+QString ProgramHelp() {
+  return QStringLiteral(
+             "Usage: zelctl [--device HOST[:PORT] | --simulator] [--json] [--timeout MS] COMMAND ...\n"
+             "Works with the device from the command line.\n"
+             "\n"
+             "Commands:\n"
+             "  status      which image runs, and the version text\n"
+             "  list        the recordings on the device\n"
+             "  copy        copy recordings into WAV or raw files\n"
+             "  decode      decode a raw copy into a WAV file\n"
+             "  screenshot  copy the device's screen into a BMP or PNG file\n"
+             "  slots       read, write or clear the memory slots\n"
+             "  update      check and upload a firmware file\n"
+             "\n"
+             "Options:\n"
+             "  --device HOST[:PORT]  address of the device (default %1:%2)\n"
+             "  --simulator           use a built-in simulated device on 127.0.0.1\n"
+             "  --json                machine-readable output on standard output\n"
+             "  --timeout MS          how long to wait for an answer (default 3000)\n"
+             "  --help                this text; COMMAND --help for a command's\n"
+             "\n"
+             "Exit codes: 0 success, 1 device error or time-out, 2 usage, 3 refused by a check.\n")
+      .arg(QString::fromLatin1(DEFAULT_DEVICE_HOST))
+      .arg(DEFAULT_DEVICE_PORT);
+}
+
+QString CommandHelp(const QString& command) {
+  const auto it = Commands().find(command);
+  return it == Commands().end() ? ProgramHelp() : QString::fromUtf8(it->help);
+}
+
+int UsageError(const QString& command, const QString& message) {
+  std::fprintf(stderr, "zelctl %s: %s\n%s", qPrintable(command), qPrintable(message),
+               qPrintable(CommandHelp(command)));
+  return EXIT_USAGE;
+}
+
+int RunZelctl(const QStringList& arguments) {
+  // The shared options come before the command.
+  QStringList device;
+  bool simulator = false, json = false, help = false;
+  int timeoutMs = 3000;
+  int i = 0;
+  for (; i < arguments.size(); ++i) {
+    const QString& a = arguments[i];
+    if (a == QLatin1String("--simulator")) {
+      simulator = true;
+    } else if (a == QLatin1String("--json")) {
+      json = true;
+    } else if (a == QLatin1String("--help") || a == QLatin1String("-h")) {
+      help = true;
+    } else if (a == QLatin1String("--device") || a.startsWith(QLatin1String("--device="))) {
+      device << a;
+      if (a == QLatin1String("--device") && i + 1 < arguments.size()) device << arguments[++i];
+    } else if (a == QLatin1String("--timeout")) {
+      bool ok = false;
+      timeoutMs = i + 1 < arguments.size() ? arguments[++i].toInt(&ok) : 0;
+      if (!ok || timeoutMs < 1) {
+        std::fprintf(stderr, "zelctl: --timeout needs a number of milliseconds above 0\n%s", qPrintable(ProgramHelp()));
+        return EXIT_USAGE;
+      }
+    } else if (a.startsWith(QLatin1Char('-'))) {
+      std::fprintf(stderr, "zelctl: unknown option \"%s\"\n%s", qPrintable(a), qPrintable(ProgramHelp()));
+      return EXIT_USAGE;
+    } else {
+      break;
+    }
+  }
+  if (i >= arguments.size()) {
+    if (help) {
+      std::fputs(qPrintable(ProgramHelp()), stdout);
+      return EXIT_OK;
+    }
+    std::fprintf(stderr, "zelctl: which command?\n%s", qPrintable(ProgramHelp()));
+    return EXIT_USAGE;
+  }
+  const QString name = arguments[i];
+  // The shared options may follow the command as well.
+  QStringList rest;
+  for (int k = i + 1; k < arguments.size(); ++k) {
+    const QString& a = arguments[k];
+    if (a == QLatin1String("--json")) {
+      json = true;
+    } else if (a == QLatin1String("--simulator")) {
+      simulator = true;
+    } else if (a == QLatin1String("--device") || a.startsWith(QLatin1String("--device="))) {
+      device << a;
+      if (a == QLatin1String("--device") && k + 1 < arguments.size()) device << arguments[++k];
+    } else {
+      rest << a;
+    }
+  }
+  const auto command = Commands().find(name);
+  if (command == Commands().end()) {
+    std::fprintf(stderr, "zelctl: unknown command \"%s\"\n%s", qPrintable(name), qPrintable(ProgramHelp()));
+    return EXIT_USAGE;
+  }
+  if (help || rest.contains(QStringLiteral("--help")) || rest.contains(QStringLiteral("-h"))) {
+    std::fputs(command->help, stdout);
+    return EXIT_OK;
+  }
+
+  // The device's address, by the window's rules.
+  QStringList addressArgs = device;
+  if (simulator) addressArgs << QStringLiteral("--simulator");
+  const TCommandLine where = ParseCommandLine(addressArgs);
+  if (!where.error.isEmpty()) {
+    std::fprintf(stderr, "zelctl: %s\n%s", qPrintable(where.error), qPrintable(ProgramHelp()));
+    return EXIT_USAGE;
+  }
+
+  TCli cli;
+  cli.host = where.host;
+  cli.port = where.port;
+  cli.json = json;
+  cli.terminal = ZEL_ISATTY(0) != 0;
+  cli.progress = !json && ZEL_ISATTY(2) != 0;
+  cli.timeoutMs = timeoutMs;
+
+  std::unique_ptr<zelsim::Simulator> sim;
+  if (simulator && command->needsDevice) {
+    sim = std::make_unique<zelsim::Simulator>();
+    if (!sim->start(0)) return cli.Fail(EXIT_DEVICE, QStringLiteral("The simulated device could not be started."));
+    cli.host = QStringLiteral("127.0.0.1");
+    cli.port = sim->port();
+  }
+  return command->run(cli, rest);
+}

@@ -1,0 +1,10 @@
+// zelctl: the device from the command line.
+#include "cli/Cli.h"
+
+#include <QCoreApplication>
+
+int main(int argc, char** argv) {
+  QCoreApplication app(argc, argv);
+  QCoreApplication::setApplicationName(QStringLiteral("zelctl"));
+  return RunZelctl(QCoreApplication::arguments().mid(1));
+}
