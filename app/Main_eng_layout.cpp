@@ -6,6 +6,7 @@
 #include "app/Main_eng.h"
 #include "app/Style.h"
 #include "app/Timings.h"
+#include "display/ScanLogic.h"
 #include "slots/SlotGridKeys.h"
 #include "recorder/FileBoxes.h"
 
@@ -405,11 +406,7 @@ void TFMain::CreateControls() {
   page->installEventFilter(autoSize);
   I_Scan = Named(new TImage(page), "I_Scan");
   I_Scan->setGeometry(8, 8, 810, 490);
-  {
-    QImage picture(810, 490, QImage::Format_RGB888);
-    picture.fill(Qt::black);
-    I_Scan->SetPicture(picture);
-  }
+  I_Scan->SetPicture(NewScanPicture());
   L_Spaltet = AutoLabel("L_Spaltet", QStringLiteral("Column:"), page, 856, 332);
   L_Spalte = AutoLabel("L_Spalte", QStringLiteral("0"), page, 915, 332);
   B_Dispcpy = Button("B_Dispcpy", QStringLiteral("Scan"), page, 856, 392, 89, 25);

@@ -62,6 +62,9 @@ bool TCliLink::Pump(const std::function<bool()>& keepWaiting, int watchdogMs) {
       }
       continue;
     }
+    // A frame that ended exactly at the data's end leaves its length behind;
+    // the next frame's length is read from its own header.
+    if (st_.BytesReceived == 0) st_.FrameLength = 0;
     const int n = client_.Receive(buffer_.data() + st_.BytesReceived, MAX_FRAME_LENGTH - st_.BytesReceived);
     st_.BytesReceived += n;
     const TCutOutcome outcome = CutFrames(buffer_.data(), st_, [&](const uint8_t* p, int32_t len) {

@@ -86,8 +86,7 @@ int CmdScreenshot(const TCli& cli, const QStringList& args) {
   }
 
   // The window's picture: black, framed, then the scan draws its columns.
-  QImage picture(SCAN_PICTURE_WIDTH, SCAN_PICTURE_HEIGHT, QImage::Format_RGB888);
-  picture.fill(Qt::black);
+  QImage picture = NewScanPicture();
   FillFrameArea(picture, area.ImageWidth, area.ImageHeight, frame);
 
   auto link = cli.Link();

@@ -72,6 +72,15 @@ void DrawColumn(QImage& picture, int column, const uint8_t* pixels, int rows) {
   }
 }
 
+QImage NewScanPicture() {
+  QImage picture(SCAN_PICTURE_WIDTH, SCAN_PICTURE_HEIGHT, QImage::Format_RGB888);
+  picture.fill(Qt::black);
+  constexpr int kDotsPerMeter = 3780;  // 96 dpi
+  picture.setDotsPerMeterX(kDotsPerMeter);
+  picture.setDotsPerMeterY(kDotsPerMeter);
+  return picture;
+}
+
 void FillFrameArea(QImage& picture, int width, int height, const QColor& colour) {
   QPainter p(&picture);
   p.fillRect(0, 0, width, height, colour);

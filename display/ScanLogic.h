@@ -70,6 +70,11 @@ int ScanProgress(int received, int width);
 // first, at (column + 5, row + 5). Nothing is written outside the picture.
 void DrawColumn(QImage& picture, int column, const uint8_t* pixels, int rows);
 
+// The black 810 x 490 picture a scan is drawn into. Its resolution is fixed
+// (96 dpi) so that a saved bitmap does not depend on the screen or on
+// whether a window is open.
+QImage NewScanPicture();
+
 // Paints (0, 0) to (width, height) of the picture in the frame colour, as a
 // scan does before its first column.
 void FillFrameArea(QImage& picture, int width, int height, const QColor& colour);

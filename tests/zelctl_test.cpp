@@ -1,0 +1,355 @@
+// zelctl run as a program against the simulated device, and compared with
+// what the window makes of the same device state.
+#include "WindowFixture.h"
+#include "display/BitmapExport.h"
+#include "recorder/FileBoxes.h"
+#include "sim/Recordings.h"
+#include "sim/Scan.h"
+#include "sim/Slots.h"
+#include "sim/Upload.h"
+#include "slots/SlotCsv.h"
+#include "slots/SlotRecord.h"
+#include "update/UploadRequests.h"
+
+#include <QDir>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QRadioButton>
+#include <QSpinBox>
+#include <QTableWidget>
+#include <QTemporaryDir>
+
+#include <functional>
+
+using zelsim::Drop;
+
+namespace {
+
+QByteArray ReadAll(const QString& path) {
+  QFile f(path);
+  return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+void WriteAll(const QString& path, const QByteArray& bytes) {
+  QFile f(path);
+  ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+  f.write(bytes);
+}
+
+}  // namespace
+
+class ZelctlTest : public WindowTest {
+ protected:
+  QTemporaryDir dir;
+  QByteArray out, err;
+
+  // Runs zelctl against the simulated device in `dir`; returns its exit code.
+  int Run(const QStringList& args, bool device = true) {
+    QProcess p;
+    p.setWorkingDirectory(dir.path());
+    QStringList all;
+    if (device) all << QStringLiteral("--device") << QStringLiteral("127.0.0.1:%1").arg(sim.port())
+                    << QStringLiteral("--timeout") << QStringLiteral("400");
+    p.start(QStringLiteral(ZELCTL_PATH), all + args);
+    p.closeWriteChannel();
+    EXPECT_TRUE(p.waitForFinished(60000)) << args.join(' ').toStdString();
+    out = p.readAllStandardOutput();
+    err = p.readAllStandardError();
+    return p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+  }
+  QJsonObject Json() const { return QJsonDocument::fromJson(out.trimmed()).object(); }
+  QString Path(const QString& name) const { return dir.filePath(name); }
+  QStringList Files() const { return QDir(dir.path()).entryList(QDir::Files | QDir::Hidden, QDir::Name); }
+};
+
+TEST_F(ZelctlTest, StatusNamesTheImageAndVersion) {
+  const struct {
+    uint8_t reply;
+    const char* image;
+    QJsonValue version;
+  } cases[] = {{85, "application", QStringLiteral("LAN V07; ZEL0A1B V10C")},
+               {90, "factory", QStringLiteral("LAN V07; ZEL0A1B V10C")},
+               {0, "unknown", QJsonValue()}};
+  sim.setVersions({0x07, 0x0A1B, 0x010C});
+  for (const auto& c : cases) {
+    sim.setStatusReply(c.reply);
+    ASSERT_EQ(Run({"--json", "status"}), 0) << c.image << err.toStdString();
+    EXPECT_EQ(Json(), (QJsonObject{{"ok", true}, {"image", c.image}, {"version", c.version}})) << c.image;
+  }
+}
+
+TEST_F(ZelctlTest, UsageErrorsExitTwoAndSayWhatIsWrong) {
+  const struct {
+    QStringList args;
+    const char* says;
+  } cases[] = {
+      {{}, "which command"},
+      {{"frobnicate"}, "unknown command"},
+      {{"copy"}, "INDEX..., --all or --new"},
+      {{"copy", "1", "--all"}, "INDEX..., --all or --new"},
+      {{"copy", "256"}, "from 0 to 255"},
+      {{"screenshot", "-o", "x.gif"}, ".bmp or .png"},
+      {{"screenshot", "-o", "x.bmp", "--area", "700,0,200,480"}, "would make it 700,0,100,480"},
+      {{"screenshot", "-o", "x.bmp", "--frame-colour", "nocolour"}, "not a colour"},
+      {{"decode", "x.HEX", "--rate", "44100", "--layout", "256"}, "--rate must be"},
+      {{"slots", "read"}, "needs -o FILE"},
+      {{"slots", "read", "-o", "x.txt"}, ".Mem or .csv"},
+      {{"update", "x.RPD", "--target", "modem"}, "pocket or lan"},
+      {{"--timeout", "0", "status"}, "--timeout"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(Run(c.args), 2) << c.args.join(' ').toStdString();
+    EXPECT_TRUE(err.contains(c.says)) << c.args.join(' ').toStdString() << ": " << err.toStdString();
+  }
+  EXPECT_TRUE(sim.requests().isEmpty()) << "a usage error sends nothing";
+  EXPECT_EQ(Run({"copy", "--help"}), 0);
+  EXPECT_TRUE(out.contains("--name TEMPLATE"));
+  EXPECT_EQ(Run({"--help"}, false), 0);
+  EXPECT_TRUE(out.contains("Exit codes"));
+}
+
+TEST_F(ZelctlTest, DeviceFaultsExitOneWithAMessageAndLeaveNoFile) {
+  const struct {
+    const char* name;
+    std::function<void(zelsim::Simulator&)> fault;
+    QStringList args;
+    const char* says;
+  } cases[] = {
+      {"silent device", [](zelsim::Simulator& s) { s.setSilentAll(true); }, {"status"}, "Timeout"},
+      {"copy: block out of order", [](zelsim::Simulator& s) { s.function<zelsim::Recordings>()->setWrongSequenceAt(1); },
+       {"copy", "2"}, "Error on reading file"},
+      {"copy: silent block", [](zelsim::Simulator& s) { s.function<zelsim::Recordings>()->setSilentAt(2); },
+       {"copy", "--all"}, "Timeout"},
+      {"copy: link reset", [](zelsim::Simulator& s) { s.function<zelsim::Recordings>()->setDropAt(1, Drop::Reset); },
+       {"copy", "3", "--raw"}, "ZEL doesn't respond"},
+      {"copy: nothing to copy", [](zelsim::Simulator& s) { s.function<zelsim::Recordings>()->setAnswerNothingToCopy(true); },
+       {"copy", "1"}, "No file to receive!"},
+      {"copy: empty recording", [](zelsim::Simulator& s) { s.function<zelsim::Recordings>()->setReportZeroUnits(true); },
+       {"copy", "1"}, "empty recording"},
+      {"scan: silent", [](zelsim::Simulator& s) { s.function<zelsim::ScanFunction>()->setSilentAfter(20); },
+       {"screenshot", "-o", "s.bmp"}, "Timeout"},
+      {"scan: refused", [](zelsim::Simulator& s) { s.function<zelsim::ScanFunction>()->setStatus(3); },
+       {"screenshot", "-o", "s.png"}, "status 3"},
+      {"scan: wrong column", [](zelsim::Simulator& s) { s.function<zelsim::ScanFunction>()->setColumnLengthDelta(5, 4); },
+       {"screenshot", "-o", "s.bmp"}, "does not fit"},
+      {"slots: silent", [](zelsim::Simulator& s) { s.function<zelsim::SlotsFunction>()->setSilentAt(5, true); },
+       {"slots", "read", "-o", "s.Mem"}, "Timeout"},
+      {"slots: wrong size", [](zelsim::Simulator& s) { s.function<zelsim::SlotsFunction>()->setReplyLengthAt(3, 100); },
+       {"slots", "read", "-o", "s.csv"}, "Error on reading!"},
+      {"slots: link dropped", [](zelsim::Simulator& s) { s.function<zelsim::SlotsFunction>()->setDropAt(9, Drop::Close); },
+       {"slots", "read", "-o", "s.Mem"}, "ZEL doesn't respond"},
+      {"slots: write refused", [](zelsim::Simulator& s) { s.function<zelsim::SlotsFunction>()->setWriteStatusAt(7, 4); },
+       {"slots", "clear", "--yes"}, "Fehler beim Speichern!"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    zelsim::Simulator fresh;
+    ASSERT_TRUE(fresh.start());
+    c.fault(fresh);
+    QProcess p;
+    p.setWorkingDirectory(dir.path());
+    p.start(QStringLiteral(ZELCTL_PATH), QStringList{"--json", "--timeout", "400", "--device",
+                                                     QStringLiteral("127.0.0.1:%1").arg(fresh.port())} + c.args);
+    p.closeWriteChannel();
+    ASSERT_TRUE(p.waitForFinished(60000));
+    EXPECT_EQ(p.exitCode(), 1);
+    const QByteArray stderrText = p.readAllStandardError();
+    EXPECT_TRUE(stderrText.contains(c.says)) << stderrText.toStdString();
+    const QJsonObject o = QJsonDocument::fromJson(p.readAllStandardOutput().trimmed()).object();
+    EXPECT_EQ(o.value("ok"), QJsonValue(false));
+    EXPECT_EQ(o.value("exit"), QJsonValue(1));
+    EXPECT_EQ(Files(), QStringList()) << "no file, not even a part of one";
+  }
+}
+
+TEST_F(ZelctlTest, CopiesAreTheWindowsBytesAndDecodeEqualsTheOnlineCopy) {
+  const QList<zelsim::Recording> recordings = sim.function<zelsim::Recordings>()->recordings();
+  ASSERT_EQ(Run({"copy", "--all"}), 0) << err.toStdString();
+  ASSERT_EQ(Run({"copy", "--all", "--raw", "-o", "."}), 0) << err.toStdString();
+
+  // The window copies the same recordings into its own folder.
+  QTemporaryDir windowDir;
+  OpenIdle();
+  w->SelectVisiblePage(PAGE_RECORDER);
+  ASSERT_TRUE(SetRecorderDirectory(*w, windowDir.path()));
+  w->B_ListClick();
+  ASSERT_EQ(w->SG_Files->rowCount(), recordings.size());
+  for (int row = 0; row < recordings.size(); ++row) {
+    for (const bool wav : {true, false}) {
+      w->CB_Deco->setChecked(wav);
+      w->SG_Files->setCurrentCell(row, 0);
+      w->B_FilesClick();
+      const QString name = QStringLiteral("File%1.%2").arg(row).arg(wav ? "WAV" : "HEX");
+      const QByteArray window = ReadAll(QDir(windowDir.path()).filePath(name));
+      ASSERT_FALSE(window.isEmpty()) << name.toStdString();
+      EXPECT_EQ(ReadAll(Path(name)), window) << name.toStdString();
+    }
+    // Offline decoding of the raw copy gives the WAV of the online copy.
+    const uint8_t flags = recordings[row].flags;
+    const QString rate = QString::number(((flags & 3) + 1) * 40960);
+    const QString layout = (flags & 4) ? QStringLiteral("256") : QStringLiteral("4096");
+    ASSERT_EQ(Run({"decode", QStringLiteral("File%1.HEX").arg(row), "--rate", rate, "--layout", layout, "-o",
+                   QStringLiteral("decoded%1.WAV").arg(row)},
+                  false),
+              0)
+        << err.toStdString();
+    EXPECT_EQ(ReadAll(Path(QStringLiteral("decoded%1.WAV").arg(row))), ReadAll(Path(QStringLiteral("File%1.WAV").arg(row))))
+        << "recording " << row;
+  }
+}
+
+TEST_F(ZelctlTest, NewSkipsExistingFilesAndNamesAreMadeSafe) {
+  auto* device = sim.function<zelsim::Recordings>();
+  device->setRecordings({{"a/b:c", 0, 20, 1}, {"Band 4", 1, 20, 2}, {"..", 2, 20, 3}, {"x*?", 1 | 4, 20, 4}});
+  WriteAll(Path("1-Band 4.WAV"), "older copy");
+  ASSERT_EQ(Run({"copy", "--new", "--json", "--name", "{index}-{name}"}), 0) << err.toStdString();
+  EXPECT_EQ(ReadAll(Path("1-Band 4.WAV")), QByteArray("older copy")) << "an existing file stays as it is";
+  EXPECT_EQ(Files(), (QStringList{"0-a_b_c.WAV", "1-Band 4.WAV", "2-.WAV", "3-x__.WAV"}));
+  const QJsonObject o = Json();
+  ASSERT_EQ(o.value("skipped").toArray().size(), 1);
+  EXPECT_EQ(o.value("skipped").toArray()[0].toObject().value("index"), QJsonValue(1));
+  EXPECT_EQ(o.value("copied").toArray().size(), 3);
+  for (const QByteArray& r : device->requestsTaken())
+    EXPECT_FALSE(r.size() >= 3 && r[1] == 2 && r[2] == 1) << "recording 1 was not copied again";
+  // --all copies it all the same.
+  ASSERT_EQ(Run({"copy", "--all", "--name", "{index}-{name}"}), 0);
+  EXPECT_NE(ReadAll(Path("1-Band 4.WAV")), QByteArray("older copy"));
+}
+
+TEST_F(ZelctlTest, ScreenshotIsTheWindowsPicture) {
+  const struct {
+    const char* preset;
+    QRadioButton* TFMain::*button;
+    const char* colour;
+  } cases[] = {{"full-wvga", &TFMain::RB_GWVGA, "black"}, {"diagram-vga", &TFMain::RB_DVGA, "#3366cc"}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.preset);
+    ASSERT_EQ(Run({"screenshot", "-o", "s.bmp", "--preset", c.preset, "--frame-colour", c.colour}), 0) << err.toStdString();
+    ASSERT_EQ(Run({"screenshot", "-o", "s.png", "--preset", c.preset, "--frame-colour", c.colour, "--crop", "--json"}), 0);
+    OpenIdle();
+    (w.get()->*c.button)->click();
+    w->CD_Rahmen_Color = QColor::fromString(QString::fromLatin1(c.colour));
+    w->B_DispcpyClick();
+    const QImage window = w->I_Scan->Picture();
+    EXPECT_EQ(ReadAll(Path("s.bmp")), EncodeBitmap(window));
+    const int width = w->SE_B->value(), height = w->SE_H->value();
+    EXPECT_EQ(QImage(Path("s.png")).convertToFormat(QImage::Format_RGB888),
+              window.copy(5, 5, width, height).convertToFormat(QImage::Format_RGB888));
+    EXPECT_EQ(Json().value("width"), QJsonValue(width));
+    w.reset();
+  }
+}
+
+TEST_F(ZelctlTest, SlotsReadAsTheWindowReadsThemAndWriteBack) {
+  auto* device = sim.function<zelsim::SlotsFunction>();
+  ASSERT_EQ(Run({"slots", "read", "-o", "slots.Mem"}), 0) << err.toStdString();
+  ASSERT_EQ(Run({"slots", "read", "-o", "slots.csv"}), 0);
+  OpenIdle();
+  w->B_LadenClick();
+  const QByteArray table = w->DataStream.data();
+  w.reset();
+  ASSERT_EQ(table.size(), SLOT_TABLE_SIZE);
+  EXPECT_EQ(ReadAll(Path("slots.Mem")), table);
+  EXPECT_EQ(SlotTableFromCsv(ReadAll(Path("slots.csv"))).table, table) << "the table reads back losslessly";
+
+  // A .Mem written back sends every slot as it stands in the file.
+  QByteArray edited = table;
+  edited[SlotOffset(9) + 200] = char(0x5A);
+  WriteAll(Path("edited.Mem"), edited);
+  ASSERT_EQ(Run({"slots", "write", "edited.Mem"}), 0) << err.toStdString();
+  for (int k = 1; k <= SLOT_COUNT; ++k) EXPECT_EQ(device->slot(k), SlotEntry(edited, k)) << "slot " << k;
+
+  ASSERT_EQ(Run({"slots", "clear"}), 3) << "no terminal and no --yes";
+  EXPECT_TRUE(err.contains("--yes"));
+  EXPECT_EQ(device->slot(1), SlotEntry(edited, 1));
+  ASSERT_EQ(Run({"slots", "clear", "--yes"}), 0);
+  for (int k = 1; k <= SLOT_COUNT; ++k) EXPECT_EQ(device->slot(k), QByteArray(SLOT_RECORD_SIZE, '\0'));
+}
+
+TEST_F(ZelctlTest, CsvEditsOfNameAndDigitWriteBackOthersAreRefused) {
+  auto* device = sim.function<zelsim::SlotsFunction>();
+  ASSERT_EQ(Run({"slots", "read", "-o", "slots.csv"}), 0) << err.toStdString();
+  const QString csv = QString::fromUtf8(ReadAll(Path("slots.csv")));
+  QStringList lines = csv.split(QStringLiteral("\r\n"));
+  ASSERT_GE(lines.size(), 64);
+
+  // Slot 2's row: "2,Sender 2,<frequency>,...,<digit>,<record>"; the cells
+  // before the filters are plain, a negative column counts from the end.
+  auto edit = [&](int slot, int column, const QString& value) {
+    QStringList l = lines;
+    QStringList cells = l[slot].split(',');
+    cells[column >= 0 ? column : cells.size() + column] = value;
+    l[slot] = cells.join(',');
+    return l.join(QStringLiteral("\r\n")).toUtf8();
+  };
+  ASSERT_TRUE(lines[2].startsWith("2,Sender 2,")) << lines[2].toStdString();
+  const QByteArray before = device->slot(2);
+
+  const struct {
+    int column;
+    const char* value;
+    const char* says;
+  } refused[] = {{2, "1234.5", "row 3, column \"frequency\""},
+                 {3, "CW", "row 3, column \"mode\""},
+                 {1, "A name far too long", "row 3, column \"name\""},
+                 {-2, "x", "row 3, column \"digit\""},
+                 {0, "64", "row 3, column \"slot\""}};
+  for (const auto& r : refused) {
+    WriteAll(Path("bad.csv"), edit(2, r.column, QString::fromUtf8(r.value)));
+    sim.clearLog();
+    EXPECT_EQ(Run({"slots", "write", "bad.csv"}), 3) << r.value;
+    EXPECT_TRUE(err.contains(r.says)) << err.toStdString();
+    EXPECT_EQ(sim.countRequests(0x11), 0) << "nothing is sent when a row is refused";
+    EXPECT_EQ(device->slot(2), before);
+  }
+
+  QStringList l = lines;
+  QStringList cells = l[2].split(',');
+  cells[1] = QStringLiteral("Neu");
+  cells[cells.size() - 2] = QStringLiteral("7");
+  l[2] = cells.join(',');
+  WriteAll(Path("good.csv"), l.join(QStringLiteral("\r\n")).toUtf8());
+  ASSERT_EQ(Run({"slots", "write", "good.csv"}), 0) << err.toStdString();
+  // Bytes 248 to 255 are not read from the device; the table holds zeros there.
+  QByteArray expected = SlotEntry(SlotTableFromCsv(csv.toUtf8()).table, 2);
+  expected.replace(SlotField::Name.offset, SlotField::Name.width, QByteArray("Neu").leftJustified(17, ' '));
+  expected[SlotField::DigitByte.offset] = char(0xC7);
+  EXPECT_EQ(device->slot(2), expected);
+  EXPECT_EQ(device->slot(3), SlotEntry(SlotTableFromCsv(csv.toUtf8()).table, 3)) << "an unedited row stays as read";
+}
+
+TEST_F(ZelctlTest, UpdateDryRunChecksAndSendsNothing) {
+  auto* upload = sim.function<zelsim::UploadFunction>();
+  QByteArray image(1000, '\0');
+  for (int i = 0; i < image.size(); ++i) image[i] = char(i * 7);
+  WriteAll(Path("ZELPOCKETA.RPD"), image);  // version 'A' against the device's V109
+  WriteAll(Path("ZELLANDRV2.BIN"), image);  // older than the installed V03: a question
+
+  ASSERT_EQ(Run({"update", "ZELPOCKETA.RPD", "--dry-run", "--json"}), 0) << err.toStdString();
+  TUploadRequests requests(TUpdateTarget::Pocket, image, "ZELPOCKETA.RPD");
+  int count = 1;
+  for (bool caption = false; requests.BytesSent() < image.size(); ++count) requests.Next(&caption);
+  EXPECT_EQ(Json().value("requestCount"), QJsonValue(count));
+  EXPECT_EQ(Json().value("requests").toArray()[0].toObject().value("first"), QJsonValue("0c e8 03 00 00"));
+  EXPECT_EQ(sim.countRequests(UPDATE_POCKET_CODE), 0);
+
+  const struct {
+    QStringList args;
+    int exit;
+    const char* says;
+  } refused[] = {{{"update", "ZELPOCKETA.RPD", "--target", "lan"}, 3, "No  *.BIN File!"},
+                 {{"update", "ZELLANDRV2.BIN"}, 3, "add --yes"}};
+  for (const auto& r : refused) {
+    EXPECT_EQ(Run(r.args), r.exit);
+    EXPECT_TRUE(err.contains(r.says)) << err.toStdString();
+  }
+  EXPECT_EQ(sim.countRequests(UPDATE_POCKET_CODE) + sim.countRequests(UPDATE_LAN_CODE), 0);
+
+  ASSERT_EQ(Run({"update", "ZELLANDRV2.BIN", "--yes"}), 0) << err.toStdString();
+  EXPECT_TRUE(out.contains("File transfer finished successfully!"));
+  EXPECT_EQ(upload->image(), image);
+  EXPECT_TRUE(upload->complete());
+}
