@@ -79,6 +79,9 @@ TEST_F(ZelctlTest, StatusNamesTheImageAndVersion) {
     ASSERT_EQ(Run({"--json", "status"}), 0) << c.image << err.toStdString();
     EXPECT_EQ(Json(), (QJsonObject{{"ok", true}, {"image", c.image}, {"version", c.version}})) << c.image;
   }
+  // The built-in simulated device answers as the default one does.
+  ASSERT_EQ(Run({"--simulator", "status"}, false), 0) << err.toStdString();
+  EXPECT_EQ(out, QByteArray("image: application\nversion: LAN V03; ZEL0A1B V109\n"));
 }
 
 TEST_F(ZelctlTest, UsageErrorsExitTwoAndSayWhatIsWrong) {
@@ -169,6 +172,7 @@ TEST_F(ZelctlTest, CopiesAreTheWindowsBytesAndDecodeEqualsTheOnlineCopy) {
   const QList<zelsim::Recording> recordings = sim.function<zelsim::Recordings>()->recordings();
   ASSERT_EQ(Run({"copy", "--all"}), 0) << err.toStdString();
   ASSERT_EQ(Run({"copy", "--all", "--raw", "-o", "."}), 0) << err.toStdString();
+  EXPECT_EQ(err, QByteArray()) << "no progress when standard error is not a terminal";
 
   // The window copies the same recordings into its own folder.
   QTemporaryDir windowDir;
@@ -352,4 +356,26 @@ TEST_F(ZelctlTest, UpdateDryRunChecksAndSendsNothing) {
   EXPECT_TRUE(out.contains("File transfer finished successfully!"));
   EXPECT_EQ(upload->image(), image);
   EXPECT_TRUE(upload->complete());
+}
+
+TEST(ZelctlCsv, AnyTableReadsBackByteForByte) {
+  // Names with the characters a table writer must quote, blanks at either
+  // end, 8-bit characters, no terminating zero; every other byte arbitrary.
+  const QByteArray names[] = {"a,b",           "say \"hi\"",       "  lead",         "trail  ",
+                              "\xC4nderung \x80", "line\nbreak",      "",               "seventeen chars!!",
+                              "x\r\ny"};
+  QByteArray table(SLOT_TABLE_SIZE, '\0');
+  uint32_t seed = 12345;
+  for (char& b : table) {
+    seed = seed * 1103515245u + 12345u;
+    b = char(seed >> 24);
+  }
+  for (int slot = 1; slot <= SLOT_COUNT; ++slot) {
+    const QByteArray& name = names[(slot - 1) % std::size(names)];
+    QByteArray field = name.leftJustified(SlotField::Name.width, slot % 2 ? '\0' : ' ', true);
+    table.replace(SlotOffset(slot) + SlotField::Name.offset, SlotField::Name.width, field);
+  }
+  const TSlotCsvResult back = SlotTableFromCsv(SlotTableToCsv(table));
+  EXPECT_EQ(back.error, QString());
+  EXPECT_EQ(back.table, table);
 }
