@@ -100,5 +100,9 @@ struct TListedRecording {
 };
 bool ListRecordings(TCliLink& link, QList<TListedRecording>& out);
 
+// Ctrl-C or SIGTERM arrived; CatchInterrupts() installs the handlers.
+bool Interrupted();
+void CatchInterrupts();
+
 // Runs zelctl with the arguments after the program name.
 int RunZelctl(const QStringList& arguments);

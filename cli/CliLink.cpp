@@ -1,5 +1,7 @@
 #include "cli/CliLink.h"
 
+#include "cli/Cli.h"
+
 #include "link/FrameCutter.h"
 
 #include <QDeadlineTimer>
@@ -45,6 +47,11 @@ bool TCliLink::Pump(const std::function<bool()>& keepWaiting, int watchdogMs) {
   const int limit = watchdogMs > 0 ? watchdogMs : watchdogMs_;
   QDeadlineTimer deadline(limit);
   while (st_.Busy && keepWaiting()) {
+    if (Interrupted()) {
+      st_.Busy = false;
+      error_ = QStringLiteral("Interrupted; a file not yet complete was not written.");
+      return false;
+    }
     if (deadline.hasExpired()) {
       st_.Busy = false;
       st_.ReplyCode = 5;
@@ -53,7 +60,7 @@ bool TCliLink::Pump(const std::function<bool()>& keepWaiting, int watchdogMs) {
                               "then try again.");
       return false;
     }
-    if (!client_.WaitForData(int(std::max<qint64>(1, deadline.remainingTime())))) {
+    if (!client_.WaitForData(int(std::max<qint64>(1, deadline.remainingTime())), [] { return Interrupted(); })) {
       if (client_.PeerClosed() || socketError_ != 0 || !client_.Connected()) {
         st_.Busy = false;
         error_ = QStringLiteral("ZEL doesn't respond to WLAN! The device closed the link; check it and try again.");

@@ -55,6 +55,7 @@ int CmdDecode(const TCli& cli, const QStringList& args) {
   std::vector<uint8_t> block(kRecordingBlockBytes), decoded(kMaxDecodedBlockBytes);
   TProgress progress(cli, QFileInfo(output).fileName(), uint64_t(size));
   for (uint64_t b = 0; b < blocks; ++b) {
+    if (Interrupted()) return cli.Fail(EXIT_DEVICE, QStringLiteral("Interrupted; %1 was not written.").arg(output));
     if (in.read(reinterpret_cast<char*>(block.data()), kRecordingBlockBytes) != kRecordingBlockBytes)
       return cli.Fail(EXIT_DEVICE, QStringLiteral("%1 cannot be read: %2").arg(input, in.errorString()));
     const size_t n = DecodeBlock(block.data(), flags, decoded.data());

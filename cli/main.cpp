@@ -6,5 +6,6 @@
 int main(int argc, char** argv) {
   QCoreApplication app(argc, argv);
   QCoreApplication::setApplicationName(QStringLiteral("zelctl"));
+  CatchInterrupts();
   return RunZelctl(QCoreApplication::arguments().mid(1));
 }

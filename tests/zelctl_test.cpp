@@ -379,3 +379,20 @@ TEST(ZelctlCsv, AnyTableReadsBackByteForByte) {
   EXPECT_EQ(back.error, QString());
   EXPECT_EQ(back.table, table);
 }
+
+#ifndef _WIN32
+TEST_F(ZelctlTest, AnInterruptedCopyEndsAtOnceAndLeavesNoFile) {
+  auto* device = sim.function<zelsim::Recordings>();
+  device->setSilentAt(2);  // the copy waits there, far below its time-out
+  QProcess p;
+  p.setWorkingDirectory(dir.path());
+  p.start(QStringLiteral(ZELCTL_PATH), {"--device", QStringLiteral("127.0.0.1:%1").arg(sim.port()), "--timeout",
+                                        "60000", "copy", "3"});
+  ASSERT_TRUE(WaitUntil([&] { return device->blocksSent() >= 2; }, 10000));
+  p.terminate();
+  ASSERT_TRUE(p.waitForFinished(10000));
+  EXPECT_EQ(p.exitCode(), 1);
+  EXPECT_TRUE(p.readAllStandardError().contains("Interrupted"));
+  EXPECT_EQ(Files(), QStringList()) << "the part of the file is removed";
+}
+#endif

@@ -1,0 +1,52 @@
+// Ctrl-C and SIGTERM end a running operation in order: the wait on the link
+// ends at once, a file not yet complete is removed, and the device is left
+// as after a time-out.
+#include "cli/Cli.h"
+
+#include <QCoreApplication>
+#include <QSocketNotifier>
+
+#include <csignal>
+
+#ifndef _WIN32
+#include <fcntl.h>
+#include <unistd.h>
+#endif
+
+namespace {
+
+volatile std::sig_atomic_t g_interrupted = 0;
+#ifndef _WIN32
+int g_wakePipe[2] = {-1, -1};
+#endif
+
+void OnSignal(int) {
+  g_interrupted = 1;
+#ifndef _WIN32
+  // Wakes a wait in the event loop.
+  const char byte = 1;
+  [[maybe_unused]] const auto n = ::write(g_wakePipe[1], &byte, 1);
+#endif
+}
+
+}  // namespace
+
+bool Interrupted() { return g_interrupted != 0; }
+
+void CatchInterrupts() {
+#ifndef _WIN32
+  if (::pipe(g_wakePipe) == 0) {
+    for (int fd : g_wakePipe) ::fcntl(fd, F_SETFD, FD_CLOEXEC);
+    auto* notifier = new QSocketNotifier(g_wakePipe[0], QSocketNotifier::Read, QCoreApplication::instance());
+    QObject::connect(notifier, &QSocketNotifier::activated, notifier, [notifier] { notifier->setEnabled(false); });
+  }
+  struct sigaction sa {};
+  sa.sa_handler = OnSignal;
+  sigemptyset(&sa.sa_mask);
+  ::sigaction(SIGINT, &sa, nullptr);
+  ::sigaction(SIGTERM, &sa, nullptr);
+#else
+  std::signal(SIGINT, OnSignal);
+  std::signal(SIGTERM, OnSignal);
+#endif
+}
