@@ -110,9 +110,18 @@ QString CommandHelp(const QString& command) {
   return it == Commands().end() ? ProgramHelp() : QString::fromUtf8(it->help);
 }
 
+namespace {
+bool g_json = false;  // --json was given: a usage error is reported as JSON as well
+}
+
 int UsageError(const QString& command, const QString& message) {
   std::fprintf(stderr, "zelctl %s: %s\n%s", qPrintable(command), qPrintable(message),
                qPrintable(CommandHelp(command)));
+  if (g_json) {
+    TCli cli;
+    cli.json = true;
+    cli.Json(QJsonObject{{QStringLiteral("ok"), false}, {QStringLiteral("error"), message}, {QStringLiteral("exit"), EXIT_USAGE}});
+  }
   return EXIT_USAGE;
 }
 
@@ -176,6 +185,7 @@ int RunZelctl(const QStringList& arguments) {
     std::fprintf(stderr, "zelctl: unknown command \"%s\"\n%s", qPrintable(name), qPrintable(ProgramHelp()));
     return EXIT_USAGE;
   }
+  g_json = json;
   if (help || rest.contains(QStringLiteral("--help")) || rest.contains(QStringLiteral("-h"))) {
     std::fputs(command->help, stdout);
     return EXIT_OK;

@@ -108,6 +108,8 @@ TEST_F(ZelctlTest, UsageErrorsExitTwoAndSayWhatIsWrong) {
     EXPECT_TRUE(err.contains(c.says)) << c.args.join(' ').toStdString() << ": " << err.toStdString();
   }
   EXPECT_TRUE(sim.requests().isEmpty()) << "a usage error sends nothing";
+  EXPECT_EQ(Run({"--json", "copy", "1", "--all"}), 2);
+  EXPECT_EQ(Json().value("exit"), QJsonValue(2));
   EXPECT_EQ(Run({"copy", "--help"}), 0);
   EXPECT_TRUE(out.contains("--name TEMPLATE"));
   EXPECT_EQ(Run({"--help"}, false), 0);
