@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QJsonArray>
+#include <QMap>
 
 #include <cstdio>
 #include <optional>
@@ -128,6 +129,19 @@ int CmdCopy(const TCli& cli, const QStringList& args) {
                                          .arg(list.size()));
       chosen << list[n];
     }
+  }
+
+  // Two recordings must not end up in one file.
+  QMap<QString, int> targets;
+  for (const TListedRecording& r : chosen) {
+    const QString name = TargetName(pattern, r, wav);
+    const auto other = targets.constFind(name.toLower());
+    if (other != targets.cend())
+      return UsageError(cmd, QStringLiteral("recordings %1 and %2 would both be written to \"%3\"; put {index} in --name")
+                                 .arg(*other)
+                                 .arg(r.index)
+                                 .arg(name));
+    targets.insert(name.toLower(), r.index);
   }
 
   QJsonArray copied, skipped;

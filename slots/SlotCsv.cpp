@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <array>
 #include <cctype>
+#include <cmath>
 
 namespace {
 
@@ -51,6 +52,19 @@ std::array<QString, SLOT_COLUMNS> PlainTexts(const uint8_t* record) {
   const int64_t magnitude = tenths < 0 ? -tenths : tenths;
   out[COL_FREQUENCY] = QStringLiteral("%1%2.%3").arg(tenths < 0 ? "-" : "").arg(magnitude / 10).arg(magnitude % 10);
   return out;
+}
+
+// A spreadsheet writes numbers back in its own way ("+5" as "5", "140740.0"
+// as "140740"); the numeric columns count as unchanged when the value is.
+bool SameNumber(int column, const QString& cell, const QString& recordText) {
+  if (column != COL_FREQUENCY && column != COL_PARAM_U16 && column != COL_PARAM_S16) return false;
+  bool okCell = false, okRecord = false;
+  if (column == COL_FREQUENCY) {
+    const double a = cell.trimmed().toDouble(&okCell), b = recordText.toDouble(&okRecord);
+    return okCell && okRecord && std::llround(a * 10) == std::llround(b * 10);
+  }
+  const qlonglong a = cell.trimmed().toLongLong(&okCell), b = recordText.toLongLong(&okRecord);
+  return okCell && okRecord && a == b;
 }
 
 QString Quoted(const QString& cell) {
@@ -206,6 +220,7 @@ TSlotCsvResult SlotTableFromCsv(const QByteArray& csv) {
     const auto now = PlainTexts(reinterpret_cast<const uint8_t*>(record.constData()));
     for (size_t c = 2; c <= 10; ++c) {
       const int col = kColumns[c].gridColumn;
+      if (SameNumber(col, cell(c), now[col])) continue;
       if (cell(c).trimmed() != now[col])
         return refuse(c, QStringLiteral("\"%1\" differs from the record's \"%2\"; only name and digit can be changed")
                              .arg(cell(c), now[col]));

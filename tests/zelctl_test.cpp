@@ -220,6 +220,14 @@ TEST_F(ZelctlTest, NewSkipsExistingFilesAndNamesAreMadeSafe) {
   EXPECT_EQ(o.value("copied").toArray().size(), 3);
   for (const QByteArray& r : device->requestsTaken())
     EXPECT_FALSE(r.size() >= 3 && r[1] == 2 && r[2] == 1) << "recording 1 was not copied again";
+  // Names that meet in one file are refused before anything is copied.
+  device->setRecordings({{"Band", 0, 20, 1}, {"band", 1, 20, 2}});
+  EXPECT_EQ(Run({"copy", "--all", "-o", "sub", "--name", "{name}"}), 2);
+  QDir(dir.path()).mkdir("sub");
+  EXPECT_EQ(Run({"copy", "--all", "-o", "sub", "--name", "{name}"}), 2);
+  EXPECT_TRUE(err.contains("would both be written to")) << err.toStdString();
+  EXPECT_EQ(QDir(Path("sub")).entryList(QDir::Files), QStringList());
+  device->setRecordings({{"a/b:c", 0, 20, 1}, {"Band 4", 1, 20, 2}, {"..", 2, 20, 3}, {"x*?", 1 | 4, 20, 4}});
   // --all copies it all the same.
   ASSERT_EQ(Run({"copy", "--all", "--name", "{index}-{name}"}), 0);
   EXPECT_NE(ReadAll(Path("1-Band 4.WAV")), QByteArray("older copy"));
@@ -315,6 +323,7 @@ TEST_F(ZelctlTest, CsvEditsOfNameAndDigitWriteBackOthersAreRefused) {
   QStringList l = lines;
   QStringList cells = l[2].split(',');
   cells[1] = QStringLiteral("Neu");
+  cells[5] = QStringLiteral("32767");  // "+32767" as a spreadsheet writes it back
   cells[cells.size() - 2] = QStringLiteral("7");
   l[2] = cells.join(',');
   WriteAll(Path("good.csv"), l.join(QStringLiteral("\r\n")).toUtf8());
