@@ -77,7 +77,12 @@ int Upload(const TCli& cli, TCliLink& link, TUpdateTarget target, uint8_t code, 
         return cli.Fail(EXIT_DEVICE, cannot + QLatin1Char(' ') + link.Error());
       continue;
     }
-    if (st.ReplyCode != kAcknowledged || !st.Busy) {
+    if (!st.Busy) {
+      // A code the device never sends ended the exchange.
+      progress.Finish();
+      return cli.Fail(EXIT_DEVICE, cannot + QStringLiteral(" The device gave an unknown answer; update again."));
+    }
+    if (st.ReplyCode != kAcknowledged) {
       progress.Finish();
       return cli.Fail(EXIT_DEVICE, QStringLiteral("%1 Check the file and the device, then update again.")
                                        .arg(QString::fromLatin1(UploadFailureText(st.ReplyCode))));

@@ -407,3 +407,44 @@ TEST_F(ZelctlTest, AnInterruptedCopyEndsAtOnceAndLeavesNoFile) {
   EXPECT_EQ(Files(), QStringList()) << "the part of the file is removed";
 }
 #endif
+
+TEST_F(ZelctlTest, UploadAnswersOfTheDevice) {
+  QByteArray image(700, '\0');
+  for (int i = 0; i < image.size(); ++i) image[i] = char(i * 13);
+  WriteAll(Path("ZELPOCKETA.RPD"), image);
+  using zelsim::UploadFault;
+  const struct {
+    const char* name;
+    std::function<void(zelsim::UploadFunction&)> setup;
+    int exit;
+    const char* says;
+  } cases[] = {
+      {"still working, then acknowledged",
+       [](zelsim::UploadFunction& u) {
+         u.setFault({UploadFault::Working, 3, 0, {{zelsim::Frame(zelsim::StatusRecord(0)), 20}}, zelsim::Drop::Close});
+       },
+       0, "File transfer finished successfully!"},
+      {"unknown answer", [](zelsim::UploadFunction& u) { u.setFault({UploadFault::Answer, 4, 6, {}, zelsim::Drop::Close}); }, 1,
+       "File cannot be loaded into ZEL!"},
+      {"90 while sending", [](zelsim::UploadFunction& u) { u.setFault({UploadFault::Answer, 2, 90, {}, zelsim::Drop::Close}); },
+       1, "Exception caused by device driver!"},
+      {"start refused", [](zelsim::UploadFunction& u) { u.setStartReply(0); }, 1,
+       "NACK_RX_Queue: Configuration can not be saved!"},
+      {"silent", [](zelsim::UploadFunction& u) { u.setFault({UploadFault::Silent, 2, 0, {}, zelsim::Drop::Close}); }, 1, "Timeout"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    zelsim::Simulator fresh;
+    ASSERT_TRUE(fresh.start());
+    c.setup(*fresh.function<zelsim::UploadFunction>());
+    QProcess p;
+    p.setWorkingDirectory(dir.path());
+    p.start(QStringLiteral(ZELCTL_PATH), {"--timeout", "400", "--device", QStringLiteral("127.0.0.1:%1").arg(fresh.port()),
+                                          "update", "ZELPOCKETA.RPD"});
+    ASSERT_TRUE(p.waitForFinished(60000));
+    EXPECT_EQ(p.exitCode(), c.exit);
+    const QByteArray all = p.readAllStandardOutput() + p.readAllStandardError();
+    EXPECT_TRUE(all.contains(c.says)) << all.toStdString();
+    EXPECT_EQ(fresh.function<zelsim::UploadFunction>()->complete(), c.exit == 0);
+  }
+}
