@@ -46,13 +46,18 @@ class ZelctlTest : public WindowTest {
   QTemporaryDir dir;
   QByteArray out, err;
 
-  // Runs zelctl against the simulated device in `dir`; returns its exit code.
+  // Runs zelctl against the fixture's simulated device in `dir` (or, with
+  // `device` false, its own built-in one); returns its exit code.
   int Run(const QStringList& args, bool device = true) {
     QProcess p;
     p.setWorkingDirectory(dir.path());
     QStringList all;
-    if (device) all << QStringLiteral("--device") << QStringLiteral("127.0.0.1:%1").arg(sim.port())
-                    << QStringLiteral("--timeout") << QStringLiteral("400");
+    if (device) {
+      all << QStringLiteral("--device") << QStringLiteral("127.0.0.1:%1").arg(sim.port()) << QStringLiteral("--timeout")
+          << QStringLiteral("400");
+    } else {
+      all << QStringLiteral("--simulator");
+    }
     p.start(QStringLiteral(ZELCTL_PATH), all + args);
     p.closeWriteChannel();
     EXPECT_TRUE(p.waitForFinished(60000)) << args.join(' ').toStdString();
@@ -80,7 +85,7 @@ TEST_F(ZelctlTest, StatusNamesTheImageAndVersion) {
     EXPECT_EQ(Json(), (QJsonObject{{"ok", true}, {"image", c.image}, {"version", c.version}})) << c.image;
   }
   // The built-in simulated device answers as the default one does.
-  ASSERT_EQ(Run({"--simulator", "status"}, false), 0) << err.toStdString();
+  ASSERT_EQ(Run({"status"}, false), 0) << err.toStdString();
   EXPECT_EQ(out, QByteArray("image: application\nversion: LAN V03; ZEL0A1B V109\n"));
 }
 
