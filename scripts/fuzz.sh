@@ -22,11 +22,14 @@ for h in "${harnesses[@]}"; do
   work="$build/fuzz-corpus/$h"
   mkdir -p "$work"
   echo "fuzzing $h for ${seconds}s"
+  log="$build/fuzz-corpus/$h.log"
+  status=0
   "$build/fuzz/fuzz_$h" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -print_final_stats=1 \
-    -artifact_prefix="$build/fuzz-crashes/$h-" "$work" "fuzz/corpus/$h" 2>&1 |
-    grep -E '^(stat::number_of_executed_units|stat::peak_rss_mb|==|SUMMARY|.*check failed|INFO: Running with|Done )' || true
-  if [ "${PIPESTATUS[0]}" -ne 0 ]; then
-    echo "fuzz harness $h failed; input kept in $build/fuzz-crashes" >&2
+    -artifact_prefix="$build/fuzz-crashes/$h-" "$work" "fuzz/corpus/$h" >"$log" 2>&1 || status=$?
+  grep -E '^(stat::number_of_executed_units|stat::average_exec_per_sec|stat::peak_rss_mb|SUMMARY|.*check failed|Done )' "$log" || true
+  if [ "$status" -ne 0 ]; then
+    tail -n 40 "$log" >&2
+    echo "fuzz harness $h failed (exit $status); input kept in $build/fuzz-crashes" >&2
     exit 1
   fi
 done
