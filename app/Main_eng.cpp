@@ -5,6 +5,7 @@
 #include "app/Timings.h"
 #include "link/LinkClient.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QDeadlineTimer>
 #include <QTimer>
@@ -37,6 +38,9 @@ TFMain::TFMain(const TFMainOptions& options, QWidget* parent) : QMainWindow(pare
 
 TFMain::~TFMain() {
   if (FMain == this) FMain = nullptr;
+  // The base class hides the window after this object is gone; the focus
+  // change that causes must not reach a handler of this window any more.
+  disconnect(qApp, &QApplication::focusChanged, this, nullptr);
 }
 
 void TFMain::RunHandler(const std::function<void()>& handler) {

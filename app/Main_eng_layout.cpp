@@ -256,8 +256,12 @@ bool HasEntry(const QTableWidget* grid) {
 // the user clicks or moves in it; once an entry is there, selection works
 // as usual.
 void ShowNoSelectionWhileEmpty(QTableWidget* grid) {
-  auto clearWhileEmpty = [grid] {
-    if (grid->selectionModel()->hasSelection() && !HasEntry(grid)) grid->clearSelection();
+  // The grid's model is deleted, and says it was reset, while the grid is
+  // being destroyed and no longer a table: then there is nothing to do.
+  QObject* const gridObject = grid;
+  auto clearWhileEmpty = [gridObject] {
+    auto* g = qobject_cast<QTableWidget*>(gridObject);
+    if (g && g->selectionModel()->hasSelection() && !HasEntry(g)) g->clearSelection();
   };
   QObject::connect(grid->selectionModel(), &QItemSelectionModel::selectionChanged, grid, clearWhileEmpty);
   QObject::connect(grid->model(), &QAbstractItemModel::dataChanged, grid, clearWhileEmpty);

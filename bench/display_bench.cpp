@@ -3,6 +3,7 @@
 // the same exchanges and the same pixel conversion on its own connection.
 // Reports both times per scan and their ratio (tool / client).
 #include "app/Main_eng.h"
+#include "BenchSupport.h"
 #include "app/Prompter.h"
 #include "display/ScanLogic.h"
 #include "link/LinkClient.h"
@@ -25,32 +26,6 @@
 #endif
 
 namespace {
-
-// Answers every prompt at once; remembers the last information text.
-class QuietPrompter : public TPrompter {
- public:
-  QString lastInfo;
-  void Information(QWidget*, const QString& text) override { lastInfo = text; }
-  bool Confirm(QWidget*, const QString&) override { return false; }
-  void QuestionOk(QWidget*, const QString&) override {}
-  void Error(QWidget*, const QString&) override {}
-  QString OpenFile(QWidget*, const TFileDialogSpec&) override { return {}; }
-  QString SaveFile(QWidget*, const TFileDialogSpec&) override { return {}; }
-  std::optional<QColor> ChooseColor(QWidget*, const QColor&) override { return std::nullopt; }
-  int ShowModal(QDialog*) override { return 0; }
-};
-
-void EnsureApplication() {
-  if (QCoreApplication::instance()) return;
-  qputenv("QT_QPA_PLATFORM", "offscreen");
-  static int argc = 1;
-  static char name[] = "zel_bench";
-  static char* argv[] = {name, nullptr};
-  // Left to the end of the process: destroying it from an exit handler
-  // would run after parts of the toolkit are gone.
-  static auto* app = new QApplication(argc, argv);
-  (void)app;
-}
 
 // The baseline: blocking socket calls, one column frame read, converted and
 // acknowledged at a time.
@@ -109,26 +84,9 @@ class BlockingScanClient {
   QImage picture_;
 };
 
-// CPU time of the calling thread: the tool's and the client's own work,
-// without the simulator's and without waiting.
-double ThreadCpuSeconds() {
-#ifdef _WIN32
-  FILETIME creation, exit, kernel, user;
-  GetThreadTimes(GetCurrentThread(), &creation, &exit, &kernel, &user);
-  auto seconds = [](const FILETIME& t) {
-    return double((uint64_t(t.dwHighDateTime) << 32) | t.dwLowDateTime) * 1e-7;
-  };
-  return seconds(kernel) + seconds(user);
-#else
-  timespec ts{};
-  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
-  return double(ts.tv_sec) + double(ts.tv_nsec) * 1e-9;
-#endif
-}
-
 void BM_DisplayScanWVGA(benchmark::State& state) {
-  EnsureApplication();
-  QuietPrompter prompter;
+  BenchApplication();
+  TBenchPrompter prompter(false);
   SetPrompter(&prompter);
   zelsim::Simulator sim;
   if (!sim.start()) {
@@ -147,12 +105,12 @@ void BM_DisplayScanWVGA(benchmark::State& state) {
     QElapsedTimer t;
     double cpu = ThreadCpuSeconds();
     t.start();
-    prompter.lastInfo.clear();
+    prompter.last.clear();
     w->B_DispcpyClick();
     const double tool = double(t.nsecsElapsed()) * 1e-9;
     toolCpu += ThreadCpuSeconds() - cpu;
-    if (prompter.lastInfo != QStringLiteral("All data received!")) {
-      state.SkipWithError(("tool scan ended with: " + prompter.lastInfo).toStdString().c_str());
+    if (prompter.last != QStringLiteral("All data received!")) {
+      state.SkipWithError(("tool scan ended with: " + prompter.last).toStdString().c_str());
       break;
     }
     cpu = ThreadCpuSeconds();

@@ -2,6 +2,7 @@
 // window's handler against a minimal blocking client doing the same
 // exchanges with the same decoder; plus the copy's peak memory.
 #include "app/Main_eng.h"
+#include "BenchSupport.h"
 #include "app/Prompter.h"
 #include "link/LinkClient.h"
 #include "recorder/FileBoxes.h"
@@ -63,33 +64,15 @@ BENCHMARK(BM_DecodeBlock)->Arg(0)->Arg(1)->Arg(0 | kShortSubBlocks)->Arg(3 | kSh
 
 constexpr uint32_t kUnits = 65536;  // 16 MiB of recording data
 
-class QuietPrompter : public TPrompter {
- public:
-  QString last;
-  void Information(QWidget*, const QString& text) override { last = text; }
-  bool Confirm(QWidget*, const QString&) override { return false; }
-  void QuestionOk(QWidget*, const QString& text) override { last = text; }
-  void Error(QWidget*, const QString& text) override { last = text; }
-  QString OpenFile(QWidget*, const TFileDialogSpec&) override { return {}; }
-  QString SaveFile(QWidget*, const TFileDialogSpec&) override { return {}; }
-  std::optional<QColor> ChooseColor(QWidget*, const QColor&) override { return std::nullopt; }
-  int ShowModal(QDialog*) override { return 0; }
-};
-
 // One application, simulator and window for every copy benchmark.
 struct CopyRig {
-  std::unique_ptr<QApplication> app;
-  QuietPrompter prompter;
+  TBenchPrompter prompter{false};
   zelsim::Simulator sim;
   QTemporaryDir dir;
   std::unique_ptr<TFMain> window;
 
   CopyRig() {
-    static int argc = 1;
-    static char name[] = "zel_bench";
-    static char* argv[] = {name, nullptr};
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    app = std::make_unique<QApplication>(argc, argv);
+    BenchApplication();
     SetPrompter(&prompter);
     sim.start();
     sim.function<zelsim::Recordings>()->setRecordings({zelsim::Recording{"bench", 1, kUnits, 11, 16}});

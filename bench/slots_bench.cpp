@@ -2,6 +2,7 @@
 // minimal blocking client doing the same 63 exchanges with the same simulated
 // device in the same run. Reports both times and their ratio.
 #include "app/Main_eng.h"
+#include "BenchSupport.h"
 #include "app/Prompter.h"
 #include "sim/ZelSim.h"
 #include "slots/SlotRecord.h"
@@ -17,29 +18,6 @@
 #include <memory>
 
 namespace {
-
-// Shows nothing: counts the messages, says Yes, cancels file dialogs.
-class TSilentPrompter : public TPrompter {
- public:
-  void Information(QWidget*, const QString&) override { ++messages; }
-  bool Confirm(QWidget*, const QString&) override { return true; }
-  void QuestionOk(QWidget*, const QString&) override { ++messages; }
-  void Error(QWidget*, const QString&) override { ++messages; }
-  QString OpenFile(QWidget*, const TFileDialogSpec&) override { return {}; }
-  QString SaveFile(QWidget*, const TFileDialogSpec&) override { return {}; }
-  std::optional<QColor> ChooseColor(QWidget*, const QColor&) override { return std::nullopt; }
-  int ShowModal(QDialog*) override { return 0; }
-  int messages = 0;
-};
-
-void EnsureApplication() {
-  if (QCoreApplication::instance()) return;
-  qputenv("QT_QPA_PLATFORM", "offscreen");
-  static int argc = 1;
-  static char name[] = "zel_bench";
-  static char* argv[] = {name, nullptr};
-  new QApplication(argc, argv);  // lives for the whole run
-}
 
 // The blocking client: send a request, read one whole frame, 63 times.
 bool BlockingRun(uint16_t port, bool write) {
@@ -61,9 +39,9 @@ bool BlockingRun(uint16_t port, bool write) {
 }
 
 void BM_SlotRun(benchmark::State& state) {
-  EnsureApplication();
+  BenchApplication();
   const bool write = state.range(0) != 0;
-  TSilentPrompter prompter;
+  TBenchPrompter prompter;
   SetPrompter(&prompter);
   zelsim::Simulator sim;
   if (!sim.start()) {

@@ -5,6 +5,7 @@
 // per second meanwhile (it stays responsive), and the CPU time of the
 // window's thread per wall time (its waits sleep rather than spin).
 #include "app/Main_eng.h"
+#include "BenchSupport.h"
 #include "app/Prompter.h"
 #include "app/Timings.h"
 #include "sim/Upload.h"
@@ -38,42 +39,14 @@ namespace {
 constexpr int kFileSize = 1 << 20;
 const char* const kName = "ZEL74_V119.RPD";
 
-// Answers every prompt at once: the outcome box, and nothing else is asked.
-class TQuietPrompter : public TPrompter {
- public:
-  QString last;
-  void Information(QWidget*, const QString& text) override { last = text; }
-  bool Confirm(QWidget*, const QString&) override { return true; }
-  void QuestionOk(QWidget*, const QString& text) override { last = text; }
-  void Error(QWidget*, const QString& text) override { last = text; }
-  QString OpenFile(QWidget*, const TFileDialogSpec&) override { return path; }
-  QString SaveFile(QWidget*, const TFileDialogSpec&) override { return {}; }
-  std::optional<QColor> ChooseColor(QWidget*, const QColor&) override { return std::nullopt; }
-  int ShowModal(QDialog*) override { return 0; }
-  QString path;
-};
-
-// The window needs an application object; the benchmark program's entry is
-// shared, so it is made here, on first use, with the offscreen platform.
-QApplication& App() {
-  static int argc = 1;
-  static char name[] = "zel_bench";
-  static char* argv[] = {name, nullptr};
-  static QApplication* app = [] {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    return new QApplication(argc, argv);
-  }();
-  return *app;
-}
-
 struct Setup {
   QTemporaryDir dir;
   QString path;
   QByteArray image;
   zelsim::Simulator sim;
-  TQuietPrompter prompter;
+  TBenchPrompter prompter;
   Setup() {
-    App();
+    BenchApplication();
     image.resize(kFileSize);
     for (int i = 0; i < kFileSize; ++i) image[i] = char(i * 13 + 5);
     path = dir.filePath(QString::fromLatin1(kName));
@@ -81,7 +54,7 @@ struct Setup {
     f.open(QIODevice::WriteOnly);
     f.write(image);
     f.close();
-    prompter.path = path;
+    prompter.openPath = path;
     SetPrompter(&prompter);
     sim.start();
     sim.function<zelsim::UploadFunction>()->setClearingMs(20);
@@ -92,18 +65,6 @@ struct Setup {
 Setup& Shared() {
   static Setup s;
   return s;
-}
-
-// CPU time of the calling thread only: the window's thread, without the
-// simulated device's.
-double ThreadCpuSeconds() {
-  rusage u{};
-#ifdef RUSAGE_THREAD
-  getrusage(RUSAGE_THREAD, &u);
-#else
-  getrusage(RUSAGE_SELF, &u);  // the whole process where threads are not told apart
-#endif
-  return double(u.ru_utime.tv_sec + u.ru_stime.tv_sec) + double(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
 }
 
 double Seconds(const QElapsedTimer& t) { return double(t.nsecsElapsed()) / 1e9; }

@@ -1,7 +1,8 @@
 #include "display/BitmapExport.h"
 
+#include "app/SafeSave.h"
+
 #include <QBuffer>
-#include <QSaveFile>
 
 QByteArray EncodeBitmap(const QImage& picture) {
   QByteArray bytes;
@@ -18,19 +19,5 @@ bool SaveBitmap(const QImage& picture, const QString& path, QString* error) {
     *error = QStringLiteral("The picture could not be encoded as a bitmap.");
     return false;
   }
-  QSaveFile file(path);
-  if (!file.open(QIODevice::WriteOnly)) {
-    *error = file.errorString();
-    return false;
-  }
-  if (file.write(bytes) != bytes.size()) {
-    *error = file.errorString();
-    file.cancelWriting();
-    return false;
-  }
-  if (!file.commit()) {
-    *error = file.errorString();
-    return false;
-  }
-  return true;
+  return SaveWhole(path, bytes, error);
 }

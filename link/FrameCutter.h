@@ -39,9 +39,9 @@ TCutOutcome CutFrames(uint8_t* buffer, TLinkState& st, OnFrame&& onFrame) {
         return TCutOutcome::Stopped;
       }
       st.BytesReceived -= frameLength;
+      st.FrameLength = 0;  // the next frame's length is read from its own field
       if (st.BytesReceived == 0) return TCutOutcome::Drained;
       std::memmove(buffer, buffer + frameLength, static_cast<size_t>(st.BytesReceived));
-      st.FrameLength = 0;
     }
   }
   return st.Busy ? TCutOutcome::NeedMore : TCutOutcome::Stopped;

@@ -5,6 +5,7 @@
 #include <QSocketNotifier>
 #include <QTimer>
 
+#include <algorithm>
 #include <cstring>
 
 #ifdef _WIN32
@@ -252,12 +253,32 @@ void TLinkClient::SleepUntil(int64_t deadlineMs, bool wantWrite) {
   if (n) n->setEnabled(false);
 }
 
+bool TLinkClient::PollBriefly(int64_t deadlineMs) {
+  const int64_t left = std::min<int64_t>(kBriefPollMs, deadlineMs - NowMs());
+  if (fd_ == kNoSocket || peerClosed_ || left <= 0) return false;
+#ifdef _WIN32
+  WSAPOLLFD p{static_cast<SOCKET>(fd_), POLLRDNORM, 0};
+  return ::WSAPoll(&p, 1, static_cast<int>(left)) > 0;
+#else
+  pollfd p{fd_, POLLIN, 0};
+  return ::poll(&p, 1, static_cast<int>(left)) > 0;
+#endif
+}
+
 bool TLinkClient::WaitForData(int timeoutMs, const std::function<bool()>& stop) {
   const int64_t deadline = NowMs() + timeoutMs;
+  // A device that answers at once answers within a millisecond or two: wait
+  // that long for the socket alone, then sleep in the event loop. A trip
+  // through the event loop per answer would cost more than the answer.
+  bool polled = false;
   for (;;) {
     if (HasData()) return true;
     if (stop && stop()) return false;
     if (NowMs() >= deadline) return false;
+    if (!polled) {
+      polled = true;
+      if (PollBriefly(deadline)) continue;
+    }
     SleepUntil(deadline, false);
   }
 }

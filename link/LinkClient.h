@@ -1,8 +1,9 @@
 // A TCP client with the blocking operations the link is written against
-// (open, send, wait-for-data, receive), built on a plain socket. Every wait
-// sleeps in the window's event loop until the socket turns readable, an event
-// arrives or the time runs out, so the window stays responsive and no core
-// spins.
+// (open, send, wait-for-data, receive), built on a plain socket. A wait for
+// data first watches the socket alone for up to 2 ms (the time a device that
+// answers at once takes), then sleeps in the window's event loop until the
+// socket turns readable, an event arrives or the time runs out, so the window
+// stays responsive and no core spins.
 #pragma once
 
 #include <QObject>
@@ -53,6 +54,10 @@ class TLinkClient : public QObject {
   static constexpr Socket kNoSocket = -1;
 #endif
   bool HasData();
+  // Waits for the socket alone, without the event loop, for at most
+  // kBriefPollMs; true when it turned readable (or closed).
+  bool PollBriefly(int64_t deadlineMs);
+  static constexpr int64_t kBriefPollMs = 2;
   void Fail(int code);
   void SleepUntil(int64_t deadlineMs, bool wantWrite);
 

@@ -14,11 +14,11 @@
 #include <exception>
 
 void TFMain::PostFrame(const uint8_t* payload, int32_t length) {
-  const uint64_t before = framesHandled_;
-  QCoreApplication::postEvent(this, new TDeviceFrameEvent(payload, length));
-  // The frame is handled now, while its payload still lies in ReceiveBuffer.
-  ProcessMessages();
-  if (framesHandled_ == before) QCoreApplication::sendPostedEvents(this, WM_DEVICE_FRAME);
+  // The frame's event is delivered at once, while its payload still lies in
+  // ReceiveBuffer: neither queued nor preceded by a round through every other
+  // pending event (the transfer loop handles those between its reads).
+  TDeviceFrameEvent frame(payload, length);
+  QCoreApplication::sendEvent(this, &frame);
 }
 
 void TFMain::TransferCommand(const uint8_t* request, int32_t count) {

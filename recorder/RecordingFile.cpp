@@ -2,24 +2,26 @@
 
 #include "recorder/StreamDecoder.h"
 
+#include "app/SafeSave.h"
+
 TRecordingFile::TRecordingFile(const QString& path, bool wav, uint64_t riffDataLimit)
     : file_(path), wav_(wav), limit_(riffDataLimit) {}
 
-bool TRecordingFile::Open() { return file_.open(QIODevice::WriteOnly); }
+bool TRecordingFile::Open() { return OpenForReplace(file_); }
 
 bool TRecordingFile::BeginWav(uint8_t flags, uint64_t maxDataBytes) {
   if (!wav_ || headerBytes_ != 0 || data_ != 0) return false;
   flags_ = flags;
   const QByteArray header = maxDataBytes > limit_ ? WideWavHeader(flags, 0, limit_) : WavHeader(flags, 0);
   headerBytes_ = int(header.size());
-  return file_.write(header) == header.size();
+  return WriteAll(file_, header);
 }
 
 bool TRecordingFile::Append(const uint8_t* data, size_t bytes) {
   if (wav_ && headerBytes_ == 0) return false;  // samples before their header
   // A plain header cannot describe more than the 32-bit limit.
   if (wav_ && headerBytes_ == kWavHeaderBytes && data_ + bytes > limit_) return false;
-  if (file_.write(reinterpret_cast<const char*>(data), qint64(bytes)) != qint64(bytes)) return false;
+  if (!WriteAll(file_, reinterpret_cast<const char*>(data), qint64(bytes))) return false;
   data_ += bytes;
   return true;
 }
@@ -29,7 +31,7 @@ bool TRecordingFile::Commit() {
     if (headerBytes_ == 0) return false;
     const QByteArray header = headerBytes_ == kWavHeaderBytes ? WavHeader(flags_, uint32_t(data_))
                                                               : WideWavHeader(flags_, data_, limit_);
-    if (!file_.seek(0) || file_.write(header) != header.size()) return false;
+    if (!file_.seek(0) || !WriteAll(file_, header)) return false;
   }
   return file_.commit();
 }

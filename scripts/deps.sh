@@ -9,4 +9,5 @@ $SUDO apt-get install -y -qq --no-install-recommends \
   cmake make g++ pkg-config \
   qt6-base-dev qt6-multimedia-dev qt6-qpa-plugins libgl-dev \
   libgtest-dev libgmock-dev libbenchmark-dev \
+  clang libclang-rt-14-dev python3 \
   fonts-dejavu-core >/dev/null

@@ -2,13 +2,13 @@
 // table without a header.
 #include "app/Main_eng.h"
 #include "app/Prompter.h"
+#include "app/SafeSave.h"
 #include "slots/SlotRecord.h"
 
 #include <QFile>
 #include <QFileInfo>
 #include <QListWidget>
 #include <QPushButton>
-#include <QSaveFile>
 
 #include <stdexcept>
 
@@ -58,16 +58,6 @@ void TFMain::SaveSlotFile() {
   if (path.isEmpty()) return;
   ShowSource(LB_Speicher, path);
   // Written beside the old file and put in its place only when complete.
-  // Unbuffered and written until every byte is out: a buffered short write
-  // (a full disk, a file size limit) would otherwise go unnoticed and the
-  // cut file would replace the old one.
-  QSaveFile file(path);
-  if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) FileError(file.errorString());
-  const QByteArray& table = DataStream.data();
-  for (qsizetype done = 0; done < table.size();) {
-    const qint64 n = file.write(table.constData() + done, table.size() - done);
-    if (n <= 0) FileError(file.errorString());
-    done += n;
-  }
-  if (!file.commit()) FileError(file.errorString());
+  QString error;
+  if (!SaveWhole(path, DataStream.data(), &error)) FileError(error);
 }

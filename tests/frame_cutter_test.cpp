@@ -88,6 +88,7 @@ TEST(FrameCutter, TwoFramesInOneReadAreDispatchedInOrderBeforeTheBufferMoves) {
   EXPECT_EQ(f.Read(a + b), TCutOutcome::Drained);
   EXPECT_EQ(f.payloads, PayloadsOf({a, b}));
   EXPECT_EQ(f.st.BytesReceived, 0);
+  EXPECT_EQ(f.st.FrameLength, 0) << "the next read starts with a length field";
 }
 
 TEST(FrameCutter, SplitInsideTheLengthFieldWaitsForTheSecondByte) {

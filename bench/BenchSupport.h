@@ -1,0 +1,74 @@
+// What every benchmark needs around the window: one application object on
+// the offscreen platform, and a prompter that answers at once.
+#pragma once
+
+#include "app/Prompter.h"
+
+#include <QApplication>
+#include <QColor>
+#include <QString>
+
+#include <ctime>
+#include <optional>
+
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
+// Answers every prompt without showing anything: remembers the last text of
+// any box, counts the boxes, answers questions with `confirm` and open
+// dialogs with `openPath`; save, colour and modal dialogs are cancelled.
+class TBenchPrompter : public TPrompter {
+ public:
+  explicit TBenchPrompter(bool confirmAnswer = true) : confirm(confirmAnswer) {}
+  QString last;
+  int messages = 0;
+  bool confirm;
+  QString openPath;
+
+  void Information(QWidget*, const QString& text) override { Shown(text); }
+  bool Confirm(QWidget*, const QString&) override { return confirm; }
+  void QuestionOk(QWidget*, const QString& text) override { Shown(text); }
+  void Error(QWidget*, const QString& text) override { Shown(text); }
+  QString OpenFile(QWidget*, const TFileDialogSpec&) override { return openPath; }
+  QString SaveFile(QWidget*, const TFileDialogSpec&) override { return {}; }
+  std::optional<QColor> ChooseColor(QWidget*, const QColor&) override { return std::nullopt; }
+  int ShowModal(QDialog*) override { return 0; }
+
+ private:
+  void Shown(const QString& text) {
+    last = text;
+    ++messages;
+  }
+};
+
+// The window needs an application object; the benchmark program's entry is
+// shared, so it is made on first use, with the offscreen platform, and left
+// to the end of the process (destroying it from an exit handler would run
+// after parts of the toolkit are gone).
+inline QApplication& BenchApplication() {
+  static int argc = 1;
+  static char name[] = "zel_bench";
+  static char* argv[] = {name, nullptr};
+  static QApplication* app = [] {
+    if (auto* existing = qobject_cast<QApplication*>(QCoreApplication::instance())) return existing;
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    return new QApplication(argc, argv);
+  }();
+  return *app;
+}
+
+// CPU time of the calling thread: the window's own work, without the
+// simulated device's thread and without waiting.
+inline double ThreadCpuSeconds() {
+#ifdef _WIN32
+  FILETIME creation, exit, kernel, user;
+  GetThreadTimes(GetCurrentThread(), &creation, &exit, &kernel, &user);
+  auto seconds = [](const FILETIME& t) { return double((uint64_t(t.dwHighDateTime) << 32) | t.dwLowDateTime) * 1e-7; };
+  return seconds(kernel) + seconds(user);
+#else
+  timespec ts{};
+  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
+  return double(ts.tv_sec) + double(ts.tv_nsec) * 1e-9;
+#endif
+}
