@@ -229,10 +229,10 @@ void TFMain::B_ClipClick() { QGuiApplication::clipboard()->setImage(I_Scan->Pict
 void TFMain::SaveScanPicture() {
   SD_Datei_DefaultExt = QStringLiteral("*.BMP");
   SD_Datei_Filter = QStringLiteral("Bilddatei *.BMP|*.BMP");
-  TFileDialogSpec spec;
-  spec.defaultExt = SD_Datei_DefaultExt;
-  spec.filter = SD_Datei_Filter;
-  const QString path = Prompter().SaveFile(this, spec);
+  TFileDialogSpec dialog;
+  dialog.defaultExt = SD_Datei_DefaultExt;
+  dialog.filter = SD_Datei_Filter;
+  const QString path = Prompter().SaveFile(this, dialog);
   if (path.isEmpty()) return;
   QString error;
   if (!SaveBitmap(I_Scan->Picture(), path, &error)) throw std::runtime_error(error.toLocal8Bit().toStdString());

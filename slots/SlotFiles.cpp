@@ -17,10 +17,10 @@ namespace {
 [[noreturn]] void FileError(const QString& systemText) { throw std::runtime_error(systemText.toLocal8Bit().toStdString()); }
 
 TFileDialogSpec DialogSpec(const QString& defaultExt, const QString& filter) {
-  TFileDialogSpec spec;
-  spec.defaultExt = defaultExt;
-  spec.filter = filter;
-  return spec;
+  TFileDialogSpec dialog;
+  dialog.defaultExt = defaultExt;
+  dialog.filter = filter;
+  return dialog;
 }
 
 void ShowSource(QListWidget* box, const QString& path) {

@@ -104,10 +104,10 @@ void TFMain::RB_LANClick() {
 }
 
 void TFMain::OpenUpdateFile() {
-  TFileDialogSpec spec;
-  spec.defaultExt = OD_App_DefaultExt;
-  spec.filter = OD_App_Filter;
-  const QString path = Prompter().OpenFile(this, spec);
+  TFileDialogSpec dialog;
+  dialog.defaultExt = OD_App_DefaultExt;
+  dialog.filter = OD_App_Filter;
+  const QString path = Prompter().OpenFile(this, dialog);
   if (path.isEmpty()) return;
   const QFileInfo info(path);
   LB_Applikation->clear();
