@@ -85,7 +85,7 @@ void TFMain::FormCloseQuery(bool& CanClose) {
   // Whatever the device still sends is read and thrown away, until it has
   // been quiet for a moment. A device that never falls silent cannot keep
   // the window open: the drain gives up after a bounded time.
-  const QDeadlineTimer limit(Timings().drainLimit);
+  const QDeadlineTimer limit(Timings().drainLimit, Qt::PreciseTimer);
   while (TCP_Client->Connected() && !TCP_Client->PeerClosed() && !limit.hasExpired() &&
          TCP_Client->WaitForData(static_cast<int>(std::min<qint64>(Timings().drainWait, limit.remainingTime())))) {
     TCP_Client->Receive(ReceiveBuffer, 7172);
