@@ -10,6 +10,8 @@
 #include <QLineEdit>
 #include <QTimer>
 
+#include <algorithm>
+
 void TFMain::StartupProbe() {
   if (!ITCP_Client->Open(Timings().probeConnect)) {
     Prompter().Information(this, QStringLiteral("Access Point ZEL Pocket not found!"));
@@ -94,10 +96,19 @@ void TFMain::Timer1Timer() {
     const uint8_t statusQuery = 0x55;
     if (TCP_Client->Send(&statusQuery, 1)) {
       ProcessMessages();
-      // The answer is read straight off the link and thrown away.
-      if (TCP_Client->WaitForData(Timings().keepAliveAnswerWait)) {
-        uint8_t scratch[8];
-        TCP_Client->Receive(scratch, sizeof scratch);
+      // The answer, one 8-byte frame, is read straight off the link and
+      // thrown away. It is read whole even when it arrives in pieces: a tail
+      // left behind would be taken for the start of the next exchange's frame.
+      // A shorter frame ends the read at its own length.
+      const QDeadlineTimer deadline(Timings().keepAliveAnswerWait);
+      uint8_t scratch[8];
+      int32_t got = 0;
+      int32_t wanted = int32_t(sizeof scratch);
+      while (got < wanted && TCP_Client->Connected()) {
+        const auto left = deadline.remainingTime();
+        if (left <= 0 || !TCP_Client->WaitForData(static_cast<int>(left))) break;
+        got += TCP_Client->Receive(scratch + got, wanted - got);
+        if (got >= 2) wanted = std::clamp<int32_t>(scratch[0] + 256 * scratch[1], 2, int32_t(sizeof scratch));
       }
     }
     keepAliveRunning_ = false;

@@ -15,6 +15,7 @@
 #include <QThread>
 #include <QTimer>
 
+#include <algorithm>
 #include <array>
 #include <deque>
 #include <map>
@@ -88,6 +89,7 @@ struct SimState {
   std::map<uint8_t, std::deque<QList<Chunk>>> scripts;  // one-shot, in order
   std::map<uint8_t, QList<Chunk>> scriptsAlways;
   std::map<uint8_t, Drop> drops;
+  int answerCut = 0;  // 0: every answer is written whole
   QList<LoggedRequest> log;
   int accepted = 0;
   int open = 0;
@@ -231,6 +233,7 @@ class Worker : public QObject {
     QTcpSocket* sock = nullptr;
     QByteArray pending;  // bytes of a request that is not complete yet
     DeviceFunction* active = nullptr;  // took the previous request
+    QByteArray held;  // the tail of a cut answer, not written yet
   };
 
   // The connection as a device function sees it.
@@ -238,12 +241,12 @@ class Worker : public QObject {
    public:
     ConnLink(Worker* worker, QTcpSocket* sock) : worker_(worker), sock_(sock) {}
     void Send(const QByteArray& bytes) override {
-      if (sock_ && worker_->Find(sock_)) Write(sock_, bytes);
+      if (sock_) worker_->Answer(sock_, bytes);
     }
     void SendAfter(int delayMs, const QByteArray& bytes) override {
       if (delayMs <= 0) return Send(bytes);
       QTimer::singleShot(delayMs, worker_, [w = worker_, sock = sock_, bytes] {
-        if (sock && w->Find(sock)) Write(sock, bytes);
+        if (sock) w->Answer(sock, bytes);
       });
     }
     void DropConnection(Drop how) override {
@@ -271,7 +274,7 @@ class Worker : public QObject {
         QMutexLocker lock(&state_->mu);
         id = ++state_->accepted;
       }
-      conns_.push_back(Conn{id, sock, {}, nullptr});
+      conns_.push_back(Conn{id, sock, {}, nullptr, {}});
       for (const auto& f : state_->functions) f->ConnectionOpened();
       QObject::connect(sock, &QTcpSocket::readyRead, this, [this, sock] { OnReadyRead(sock); });
       QObject::connect(sock, &QTcpSocket::disconnected, this, [this, sock] { OnGone(sock); });
@@ -335,8 +338,31 @@ class Worker : public QObject {
       ConnLink link(this, sock);
       r.function->Handle(request, link);
     } else if (!r.answer.isEmpty()) {
-      Write(sock, r.answer);
+      Answer(sock, r.answer);
     }
+  }
+
+  // Writes one answer of the device. With a cut set, only its first bytes go
+  // now; the tail follows a moment later, in the same write as the head of
+  // the next answer if that comes first.
+  void Answer(QTcpSocket* sock, const QByteArray& bytes) {
+    Conn* c = Find(sock);
+    if (!c) return;
+    int cut = 0;
+    {
+      QMutexLocker lock(&state_->mu);
+      cut = state_->answerCut;
+    }
+    const qsizetype now = cut > 0 ? std::min<qsizetype>(cut, bytes.size()) : bytes.size();
+    Write(sock, c->held + bytes.left(now));
+    c->held = bytes.mid(now);
+    if (c->held.isEmpty()) return;
+    QTimer::singleShot(1, this, [this, target = QPointer<QTcpSocket>(sock)] {
+      Conn* later = target ? Find(target) : nullptr;
+      if (!later || later->held.isEmpty()) return;
+      Write(target, later->held);
+      later->held.clear();
+    });
   }
 
   // Logs the request and decides the reaction. Precedence: a pending drop,
@@ -552,6 +578,11 @@ void Simulator::setSilent(uint8_t requestCode, bool silent) {
 void Simulator::setSilentAll(bool silent) {
   QMutexLocker lock(&d->state.mu);
   d->state.silentAll = silent;
+}
+
+void Simulator::setAnswerCut(int bytes) {
+  QMutexLocker lock(&d->state.mu);
+  d->state.answerCut = bytes;
 }
 
 void Simulator::scriptReply(uint8_t requestCode, const QList<Chunk>& chunks) {

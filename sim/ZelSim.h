@@ -82,6 +82,11 @@ class Simulator {
   // When the next request with this code arrives, drop the connection instead
   // of answering (one-shot).
   void dropOnRequest(uint8_t requestCode, Drop how);
+  // Cut every answer after its first `bytes` bytes (0 = send answers whole).
+  // The tail follows a moment later as a write of its own, or together with
+  // the head of the next answer when that is written first. Scripted chunks
+  // are written as scripted.
+  void setAnswerCut(int bytes);
   // Write bytes now on the newest connection (returns false if none).
   bool sendNow(const QByteArray& bytes);
   // Drop the newest connection now.
