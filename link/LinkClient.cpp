@@ -269,16 +269,13 @@ bool TLinkClient::WaitForData(int timeoutMs, const std::function<bool()>& stop) 
   const int64_t deadline = NowMs() + timeoutMs;
   // A device that answers at once answers within a millisecond or two: wait
   // that long for the socket alone, then sleep in the event loop. A trip
-  // through the event loop per answer would cost more than the answer.
-  bool polled = false;
+  // through the event loop per answer would cost more than the answer, and
+  // so would asking the socket more than once while it is ready.
+  if (PollBriefly(deadline)) return true;
   for (;;) {
     if (HasData()) return true;
     if (stop && stop()) return false;
     if (NowMs() >= deadline) return false;
-    if (!polled) {
-      polled = true;
-      if (PollBriefly(deadline)) continue;
-    }
     SleepUntil(deadline, false);
   }
 }

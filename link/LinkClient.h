@@ -35,8 +35,10 @@ class TLinkClient : public QObject {
 
   // Sends all bytes; on failure reports to OnError and returns false.
   bool Send(const void* data, int count);
-  // True when at least one byte can be read. Sleeps up to timeoutMs while the
-  // event loop runs; ends early (false) as soon as stop() turns true.
+  // True when at least one byte can be read, or when the peer has just closed
+  // its side (the next Receive then returns 0 and PeerClosed() turns true).
+  // Sleeps up to timeoutMs while the event loop runs; ends early (false) as
+  // soon as stop() turns true.
   bool WaitForData(int timeoutMs, const std::function<bool()>& stop = {});
   // Reads what is there, at most `max` bytes; 0 when nothing could be read.
   int Receive(void* buffer, int max);
