@@ -2,13 +2,20 @@
 // the offscreen platform, and a prompter that answers at once.
 #pragma once
 
+#include "app/Main_eng.h"
 #include "app/Prompter.h"
+#include "link/LinkClient.h"
+#include "link/LinkState.h"
+#include "sim/ZelSim.h"
+
+#include <benchmark/benchmark.h>
 
 #include <QApplication>
 #include <QColor>
 #include <QString>
 
 #include <ctime>
+#include <memory>
 #include <optional>
 
 #ifdef _WIN32
@@ -72,3 +79,35 @@ inline double ThreadCpuSeconds() {
   return double(ts.tv_sec) + double(ts.tv_nsec) * 1e-9;
 #endif
 }
+
+// A benchmark's own prompter, simulated device and window: Open() starts the
+// device on loopback and opens the window on it once the start-up exchange
+// has run out. The prompter stays installed for the rig's life.
+struct TBenchRig {
+  TBenchPrompter prompter;
+  zelsim::Simulator sim;
+  std::unique_ptr<TFMain> window;
+
+  explicit TBenchRig(bool confirmAnswer = true) : prompter(confirmAnswer) {
+    BenchApplication();
+    SetPrompter(&prompter);
+  }
+  ~TBenchRig() {
+    window.reset();
+    SetPrompter(nullptr);
+  }
+  TBenchRig(const TBenchRig&) = delete;
+  TBenchRig& operator=(const TBenchRig&) = delete;
+
+  // False, with the benchmark skipped, when the device did not start.
+  bool Open(benchmark::State& state) {
+    if (!sim.start()) {
+      state.SkipWithError("simulator did not start");
+      return false;
+    }
+    window = std::make_unique<TFMain>(TFMainOptions{QStringLiteral("127.0.0.1"), sim.port()});
+    // The start-up version query holds the link until its watchdog ends it.
+    PumpWhile([] { return LinkState.Busy; });
+    return true;
+  }
+};

@@ -85,20 +85,13 @@ class BlockingScanClient {
 };
 
 void BM_DisplayScanWVGA(benchmark::State& state) {
-  BenchApplication();
-  TBenchPrompter prompter(false);
-  SetPrompter(&prompter);
-  zelsim::Simulator sim;
-  if (!sim.start()) {
-    state.SkipWithError("simulator did not start");
-    return;
-  }
-  auto w = std::make_unique<TFMain>(TFMainOptions{QStringLiteral("127.0.0.1"), sim.port()});
+  TBenchRig rig(false);
+  if (!rig.Open(state)) return;
+  TBenchPrompter& prompter = rig.prompter;
+  TFMain* w = rig.window.get();
   w->show();  // the user watches the page: counter and bar are painted
-  // The start-up version query holds the link until its watchdog ends it.
-  PumpWhile([] { return LinkState.Busy; });
   w->SelectVisiblePage(PAGE_DISPCPY);
-  BlockingScanClient client(sim.port());
+  BlockingScanClient client(rig.sim.port());
 
   double toolSeconds = 0, clientSeconds = 0, toolCpu = 0, clientCpu = 0;
   for (auto _ : state) {
@@ -134,8 +127,6 @@ void BM_DisplayScanWVGA(benchmark::State& state) {
     state.counters["tool_cpu_ms"] = toolCpu / n * 1e3;
     state.counters["client_cpu_ms"] = clientCpu / n * 1e3;
   }
-  w.reset();
-  SetPrompter(nullptr);
 }
 
 }  // namespace

@@ -39,16 +39,10 @@ bool BlockingRun(uint16_t port, bool write) {
 }
 
 void BM_SlotRun(benchmark::State& state) {
-  BenchApplication();
   const bool write = state.range(0) != 0;
-  TBenchPrompter prompter;
-  SetPrompter(&prompter);
-  zelsim::Simulator sim;
-  if (!sim.start()) {
-    state.SkipWithError("simulator did not start");
-    return;
-  }
-  auto w = std::make_unique<TFMain>(TFMainOptions{QStringLiteral("127.0.0.1"), sim.port()});
+  TBenchRig rig;
+  if (!rig.Open(state)) return;
+  TFMain* w = rig.window.get();
   double toolMs = 0;
   double blockingMs = 0;
   for (auto _ : state) {
@@ -64,7 +58,7 @@ void BM_SlotRun(benchmark::State& state) {
     state.SetIterationTime(tool / 1e3);
     toolMs += tool;
     t.restart();
-    if (!BlockingRun(sim.port(), write)) {
+    if (!BlockingRun(rig.sim.port(), write)) {
       state.SkipWithError("blocking client failed");
       break;
     }
@@ -74,9 +68,7 @@ void BM_SlotRun(benchmark::State& state) {
   state.counters["tool_ms"] = toolMs / n;
   state.counters["blocking_ms"] = blockingMs / n;
   state.counters["ratio"] = blockingMs > 0 ? toolMs / blockingMs : 0;
-  state.counters["messages"] = prompter.messages;
-  w.reset();
-  SetPrompter(nullptr);
+  state.counters["messages"] = rig.prompter.messages;
 }
 
 }  // namespace

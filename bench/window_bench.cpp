@@ -53,17 +53,10 @@ BENCHMARK(BM_StartToWindowShown)->UseManualTime()->Unit(benchmark::kMillisecond)
 // Synchronise against a device that stays silent: the exchange waits its
 // whole watchdog time (3 s as shipped) in the event loop.
 void BM_SilentDeviceWait(benchmark::State& state) {
-  BenchApplication();
-  TBenchPrompter prompter;
-  SetPrompter(&prompter);
-  zelsim::Simulator sim;
-  if (!sim.start()) {
-    state.SkipWithError("simulator did not start");
-    return;
-  }
-  TFMain w(TFMainOptions{QStringLiteral("127.0.0.1"), sim.port()});
-  PumpWhile([] { return LinkState.Busy; });
-  sim.setSilentAll(true);
+  TBenchRig rig;
+  if (!rig.Open(state)) return;
+  TFMain& w = *rig.window;
+  rig.sim.setSilentAll(true);
   double cpu = 0, wall = 0;
   for (auto _ : state) {
     QElapsedTimer t;
@@ -78,7 +71,6 @@ void BM_SilentDeviceWait(benchmark::State& state) {
   }
   state.counters["wait_s"] = wall / double(state.iterations());
   state.counters["cpu_share_pct"] = wall > 0 ? 100.0 * cpu / wall : 0;
-  SetPrompter(nullptr);
 }
 BENCHMARK(BM_SilentDeviceWait)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(2);
 
