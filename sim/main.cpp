@@ -94,9 +94,15 @@ int main(int argc, char** argv) {
       QStringLiteral("Version record: LAN driver version (0-255), device word (0-0xFFFF), "
                      "firmware version (0-0xFFFF, or -32768..-1). Default 3,0x0A1B,0x0109."),
       QStringLiteral("LAN,DEVICE,FIRMWARE"));
+  const QCommandLineOption cutOption(
+      QStringLiteral("cut-answers"),
+      QStringLiteral("Cut every answer after its first N bytes; the rest follows a moment later, joined with "
+                     "the next answer when that comes first (0 = send answers whole, the default)."),
+      QStringLiteral("N"), QStringLiteral("0"));
   parser.addOption(portOption);
   parser.addOption(statusOption);
   parser.addOption(versionsOption);
+  parser.addOption(cutOption);
 
   if (!parser.parse(QCoreApplication::arguments())) return UsageError(parser.errorText());
   if (parser.isSet(helpOption)) parser.showHelp(0);
@@ -108,6 +114,8 @@ int main(int argc, char** argv) {
   if (!port) return UsageError(QStringLiteral("bad port '%1'").arg(parser.value(portOption)));
   const auto status = ParseNumber(parser.value(statusOption), 0, 255);
   if (!status) return UsageError(QStringLiteral("bad status code '%1'").arg(parser.value(statusOption)));
+  const auto cut = ParseNumber(parser.value(cutOption), 0, 65535);
+  if (!cut) return UsageError(QStringLiteral("bad answer cut '%1'").arg(parser.value(cutOption)));
 
   zelsim::Versions versions;
   if (parser.isSet(versionsOption)) {
@@ -133,6 +141,7 @@ int main(int argc, char** argv) {
   zelsim::Simulator sim;
   sim.setStatusReply(static_cast<uint8_t>(*status));
   sim.setVersions(versions);
+  sim.setAnswerCut(static_cast<int>(*cut));
   if (!sim.start(static_cast<uint16_t>(*port))) {
     std::fprintf(stderr, "zelsim: cannot listen on 127.0.0.1:%ld\n", *port);
     return 1;
