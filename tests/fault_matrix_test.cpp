@@ -34,6 +34,7 @@ namespace {
 
 const QString kWlanLost = QStringLiteral("ZEL doesn't respond to WLAN!");
 const QString kTimeout = QStringLiteral("Timeout: Device doesn't respond!");
+const QString kSlotsDone = QStringLiteral("16128  OK!");
 
 // A firmware file the update accepts against the simulated device's versions.
 QString FirmwareFile(const QString& name) {
@@ -88,12 +89,16 @@ struct Operation {
 
 QWidget* SyncButton(TFMain& w) { return w.B_Sync; }
 
-QByteArray Versions(TFMain& w) { return w.EWLANDevice->text().toUtf8(); }
+// The simulated device's versions, once they are shown.
+QByteArray Versions(TFMain& w) {
+  const QString shown = w.EWLANDevice->text();
+  return shown == QStringLiteral("LAN V03; ZEL0A1B V109") ? shown.toUtf8() : QByteArray();
+}
 QByteArray Synchronised(TFMain& w) { return w.CB_Konfiguration->isChecked() ? "application running" : ""; }
 
 // The slots the device holds once the run has reported every slot done.
 QByteArray SlotsStored(TFMain& w, zelsim::Simulator& s) {
-  if (w.L_SBytes->text() != QStringLiteral("16128  OK!")) return {};
+  if (w.L_SBytes->text() != kSlotsDone) return {};
   QByteArray all;
   for (int k = 1; k <= SLOT_COUNT; ++k) all += s.function<zelsim::SlotsFunction>()->slot(k);
   return all;
@@ -108,7 +113,6 @@ QByteArray CopiedFile(TFMain&, zelsim::Simulator&, const QString& dir) {
 }
 
 const std::vector<Operation>& Operations() {
-  static const QString kVersions = QStringLiteral("LAN V03; ZEL0A1B V109");
   static const QString kUploaded = QStringLiteral("File transfer finished successfully!");
   static const QString kNotLoaded = QStringLiteral("File cannot be loaded into ZEL!");
   static const QString kScanFailed = QStringLiteral("Device doesn't respond!");
@@ -116,7 +120,6 @@ const std::vector<Operation>& Operations() {
   static const QString kCopyFailed = QStringLiteral("Error: ZEL doesn't respond!");
   static const QString kNotSaved = QStringLiteral("Error on saving!");
   static const QString kNotCleared = QStringLiteral("Fehler beim Speichern!");
-  static const QString kSlotsDone = QStringLiteral("16128  OK!");
   static const std::vector<Operation> ops = {
       {"version query at start-up", 0x12, nullptr, SyncButton, {{}, {kWlanLost}, {}, {}}, "TRCMMMMMMTMM", {},
        [](TFMain& w, zelsim::Simulator&, const QString&) { return Versions(w); }},
