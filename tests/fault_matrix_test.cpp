@@ -394,12 +394,13 @@ TEST_F(FaultMatrix, AnswersCutAtEveryByteChangeNothing) {
       QTemporaryDir dir;
       ASSERT_TRUE(dir.isValid());
       sim.function<zelsim::SlotsFunction>()->reset();
-      sim.setAnswerCut(cut);
-      // One window for all cuts, except where the operation is the start-up.
+      // One window for all cuts, except where the operation is the start-up;
+      // a window opens on whole answers, then the cut applies.
       if (!w || !op.run) {
         sim.setAnswerCut(0);
         Run(op, dir.path(), [&] { sim.setAnswerCut(cut); });
       } else {
+        sim.setAnswerCut(cut);
         prompter.shown.clear();
         op.run(*w, prompter, dir.path());
       }
