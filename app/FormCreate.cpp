@@ -2,7 +2,7 @@
 // the scan picture, and learn the device's state and versions.
 #include "app/Controls.h"
 #include "app/Main_eng.h"
-#include "app/Timings.h"
+#include "core/Timings.h"
 #include "link/LinkClient.h"
 
 #include <QCheckBox>
@@ -31,6 +31,6 @@ void TFMain::FormCreate() {
   // for it beyond the transfer itself: the watchdog ends the exchange later.
   RestartTimer(Timer, Timings().watchdog);
   LinkState.Busy = true;
-  const uint8_t versionQuery = 0x12;
+  const uint8_t versionQuery = REQ_VERSION;
   TransferCommand(&versionQuery, 1);
 }

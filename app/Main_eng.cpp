@@ -2,8 +2,9 @@
 
 #include "app/Info.h"
 #include "app/Prompter.h"
-#include "app/Timings.h"
+#include "core/Timings.h"
 #include "link/LinkClient.h"
+#include "link/LinkSession.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -26,6 +27,7 @@ TFMain::TFMain(const TFMainOptions& options, QWidget* parent) : QMainWindow(pare
   TCP_Client->setObjectName(QStringLiteral("TCP_Client"));
   TCP_Client->SetRemote(options_.host, options_.port);
   TCP_Client->OnError = [this](int socketError) { TCP_ClientError(socketError); };
+  Session = std::make_unique<TLinkSession>(*TCP_Client, LinkState, ReceiveBuffer);
 
   ITCP_Client = new TLinkClient(this);
   ITCP_Client->setObjectName(QStringLiteral("ITCP_Client"));

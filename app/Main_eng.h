@@ -19,6 +19,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 
 class QAction;
 class QCheckBox;
@@ -44,6 +45,7 @@ class QTreeView;
 class QWidget;
 class TImage;
 class TLinkClient;
+class TLinkSession;
 class TShape;
 
 // The window's two private events.
@@ -185,6 +187,7 @@ class TFMain : public QMainWindow, private IFrameTarget {
   // Link components
   TLinkClient* TCP_Client = nullptr;   // the link client
   TLinkClient* ITCP_Client = nullptr;  // the probe client
+  std::unique_ptr<TLinkSession> Session;  // the link client's exchanges: LinkState and ReceiveBuffer
 
   // Window state used by the features.
   QBuffer DataStream;  // slot table / copied recording
@@ -303,6 +306,7 @@ class TFMain : public QMainWindow, private IFrameTarget {
 
   // Posts one frame to the window and has it handled before returning.
   void PostFrame(const uint8_t* payload, int32_t length);
+  class TWindowDriver;
 
   // firmware update (update/)
   // After an 85 during an upload: reads the device's next frame straight

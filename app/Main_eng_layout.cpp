@@ -5,7 +5,7 @@
 #include "app/Info.h"
 #include "app/Main_eng.h"
 #include "app/Style.h"
-#include "app/Timings.h"
+#include "core/Timings.h"
 #include "display/ScanLogic.h"
 #include "slots/SlotGridKeys.h"
 #include "recorder/FileBoxes.h"

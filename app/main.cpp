@@ -1,5 +1,5 @@
 // Program entry: style, main window, Info dialog, event loop.
-#include "app/CommandLine.h"
+#include "core/CommandLine.h"
 #include "app/Info.h"
 #include "app/Main_eng.h"
 #include "app/Prompter.h"

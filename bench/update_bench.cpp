@@ -7,7 +7,7 @@
 #include "app/Main_eng.h"
 #include "BenchSupport.h"
 #include "app/Prompter.h"
-#include "app/Timings.h"
+#include "core/Timings.h"
 #include "sim/Upload.h"
 #include "sim/ZelSim.h"
 #include "update/UploadRequests.h"
@@ -102,7 +102,7 @@ class TMinimalClient {
 
   bool Upload(const QByteArray& image) {
     uint8_t code = 0xEE;
-    bool ok = ok_ && Send(StartRequest(UPDATE_POCKET_CODE, uint64_t(image.size()))) && ReadFrame(fd_, &code) &&
+    bool ok = ok_ && Send(StartRequest(REQ_UPDATE_POCKET, uint64_t(image.size()))) && ReadFrame(fd_, &code) &&
               code == 90 && ReadFrame(fd_, &code) && code == 0;
     TUploadRequests requests(TUpdateTarget::Pocket, image, kName);
     for (int i = 0; ok && i < 3 + int(image.size() / UPLOAD_BLOCK); ++i) {

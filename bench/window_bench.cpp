@@ -3,7 +3,7 @@
 // while an exchange waits out its watchdog on a device that never answers.
 #include "BenchSupport.h"
 #include "app/Main_eng.h"
-#include "app/Timings.h"
+#include "core/Timings.h"
 #include "link/LinkClient.h"
 #include "link/LinkState.h"
 #include "sim/ZelSim.h"

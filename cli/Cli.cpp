@@ -143,3 +143,9 @@ QString SafeFileName(const QString& name) {
   if (out.isEmpty()) out = QStringLiteral("_");
   return out;
 }
+
+std::unique_ptr<TBlockingLink> TCli::Link() const {
+  auto link = std::make_unique<TBlockingLink>(host, port, timeoutMs);
+  link->Interrupted = &::Interrupted;
+  return link;
+}

@@ -3,7 +3,7 @@
 // operations each command module provides.
 #pragma once
 
-#include "cli/CliLink.h"
+#include "link/BlockingLink.h"
 
 #include <QElapsedTimer>
 #include <QJsonObject>
@@ -24,7 +24,8 @@ struct TCli {
   bool terminal = false;   // standard input is a terminal: questions can be asked
   int timeoutMs = 3000;
 
-  std::unique_ptr<TCliLink> Link() const { return std::make_unique<TCliLink>(host, port, timeoutMs); }
+  // A link to the device that Ctrl-C and SIGTERM end.
+  std::unique_ptr<TBlockingLink> Link() const;
   // A line on standard output, in text mode only.
   void Print(const QString& text) const;
   // The command's result object on standard output, in JSON mode only.
@@ -91,14 +92,14 @@ struct TDeviceInfo {
 };
 // Status query, then (when an image runs) the version query. False with the
 // link's error when the device does not answer.
-bool QueryDevice(TCliLink& link, TDeviceInfo& info);
+bool QueryDevice(TBlockingLink& link, TDeviceInfo& info);
 
 // One recording as listed by the device.
 struct TListedRecording {
   int index;
   QString name;
 };
-bool ListRecordings(TCliLink& link, QList<TListedRecording>& out);
+bool ListRecordings(TBlockingLink& link, QList<TListedRecording>& out);
 
 // Ctrl-C or SIGTERM arrived; CatchInterrupts() installs the handlers.
 bool Interrupted();

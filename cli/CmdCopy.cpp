@@ -22,7 +22,7 @@ QString TargetName(const QString& pattern, const TListedRecording& r, bool wav) 
 }
 
 // Copies one recording into `path`. False with the reason in `error`.
-bool CopyOne(const TCli& cli, TCliLink& link, const TListedRecording& rec, const QString& path, bool wav,
+bool CopyOne(const TCli& cli, TBlockingLink& link, const TListedRecording& rec, const QString& path, bool wav,
              uint64_t& bytesWritten, QString& error) {
   TRecorderState r;
   auto file = std::make_unique<TRecordingFile>(path, wav);
@@ -38,11 +38,11 @@ bool CopyOne(const TCli& cli, TCliLink& link, const TListedRecording& rec, const
   link.OnBlock = [&](const uint8_t* record) { link.State().ReplyCode = TakeRecordingBlock(r, record); };
   const auto index = uint8_t(rec.index);
   std::optional<TProgress> progress;
-  bool ok = link.Exchange(CopyRequest(RecorderStart, index), kRecEntryArrived);
+  bool ok = link.Exchange(CopyRequest(REQ_RECORDER_START, index), REPLY_ENTRY_ARRIVED);
   bool done = false;
   while (ok) {
     const int32_t reply = link.State().ReplyCode;
-    if (reply == kRecNothingToSend) {
+    if (reply == REPLY_NOTHING_TO_SEND) {
       error = QStringLiteral("No file to receive! The device has no recording %1; `zelctl list` shows them.").arg(rec.index);
       break;
     }
@@ -50,12 +50,12 @@ bool CopyOne(const TCli& cli, TCliLink& link, const TListedRecording& rec, const
       error = QStringLiteral("Error: ZEL doesn't respond! Check the device and copy again.");
       break;
     }
-    if (reply == kRecBadBlock) {
+    if (reply == REPLY_BAD_BLOCK) {
       error = QStringLiteral("Error on reading file! The device sent a block out of order or it could not be "
                              "written; copy again.");
       break;
     }
-    if (reply != kRecWaiting) {
+    if (reply != REPLY_RECORDER_WAITING) {
       error = QStringLiteral("Error on reading file: unexpected answer %1 from the device! Copy again.").arg(reply);
       break;
     }
@@ -74,7 +74,7 @@ bool CopyOne(const TCli& cli, TCliLink& link, const TListedRecording& rec, const
       done = true;
       break;
     }
-    ok = link.Exchange(CopyRequest(RecorderNext, index), kRecEntryArrived);
+    ok = link.Exchange(CopyRequest(REQ_RECORDER_NEXT, index), REPLY_ENTRY_ARRIVED);
   }
   if (!ok) error = link.Error();
   link.OnHeader = nullptr;

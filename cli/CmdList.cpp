@@ -5,24 +5,24 @@
 
 #include <QJsonArray>
 
-bool ListRecordings(TCliLink& link, QList<TListedRecording>& out) {
+bool ListRecordings(TBlockingLink& link, QList<TListedRecording>& out) {
   out.clear();
   if (!link.Open()) return false;
   link.RecorderTable = true;
   link.OnListEntry = [&](const uint8_t* record) {
     out.append({int(out.size()), RecordingListName(record)});
-    link.State().ReplyCode = kRecEntryArrived;
+    link.State().ReplyCode = REPLY_ENTRY_ARRIVED;
   };
-  bool ok = link.Exchange(ListRequest(RecorderStart), kRecWaiting);
+  bool ok = link.Exchange(ListRequest(REQ_RECORDER_START), REPLY_RECORDER_WAITING);
   while (ok) {
     const int32_t reply = link.State().ReplyCode;
-    if (reply == kRecNothingToSend) break;
-    if (reply != kRecEntryArrived || !link.State().Busy) {
+    if (reply == REPLY_NOTHING_TO_SEND) break;
+    if (reply != REPLY_ENTRY_ARRIVED || !link.State().Busy) {
       link.SetError(QStringLiteral("Error on reading list: unexpected answer %1 from the device! Try again.").arg(reply));
       ok = false;
       break;
     }
-    ok = link.Exchange(ListRequest(RecorderNext), kRecWaiting);
+    ok = link.Exchange(ListRequest(REQ_RECORDER_NEXT), REPLY_RECORDER_WAITING);
   }
   link.OnListEntry = nullptr;
   link.RecorderTable = false;

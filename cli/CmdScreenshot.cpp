@@ -117,7 +117,7 @@ int CmdScreenshot(const TCli& cli, const QStringList& args) {
   if (!complete) {
     st.Scanning = false;
     st.Busy = false;
-    link->Send(QByteArray(1, char(SCAN_CANCEL)));  // the device stops sending columns
+    link->Send(QByteArray(1, char(REQ_SCAN_CANCEL)));  // the device stops sending columns
     QString why = link->Error();
     if (ok) {
       why = st.ReplyCode == 6 ? QStringLiteral("The device sent a column that does not fit the area. Scan again.")

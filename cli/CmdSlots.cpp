@@ -36,7 +36,7 @@ int ReadSlots(const TCli& cli, const QString& path) {
   };
   TProgress progress(cli, QStringLiteral("slots"), SLOT_TABLE_SIZE);
   for (int slot = 1; slot <= SLOT_COUNT; ++slot) {
-    if (!link->Exchange(ReadSlotRequest(), -1)) return cli.Fail(EXIT_DEVICE, link->Error());
+    if (!link->Exchange(ReadSlotRequest(), REPLY_WAITING)) return cli.Fail(EXIT_DEVICE, link->Error());
     if (badSize) return cli.Fail(EXIT_DEVICE, QStringLiteral("Error on reading! The device sent a slot of the wrong size; read again."));
     if (link->State().ReplyCode != 0)
       return cli.Fail(EXIT_DEVICE, QStringLiteral("Error on reading! The device answered slot %1 with %2; read again.")
@@ -62,7 +62,7 @@ int StoreSlots(const TCli& cli, const std::function<QByteArray(int)>& request, c
   if (!link->Open()) return cli.Fail(EXIT_DEVICE, link->Error());
   TProgress progress(cli, QStringLiteral("slots"), SLOT_TABLE_SIZE);
   for (int slot = 1; slot <= SLOT_COUNT; ++slot) {
-    if (!link->Exchange(request(slot), -1)) return cli.Fail(EXIT_DEVICE, failure + QLatin1Char(' ') + link->Error());
+    if (!link->Exchange(request(slot), REPLY_WAITING)) return cli.Fail(EXIT_DEVICE, failure + QLatin1Char(' ') + link->Error());
     if (link->State().ReplyCode != 0)
       return cli.Fail(EXIT_DEVICE, QStringLiteral("%1 The device answered slot %2 with %3; slots 1 to %4 are stored. "
                                                   "Try again.")

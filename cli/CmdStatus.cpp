@@ -4,10 +4,10 @@
 
 #include <QJsonObject>
 
-bool QueryDevice(TCliLink& link, TDeviceInfo& info) {
+bool QueryDevice(TBlockingLink& link, TDeviceInfo& info) {
   link.RecorderTable = false;
   if (!link.Open()) return false;
-  if (!link.Exchange(QByteArray(1, char(0x55)), -1)) return false;  // status query
+  if (!link.Exchange(QByteArray(1, char(REQ_STATUS)), REPLY_WAITING)) return false;  // status query
   switch (ImageFromReply(link.State().ReplyCode)) {
     case TRunningImage::Factory: info.image = QStringLiteral("factory"); break;
     case TRunningImage::Application: info.image = QStringLiteral("application"); break;
@@ -19,8 +19,8 @@ bool QueryDevice(TCliLink& link, TDeviceInfo& info) {
     info.version = VersionTextFromRecord(record);
     got = true;
   };
-  link.Begin(-1);
-  const bool ok = link.Send(QByteArray(1, char(0x12))) && link.Pump([&] { return !got; });
+  link.Begin(REPLY_WAITING);
+  const bool ok = link.Send(QByteArray(1, char(REQ_VERSION))) && link.Pump([&] { return !got; });
   link.OnVersion = nullptr;
   return ok;
 }

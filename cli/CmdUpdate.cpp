@@ -1,6 +1,6 @@
 // update: the window's compatibility checks and questions, then the
 // stop-and-wait upload; --dry-run shows the requests and sends none.
-#include "app/Timings.h"
+#include "core/Timings.h"
 #include "cli/Cli.h"
 #include "update/UpdateCheck.h"
 #include "update/UploadRequests.h"
@@ -12,11 +12,6 @@
 
 namespace {
 
-constexpr int32_t kWaiting = -1;
-constexpr int32_t kAcknowledged = 0;
-constexpr int32_t kStillWorking = 85;
-constexpr int32_t kClearing = 90;
-constexpr int32_t kStartNotAccepted = 4;
 // The device clears its memory before it takes data; the window waits for
 // that as long as it takes, counting seconds.
 constexpr int kClearingLimitMs = 10 * 60 * 1000;
@@ -52,28 +47,28 @@ int DryRun(const TCli& cli, TUpdateTarget target, uint8_t code, const QByteArray
   return EXIT_OK;
 }
 
-int Upload(const TCli& cli, TCliLink& link, TUpdateTarget target, uint8_t code, const QByteArray& image,
+int Upload(const TCli& cli, TBlockingLink& link, TUpdateTarget target, uint8_t code, const QByteArray& image,
            const QByteArray& name) {
   const auto fileSize = uint64_t(image.size());
   TUploadRequests requests(target, image, name);
   TLinkState& st = link.State();
   const QString cannot = QStringLiteral("File cannot be loaded into ZEL!");
-  link.Begin(kWaiting);
-  if (!link.Send(StartRequest(code, fileSize)) || !link.Pump([&] { return st.ReplyCode == kWaiting; }))
+  link.Begin(REPLY_WAITING);
+  if (!link.Send(StartRequest(code, fileSize)) || !link.Pump([&] { return st.ReplyCode == REPLY_WAITING; }))
     return cli.Fail(EXIT_DEVICE, cannot + QLatin1Char(' ') + link.Error());
-  if (st.ReplyCode == kClearing) {
+  if (st.ReplyCode == STATUS_FACTORY) {
     cli.Print(QStringLiteral("Clearing memory..."));
-    st.ReplyCode = kWaiting;
-    if (!link.Pump([&] { return st.ReplyCode == kWaiting; }, kClearingLimitMs))
+    st.ReplyCode = REPLY_WAITING;
+    if (!link.Pump([&] { return st.ReplyCode == REPLY_WAITING; }, kClearingLimitMs))
       return cli.Fail(EXIT_DEVICE, cannot + QLatin1Char(' ') + link.Error());
   } else {
-    st.ReplyCode = kStartNotAccepted;
+    st.ReplyCode = REPLY_START_REFUSED;
   }
   TProgress progress(cli, QStringLiteral("upload"), fileSize);
   for (;;) {
-    if (st.ReplyCode == kStillWorking) {
-      st.ReplyCode = kWaiting;
-      if (!link.Pump([&] { return st.ReplyCode == kWaiting; }, Timings().watchdogAfterWorking))
+    if (st.ReplyCode == STATUS_BUSY) {
+      st.ReplyCode = REPLY_WAITING;
+      if (!link.Pump([&] { return st.ReplyCode == REPLY_WAITING; }, Timings().watchdogAfterWorking))
         return cli.Fail(EXIT_DEVICE, cannot + QLatin1Char(' ') + link.Error());
       continue;
     }
@@ -82,7 +77,7 @@ int Upload(const TCli& cli, TCliLink& link, TUpdateTarget target, uint8_t code, 
       progress.Finish();
       return cli.Fail(EXIT_DEVICE, cannot + QStringLiteral(" The device gave an unknown answer; update again."));
     }
-    if (st.ReplyCode != kAcknowledged) {
+    if (st.ReplyCode != STATUS_OK) {
       progress.Finish();
       return cli.Fail(EXIT_DEVICE, QStringLiteral("%1 Check the file and the device, then update again.")
                                        .arg(QString::fromLatin1(UploadFailureText(st.ReplyCode))));
@@ -91,8 +86,8 @@ int Upload(const TCli& cli, TCliLink& link, TUpdateTarget target, uint8_t code, 
     if (uint64_t(requests.BytesSent()) >= fileSize) break;
     bool caption = false;
     const QByteArray& request = requests.Next(&caption);
-    st.ReplyCode = kWaiting;
-    if (!link.Send(request) || !link.Pump([&] { return st.ReplyCode == kWaiting; }))
+    st.ReplyCode = REPLY_WAITING;
+    if (!link.Send(request) || !link.Pump([&] { return st.ReplyCode == REPLY_WAITING; }))
       return cli.Fail(EXIT_DEVICE, cannot + QLatin1Char(' ') + link.Error());
   }
   progress.Finish();

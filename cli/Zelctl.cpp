@@ -1,6 +1,6 @@
 // zelctl's command line: the options every command shares, the commands'
 // help, and the choice of the command.
-#include "app/CommandLine.h"
+#include "core/CommandLine.h"
 #include "cli/Cli.h"
 #include "sim/ZelSim.h"
 

@@ -1,6 +1,6 @@
 #include "display/BitmapExport.h"
 
-#include "app/SafeSave.h"
+#include "core/SafeSave.h"
 
 #include <QBuffer>
 

@@ -2,7 +2,7 @@
 #include "app/Controls.h"
 #include "app/Main_eng.h"
 #include "app/Prompter.h"
-#include "app/Timings.h"
+#include "core/Timings.h"
 #include "display/BitmapExport.h"
 #include "display/CaptureArea.h"
 #include "display/ScanLogic.h"
@@ -181,7 +181,7 @@ void TFMain::B_AbortClick() {
   LinkState.Scanning = false;
   LinkState.Busy = false;
   // With Busy clear the byte is sent and nothing is waited for.
-  const uint8_t cancel = SCAN_CANCEL;
+  const uint8_t cancel = REQ_SCAN_CANCEL;
   TransferCommand(&cancel, 1);
 }
 

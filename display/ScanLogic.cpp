@@ -15,7 +15,7 @@ const std::array<TRgb, 256>& PixelTable() {
 
 QByteArray ScanRequest(int x, int y, int w, int h) {
   QByteArray request(SCAN_REQUEST_LENGTH, '\0');
-  request[0] = char(SCAN_REQUEST);
+  request[0] = char(REQ_SCAN);
   const int fields[] = {x, y, w, h};
   for (int i = 0; i < 4; ++i) {
     const auto value = uint16_t(fields[i]);
@@ -103,7 +103,7 @@ TScanStep TakeScanPayload(TLinkState& st, const uint8_t* payload, int32_t length
     case TScanFrame::Mismatch:
       st.Scanning = false;
       st.Busy = false;
-      st.ReplyCode = 6;
+      st.ReplyCode = REPLY_SCAN_MISMATCH;
       return step;
     case TScanFrame::Column: break;
   }

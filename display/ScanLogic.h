@@ -3,6 +3,7 @@
 // column into the picture, and the progress value. No widgets here.
 #pragma once
 
+#include "core/Protocol.h"
 #include "link/LinkState.h"
 
 #include <QByteArray>
@@ -17,8 +18,6 @@ constexpr int SCAN_PICTURE_WIDTH = 810;
 constexpr int SCAN_PICTURE_HEIGHT = 490;
 constexpr int SCAN_BORDER = 5;
 
-constexpr uint8_t SCAN_REQUEST = 0x08;
-constexpr uint8_t SCAN_CANCEL = 0x0A;
 constexpr int SCAN_REQUEST_LENGTH = 10;
 constexpr int SCAN_STATUS_LENGTH = 4;
 

@@ -23,7 +23,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   });
   if (r.go) {
     FUZZ_CHECK(in.target != TUpdateTarget::None);
-    FUZZ_CHECK(r.requestCode == (in.target == TUpdateTarget::Pocket ? UPDATE_POCKET_CODE : UPDATE_LAN_CODE));
+    FUZZ_CHECK(r.requestCode == (in.target == TUpdateTarget::Pocket ? REQ_UPDATE_POCKET : REQ_UPDATE_LAN));
     FUZZ_CHECK(!r.asked);
   } else {
     FUZZ_CHECK(!r.refusal.isEmpty() || r.asked);

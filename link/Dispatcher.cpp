@@ -17,7 +17,7 @@ int32_t RecorderRecord(const uint8_t*& pos, int32_t remaining, TLinkState& st, I
   int32_t size = 0;
   switch (code) {
     case REC_DONE:
-    case REC_STATUS_APP:
+    case REC_STATUS_BUSY:
     case REC_STATUS_FACTORY: size = 4; break;
     case REC_GRIP: size = 4; break;
     case REC_END: size = 4; break;
@@ -31,7 +31,7 @@ int32_t RecorderRecord(const uint8_t*& pos, int32_t remaining, TLinkState& st, I
   if (size > remaining) return 0;
   switch (code) {
     case REC_GRIP: t.GripMove(parameter); break;
-    case REC_END: st.ReplyCode = 6; break;
+    case REC_END: st.ReplyCode = REPLY_NOTHING_TO_SEND; break;
     case REC_LIST_ENTRY: t.RecordingListEntry(pos); break;
     case REC_HEADER: t.RecordingHeader(pos); break;
     case REC_DATA_BLOCK: t.RecordingBlock(pos); break;
@@ -46,9 +46,9 @@ int32_t GeneralRecord(const uint8_t*& pos, int32_t remaining, TLinkState& st, IF
   const uint8_t code = pos[0];
   int32_t size = 0;
   switch (code) {
-    case GEN_DONE:
-    case GEN_APPLICATION:
-    case GEN_FACTORY:
+    case STATUS_OK:
+    case STATUS_BUSY:
+    case STATUS_FACTORY:
     case GEN_SKIP4: size = 4; break;
     case GEN_VERSION:
     case GEN_SKIP8: size = 8; break;
@@ -60,9 +60,9 @@ int32_t GeneralRecord(const uint8_t*& pos, int32_t remaining, TLinkState& st, IF
   }
   if (size > remaining) return 0;  // cut short: nothing behind the payload is read
   switch (code) {
-    case GEN_DONE:
-    case GEN_APPLICATION:
-    case GEN_FACTORY: st.ReplyCode = code; break;
+    case STATUS_OK:
+    case STATUS_BUSY:
+    case STATUS_FACTORY: st.ReplyCode = code; break;
     case GEN_VERSION: t.VersionRecord(pos); break;
     default: break;  // 2 and 192: consumed
   }

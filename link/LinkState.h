@@ -1,10 +1,9 @@
 // Shared state of the device link. Touched only by the user-interface thread.
 #pragma once
 
-#include <cstdint>
+#include "core/Protocol.h"
 
-constexpr int32_t MAX_FRAME_LENGTH = 14360;
-constexpr int32_t FRAME_HEADER_LENGTH = 4;
+#include <cstdint>
 
 struct TLinkState {
   bool Busy = false;          // an exchange with the device is in progress

@@ -1,6 +1,6 @@
 // Recorder page: the list of recordings and the copy of one recording.
 #include "app/Main_eng.h"
-#include "app/Timings.h"
+#include "core/Timings.h"
 #include "link/LinkClient.h"
 #include "recorder/FileBoxes.h"
 #include "recorder/RecorderRequests.h"
@@ -19,11 +19,6 @@
 #include <cstring>
 
 namespace {
-
-constexpr int32_t kEntryArrived = kRecEntryArrived;
-constexpr int32_t kBadBlock = kRecBadBlock;
-constexpr int32_t kNothingToSend = kRecNothingToSend;
-constexpr int32_t kRecorderWaiting = kRecWaiting;
 
 QTableWidgetItem* NameItem(const QString& text) {
   auto* item = new QTableWidgetItem(text);
@@ -59,23 +54,23 @@ void TFMain::B_ListClick() {
   LinkState.FrameLength = 0;
   SetRecorderButtonsEnabled(*this, false);
   Recorder.Mode = TRecorderMode::Listing;
-  BeginExchange(kRecorderWaiting);
-  SendRequest(ListRequest(RecorderStart));
-  const QByteArray next = ListRequest(RecorderNext);
+  BeginExchange(REPLY_RECORDER_WAITING);
+  SendRequest(ListRequest(REQ_RECORDER_START));
+  const QByteArray next = ListRequest(REQ_RECORDER_NEXT);
   bool unexpected = false;
   while (LinkState.Busy) {
-    WaitForReply(kRecorderWaiting);
+    WaitForReply(REPLY_RECORDER_WAITING);
     Timer->stop();
     Timer->setInterval(Timings().watchdog);
-    if (!LinkState.Busy || LinkState.ReplyCode == kNothingToSend) break;
-    if (LinkState.ReplyCode != kEntryArrived) {
+    if (!LinkState.Busy || LinkState.ReplyCode == REPLY_NOTHING_TO_SEND) break;
+    if (LinkState.ReplyCode != REPLY_ENTRY_ARRIVED) {
       // Nothing a list frame sets: end the load rather than wait forever.
       SetUnexpectedReplyText("Error on reading list", LinkState.ReplyCode);
       unexpected = true;
       break;
     }
     Timer->start();
-    LinkState.ReplyCode = kRecorderWaiting;
+    LinkState.ReplyCode = REPLY_RECORDER_WAITING;
     SendRequest(next);
   }
   if (!LinkState.Busy && !unexpected) SetResultText(LinkState, "Error on reading list!");
@@ -92,7 +87,7 @@ void TFMain::RecordingListEntry(const uint8_t* record) {
   const QTableWidgetItem* first = SG_Files->item(0, 0);
   if (first && !first->text().isEmpty()) SG_Files->setRowCount(SG_Files->rowCount() + 1);
   SG_Files->setItem(SG_Files->rowCount() - 1, 0, NameItem(text));
-  LinkState.ReplyCode = kEntryArrived;
+  LinkState.ReplyCode = REPLY_ENTRY_ARRIVED;
 }
 
 void TFMain::B_FilesClick() {
@@ -133,23 +128,23 @@ void TFMain::B_FilesClick() {
   PB_Files->setValue(100);
   SetRecorderButtonsEnabled(*this, false);
   Recorder.Mode = TRecorderMode::Copying;
-  BeginExchange(kEntryArrived);
-  SendRequest(CopyRequest(RecorderStart, index));
-  const QByteArray next = CopyRequest(RecorderNext, index);
+  BeginExchange(REPLY_ENTRY_ARRIVED);
+  SendRequest(CopyRequest(REQ_RECORDER_START, index));
+  const QByteArray next = CopyRequest(REQ_RECORDER_NEXT, index);
   while (LinkState.Busy) {
-    WaitForReply(kEntryArrived);
+    WaitForReply(REPLY_ENTRY_ARRIVED);
     Timer->stop();
     Timer->setInterval(Timings().watchdog);
     const int32_t reply = LinkState.ReplyCode;
-    if (!LinkState.Busy || reply == kNothingToSend) {
-      if (reply == kNothingToSend) SetResultText(LinkState, "No file to receive!");
+    if (!LinkState.Busy || reply == REPLY_NOTHING_TO_SEND) {
+      if (reply == REPLY_NOTHING_TO_SEND) SetResultText(LinkState, "No file to receive!");
       break;
     }
-    if (reply == kBadBlock) {
+    if (reply == REPLY_BAD_BLOCK) {
       SetResultText(LinkState, "Error on reading file!");
       break;
     }
-    if (reply != kRecorderWaiting) {
+    if (reply != REPLY_RECORDER_WAITING) {
       SetUnexpectedReplyText("Error on reading file", reply);
       break;
     }
@@ -168,7 +163,7 @@ void TFMain::B_FilesClick() {
       break;
     }
     Timer->start();
-    LinkState.ReplyCode = kEntryArrived;
+    LinkState.ReplyCode = REPLY_ENTRY_ARRIVED;
     SendRequest(next);
     if (Recorder.UnitsReceived != 0)
       L_Deco->setText(CompressionRateText(Recorder.BytesWritten, uint64_t(Recorder.UnitsReceived) * 256u));

@@ -35,19 +35,19 @@ int32_t TakeRecordingHeader(TRecorderState& r, const uint8_t* record) {
   if (r.Mode != TRecorderMode::Copying || r.HeaderSeen || !r.File) {
     // A header outside a copy, or a second one inside it, would restart the
     // count in the middle of the file.
-    return kRecBadBlock;
+    return REPLY_BAD_BLOCK;
   }
   r.HeaderSeen = true;
   r.RecordingFlags = record[3];
   r.UnitsReceived = 0;
   r.RecordingUnits = ReadLE32(record + 4);
   if (r.Decode && !r.File->BeginWav(r.RecordingFlags, MaxDecodedBytes(r.RecordingUnits, r.RecordingFlags)))
-    return kRecBadBlock;
-  return kRecWaiting;
+    return REPLY_BAD_BLOCK;
+  return REPLY_RECORDER_WAITING;
 }
 
 int32_t TakeRecordingBlock(TRecorderState& r, const uint8_t* record) {
-  if (r.Mode != TRecorderMode::Copying || !r.HeaderSeen || !r.File) return kRecBadBlock;  // nobody's block
+  if (r.Mode != TRecorderMode::Copying || !r.HeaderSeen || !r.File) return REPLY_BAD_BLOCK;  // nobody's block
   const uint16_t sequence = ReadLE16(record + 2);
   bool stored = false;
   if ((r.UnitsReceived & 0xFFFF) == sequence) {
@@ -62,7 +62,7 @@ int32_t TakeRecordingBlock(TRecorderState& r, const uint8_t* record) {
     }
   }
   r.UnitsReceived += 16;
-  return stored ? kRecWaiting : kRecBadBlock;
+  return stored ? REPLY_RECORDER_WAITING : REPLY_BAD_BLOCK;
 }
 
 int RecordingCopyPercent(const TRecorderState& r) {

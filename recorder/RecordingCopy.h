@@ -4,17 +4,12 @@
 // exchange loop. The window's handlers and the command-line tool both use it.
 #pragma once
 
+#include "core/Protocol.h"
 #include "recorder/RecorderState.h"
 
 #include <QString>
 
 #include <cstdint>
-
-// Reply codes of a recorder exchange.
-constexpr int32_t kRecEntryArrived = 0;     // list: an entry came; copy: waiting
-constexpr int32_t kRecBadBlock = 4;         // copy: out of sequence or not stored
-constexpr int32_t kRecNothingToSend = 6;    // end of list / no such recording
-constexpr int32_t kRecWaiting = 85;         // list: waiting; copy: header or block taken
 
 // The name of a 32-byte list entry: 8-bit text in the single-byte code page,
 // ended by a zero byte inside its 28-byte field (a field without one is

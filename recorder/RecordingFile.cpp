@@ -2,7 +2,7 @@
 
 #include "recorder/StreamDecoder.h"
 
-#include "app/SafeSave.h"
+#include "core/SafeSave.h"
 
 TRecordingFile::TRecordingFile(const QString& path, bool wav, uint64_t riffDataLimit)
     : file_(path), wav_(wav), limit_(riffDataLimit) {}

@@ -3,6 +3,8 @@
 // little-endian words read from bit 31 down.
 #pragma once
 
+#include "core/Bytes.h"
+
 #include <cstddef>
 #include <cstdint>
 
@@ -58,7 +60,7 @@ class TBitReader {
   void Refill() {
     // bits_ < 32 here, so a whole word fits below the bits still held.
     if (p_ < end_) {
-      const uint32_t w = uint32_t(p_[0]) | uint32_t(p_[1]) << 8 | uint32_t(p_[2]) << 16 | uint32_t(p_[3]) << 24;
+      const uint32_t w = ReadLE32(p_);
       p_ += 4;
       buf_ |= uint64_t(w) << (32 - bits_);
     }

@@ -1,5 +1,6 @@
 #include "slots/SlotCsv.h"
 
+#include "core/Bytes.h"
 #include "slots/SlotRecord.h"
 
 #include <QLocale>
@@ -47,8 +48,7 @@ std::array<QString, SLOT_COLUMNS> PlainTexts(const uint8_t* record) {
     out[col] = col == COL_NAME ? *texts[col] : texts[col]->trimmed();
   }
   // The frequency without the grid's fill: tenths as a plain decimal number.
-  const uint8_t* f = record + SlotField::Frequency.offset;
-  const auto tenths = int64_t(int32_t(uint32_t(f[0]) | uint32_t(f[1]) << 8 | uint32_t(f[2]) << 16 | uint32_t(f[3]) << 24));
+  const auto tenths = int64_t(int32_t(ReadLE32(record + SlotField::Frequency.offset)));
   const int64_t magnitude = tenths < 0 ? -tenths : tenths;
   out[COL_FREQUENCY] = QStringLiteral("%1%2.%3").arg(tenths < 0 ? "-" : "").arg(magnitude / 10).arg(magnitude % 10);
   return out;

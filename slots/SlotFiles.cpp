@@ -2,7 +2,7 @@
 // table without a header.
 #include "app/Main_eng.h"
 #include "app/Prompter.h"
-#include "app/SafeSave.h"
+#include "core/SafeSave.h"
 #include "slots/SlotRecord.h"
 
 #include <QFile>

@@ -69,7 +69,7 @@ void StoreAllSlots(TFMain& w, const std::function<QByteArray(int)>& request, con
     // Without the link nothing would be sent and each exchange would only
     // wait for the watchdog.
     const bool linked = w.CB_WLAN->isChecked();
-    if (linked) w.Exchange(request(slot), -1);
+    if (linked) w.Exchange(request(slot), REPLY_WAITING);
     if (!linked || LinkState.ReplyCode != 0) {
       Prompter().Information(&w, failureText);
       return;
@@ -136,7 +136,7 @@ void TFMain::B_LadenClick() {
     DataStream.seek(0);
     // The outcome of a slot is not checked: a slot that does not answer keeps
     // its entry and row. A lost link ends the run.
-    for (int slot = 1; slot <= SLOT_COUNT && CB_WLAN->isChecked(); ++slot) Exchange(ReadSlotRequest(), -1);
+    for (int slot = 1; slot <= SLOT_COUNT && CB_WLAN->isChecked(); ++slot) Exchange(ReadSlotRequest(), REPLY_WAITING);
   }
   LB_Speicher->clear();
   LB_Speicher->addItem(QStringLiteral("Read from ZEL74!"));

@@ -1,5 +1,7 @@
 #include "slots/SlotRecord.h"
 
+#include "core/Bytes.h"
+
 #include <QStringDecoder>
 #include <QStringEncoder>
 
@@ -13,13 +15,11 @@ constexpr int kFrequencyWidth = 12;
 uint8_t Byte(const uint8_t* record, TSlotField f) { return record[f.offset]; }
 
 uint16_t U16(const uint8_t* record, TSlotField f) {
-  const uint8_t* p = record + f.offset;
-  return uint16_t(p[0] | p[1] << 8);
+  return ReadLE16(record + f.offset);
 }
 
 uint32_t U32(const uint8_t* record, TSlotField f) {
-  const uint8_t* p = record + f.offset;
-  return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
+  return ReadLE32(record + f.offset);
 }
 
 template <size_t N>

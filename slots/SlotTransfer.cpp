@@ -1,5 +1,7 @@
 #include "slots/SlotTransfer.h"
 
+#include "core/Bytes.h"
+
 QByteArray ReadSlotRequest() { return QByteArray(1, char(REQ_READ_SLOT)); }
 
 QByteArray WriteSlotRequest(int slot, QByteArrayView record) {
@@ -17,7 +19,7 @@ std::optional<TReceivedSlot> ParseSlotMessage(const uint8_t* message, int32_t re
   *sizeOk = remaining == SLOT_MESSAGE_SIZE;
   if (!*sizeOk) return std::nullopt;
   const uint8_t* n = message + SLOT_MESSAGE_NUMBER;
-  const uint32_t slot = uint32_t(n[0]) | uint32_t(n[1]) << 8 | uint32_t(n[2]) << 16 | uint32_t(n[3]) << 24;
+  const uint32_t slot = ReadLE32(n);
   if (slot < 1 || slot > uint32_t(SLOT_COUNT)) return std::nullopt;
   return TReceivedSlot{int(slot), message + SLOT_MESSAGE_RECORD};
 }

@@ -2,6 +2,7 @@
 // progress text of a run. Plain C++ and QtCore only.
 #pragma once
 
+#include "core/Protocol.h"
 #include "slots/SlotRecord.h"
 
 #include <QByteArray>
@@ -11,8 +12,6 @@
 #include <cstdint>
 #include <optional>
 
-constexpr uint8_t REQ_READ_SLOT = 0x10;
-constexpr uint8_t REQ_WRITE_SLOT = 0x11;
 constexpr int WRITE_SLOT_REQUEST_SIZE = 4 + SLOT_RECORD_SIZE;  // 260
 
 // The slot record message: code word, slot number (32-bit), 248 record bytes.

@@ -3,7 +3,7 @@
 #pragma once
 
 #include "app/Prompter.h"
-#include "app/Timings.h"
+#include "core/Timings.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>

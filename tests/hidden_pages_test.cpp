@@ -1,6 +1,6 @@
 // The switch that shows the memory-slot page and the live page as tabs.
 #include "WindowFixture.h"
-#include "app/CommandLine.h"
+#include "core/CommandLine.h"
 #include "sim/Wheel.h"
 
 #include <QTabWidget>

@@ -1,6 +1,6 @@
 // Every writer that replaces a file leaves the old file whole when the
 // system takes fewer bytes than written (here: a file size limit).
-#include "app/SafeSave.h"
+#include "core/SafeSave.h"
 #include "display/BitmapExport.h"
 #include "recorder/RecordingFile.h"
 

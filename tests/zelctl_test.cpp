@@ -354,7 +354,7 @@ TEST_F(ZelctlTest, UpdateDryRunChecksAndSendsNothing) {
   for (bool caption = false; requests.BytesSent() < image.size(); ++count) requests.Next(&caption);
   EXPECT_EQ(Json().value("requestCount"), QJsonValue(count));
   EXPECT_EQ(Json().value("requests").toArray()[0].toObject().value("first"), QJsonValue("0c e8 03 00 00"));
-  EXPECT_EQ(sim.countRequests(UPDATE_POCKET_CODE), 0);
+  EXPECT_EQ(sim.countRequests(REQ_UPDATE_POCKET), 0);
 
   const struct {
     QStringList args;
@@ -366,7 +366,7 @@ TEST_F(ZelctlTest, UpdateDryRunChecksAndSendsNothing) {
     EXPECT_EQ(Run(r.args), r.exit);
     EXPECT_TRUE(err.contains(r.says)) << err.toStdString();
   }
-  EXPECT_EQ(sim.countRequests(UPDATE_POCKET_CODE) + sim.countRequests(UPDATE_LAN_CODE), 0);
+  EXPECT_EQ(sim.countRequests(REQ_UPDATE_POCKET) + sim.countRequests(REQ_UPDATE_LAN), 0);
 
   ASSERT_EQ(Run({"update", "ZELLANDRV2.BIN", "--yes"}), 0) << err.toStdString();
   EXPECT_TRUE(out.contains("File transfer finished successfully!"));

@@ -70,7 +70,7 @@ TUpdateCheckResult CheckUpdate(const TUpdateCheckInput& in, const std::function<
         return Refuse(
             "Firmware is not compatible to old LAN driver, please install LAN driver V03 or higher first!",
             TBoxKind::QuestionOk);
-      return Go(UPDATE_POCKET_CODE);
+      return Go(REQ_UPDATE_POCKET);
     }
 
     case TUpdateTarget::Lan: {
@@ -80,7 +80,7 @@ TUpdateCheckResult CheckUpdate(const TUpdateCheckInput& in, const std::function<
           !ask("File contains older LAN driver than installed, do you really want to install the old version "
                "(could drive the Pocket unaccessible)?"))
         return Declined();
-      return Go(UPDATE_LAN_CODE);
+      return Go(REQ_UPDATE_LAN);
     }
   }
   return Refuse("No Target selected!", TBoxKind::Information);

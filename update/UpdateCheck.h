@@ -3,6 +3,8 @@
 // versions the device reported. Pure logic, no widgets.
 #pragma once
 
+#include "core/Protocol.h"
+
 #include <QByteArray>
 #include <QString>
 
@@ -11,10 +13,6 @@
 #include <optional>
 
 enum class TUpdateTarget { None, Pocket, Lan };
-
-// Request codes of the start request.
-constexpr uint8_t UPDATE_POCKET_CODE = 12;
-constexpr uint8_t UPDATE_LAN_CODE = 9;
 
 // The kind of box a refusal is shown in.
 enum class TBoxKind {

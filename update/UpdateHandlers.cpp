@@ -1,8 +1,8 @@
 // Firmware update page: choice of target and file, and the upload.
 #include "app/Main_eng.h"
 #include "app/Prompter.h"
-#include "app/Timings.h"
-#include "link/FrameCutter.h"
+#include "core/Timings.h"
+#include "app/WindowDriver.h"
 #include "link/LinkClient.h"
 #include "update/UpdateCheck.h"
 #include "update/UploadRequests.h"
@@ -22,11 +22,6 @@
 
 namespace {
 
-constexpr uint8_t kClearing = 90;
-constexpr uint8_t kAcknowledged = 0;
-constexpr uint8_t kStillWorking = 85;
-constexpr int32_t kWaiting = -1;
-constexpr int32_t kStartNotAccepted = 4;
 
 TUpdateTarget CheckedTarget(const QRadioButton* pocket, const QRadioButton* lan) {
   if (pocket->isChecked()) return TUpdateTarget::Pocket;
@@ -139,7 +134,7 @@ void TFMain::B_StartClick() {
 
   // Start request; the device answers 90 and clears its memory.
   TUploadRequests requests(target, *image, fileName);
-  BeginExchange(kWaiting);
+  BeginExchange(REPLY_WAITING);
   SetResultText(LinkState, "File cannot be loaded into ZEL!");
   L_Bytes->setText(QStringLiteral("0"));
   B_Start->setEnabled(false);
@@ -147,16 +142,16 @@ void TFMain::B_StartClick() {
   PC_main->setEnabled(false);
   ProcessMessages();
   SendRequest(StartRequest(check.requestCode, fileSize));
-  WaitForReply(kWaiting);
+  WaitForReply(REPLY_WAITING);
   Timer->stop();
 
-  if (LinkState.ReplyCode == kClearing) {
+  if (LinkState.ReplyCode == STATUS_FACTORY) {
     L_Send->setText(QStringLiteral("Clearing memory:"));
-    LinkState.ReplyCode = kWaiting;
+    LinkState.ReplyCode = REPLY_WAITING;
     RestartTimer(Timer2, Timings().ticker);
     TransferCommand(nullptr, 0);  // the device's next answer ends the clearing
   } else {
-    LinkState.ReplyCode = kStartNotAccepted;
+    LinkState.ReplyCode = REPLY_START_REFUSED;
   }
   Timer2->stop();
   PB_Sent->setValue(0);
@@ -166,16 +161,16 @@ void TFMain::B_StartClick() {
   // Stop and wait: one request out, one answer back.
   TSentDisplay sent(L_Bytes, PB_Sent, fileSize);
   while (LinkState.Busy) {
-    WaitForReply(kWaiting);
+    WaitForReply(REPLY_WAITING);
     Timer->stop();
     if (!LinkState.Busy) break;
-    if (LinkState.ReplyCode == kStillWorking) {
+    if (LinkState.ReplyCode == STATUS_BUSY) {
       sent.Show();
       L_Bytes->setText(QString::number(L_Bytes->text().toLongLong() + 1));
       RestartTimer(Timer, Timings().watchdogAfterWorking);
-      LinkState.ReplyCode = kWaiting;
+      LinkState.ReplyCode = REPLY_WAITING;
       UploadDirectReceive();
-    } else if (LinkState.ReplyCode == kAcknowledged) {
+    } else if (LinkState.ReplyCode == STATUS_OK) {
       Timer2->stop();
       sent.Acknowledged(requests.BytesSent());
       if (static_cast<uint64_t>(requests.BytesSent()) >= fileSize) {
@@ -186,7 +181,7 @@ void TFMain::B_StartClick() {
         bool bytesSentCaption = false;
         const QByteArray& request = requests.Next(&bytesSentCaption);
         if (bytesSentCaption) L_Send->setText(QStringLiteral("Bytes sent:"));
-        LinkState.ReplyCode = kWaiting;
+        LinkState.ReplyCode = REPLY_WAITING;
         RestartTimer(Timer, Timings().watchdog);
         SendRequest(request);
       }
@@ -209,28 +204,8 @@ void TFMain::B_StartClick() {
 }
 
 void TFMain::UploadDirectReceive() {
-  // With nothing buffered no frame length is known yet, whatever the last
-  // exchange left in FrameLength.
-  if (LinkState.BytesReceived <= 0) {
-    LinkState.BytesReceived = 0;
-    LinkState.FrameLength = 0;
-  }
-  bool handled = false;
-  while (LinkState.Busy) {
-    ProcessMessages();
-    if (!LinkState.Busy) return;
-    // A complete frame may be waiting in the buffer already. The length is
-    // read from both bytes of its field; a length the buffer cannot hold
-    // ends the exchange.
-    const TCutOutcome outcome = CutFrames(ReceiveBuffer, LinkState, [&](const uint8_t* payload, int32_t length) {
-      handled = true;
-      PostFrame(payload, length);
-    });
-    if (handled || outcome != TCutOutcome::NeedMore) return;
-    if (!TCP_Client->WaitForData(Timings().directReceiveWait, [] { return !LinkState.Busy; })) continue;
-    LinkState.BytesReceived += TCP_Client->Receive(ReceiveBuffer + LinkState.BytesReceived,
-                                                   MAX_FRAME_LENGTH - LinkState.BytesReceived);
-  }
+  TWindowDriver driver(*this, Timings().directReceiveWait);
+  Session->NextFrame(driver);
 }
 
 // Ticks while the device clears its memory: one more second shown, and the

@@ -3,7 +3,7 @@
 // and the outcome shown once.
 #include "app/Main_eng.h"
 #include "app/Prompter.h"
-#include "app/Timings.h"
+#include "core/Timings.h"
 #include "link/LinkClient.h"
 
 #include <QStringDecoder>

@@ -1,4 +1,4 @@
-#include "app/SafeSave.h"
+#include "core/SafeSave.h"
 
 bool OpenForReplace(QSaveFile& file) { return file.open(QIODevice::WriteOnly | QIODevice::Unbuffered); }
 

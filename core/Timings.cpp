@@ -1,4 +1,4 @@
-#include "app/Timings.h"
+#include "core/Timings.h"
 
 namespace {
 TTimings& Current() {

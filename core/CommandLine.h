@@ -1,15 +1,12 @@
 // The tool's command line: where the device is, or the built-in simulated one.
 #pragma once
 
+#include "core/Protocol.h"
+
 #include <QString>
 #include <QStringList>
 
 #include <cstdint>
-
-// The device's own access point hands out this network; the device sits at
-// its first address.
-inline constexpr const char* DEFAULT_DEVICE_HOST = "192.168.4.1";
-inline constexpr uint16_t DEFAULT_DEVICE_PORT = 55555;
 
 struct TCommandLine {
   QString host = QString::fromLatin1(DEFAULT_DEVICE_HOST);

@@ -1,10 +1,12 @@
-// The link as the command-line tool uses it: one connection, blocking waits,
-// the same frame cutting and record routing as the window, and a watchdog
-// that ends every wait that gets no frame in time.
+// The link as a program without a window uses it (zelctl, benchmarks): one
+// connection, blocking waits, the same frame cutting and record routing as
+// the window, and a watchdog that ends every wait that gets no frame in
+// time. A link the device closes or resets ends the exchange at once.
 #pragma once
 
 #include "link/Dispatcher.h"
 #include "link/LinkClient.h"
+#include "link/LinkSession.h"
 #include "link/LinkState.h"
 
 #include <QByteArray>
@@ -14,9 +16,9 @@
 #include <functional>
 #include <vector>
 
-class TCliLink : private IFrameTarget {
+class TBlockingLink : private IFrameTarget {
  public:
-  TCliLink(const QString& host, uint16_t port, int watchdogMs);
+  TBlockingLink(const QString& host, uint16_t port, int watchdogMs);
 
   // Connects; false with Error() set when the device cannot be reached.
   bool Open();
@@ -26,8 +28,8 @@ class TCliLink : private IFrameTarget {
   bool Send(const QByteArray& request);
   // Reads and routes frames while `keepWaiting` holds and Busy is set. Every
   // frame restarts the watchdog of `watchdogMs` (0: the link's own). False
-  // with Error() set on a time-out, a lost link or a frame the device cannot
-  // send; on a time-out ReplyCode is 5.
+  // with Error() set on a time-out, a lost link, an interruption or a frame
+  // the device cannot send; on a time-out ReplyCode is REPLY_TIMEOUT.
   bool Pump(const std::function<bool()>& keepWaiting, int watchdogMs = 0);
   // Begin, Send and Pump until ReplyCode leaves waitingCode.
   bool Exchange(const QByteArray& request, int32_t waitingCode);
@@ -44,8 +46,11 @@ class TCliLink : private IFrameTarget {
   // The records' receivers; unset ones are dropped.
   std::function<void(const uint8_t*)> OnListEntry, OnHeader, OnBlock, OnVersion;
   std::function<void(const uint8_t*, int32_t)> OnSlot, OnScan;
+  // Asked in every wait: true ends the running exchange (Ctrl-C, say).
+  std::function<bool()> Interrupted;
 
  private:
+  class TDriver;
   bool RecorderPageActive() override { return RecorderTable; }
   void GripMove(uint16_t) override {}
   void RecordingListEntry(const uint8_t* r) override { if (OnListEntry) OnListEntry(r); }
@@ -57,6 +62,7 @@ class TCliLink : private IFrameTarget {
   }
   void VersionRecord(const uint8_t* r) override { if (OnVersion) OnVersion(r); }
   void ScanPayload(const uint8_t* p, int32_t length) override { if (OnScan) OnScan(p, length); }
+  bool LinkLost() const;
 
   QString host_;
   uint16_t port_;
@@ -64,6 +70,7 @@ class TCliLink : private IFrameTarget {
   TLinkClient client_;
   TLinkState st_;
   std::vector<uint8_t> buffer_ = std::vector<uint8_t>(MAX_FRAME_LENGTH);
+  TLinkSession session_{client_, st_, buffer_.data()};
   QString error_;
   int socketError_ = 0;
 };

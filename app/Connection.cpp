@@ -2,15 +2,14 @@
 // WLAN search, socket errors, the watchdog and the keep-alive.
 #include "app/Main_eng.h"
 #include "app/Prompter.h"
-#include "app/Timings.h"
+#include "core/Timings.h"
 #include "link/LinkClient.h"
+#include "link/LinkSession.h"
 
 #include <QCheckBox>
-#include <QDeadlineTimer>
 #include <QLineEdit>
 #include <QTimer>
 
-#include <algorithm>
 
 void TFMain::StartupProbe() {
   if (!ITCP_Client->Open(Timings().probeConnect)) {
@@ -46,7 +45,7 @@ void TFMain::MI_WLANClick() {
   if (!TCP_Client->Connected()) return;
 
   CB_WLAN->setChecked(true);
-  const uint8_t versionQuery = 0x12;
+  const uint8_t versionQuery = REQ_VERSION;
   if (!TCP_Client->Send(&versionQuery, 1)) return;
   RestartTimer(Timer1, Timings().keepAliveAfterSearch);
   ProcessMessages();
@@ -54,21 +53,10 @@ void TFMain::MI_WLANClick() {
   // The answer is one short frame. It is read until it is complete; an
   // answer that does not complete in time is ignored rather than handed on
   // with whatever an earlier exchange left in the buffer.
-  const QDeadlineTimer deadline(Timings().searchAnswerWait);
   constexpr int32_t kMaxRead = 512;
   constexpr int32_t kMaxFrame = 12;
-  int32_t got = 0;
   int32_t length = -1;
-  while (TCP_Client->Connected() && got < kMaxRead) {
-    const auto left = deadline.remainingTime();
-    if (left <= 0 || !TCP_Client->WaitForData(static_cast<int>(left))) break;
-    got += TCP_Client->Receive(ReceiveBuffer + got, kMaxRead - got);
-    if (got >= 2) {
-      length = ReceiveBuffer[0] + 256 * ReceiveBuffer[1];
-      if (length > kMaxFrame) length = kMaxFrame;
-      if (got >= length) break;
-    }
-  }
+  const int32_t got = Session->ReadShortFrame(ReceiveBuffer, kMaxFrame, kMaxRead, Timings().searchAnswerWait, length);
   if (length >= 0 && got >= length && length > FRAME_HEADER_LENGTH)
     PostFrame(ReceiveBuffer + FRAME_HEADER_LENGTH, length - FRAME_HEADER_LENGTH);
 }
@@ -86,30 +74,24 @@ void TFMain::TimerTimer() {
   SetResultText(LinkState, "Timeout: Device doesn't respond!");
   Timer->stop();
   LinkState.Busy = false;
-  LinkState.ReplyCode = 5;
+  LinkState.ReplyCode = REPLY_TIMEOUT;
   Timer2->stop();
 }
 
 void TFMain::Timer1Timer() {
   if (!keepAliveRunning_ && CB_WLAN->isChecked() && TCP_Client->Connected()) {
     keepAliveRunning_ = true;
-    const uint8_t statusQuery = 0x55;
+    const uint8_t statusQuery = REQ_STATUS;
     if (TCP_Client->Send(&statusQuery, 1)) {
       ProcessMessages();
       // The answer, one 8-byte frame, is read straight off the link and
       // thrown away. It is read whole even when it arrives in pieces: a tail
       // left behind would be taken for the start of the next exchange's frame.
       // A shorter frame ends the read at its own length.
-      const QDeadlineTimer deadline(Timings().keepAliveAnswerWait);
       uint8_t scratch[8];
-      int32_t got = 0;
-      int32_t wanted = int32_t(sizeof scratch);
-      while (got < wanted && TCP_Client->Connected()) {
-        const auto left = deadline.remainingTime();
-        if (left <= 0 || !TCP_Client->WaitForData(static_cast<int>(left))) break;
-        got += TCP_Client->Receive(scratch + got, wanted - got);
-        if (got >= 2) wanted = std::clamp<int32_t>(scratch[0] + 256 * scratch[1], 2, int32_t(sizeof scratch));
-      }
+      int32_t length = -1;
+      Session->ReadShortFrame(scratch, int32_t(sizeof scratch), int32_t(sizeof scratch),
+                              Timings().keepAliveAnswerWait, length);
     }
     keepAliveRunning_ = false;
   }

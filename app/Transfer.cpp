@@ -1,10 +1,12 @@
-// The byte level of the device link: send a request, gather the answer,
-// cut it into frames and hand each frame to the window's frame handler.
+// The window's side of the link: its driver for the session (window events
+// handled between reads, the watchdog timer ends a silent exchange), the
+// transfer of a request and its answer, and the frame handler.
 #include "app/Main_eng.h"
 #include "app/Prompter.h"
-#include "app/Timings.h"
-#include "link/FrameCutter.h"
+#include "app/WindowDriver.h"
+#include "core/Timings.h"
 #include "link/LinkClient.h"
+#include "link/LinkSession.h"
 
 #include <QCheckBox>
 #include <QCoreApplication>
@@ -30,27 +32,14 @@ void TFMain::TransferCommand(const uint8_t* request, int32_t count) {
       if (!TCP_Client->Open(Timings().linkConnect)) return;
       TCP_Client->WaitForData(Timings().afterConnectWait);
     }
-    LinkState.BytesReceived = 0;
-    LinkState.FrameLength = 0;
-    bool more = true;
-
+    Session->ResetBuffer();
     if (count > 0 && !TCP_Client->Send(request, count)) return;  // link closed and reported
 
     RestartTimer(Timer, Timings().watchdog);
     RestartTimer(Timer1, Timings().keepAlive);
 
-    while (LinkState.Busy && more) {
-      ProcessMessages();
-      if (!LinkState.Busy) break;
-      if (!TCP_Client->WaitForData(Timings().dataWait, [] { return !LinkState.Busy; })) continue;
-      const int n = TCP_Client->Receive(ReceiveBuffer + LinkState.BytesReceived,
-                                        MAX_FRAME_LENGTH - LinkState.BytesReceived);
-      LinkState.BytesReceived += n;
-      const TCutOutcome outcome = CutFrames(ReceiveBuffer, LinkState, [this](const uint8_t* p, int32_t len) {
-        PostFrame(p, len);
-      });
-      if (outcome == TCutOutcome::Drained || outcome == TCutOutcome::Stopped) more = false;
-    }
+    TWindowDriver driver(*this, Timings().dataWait);
+    Session->Gather(driver, true);
   } catch (const std::exception&) {
     Prompter().Information(this, QStringLiteral("Access Point ZEL7x not found!"));
   }

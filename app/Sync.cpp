@@ -1,0 +1,39 @@
+// Synchronise: which image the device runs, shown on the update page; and
+// the version record that fills the version text.
+#include "app/Main_eng.h"
+#include "app/Style.h"
+#include "link/DeviceState.h"
+
+#include <QCheckBox>
+#include <QGroupBox>
+#include <QLineEdit>
+#include <QPushButton>
+
+void TFMain::B_SyncClick() {
+  CB_Boot->setChecked(false);
+  CB_Konfiguration->setChecked(false);
+  GB_Download->setEnabled(false);
+  SetGroupCaptionColor(GB_Download, DisabledTextColor());
+  if (!CB_WLAN->isChecked()) return;
+
+  B_Sync->setEnabled(false);
+  Exchange(QByteArray(1, char(REQ_STATUS)), REPLY_WAITING);  // status query
+
+  switch (ImageFromReply(LinkState.ReplyCode)) {
+    case TRunningImage::Factory:
+      CB_Boot->setChecked(true);
+      GB_Download->setEnabled(true);
+      SetGroupCaptionColor(GB_Download, Qt::black);
+      break;
+    case TRunningImage::Application:
+      CB_Konfiguration->setChecked(true);
+      GB_Download->setEnabled(true);
+      SetGroupCaptionColor(GB_Download, Qt::black);
+      break;
+    case TRunningImage::Unknown: break;
+  }
+  EndExchange();
+  B_Sync->setEnabled(true);
+}
+
+void TFMain::VersionRecord(const uint8_t* record) { EWLANDevice->setText(VersionTextFromRecord(record)); }

@@ -1,0 +1,102 @@
+#include "link/BlockingLink.h"
+
+#include <QDeadlineTimer>
+
+#include <algorithm>
+
+namespace {
+constexpr int kConnectMs = 5000;
+}
+
+// Waits with the link's deadline; every frame restarts it.
+class TBlockingLink::TDriver : public ILinkDriver {
+ public:
+  TDriver(TBlockingLink& link, int limitMs) : link_(link), limitMs_(limitMs), deadline_(limitMs) {}
+
+  void BetweenReads() override {
+    TLinkState& st = link_.st_;
+    if (link_.Interrupted && link_.Interrupted()) {
+      st.Busy = false;
+      link_.error_ = QStringLiteral("Interrupted; a file not yet complete was not written.");
+      failed_ = true;
+    } else if (deadline_.hasExpired()) {
+      st.Busy = false;
+      st.ReplyCode = REPLY_TIMEOUT;
+      SetResultText(st, "Timeout: Device doesn't respond!");
+      link_.error_ = QStringLiteral("Timeout: Device doesn't respond! Check that the device is switched on and in "
+                                    "reach, then try again.");
+      failed_ = true;
+    }
+  }
+  int WaitLimitMs() override { return int(std::max<qint64>(1, deadline_.remainingTime())); }
+  bool StopWaiting() override { return (link_.Interrupted && link_.Interrupted()) || link_.LinkLost(); }
+  void NoData() override {
+    if (!link_.LinkLost()) return;
+    link_.st_.Busy = false;
+    link_.error_ = QStringLiteral("ZEL doesn't respond to WLAN! The device closed the link; check it and try again.");
+    link_.client_.Close();
+    failed_ = true;
+  }
+  void Deliver(const uint8_t* payload, int32_t length) override {
+    deadline_.setRemainingTime(limitMs_);
+    DispatchFrame(payload, length, link_.st_, link_);
+  }
+  void BadLength() override {
+    link_.error_ = QStringLiteral("The device sent a frame that cannot be read. Switch the device off and on, then "
+                                  "try again.");
+    failed_ = true;
+  }
+  bool Failed() const { return failed_; }
+
+ private:
+  TBlockingLink& link_;
+  int limitMs_;
+  QDeadlineTimer deadline_;
+  bool failed_ = false;
+};
+
+TBlockingLink::TBlockingLink(const QString& host, uint16_t port, int watchdogMs)
+    : host_(host), port_(port), watchdogMs_(watchdogMs) {
+  client_.SetRemote(host, port);
+  client_.OnError = [this](int code) { socketError_ = code == 0 ? -1 : code; };
+}
+
+bool TBlockingLink::LinkLost() const { return client_.PeerClosed() || socketError_ != 0 || !client_.Connected(); }
+
+bool TBlockingLink::Open() {
+  socketError_ = 0;
+  if (client_.Open(kConnectMs)) return true;
+  error_ = QStringLiteral("The device at %1:%2 cannot be reached. Join the device's access point, or give its "
+                          "address with --device HOST[:PORT] (or try --simulator).")
+               .arg(host_)
+               .arg(port_);
+  return false;
+}
+
+void TBlockingLink::Begin(int32_t waitingCode) {
+  st_.Busy = true;
+  st_.ReplyCode = waitingCode;
+  session_.ResetBuffer();
+}
+
+bool TBlockingLink::Send(const QByteArray& request) {
+  if (request.isEmpty()) return true;
+  socketError_ = 0;
+  if (!client_.Connected() && !Open()) return false;
+  if (client_.Send(request.constData(), int(request.size()))) return true;
+  st_.Busy = false;
+  error_ = QStringLiteral("The link to the device broke while sending. Check the connection and try again.");
+  return false;
+}
+
+bool TBlockingLink::Pump(const std::function<bool()>& keepWaiting, int watchdogMs) {
+  TDriver driver(*this, watchdogMs > 0 ? watchdogMs : watchdogMs_);
+  session_.Gather(driver, false, keepWaiting);
+  return !driver.Failed();
+}
+
+bool TBlockingLink::Exchange(const QByteArray& request, int32_t waitingCode) {
+  Begin(waitingCode);
+  if (!Send(request)) return false;
+  return Pump([&] { return st_.ReplyCode == waitingCode; });
+}
