@@ -1,6 +1,7 @@
 // list: index and name of every recording.
 #include "cli/Cli.h"
-#include "recorder/RecorderRequests.h"
+#include "ops/BlockingRun.h"
+#include "ops/ListSteps.h"
 #include "recorder/RecordingCopy.h"
 
 #include <QJsonArray>
@@ -13,20 +14,12 @@ bool ListRecordings(TBlockingLink& link, QList<TListedRecording>& out) {
     out.append({int(out.size()), RecordingListName(record)});
     link.State().ReplyCode = REPLY_ENTRY_ARRIVED;
   };
-  bool ok = link.Exchange(ListRequest(REQ_RECORDER_START), REPLY_RECORDER_WAITING);
-  while (ok) {
-    const int32_t reply = link.State().ReplyCode;
-    if (reply == REPLY_NOTHING_TO_SEND) break;
-    if (reply != REPLY_ENTRY_ARRIVED || !link.State().Busy) {
-      link.SetError(QStringLiteral("Error on reading list: unexpected answer %1 from the device! Try again.").arg(reply));
-      ok = false;
-      break;
-    }
-    ok = link.Exchange(ListRequest(REQ_RECORDER_NEXT), REPLY_RECORDER_WAITING);
-  }
+  const TStep end = RunSteps(link, ListFirstRequest(), REPLY_RECORDER_WAITING, [&] { return ListAfterReply(link.State()); });
   link.OnListEntry = nullptr;
   link.RecorderTable = false;
-  return ok;
+  if (end.kind == TStep::Done) return true;
+  if (end.outcome != link.Failure()) link.SetError(end.Message());
+  return false;
 }
 
 int CmdList(const TCli& cli, const QStringList& args) {

@@ -17,15 +17,12 @@ class TBlockingLink::TDriver : public ILinkDriver {
     TLinkState& st = link_.st_;
     if (link_.Interrupted && link_.Interrupted()) {
       st.Busy = false;
-      link_.error_ = QStringLiteral("Interrupted; a file not yet complete was not written.");
-      failed_ = true;
+      Fail(TOutcome::Interrupted);
     } else if (deadline_.hasExpired()) {
       st.Busy = false;
       st.ReplyCode = REPLY_TIMEOUT;
-      SetResultText(st, "Timeout: Device doesn't respond!");
-      link_.error_ = QStringLiteral("Timeout: Device doesn't respond! Check that the device is switched on and in "
-                                    "reach, then try again.");
-      failed_ = true;
+      SetResultText(st, OutcomeText(TOutcome::Timeout).constData());
+      Fail(TOutcome::Timeout);
     }
   }
   int WaitLimitMs() override { return int(std::max<qint64>(1, deadline_.remainingTime())); }
@@ -33,22 +30,21 @@ class TBlockingLink::TDriver : public ILinkDriver {
   void NoData() override {
     if (!link_.LinkLost()) return;
     link_.st_.Busy = false;
-    link_.error_ = QStringLiteral("ZEL doesn't respond to WLAN! The device closed the link; check it and try again.");
     link_.client_.Close();
-    failed_ = true;
+    Fail(TOutcome::LinkClosed);
   }
   void Deliver(const uint8_t* payload, int32_t length) override {
     deadline_.setRemainingTime(limitMs_);
     DispatchFrame(payload, length, link_.st_, link_);
   }
-  void BadLength() override {
-    link_.error_ = QStringLiteral("The device sent a frame that cannot be read. Switch the device off and on, then "
-                                  "try again.");
-    failed_ = true;
-  }
+  void BadLength() override { Fail(TOutcome::BadFrame); }
   bool Failed() const { return failed_; }
 
  private:
+  void Fail(TOutcome outcome) {
+    link_.Fail(outcome);
+    failed_ = true;
+  }
   TBlockingLink& link_;
   int limitMs_;
   QDeadlineTimer deadline_;
@@ -66,6 +62,7 @@ bool TBlockingLink::LinkLost() const { return client_.PeerClosed() || socketErro
 bool TBlockingLink::Open() {
   socketError_ = 0;
   if (client_.Open(kConnectMs)) return true;
+  failure_ = TOutcome::NoConnection;
   error_ = QStringLiteral("The device at %1:%2 cannot be reached. Join the device's access point, or give its "
                           "address with --device HOST[:PORT] (or try --simulator).")
                .arg(host_)
@@ -85,8 +82,13 @@ bool TBlockingLink::Send(const QByteArray& request) {
   if (!client_.Connected() && !Open()) return false;
   if (client_.Send(request.constData(), int(request.size()))) return true;
   st_.Busy = false;
-  error_ = QStringLiteral("The link to the device broke while sending. Check the connection and try again.");
+  Fail(TOutcome::LinkBroken);
   return false;
+}
+
+void TBlockingLink::Fail(TOutcome outcome) {
+  failure_ = outcome;
+  error_ = OutcomeMessage(outcome);
 }
 
 bool TBlockingLink::Pump(const std::function<bool()>& keepWaiting, int watchdogMs) {

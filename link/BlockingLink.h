@@ -4,6 +4,7 @@
 // time. A link the device closes or resets ends the exchange at once.
 #pragma once
 
+#include "core/Outcomes.h"
 #include "link/Dispatcher.h"
 #include "link/LinkClient.h"
 #include "link/LinkSession.h"
@@ -35,6 +36,8 @@ class TBlockingLink : private IFrameTarget {
   bool Exchange(const QByteArray& request, int32_t waitingCode);
 
   TLinkState& State() { return st_; }
+  // Why the last exchange failed: the outcome, and its message for a terminal.
+  TOutcome Failure() const { return failure_; }
   QString Error() const { return error_; }
   void SetError(const QString& text) { error_ = text; }
   QString Host() const { return host_; }
@@ -63,6 +66,7 @@ class TBlockingLink : private IFrameTarget {
   void VersionRecord(const uint8_t* r) override { if (OnVersion) OnVersion(r); }
   void ScanPayload(const uint8_t* p, int32_t length) override { if (OnScan) OnScan(p, length); }
   bool LinkLost() const;
+  void Fail(TOutcome outcome);
 
   QString host_;
   uint16_t port_;
@@ -71,6 +75,7 @@ class TBlockingLink : private IFrameTarget {
   TLinkState st_;
   std::vector<uint8_t> buffer_ = std::vector<uint8_t>(MAX_FRAME_LENGTH);
   TLinkSession session_{client_, st_, buffer_.data()};
+  TOutcome failure_ = TOutcome::Count;
   QString error_;
   int socketError_ = 0;
 };

@@ -5,6 +5,7 @@
 #include "recorder/FileBoxes.h"
 #include "recorder/RecorderRequests.h"
 #include "recorder/RecordingCopy.h"
+#include "ops/ListSteps.h"
 
 #include <QCheckBox>
 #include <QDir>
@@ -55,25 +56,22 @@ void TFMain::B_ListClick() {
   SetRecorderButtonsEnabled(*this, false);
   Recorder.Mode = TRecorderMode::Listing;
   BeginExchange(REPLY_RECORDER_WAITING);
-  SendRequest(ListRequest(REQ_RECORDER_START));
-  const QByteArray next = ListRequest(REQ_RECORDER_NEXT);
-  bool unexpected = false;
-  while (LinkState.Busy) {
+  SendRequest(ListFirstRequest());
+  for (;;) {
     WaitForReply(REPLY_RECORDER_WAITING);
     Timer->stop();
     Timer->setInterval(Timings().watchdog);
-    if (!LinkState.Busy || LinkState.ReplyCode == REPLY_NOTHING_TO_SEND) break;
-    if (LinkState.ReplyCode != REPLY_ENTRY_ARRIVED) {
-      // Nothing a list frame sets: end the load rather than wait forever.
-      SetUnexpectedReplyText("Error on reading list", LinkState.ReplyCode);
-      unexpected = true;
+    const TStep step = ListAfterReply(LinkState);
+    if (step.Ends()) {
+      // A failure, the list's end, or nothing a list frame sets: the load
+      // ends rather than waits forever.
+      SetResultText(LinkState, step.Text().constData());
       break;
     }
     Timer->start();
     LinkState.ReplyCode = REPLY_RECORDER_WAITING;
-    SendRequest(next);
+    SendRequest(step.request);
   }
-  if (!LinkState.Busy && !unexpected) SetResultText(LinkState, "Error on reading list!");
   EndExchange();
   Recorder.Mode = TRecorderMode::Idle;
   SetRecorderButtonsEnabled(*this, true);

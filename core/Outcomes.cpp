@@ -1,0 +1,54 @@
+#include "core/Outcomes.h"
+
+#include <QStringDecoder>
+
+#include <array>
+
+namespace {
+
+struct TOutcomeTexts {
+  TOutcome outcome;
+  const char* text;    // the window's, 8-bit
+  const char* advice;  // zelctl's addition; may be empty
+};
+
+constexpr std::array kTexts{
+    TOutcomeTexts{TOutcome::NoConnection, "No connection available!",
+                  "Join the device's access point, or give its address with --device HOST[:PORT]."},
+    TOutcomeTexts{TOutcome::Timeout, "Timeout: Device doesn't respond!",
+                  "Check that the device is switched on and in reach, then try again."},
+    TOutcomeTexts{TOutcome::LinkClosed, "ZEL doesn't respond to WLAN!",
+                  "The device closed the link; check it and try again."},
+    TOutcomeTexts{TOutcome::LinkBroken, "The link to the device broke while sending.",
+                  "Check the connection and try again."},
+    TOutcomeTexts{TOutcome::BadFrame, "The device sent a frame that cannot be read.",
+                  "Switch the device off and on, then try again."},
+    TOutcomeTexts{TOutcome::Interrupted, "Interrupted;", "a file not yet complete was not written."},
+    TOutcomeTexts{TOutcome::ListLoaded, "List loaded successfully!", ""},
+    TOutcomeTexts{TOutcome::ListFailed, "Error on reading list!", "Try again."},
+    TOutcomeTexts{TOutcome::ListUnexpected, "Error on reading list: unexpected answer %1 from the device!",
+                  "Try again."},
+};
+
+const TOutcomeTexts& Find(TOutcome outcome) {
+  static constexpr TOutcomeTexts kNone{TOutcome::Count, "", ""};
+  for (const TOutcomeTexts& t : kTexts)
+    if (t.outcome == outcome) return t;
+  return kNone;  // every outcome has its row; a test holds that
+}
+
+}  // namespace
+
+QByteArray OutcomeText(TOutcome outcome, int number) {
+  QByteArray text(Find(outcome).text);
+  text.replace("%1", QByteArray::number(number));
+  return text;
+}
+
+QString OutcomeMessage(TOutcome outcome, int number) {
+  QStringDecoder decode("windows-1252");
+  QString message = decode(OutcomeText(outcome, number));
+  const char* advice = Find(outcome).advice;
+  if (*advice) message += QLatin1Char(' ') + QString::fromUtf8(advice);
+  return message;
+}

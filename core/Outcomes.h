@@ -1,0 +1,28 @@
+// How a device operation ended, and what each outcome says: the window's
+// text (8-bit, as ResultText holds it) and, for zelctl, the advice that
+// follows it. Every outcome text of both programs stands once, in
+// core/Outcomes.cpp.
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+enum class TOutcome {
+  // the link
+  NoConnection,      // no link to send on
+  Timeout,           // the watchdog ended an exchange
+  LinkClosed,        // the device closed or reset the link
+  LinkBroken,        // a send failed
+  BadFrame,          // a frame length the device cannot send
+  Interrupted,       // Ctrl-C or SIGTERM (zelctl)
+  // recording list
+  ListLoaded,
+  ListFailed,        // the exchange ended without the list's end
+  ListUnexpected,    // a reply no list frame sets; number: the reply
+  Count              // not an outcome: the number of outcomes
+};
+
+// The window's text of an outcome; "%1" in it takes `number`.
+QByteArray OutcomeText(TOutcome outcome, int number = 0);
+// The same text followed by what to do next, for a terminal.
+QString OutcomeMessage(TOutcome outcome, int number = 0);

@@ -1,0 +1,13 @@
+// The recording list: a start request, then one request per entry until the
+// device says there is no further one.
+#pragma once
+
+#include "link/LinkState.h"
+#include "ops/Step.h"
+
+// The list's first request. Each answer is waited for with ReplyCode at
+// REPLY_RECORDER_WAITING; an entry sets REPLY_ENTRY_ARRIVED.
+QByteArray ListFirstRequest();
+// After an answer: the next request, the end of the list, or a failure (the
+// exchange ended without the list's end, or a reply no list frame sets).
+TStep ListAfterReply(const TLinkState& st);
