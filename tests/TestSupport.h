@@ -2,11 +2,10 @@
 // bounded waits that keep the event loop running, and short timer intervals.
 #pragma once
 
+#include "Wait.h"
 #include "app/Prompter.h"
 #include "core/Timings.h"
 
-#include <QCoreApplication>
-#include <QDeadlineTimer>
 #include <QStringList>
 
 #include <deque>
@@ -72,16 +71,6 @@ class TFakePrompter : public TPrompter {
     return a;
   }
 };
-
-// Runs the event loop until `pred` holds or `timeoutMs` has passed.
-inline bool WaitUntil(const std::function<bool()>& pred, int timeoutMs = 5000) {
-  QDeadlineTimer deadline(timeoutMs);
-  while (!pred()) {
-    if (deadline.hasExpired()) return pred();
-    QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-  }
-  return true;
-}
 
 // Short intervals so that watchdog and keep-alive tests take well under a second.
 inline TTimings FastTimings() {

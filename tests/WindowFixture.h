@@ -1,6 +1,7 @@
 // A main window talking to the simulated device on loopback.
 #pragma once
 
+#include "Bytes.h"
 #include "TestSupport.h"
 #include "app/Controls.h"
 #include "app/Main_eng.h"
@@ -48,9 +49,3 @@ class WindowTest : public ::testing::Test {
     return WaitUntil([&] { return sim.requests().size() >= n; });
   }
 };
-
-inline QByteArray Bytes(std::initializer_list<int> b) {
-  QByteArray out;
-  for (int x : b) out.append(char(x));
-  return out;
-}
