@@ -3,6 +3,7 @@
 // that fault, leaves its button usable and Busy clear, writes no file, and
 // the link works again for the next operation. The correct answers cut at
 // every byte (and joined with the next answer) change nothing.
+#include "Faults.h"
 #include "WindowFixture.h"
 #include "recorder/FileBoxes.h"
 #include "sim/Recordings.h"
@@ -20,15 +21,8 @@
 #include <QTableWidget>
 #include <QTemporaryDir>
 
+#include <algorithm>
 #include <functional>
-#include <map>
-#include <random>
-
-using zelsim::Chunk;
-using zelsim::Drop;
-using zelsim::Frame;
-using zelsim::FrameWithLength;
-using zelsim::StatusRecord;
 
 namespace {
 
@@ -62,14 +56,15 @@ void Copy(TFMain& w, const QString& dir, bool wav) {
   w.B_FilesClick();
 }
 
-// How an operation ends, by the kind of fault it met. Each fault falls into
-// one of these classes, per operation (see `classes`).
+// How an operation ends, by the kind of fault it met: the information boxes
+// shown for each.
 struct Outcomes {
-  QStringList timeout;  // T: the watchdog (or the operation's own wait) ends it
-  QStringList reset;    // R: the link fails with an error
-  QStringList closed;   // C: the device closed the link
-  QStringList refused;  // M: an answer the operation cannot use ends it at once
+  QStringList timeout;  // the watchdog (or the operation's own wait) ends it
+  QStringList reset;    // the link fails with an error
+  QStringList closed;   // the device closed the link
+  QStringList refused;  // an answer the operation cannot use ends it at once
 };
+enum class TEnd { Timeout, Reset, Closed, Refused };
 
 struct Operation {
   const char* name;
@@ -79,8 +74,9 @@ struct Operation {
   std::function<void(TFMain&, TFakePrompter&, const QString& dir)> run;
   std::function<QWidget*(TFMain&)> control;  // must be usable afterwards
   Outcomes outcomes;
-  // The class of each fault of kFaults, in its order.
-  const char* classes;
+  // Answers the operation cannot use but leaves to its watchdog; every other
+  // unusable answer ends it at once.
+  std::vector<TFault> waits;
   QStringList done;  // the information boxes of a run without faults
   // What the operation produced (empty when it visibly failed): the same
   // whether the answers came whole or cut.
@@ -121,30 +117,30 @@ const std::vector<Operation>& Operations() {
   static const QString kNotSaved = QStringLiteral("Error on saving!");
   static const QString kNotCleared = QStringLiteral("Fehler beim Speichern!");
   static const std::vector<Operation> ops = {
-      {"version query at start-up", 0x12, nullptr, SyncButton, {{}, {kWlanLost}, {}, {}}, "TRCMMMMMMTMM", {},
+      {"version query at start-up", 0x12, nullptr, SyncButton, {{}, {kWlanLost}, {}, {}}, {TFault::GeneralRecordCut}, {},
        [](TFMain& w, zelsim::Simulator&, const QString&) { return Versions(w); }},
       {"keep-alive", 0x55, [](TFMain& w, TFakePrompter&, const QString&) { w.Timer1Timer(); }, SyncButton,
-       {{}, {kWlanLost}, {}, {}}, "TRCMMMMMMMMM", {},
+       {{}, {kWlanLost}, {}, {}}, {}, {},
        // The answer is read whole: the next exchange on the same link works.
        [](TFMain& w, zelsim::Simulator&, const QString&) {
          w.B_SyncClick();
          return Synchronised(w);
        }},
       {"synchronise", 0x55, [](TFMain& w, TFakePrompter&, const QString&) { w.B_SyncClick(); }, SyncButton,
-       {{}, {kWlanLost}, {}, {}}, "TRCMMMMMMTMM", {},
+       {{}, {kWlanLost}, {}, {}}, {TFault::GeneralRecordCut}, {},
        [](TFMain& w, zelsim::Simulator&, const QString&) { return Synchronised(w); }},
       {"WLAN search", 0x12, [](TFMain& w, TFakePrompter&, const QString&) { w.MI_WLANClick(); }, SyncButton,
-       {{}, {kWlanLost}, {}, {}}, "TRCMMMMMMMMM", {},
+       {{}, {kWlanLost}, {}, {}}, {}, {},
        [](TFMain& w, zelsim::Simulator&, const QString&) { return Versions(w); }},
       {"firmware upload, Pocket", 0x0C,
        [](TFMain& w, TFakePrompter& p, const QString&) { Upload(w, p, QStringLiteral("ZEL74_V119.RPD"), true); },
        [](TFMain& w) -> QWidget* { return w.B_Start; },
-       {{kTimeout}, {kWlanLost, kNotLoaded}, {kTimeout}, {kNotLoaded}}, "TRCMMMMMMTMM", {kUploaded},
+       {{kTimeout}, {kWlanLost, kNotLoaded}, {kTimeout}, {kNotLoaded}}, {TFault::GeneralRecordCut}, {kUploaded},
        [](TFMain&, zelsim::Simulator& s, const QString&) { return s.function<zelsim::UploadFunction>()->image(); }},
       {"firmware upload, LAN", 0x09,
        [](TFMain& w, TFakePrompter& p, const QString&) { Upload(w, p, QStringLiteral("ZELLAN_V03.BIN"), false); },
        [](TFMain& w) -> QWidget* { return w.B_Start; },
-       {{kTimeout}, {kWlanLost, kNotLoaded}, {kTimeout}, {kNotLoaded}}, "TRCMMMMMMTMM", {kUploaded},
+       {{kTimeout}, {kWlanLost, kNotLoaded}, {kTimeout}, {kNotLoaded}}, {TFault::GeneralRecordCut}, {kUploaded},
        [](TFMain&, zelsim::Simulator& s, const QString&) { return s.function<zelsim::UploadFunction>()->image(); }},
       {"display scan", 0x08,
        [](TFMain& w, TFakePrompter&, const QString&) {
@@ -152,7 +148,7 @@ const std::vector<Operation>& Operations() {
          w.B_DispcpyClick();
        },
        [](TFMain& w) -> QWidget* { return w.B_Dispcpy; },
-       {{kTimeout}, {kWlanLost, kScanFailed}, {kTimeout}, {kScanFailed}}, "TRCMMMMMMMMM", {QStringLiteral("All data received!")},
+       {{kTimeout}, {kWlanLost, kScanFailed}, {kTimeout}, {kScanFailed}}, {}, {QStringLiteral("All data received!")},
        [](TFMain& w, zelsim::Simulator&, const QString&) {
          const QImage& picture = w.I_Scan->Picture();
          return QByteArray(reinterpret_cast<const char*>(picture.constBits()), picture.sizeInBytes());
@@ -164,7 +160,7 @@ const std::vector<Operation>& Operations() {
          w.B_ListClick();
        },
        [](TFMain& w) -> QWidget* { return w.B_List; },
-       {{kListFailed}, {kWlanLost, kListFailed}, {kListFailed}, {kListFailed}}, "TRCMMMMMMTTM", {QStringLiteral("List loaded successfully!")},
+       {{kListFailed}, {kWlanLost, kListFailed}, {kListFailed}, {kListFailed}}, {TFault::GeneralRecordCut, TFault::RecorderBlockCut}, {QStringLiteral("List loaded successfully!")},
        [](TFMain& w, zelsim::Simulator&, const QString&) {
          QStringList rows;
          for (int r = 0; r < w.SG_Files->rowCount(); ++r) rows << w.SG_Files->item(r, 0)->text();
@@ -172,14 +168,14 @@ const std::vector<Operation>& Operations() {
        }},
       {"recording copy WAV", 0x0D, [](TFMain& w, TFakePrompter&, const QString& dir) { Copy(w, dir, true); },
        [](TFMain& w) -> QWidget* { return w.B_Files; },
-       {{kCopyFailed}, {kWlanLost, kCopyFailed}, {kCopyFailed}, {kCopyFailed}}, "TRCMMMMMMTTM", {QStringLiteral("File loaded successfully!")}, CopiedFile},
+       {{kCopyFailed}, {kWlanLost, kCopyFailed}, {kCopyFailed}, {kCopyFailed}}, {TFault::GeneralRecordCut, TFault::RecorderBlockCut}, {QStringLiteral("File loaded successfully!")}, CopiedFile},
       {"recording copy HEX", 0x0D, [](TFMain& w, TFakePrompter&, const QString& dir) { Copy(w, dir, false); },
        [](TFMain& w) -> QWidget* { return w.B_Files; },
-       {{kCopyFailed}, {kWlanLost, kCopyFailed}, {kCopyFailed}, {kCopyFailed}}, "TRCMMMMMMTTM", {QStringLiteral("File loaded successfully!")}, CopiedFile},
+       {{kCopyFailed}, {kWlanLost, kCopyFailed}, {kCopyFailed}, {kCopyFailed}}, {TFault::GeneralRecordCut, TFault::RecorderBlockCut}, {QStringLiteral("File loaded successfully!")}, CopiedFile},
       // A slot that gets no answer is skipped and the run goes on; the next
       // request meets the closed link.
       {"slot read", 0x10, [](TFMain& w, TFakePrompter&, const QString&) { w.B_Laden->click(); },
-       [](TFMain& w) -> QWidget* { return w.B_Laden; }, {{}, {kWlanLost}, {kWlanLost}, {}}, "TRCMMMMMMTMM", {},
+       [](TFMain& w) -> QWidget* { return w.B_Laden; }, {{}, {kWlanLost}, {kWlanLost}, {}}, {TFault::GeneralRecordCut}, {},
        [](TFMain& w, zelsim::Simulator&, const QString&) {
          return w.L_SBytes->text() == kSlotsDone ? w.DataStream.buffer() : QByteArray();
        }},
@@ -190,7 +186,7 @@ const std::vector<Operation>& Operations() {
          w.B_Speichern->click();
        },
        [](TFMain& w) -> QWidget* { return w.B_Speichern; },
-       {{kNotSaved}, {kWlanLost, kNotSaved}, {kNotSaved}, {kNotSaved}}, "TRCMMMMMMTMM", {},
+       {{kNotSaved}, {kWlanLost, kNotSaved}, {kNotSaved}, {kNotSaved}}, {TFault::GeneralRecordCut}, {},
        [](TFMain& w, zelsim::Simulator& s, const QString&) { return SlotsStored(w, s); }},
       {"slot clear", 0x11,
        [](TFMain& w, TFakePrompter& p, const QString&) {
@@ -198,7 +194,7 @@ const std::vector<Operation>& Operations() {
          w.B_Loeschen->click();
        },
        [](TFMain& w) -> QWidget* { return w.B_Loeschen; },
-       {{kNotCleared}, {kWlanLost, kNotCleared}, {kNotCleared}, {kNotCleared}}, "TRCMMMMMMTMM", {},
+       {{kNotCleared}, {kWlanLost, kNotCleared}, {kNotCleared}, {kNotCleared}}, {TFault::GeneralRecordCut}, {},
        [](TFMain& w, zelsim::Simulator& s, const QString&) { return SlotsStored(w, s); }},
   };
   return ops;
@@ -212,35 +208,26 @@ testing::AssertionResult SameBytes(const QByteArray& got, const QByteArray& want
   return testing::AssertionFailure() << got.size() << " bytes against " << want.size() << ", first difference at " << i;
 }
 
-QByteArray Garbage() {
-  std::mt19937 rng(7);
-  QByteArray b;
-  for (int i = 0; i < 200; ++i) b.append(char(rng() & 0xFF));
-  return b;
+// How a fault ends an operation.
+TEnd EndOf(const Operation& op, TFault fault) {
+  switch (fault) {
+    case TFault::Silence: return TEnd::Timeout;
+    case TFault::Reset: return TEnd::Reset;
+    case TFault::Close: return TEnd::Closed;
+    default: break;
+  }
+  return std::find(op.waits.begin(), op.waits.end(), fault) != op.waits.end() ? TEnd::Timeout : TEnd::Refused;
 }
 
-struct Fault {
-  const char* name;
-  std::function<void(zelsim::Simulator&, uint8_t code)> arm;
-};
-
-const Fault kFaults[] = {
-    {"silence", [](zelsim::Simulator& s, uint8_t c) { s.scriptReply(c, {}); }},
-    {"connection reset", [](zelsim::Simulator& s, uint8_t c) { s.dropOnRequest(c, Drop::Reset); }},
-    {"orderly close", [](zelsim::Simulator& s, uint8_t c) { s.dropOnRequest(c, Drop::Close); }},
-    {"frame length 0", [](zelsim::Simulator& s, uint8_t c) { s.scriptReply(c, {Chunk{FrameWithLength(StatusRecord(0), 0)}}); }},
-    {"frame length 1", [](zelsim::Simulator& s, uint8_t c) { s.scriptReply(c, {Chunk{FrameWithLength(StatusRecord(0), 1)}}); }},
-    {"frame length 2", [](zelsim::Simulator& s, uint8_t c) { s.scriptReply(c, {Chunk{FrameWithLength(StatusRecord(0), 2)}}); }},
-    {"frame length 3", [](zelsim::Simulator& s, uint8_t c) { s.scriptReply(c, {Chunk{FrameWithLength(StatusRecord(0), 3)}}); }},
-    {"frame length 14361",
-     [](zelsim::Simulator& s, uint8_t c) { s.scriptReply(c, {Chunk{FrameWithLength(QByteArray(100, '\0'), 14361)}}); }},
-    {"unknown code", [](zelsim::Simulator& s, uint8_t c) { s.scriptReply(c, {Chunk{Frame(Bytes({0x77, 0x77, 0, 0}))}}); }},
-    {"general record cut short", [](zelsim::Simulator& s, uint8_t c) { s.scriptReply(c, {Chunk{Frame(Bytes({0x12, 3, 0}))}}); }},
-    {"recorder block cut short",
-     [](zelsim::Simulator& s, uint8_t c) { s.scriptReply(c, {Chunk{Frame(Bytes({0x0D, 0x03, 0, 0}) + QByteArray(100, 'x'))}}); }},
-    {"random garbage", [](zelsim::Simulator& s, uint8_t c) { s.scriptReply(c, {Chunk{Garbage()}}); }},
-};
-constexpr size_t kFaultCount = std::size(kFaults);
+const QStringList& BoxesOf(const Operation& op, TEnd end) {
+  switch (end) {
+    case TEnd::Timeout: return op.outcomes.timeout;
+    case TEnd::Reset: return op.outcomes.reset;
+    case TEnd::Closed: return op.outcomes.closed;
+    case TEnd::Refused: break;
+  }
+  return op.outcomes.refused;
+}
 
 const Operation& Find(const char* name) {
   for (const Operation& op : Operations())
@@ -310,24 +297,18 @@ class FaultMatrix : public WindowTest {
 
 TEST_F(FaultMatrix, EveryOperationEndsWithItsTextAndTheLinkRecovers) {
   for (const Operation& op : Operations()) {
-    ASSERT_EQ(strlen(op.classes), kFaultCount) << op.name;
-    for (size_t f = 0; f < kFaultCount; ++f) {
-      const Fault& fault = kFaults[f];
-      const char cls = op.classes[f];
-      SCOPED_TRACE(std::string(op.name) + " / " + fault.name + " (" + cls + ")");
+    for (const TFaultCase& fault : Faults()) {
+      const TEnd end = EndOf(op, fault.fault);
+      SCOPED_TRACE(std::string(op.name) + " / " + fault.name);
       QTemporaryDir dir;
       ASSERT_TRUE(dir.isValid());
       sim.clearScripts();
       Run(op, dir.path(), [&] { fault.arm(sim, op.requestCode); });
 
-      const std::map<char, QStringList> expected = {{'T', op.outcomes.timeout},
-                                                    {'R', op.outcomes.reset},
-                                                    {'C', op.outcomes.closed},
-                                                    {'M', op.outcomes.refused}};
-      EXPECT_EQ(prompter.Infos(), expected.at(cls));
+      EXPECT_EQ(prompter.Infos(), BoxesOf(op, end));
       // An answer that cannot be used ends the operation at once, not by its
       // watchdog; every cell ends within a watchdog time or two.
-      EXPECT_TRUE(cls != 'M' || watchdogTicks <= 0) << watchdogTicks << " watchdog ticks";
+      EXPECT_TRUE(end != TEnd::Refused || watchdogTicks <= 0) << watchdogTicks << " watchdog ticks";
       EXPECT_LE(watchdogTicks, 2);
       EXPECT_LT(took, 4000);
       ExpectIdle(op);
