@@ -8,10 +8,8 @@
 
 #include <QApplication>
 #include <QCloseEvent>
-#include <QDeadlineTimer>
 #include <QTimer>
 
-#include <algorithm>
 #include <exception>
 
 TFMain* FMain = nullptr;
@@ -84,14 +82,7 @@ void TFMain::closeEvent(QCloseEvent* e) {
 
 void TFMain::FormCloseQuery(bool& CanClose) {
   if (PC_main->currentWidget() == TS_Recorder) PC_main->setCurrentWidget(TS_Download);
-  // Whatever the device still sends is read and thrown away, until it has
-  // been quiet for a moment. A device that never falls silent cannot keep
-  // the window open: the drain gives up after a bounded time.
-  const QDeadlineTimer limit(Timings().drainLimit, Qt::PreciseTimer);
-  while (TCP_Client->Connected() && !TCP_Client->PeerClosed() && !limit.hasExpired() &&
-         TCP_Client->WaitForData(static_cast<int>(std::min<qint64>(Timings().drainWait, limit.remainingTime())))) {
-    TCP_Client->Receive(ReceiveBuffer, 7172);
-  }
+  Session->Drain(Timings().drainWait, Timings().drainLimit);
   TCP_Client->Close();
   CanClose = true;
 }

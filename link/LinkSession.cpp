@@ -4,6 +4,11 @@
 
 #include <algorithm>
 
+namespace {
+// The close-down reads at most this much at a time.
+constexpr int kDrainRead = 7172;
+}  // namespace
+
 bool TLinkSession::ReadSome(ILinkDriver& driver) {
   if (!client_.WaitForData(driver.WaitLimitMs(), [&driver] { return driver.StopWaiting(); })) {
     driver.NoData();
@@ -49,6 +54,14 @@ bool TLinkSession::NextFrame(ILinkDriver& driver) {
     ReadSome(driver);
   }
   return handled;
+}
+
+void TLinkSession::Drain(int quietMs, int limitMs) {
+  const QDeadlineTimer limit(limitMs, Qt::PreciseTimer);
+  while (client_.Connected() && !client_.PeerClosed() && !limit.hasExpired() &&
+         client_.WaitForData(static_cast<int>(std::min<qint64>(quietMs, limit.remainingTime())))) {
+    client_.Receive(buffer_, kDrainRead);
+  }
 }
 
 int32_t TLinkSession::ReadShortFrame(uint8_t* out, int32_t maxLength, int32_t readLimit, int waitMs,
