@@ -5,6 +5,7 @@
 #include "core/Timings.h"
 #include "link/LinkClient.h"
 #include "link/LinkSession.h"
+#include "ops/StatusSteps.h"
 
 #include <QCheckBox>
 #include <QLineEdit>
@@ -45,8 +46,8 @@ void TFMain::MI_WLANClick() {
   if (!TCP_Client->Connected()) return;
 
   CB_WLAN->setChecked(true);
-  const uint8_t versionQuery = REQ_VERSION;
-  if (!TCP_Client->Send(&versionQuery, 1)) return;
+  const QByteArray versionQuery = VersionRequest();
+  if (!TCP_Client->Send(versionQuery.constData(), int(versionQuery.size()))) return;
   RestartTimer(Timer1, Timings().keepAliveAfterSearch);
   ProcessMessages();
 
@@ -81,8 +82,8 @@ void TFMain::TimerTimer() {
 void TFMain::Timer1Timer() {
   if (!keepAliveRunning_ && CB_WLAN->isChecked() && TCP_Client->Connected()) {
     keepAliveRunning_ = true;
-    const uint8_t statusQuery = REQ_STATUS;
-    if (TCP_Client->Send(&statusQuery, 1)) {
+    const QByteArray statusQuery = StatusRequest();
+    if (TCP_Client->Send(statusQuery.constData(), int(statusQuery.size()))) {
       ProcessMessages();
       // The answer, one 8-byte frame, is read straight off the link and
       // thrown away. It is read whole even when it arrives in pieces: a tail

@@ -4,6 +4,7 @@
 #include "app/Main_eng.h"
 #include "core/Timings.h"
 #include "link/LinkClient.h"
+#include "ops/StatusSteps.h"
 
 #include <QCheckBox>
 #include <QPainter>
@@ -31,6 +32,5 @@ void TFMain::FormCreate() {
   // for it beyond the transfer itself: the watchdog ends the exchange later.
   RestartTimer(Timer, Timings().watchdog);
   LinkState.Busy = true;
-  const uint8_t versionQuery = REQ_VERSION;
-  TransferCommand(&versionQuery, 1);
+  SendRequest(VersionRequest());
 }

@@ -3,6 +3,7 @@
 #include "app/Main_eng.h"
 #include "app/Style.h"
 #include "link/DeviceState.h"
+#include "ops/StatusSteps.h"
 
 #include <QCheckBox>
 #include <QGroupBox>
@@ -17,9 +18,12 @@ void TFMain::B_SyncClick() {
   if (!CB_WLAN->isChecked()) return;
 
   B_Sync->setEnabled(false);
-  Exchange(QByteArray(1, char(REQ_STATUS)), REPLY_WAITING);  // status query
+  Exchange(StatusRequest(), REPLY_WAITING);
 
-  switch (ImageFromReply(LinkState.ReplyCode)) {
+  // A status that names no image, or none at all, leaves the page as it is.
+  TRunningImage image = TRunningImage::Unknown;
+  StatusAfterReply(LinkState, image);
+  switch (image) {
     case TRunningImage::Factory:
       CB_Boot->setChecked(true);
       GB_Download->setEnabled(true);

@@ -1,14 +1,21 @@
 // status: which image the device runs and its version text.
 #include "cli/Cli.h"
 #include "link/DeviceState.h"
+#include "ops/StatusSteps.h"
 
 #include <QJsonObject>
 
 bool QueryDevice(TBlockingLink& link, TDeviceInfo& info) {
   link.RecorderTable = false;
   if (!link.Open()) return false;
-  if (!link.Exchange(QByteArray(1, char(REQ_STATUS)), REPLY_WAITING)) return false;  // status query
-  switch (ImageFromReply(link.State().ReplyCode)) {
+  if (!link.Exchange(StatusRequest(), REPLY_WAITING)) return false;
+  TRunningImage image = TRunningImage::Unknown;
+  const TStep status = StatusAfterReply(link.State(), image);
+  if (status.kind == TStep::Failed) {
+    link.SetError(status.Message());
+    return false;
+  }
+  switch (image) {
     case TRunningImage::Factory: info.image = QStringLiteral("factory"); break;
     case TRunningImage::Application: info.image = QStringLiteral("application"); break;
     case TRunningImage::Unknown: info.image = QStringLiteral("unknown"); return true;
@@ -20,9 +27,12 @@ bool QueryDevice(TBlockingLink& link, TDeviceInfo& info) {
     got = true;
   };
   link.Begin(REPLY_WAITING);
-  const bool ok = link.Send(QByteArray(1, char(REQ_VERSION))) && link.Pump([&] { return !got; });
+  const bool ok = link.Send(VersionRequest()) && link.Pump([&] { return !got; });
   link.OnVersion = nullptr;
-  return ok;
+  if (!ok) return false;
+  const TStep version = VersionAfterReply(got);
+  if (version.kind == TStep::Failed) link.SetError(version.Message());
+  return version.kind == TStep::Done;
 }
 
 int CmdStatus(const TCli& cli, const QStringList& args) {

@@ -15,6 +15,11 @@ enum class TOutcome {
   LinkBroken,        // a send failed
   BadFrame,          // a frame length the device cannot send
   Interrupted,       // Ctrl-C or SIGTERM (zelctl)
+  // status and versions
+  StatusRead,
+  StatusUnreadable,  // the status query got no status record
+  VersionRead,
+  VersionUnreadable, // the version query got no version record
   // recording list
   ListLoaded,
   ListFailed,        // the exchange ended without the list's end

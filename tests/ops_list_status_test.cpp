@@ -1,0 +1,71 @@
+// The steps of the recording list and of the status and version queries,
+// without a link: each answer's state leads to the step both programs take.
+#include "ops/ListSteps.h"
+#include "ops/StatusSteps.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+TLinkState State(bool busy, int32_t reply) {
+  TLinkState st;
+  st.Busy = busy;
+  st.ReplyCode = reply;
+  return st;
+}
+
+}  // namespace
+
+TEST(ListSteps, EachAnswerLeadsToItsStep) {
+  const struct {
+    const char* name;
+    bool busy;
+    int32_t reply;
+    TStep::Kind kind;
+    QByteArray text;  // the outcome's text when the list ends
+  } cases[] = {
+      {"an entry came: ask for the next", true, REPLY_ENTRY_ARRIVED, TStep::Send, {}},
+      {"the list's end", true, REPLY_NOTHING_TO_SEND, TStep::Done, "List loaded successfully!"},
+      {"watchdog or unknown code", false, REPLY_RECORDER_WAITING, TStep::Failed, "Error on reading list!"},
+      // Busy cleared wins over a reply that would otherwise end the list well.
+      {"end, but the exchange ended", false, REPLY_NOTHING_TO_SEND, TStep::Failed, "Error on reading list!"},
+      {"a status no list frame sets", true, STATUS_FACTORY, TStep::Failed,
+       "Error on reading list: unexpected answer 90 from the device!"},
+      {"time-out code with Busy set", true, REPLY_TIMEOUT, TStep::Failed,
+       "Error on reading list: unexpected answer 5 from the device!"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const TStep step = ListAfterReply(State(c.busy, c.reply));
+    EXPECT_EQ(step.kind, c.kind);
+    if (c.kind == TStep::Send) {
+      EXPECT_EQ(step.request, QByteArray::fromHex("0001000000"));
+    } else {
+      EXPECT_EQ(step.Text(), c.text);
+    }
+  }
+  EXPECT_EQ(ListFirstRequest(), QByteArray::fromHex("0d01000000"));
+}
+
+TEST(StatusSteps, TheStatusNamesTheImageOrNothingCame) {
+  const struct {
+    int32_t reply;
+    TRunningImage image;
+    TStep::Kind kind;
+  } cases[] = {
+      {STATUS_BUSY, TRunningImage::Application, TStep::Done},
+      {STATUS_FACTORY, TRunningImage::Factory, TStep::Done},
+      {STATUS_OK, TRunningImage::Unknown, TStep::Done},  // a status, but no image
+      {REPLY_WAITING, TRunningImage::Unknown, TStep::Failed},  // no status at all
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.reply);
+    TRunningImage image = TRunningImage::Factory;
+    EXPECT_EQ(StatusAfterReply(State(true, c.reply), image).kind, c.kind);
+    EXPECT_EQ(image, c.image);
+  }
+  EXPECT_EQ(StatusRequest(), QByteArray("\x55"));
+  EXPECT_EQ(VersionRequest(), QByteArray("\x12"));
+  EXPECT_EQ(VersionAfterReply(true).kind, TStep::Done);
+  EXPECT_EQ(VersionAfterReply(false).kind, TStep::Failed);
+}
