@@ -1,7 +1,8 @@
 // update: the window's compatibility checks and questions, then the
 // stop-and-wait upload; --dry-run shows the requests and sends none.
-#include "core/Timings.h"
 #include "cli/Cli.h"
+#include "core/Timings.h"
+#include "ops/UploadSteps.h"
 #include "update/UpdateCheck.h"
 #include "update/UploadRequests.h"
 
@@ -18,13 +19,11 @@ constexpr int kClearingLimitMs = 10 * 60 * 1000;
 
 QString FirstBytes(const QByteArray& request) { return QString::fromLatin1(request.first(std::min<qsizetype>(8, request.size())).toHex(' ')); }
 
-int DryRun(const TCli& cli, TUpdateTarget target, uint8_t code, const QByteArray& image, const QByteArray& name) {
-  QList<QByteArray> requests{StartRequest(code, uint64_t(image.size()))};
-  TUploadRequests builder(target, image, name);
+int DryRun(const TCli& cli, TUploadRun& run) {
+  QList<QByteArray> requests{run.StartRequest()};
   qint64 total = requests.first().size();
-  while (uint64_t(builder.BytesSent()) < uint64_t(image.size())) {
-    bool caption = false;
-    requests << builder.Next(&caption);
+  while (uint64_t(run.BytesSent()) < run.FileSize()) {
+    requests << run.NextRequest();
     total += requests.last().size();
   }
   QJsonArray list;
@@ -47,52 +46,33 @@ int DryRun(const TCli& cli, TUpdateTarget target, uint8_t code, const QByteArray
   return EXIT_OK;
 }
 
-int Upload(const TCli& cli, TBlockingLink& link, TUpdateTarget target, uint8_t code, const QByteArray& image,
-           const QByteArray& name) {
-  const auto fileSize = uint64_t(image.size());
-  TUploadRequests requests(target, image, name);
+int Upload(const TCli& cli, TBlockingLink& link, TUploadRun& run) {
   TLinkState& st = link.State();
-  const QString cannot = QStringLiteral("File cannot be loaded into ZEL!");
+  const QString cannot = QString::fromLatin1(OutcomeText(TOutcome::UploadCannotLoad)) + QLatin1Char(' ');
+  auto waitForAnswer = [&](int watchdogMs) { return link.Pump([&] { return st.ReplyCode == REPLY_WAITING; }, watchdogMs); };
   link.Begin(REPLY_WAITING);
-  if (!link.Send(StartRequest(code, fileSize)) || !link.Pump([&] { return st.ReplyCode == REPLY_WAITING; }))
-    return cli.Fail(EXIT_DEVICE, cannot + QLatin1Char(' ') + link.Error());
-  if (st.ReplyCode == STATUS_FACTORY) {
+  if (!link.Send(run.StartRequest()) || !waitForAnswer(0)) return cli.Fail(EXIT_DEVICE, cannot + link.Error());
+  if (run.AfterStart(st)) {
     cli.Print(QStringLiteral("Clearing memory..."));
-    st.ReplyCode = REPLY_WAITING;
-    if (!link.Pump([&] { return st.ReplyCode == REPLY_WAITING; }, kClearingLimitMs))
-      return cli.Fail(EXIT_DEVICE, cannot + QLatin1Char(' ') + link.Error());
-  } else {
-    st.ReplyCode = REPLY_START_REFUSED;
+    if (!waitForAnswer(kClearingLimitMs)) return cli.Fail(EXIT_DEVICE, cannot + link.Error());
   }
-  TProgress progress(cli, QStringLiteral("upload"), fileSize);
+  TProgress progress(cli, QStringLiteral("upload"), run.FileSize());
   for (;;) {
-    if (st.ReplyCode == STATUS_BUSY) {
-      st.ReplyCode = REPLY_WAITING;
-      if (!link.Pump([&] { return st.ReplyCode == REPLY_WAITING; }, Timings().watchdogAfterWorking))
-        return cli.Fail(EXIT_DEVICE, cannot + QLatin1Char(' ') + link.Error());
-      continue;
-    }
-    if (!st.Busy) {
-      // A code the device never sends ended the exchange.
+    const TStep step = run.AfterReply(st);
+    progress.Update(uint64_t(run.Acknowledged()));
+    if (step.kind == TStep::Done) break;
+    if (step.kind == TStep::Failed) {
       progress.Finish();
-      return cli.Fail(EXIT_DEVICE, cannot + QStringLiteral(" The device gave an unknown answer; update again."));
+      return cli.Fail(EXIT_DEVICE, step.Message());
     }
-    if (st.ReplyCode != STATUS_OK) {
-      progress.Finish();
-      return cli.Fail(EXIT_DEVICE, QStringLiteral("%1 Check the file and the device, then update again.")
-                                       .arg(QString::fromLatin1(UploadFailureText(st.ReplyCode))));
-    }
-    progress.Update(uint64_t(requests.BytesSent()));
-    if (uint64_t(requests.BytesSent()) >= fileSize) break;
-    bool caption = false;
-    const QByteArray& request = requests.Next(&caption);
     st.ReplyCode = REPLY_WAITING;
-    if (!link.Send(request) || !link.Pump([&] { return st.ReplyCode == REPLY_WAITING; }))
-      return cli.Fail(EXIT_DEVICE, cannot + QLatin1Char(' ') + link.Error());
+    const bool answered = step.kind == TStep::Wait ? waitForAnswer(Timings().watchdogAfterWorking)
+                                                   : link.Send(step.request) && waitForAnswer(0);
+    if (!answered) return cli.Fail(EXIT_DEVICE, cannot + link.Error());
   }
   progress.Finish();
-  cli.Print(QStringLiteral("File transfer finished successfully!"));
-  cli.Json(QJsonObject{{QStringLiteral("bytes"), qint64(fileSize)}, {QStringLiteral("requestCount"), qint64(requests.SequenceCounter())}});
+  cli.Print(QString::fromLatin1(OutcomeText(TOutcome::UploadDone)));
+  cli.Json(QJsonObject{{QStringLiteral("bytes"), qint64(run.FileSize())}, {QStringLiteral("requestCount"), qint64(run.RequestsSent())}});
   return EXIT_OK;
 }
 
@@ -148,6 +128,7 @@ int CmdUpdate(const TCli& cli, const QStringList& args) {
     if (target == TUpdateTarget::None) text += QStringLiteral(" Give --target pocket or --target lan.");
     return cli.Fail(EXIT_REFUSED, text);
   }
-  if (a.Has(QStringLiteral("--dry-run"))) return DryRun(cli, target, check.requestCode, image, name);
-  return Upload(cli, *link, target, check.requestCode, image, name);
+  TUploadRun run(target, image, name, check.requestCode);
+  if (a.Has(QStringLiteral("--dry-run"))) return DryRun(cli, run);
+  return Upload(cli, *link, run);
 }

@@ -12,6 +12,8 @@ struct TOutcomeTexts {
   const char* advice;  // zelctl's addition; may be empty
 };
 
+constexpr const char* kUpdateAgain = "Check the file and the device, then update again.";
+
 constexpr std::array kTexts{
     TOutcomeTexts{TOutcome::NoConnection, "No connection available!",
                   "Join the device's access point, or give its address with --device HOST[:PORT]."},
@@ -30,6 +32,17 @@ constexpr std::array kTexts{
     TOutcomeTexts{TOutcome::VersionRead, "Versions read.", ""},
     TOutcomeTexts{TOutcome::VersionUnreadable, "The device's answer to the version query cannot be read.",
                   "Switch the device off and on, then try again."},
+    TOutcomeTexts{TOutcome::UploadDone, "File transfer finished successfully!", ""},
+    TOutcomeTexts{TOutcome::UploadCannotLoad, "File cannot be loaded into ZEL!",
+                  "The device gave an unknown answer; update again."},
+    TOutcomeTexts{TOutcome::UploadNackTxPort, "NACK_TX_Port: Data can not be sent to external task!", kUpdateAgain},
+    TOutcomeTexts{TOutcome::UploadNackTxQueue, "NACK_TX_Queue: Data can not be sent to external task!", kUpdateAgain},
+    TOutcomeTexts{TOutcome::UploadNackTxMemory, "NACK_TX_Memory: Data can not be sent to external task!",
+                  kUpdateAgain},
+    TOutcomeTexts{TOutcome::UploadNackRxQueue, "NACK_RX_Queue: Configuration can not be saved!", kUpdateAgain},
+    TOutcomeTexts{TOutcome::UploadNackRxTime, "NACK_RX_Time: Timeout at transfer!", kUpdateAgain},
+    TOutcomeTexts{TOutcome::UploadNackRxData, "NACK_RX_Data: Data failure at transfer!", kUpdateAgain},
+    TOutcomeTexts{TOutcome::UploadDriverException, "Exception caused by device driver!", kUpdateAgain},
     TOutcomeTexts{TOutcome::ListLoaded, "List loaded successfully!", ""},
     TOutcomeTexts{TOutcome::ListFailed, "Error on reading list!", "Try again."},
     TOutcomeTexts{TOutcome::ListUnexpected, "Error on reading list: unexpected answer %1 from the device!",
@@ -44,6 +57,8 @@ const TOutcomeTexts& Find(TOutcome outcome) {
 }
 
 }  // namespace
+
+const char* OutcomeTableText(TOutcome outcome) { return Find(outcome).text; }
 
 QByteArray OutcomeText(TOutcome outcome, int number) {
   QByteArray text(Find(outcome).text);

@@ -20,6 +20,16 @@ enum class TOutcome {
   StatusUnreadable,  // the status query got no status record
   VersionRead,
   VersionUnreadable, // the version query got no version record
+  // firmware upload
+  UploadDone,
+  UploadCannotLoad,     // the exchange ended without an answer the upload can use
+  UploadNackTxPort,     // the device's failure codes 1 to 6, and any other
+  UploadNackTxQueue,
+  UploadNackTxMemory,
+  UploadNackRxQueue,
+  UploadNackRxTime,
+  UploadNackRxData,
+  UploadDriverException,
   // recording list
   ListLoaded,
   ListFailed,        // the exchange ended without the list's end
@@ -29,5 +39,7 @@ enum class TOutcome {
 
 // The window's text of an outcome; "%1" in it takes `number`.
 QByteArray OutcomeText(TOutcome outcome, int number = 0);
+// The same, as it stands in the table (for texts without a number).
+const char* OutcomeTableText(TOutcome outcome);
 // The same text followed by what to do next, for a terminal.
 QString OutcomeMessage(TOutcome outcome, int number = 0);

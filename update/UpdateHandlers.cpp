@@ -5,6 +5,7 @@
 #include "app/WindowDriver.h"
 #include "link/LinkClient.h"
 #include "update/UpdateCheck.h"
+#include "ops/UploadSteps.h"
 #include "update/UploadRequests.h"
 
 #include <QCheckBox>
@@ -133,7 +134,7 @@ void TFMain::B_StartClick() {
   }
 
   // Start request; the device answers 90 and clears its memory.
-  TUploadRequests requests(target, *image, fileName);
+  TUploadRun run(target, *image, fileName, check.requestCode);
   BeginExchange(REPLY_WAITING);
   SetResultText(LinkState, "File cannot be loaded into ZEL!");
   L_Bytes->setText(QStringLiteral("0"));
@@ -141,22 +142,18 @@ void TFMain::B_StartClick() {
   B_Sync->setEnabled(false);
   PC_main->setEnabled(false);
   ProcessMessages();
-  SendRequest(StartRequest(check.requestCode, fileSize));
+  SendRequest(run.StartRequest());
   WaitForReply(REPLY_WAITING);
   Timer->stop();
 
-  if (LinkState.ReplyCode == STATUS_FACTORY) {
+  if (run.AfterStart(LinkState)) {
     L_Send->setText(QStringLiteral("Clearing memory:"));
-    LinkState.ReplyCode = REPLY_WAITING;
     RestartTimer(Timer2, Timings().ticker);
     TransferCommand(nullptr, 0);  // the device's next answer ends the clearing
-  } else {
-    LinkState.ReplyCode = REPLY_START_REFUSED;
   }
   Timer2->stop();
   PB_Sent->setValue(0);
-  LinkState.BytesReceived = 0;
-  LinkState.FrameLength = 0;
+  Session->ResetBuffer();
 
   // Stop and wait: one request out, one answer back.
   TSentDisplay sent(L_Bytes, PB_Sent, fileSize);
@@ -164,33 +161,37 @@ void TFMain::B_StartClick() {
     WaitForReply(REPLY_WAITING);
     Timer->stop();
     if (!LinkState.Busy) break;
-    if (LinkState.ReplyCode == STATUS_BUSY) {
-      sent.Show();
-      L_Bytes->setText(QString::number(L_Bytes->text().toLongLong() + 1));
-      RestartTimer(Timer, Timings().watchdogAfterWorking);
-      LinkState.ReplyCode = REPLY_WAITING;
-      UploadDirectReceive();
-    } else if (LinkState.ReplyCode == STATUS_OK) {
-      Timer2->stop();
-      sent.Acknowledged(requests.BytesSent());
-      if (static_cast<uint64_t>(requests.BytesSent()) >= fileSize) {
+    const TStep step = run.AfterReply(LinkState);
+    switch (step.kind) {
+      case TStep::Wait:  // still working: the device answers again by itself
+        sent.Show();
+        L_Bytes->setText(QString::number(L_Bytes->text().toLongLong() + 1));
+        RestartTimer(Timer, Timings().watchdogAfterWorking);
+        LinkState.ReplyCode = REPLY_WAITING;
+        UploadDirectReceive();
+        break;
+      case TStep::Done:
+        Timer2->stop();
+        sent.Acknowledged(run.Acknowledged());
         sent.Show();
         LinkState.Busy = false;
-        SetResultText(LinkState, "File transfer finished successfully!");
-      } else {
-        bool bytesSentCaption = false;
-        const QByteArray& request = requests.Next(&bytesSentCaption);
-        if (bytesSentCaption) L_Send->setText(QStringLiteral("Bytes sent:"));
+        SetResultText(LinkState, step.Text().constData());
+        break;
+      case TStep::Send:
+        Timer2->stop();
+        sent.Acknowledged(run.Acknowledged());
+        if (run.BytesSentCaption()) L_Send->setText(QStringLiteral("Bytes sent:"));
         LinkState.ReplyCode = REPLY_WAITING;
         RestartTimer(Timer, Timings().watchdog);
-        SendRequest(request);
-      }
-    } else {
-      Timer2->stop();
-      LinkState.Busy = false;
-      SetResultText(LinkState, UploadFailureText(LinkState.ReplyCode));
-      sent.Show();
-      L_Bytes->setText(QStringLiteral("0"));
+        SendRequest(step.request);
+        break;
+      case TStep::Failed:
+        Timer2->stop();
+        LinkState.Busy = false;
+        SetResultText(LinkState, step.Text().constData());
+        sent.Show();
+        L_Bytes->setText(QStringLiteral("0"));
+        break;
     }
   }
   sent.Show();

@@ -25,17 +25,19 @@ std::array<uint8_t, 12> NameField(QByteArrayView fileName8Bit) {
   return field;
 }
 
-const char* UploadFailureText(int32_t replyCode) {
+TOutcome UploadFailure(int32_t replyCode) {
   switch (replyCode) {
-    case 1: return "NACK_TX_Port: Data can not be sent to external task!";
-    case 2: return "NACK_TX_Queue: Data can not be sent to external task!";
-    case 3: return "NACK_TX_Memory: Data can not be sent to external task!";
-    case 4: return "NACK_RX_Queue: Configuration can not be saved!";
-    case 5: return "NACK_RX_Time: Timeout at transfer!";
-    case 6: return "NACK_RX_Data: Data failure at transfer!";
-    default: return "Exception caused by device driver!";
+    case 1: return TOutcome::UploadNackTxPort;
+    case 2: return TOutcome::UploadNackTxQueue;
+    case 3: return TOutcome::UploadNackTxMemory;
+    case 4: return TOutcome::UploadNackRxQueue;
+    case 5: return TOutcome::UploadNackRxTime;
+    case 6: return TOutcome::UploadNackRxData;
+    default: return TOutcome::UploadDriverException;
   }
 }
+
+const char* UploadFailureText(int32_t replyCode) { return OutcomeTableText(UploadFailure(replyCode)); }
 
 int ProgressPosition(int64_t bytesSent, uint64_t fileSize, int maximum) {
   if (fileSize == 0) return maximum;

@@ -3,6 +3,7 @@
 // padding, and the texts of the device's failure codes. Pure logic.
 #pragma once
 
+#include "core/Outcomes.h"
 #include "update/UpdateCheck.h"
 
 #include <QByteArray>
@@ -27,7 +28,9 @@ QByteArray StartRequest(uint8_t requestCode, uint64_t fileSize);
 // (zero where the name is shorter).
 std::array<uint8_t, 12> NameField(QByteArrayView fileName8Bit);
 
-// The text for a failure code the device answered during the upload.
+// The outcome, and its text, of a failure code the device answered during
+// the upload.
+TOutcome UploadFailure(int32_t replyCode);
 const char* UploadFailureText(int32_t replyCode);
 
 // 0 .. maximum; a file without bytes counts as complete.

@@ -1,0 +1,26 @@
+#include "ops/UploadSteps.h"
+
+TUploadRun::TUploadRun(TUpdateTarget target, QByteArrayView image, QByteArrayView fileName8Bit, uint8_t requestCode)
+    : requestCode_(requestCode), fileSize_(uint64_t(image.size())), requests_(target, image, fileName8Bit) {}
+
+QByteArray TUploadRun::StartRequest() const { return ::StartRequest(requestCode_, fileSize_); }
+
+bool TUploadRun::AfterStart(TLinkState& st) const {
+  if (st.ReplyCode == STATUS_FACTORY) {
+    st.ReplyCode = REPLY_WAITING;
+    return true;
+  }
+  st.ReplyCode = REPLY_START_REFUSED;
+  return false;
+}
+
+const QByteArray& TUploadRun::NextRequest() { return requests_.Next(&caption_); }
+
+TStep TUploadRun::AfterReply(const TLinkState& st) {
+  if (!st.Busy) return TStep::Fail(TOutcome::UploadCannotLoad);
+  if (st.ReplyCode == STATUS_BUSY) return TStep::AwaitNext();
+  if (st.ReplyCode != STATUS_OK) return TStep::Fail(UploadFailure(st.ReplyCode), st.ReplyCode);
+  acknowledged_ = requests_.BytesSent();
+  if (uint64_t(acknowledged_) >= fileSize_) return TStep::Finished(TOutcome::UploadDone);
+  return TStep::Next(NextRequest());
+}

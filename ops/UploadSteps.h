@@ -1,0 +1,41 @@
+// The firmware upload: the start request, the device clearing its memory,
+// then stop and wait: one name word or data request out, one answer back.
+#pragma once
+
+#include "link/LinkState.h"
+#include "ops/Step.h"
+#include "update/UploadRequests.h"
+
+class TUploadRun {
+ public:
+  // `image` must outlive the run.
+  TUploadRun(TUpdateTarget target, QByteArrayView image, QByteArrayView fileName8Bit, uint8_t requestCode);
+
+  QByteArray StartRequest() const;
+  // After the start request's answer: true when the device clears its memory
+  // first, and its next answer ends the clearing (ReplyCode back to waiting);
+  // otherwise the start was not accepted, and the first step reports it.
+  bool AfterStart(TLinkState& st) const;
+  // After each answer: the next request, wait for the device's next answer
+  // (it is still working), done after the last block, or failed with the
+  // device's code. The caller has dealt with a cleared Busy first.
+  TStep AfterReply(const TLinkState& st);
+  // The next request regardless of an answer (for a dry run).
+  const QByteArray& NextRequest();
+
+  uint64_t FileSize() const { return fileSize_; }
+  // File bytes the device has acknowledged.
+  int64_t Acknowledged() const { return acknowledged_; }
+  // File bytes sent so far, and requests after the start request.
+  int64_t BytesSent() const { return requests_.BytesSent(); }
+  int64_t RequestsSent() const { return requests_.SequenceCounter(); }
+  // The last request sent turned the progress caption back to "Bytes sent:".
+  bool BytesSentCaption() const { return caption_; }
+
+ private:
+  uint8_t requestCode_;
+  uint64_t fileSize_;
+  TUploadRequests requests_;
+  int64_t acknowledged_ = 0;
+  bool caption_ = false;
+};
