@@ -1,5 +1,6 @@
 // copy: recordings into WAV or raw files, each appearing only when complete.
 #include "cli/Cli.h"
+#include "ops/CopySteps.h"
 #include "recorder/RecorderRequests.h"
 #include "recorder/RecordingCopy.h"
 
@@ -27,8 +28,8 @@ bool CopyOne(const TCli& cli, TBlockingLink& link, const TListedRecording& rec, 
   TRecorderState r;
   auto file = std::make_unique<TRecordingFile>(path, wav);
   if (!file->Open()) {
-    error = QStringLiteral("Error on writing file! %1 cannot be created; choose another folder with -o.")
-                .arg(QDir::toNativeSeparators(path));
+    error = QStringLiteral("%1 %2 cannot be created; choose another folder with -o.")
+                .arg(QString::fromLatin1(OutcomeText(TOutcome::CopyWriteFailed)), QDir::toNativeSeparators(path));
     return false;
   }
   BeginRecordingCopy(r, std::move(file), wav);
@@ -38,43 +39,25 @@ bool CopyOne(const TCli& cli, TBlockingLink& link, const TListedRecording& rec, 
   link.OnBlock = [&](const uint8_t* record) { link.State().ReplyCode = TakeRecordingBlock(r, record); };
   const auto index = uint8_t(rec.index);
   std::optional<TProgress> progress;
-  bool ok = link.Exchange(CopyRequest(REQ_RECORDER_START, index), REPLY_ENTRY_ARRIVED);
+  bool ok = link.Exchange(CopyFirstRequest(index), REPLY_ENTRY_ARRIVED);
   bool done = false;
   while (ok) {
-    const int32_t reply = link.State().ReplyCode;
-    if (reply == REPLY_NOTHING_TO_SEND) {
-      error = QStringLiteral("No file to receive! The device has no recording %1; `zelctl list` shows them.").arg(rec.index);
-      break;
-    }
-    if (!link.State().Busy) {
-      error = QStringLiteral("Error: ZEL doesn't respond! Check the device and copy again.");
-      break;
-    }
-    if (reply == REPLY_BAD_BLOCK) {
-      error = QStringLiteral("Error on reading file! The device sent a block out of order or it could not be "
-                             "written; copy again.");
-      break;
-    }
-    if (reply != REPLY_RECORDER_WAITING) {
-      error = QStringLiteral("Error on reading file: unexpected answer %1 from the device! Copy again.").arg(reply);
-      break;
-    }
-    if (r.RecordingUnits == 0) {
-      error = QStringLiteral("Error on reading file: the device reports an empty recording!");
+    TStep step = CopyAfterReply(r, link.State(), index);
+    if (step.kind == TStep::Done) step = FinishCopy(r);
+    if (step.kind == TStep::Failed) {
+      error = step.outcome == TOutcome::CopyWriteFailed
+                  ? QStringLiteral("%1 %2 could not be completed; check the free space.")
+                        .arg(QString::fromLatin1(step.Text()), QDir::toNativeSeparators(path))
+                  : step.Message();
       break;
     }
     if (!progress) progress.emplace(cli, QFileInfo(path).fileName(), uint64_t(r.RecordingUnits) * 256u);
     progress->Update(uint64_t(std::min(r.UnitsReceived, r.RecordingUnits)) * 256u);
-    if (r.UnitsReceived >= r.RecordingUnits) {
-      if (!r.File->Commit()) {
-        error = QStringLiteral("Error on writing file! %1 could not be completed; check the free space.")
-                    .arg(QDir::toNativeSeparators(path));
-        break;
-      }
+    if (step.kind == TStep::Done) {
       done = true;
       break;
     }
-    ok = link.Exchange(CopyRequest(REQ_RECORDER_NEXT, index), REPLY_ENTRY_ARRIVED);
+    ok = link.Exchange(step.request, REPLY_ENTRY_ARRIVED);
   }
   if (!ok) error = link.Error();
   link.OnHeader = nullptr;

@@ -47,6 +47,17 @@ constexpr std::array kTexts{
     TOutcomeTexts{TOutcome::ListFailed, "Error on reading list!", "Try again."},
     TOutcomeTexts{TOutcome::ListUnexpected, "Error on reading list: unexpected answer %1 from the device!",
                   "Try again."},
+    TOutcomeTexts{TOutcome::CopyLoaded, "File loaded successfully!", ""},
+    TOutcomeTexts{TOutcome::CopyNoResponse, "Error: ZEL doesn't respond!", "Check the device and copy again."},
+    TOutcomeTexts{TOutcome::CopyNothingToReceive, "No file to receive!",
+                  "The device has no recording %1; `zelctl list` shows them."},
+    TOutcomeTexts{TOutcome::CopyBadBlock, "Error on reading file!",
+                  "The device sent a block out of order or it could not be written; copy again."},
+    TOutcomeTexts{TOutcome::CopyUnexpected, "Error on reading file: unexpected answer %1 from the device!",
+                  "Copy again."},
+    TOutcomeTexts{TOutcome::CopyEmpty, "Error on reading file: the device reports an empty recording!", ""},
+    TOutcomeTexts{TOutcome::CopyWriteFailed, "Error on writing file!", "Check the folder and its free space."},
+    TOutcomeTexts{TOutcome::CopyRowOutOfReach, "Only the first 256 recordings of the list can be copied!", ""},
 };
 
 const TOutcomeTexts& Find(TOutcome outcome) {
@@ -70,6 +81,6 @@ QString OutcomeMessage(TOutcome outcome, int number) {
   QStringDecoder decode("windows-1252");
   QString message = decode(OutcomeText(outcome, number));
   const char* advice = Find(outcome).advice;
-  if (*advice) message += QLatin1Char(' ') + QString::fromUtf8(advice);
+  if (*advice) message += QLatin1Char(' ') + QString::fromUtf8(advice).replace(QLatin1String("%1"), QString::number(number));
   return message;
 }

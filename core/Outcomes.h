@@ -34,6 +34,15 @@ enum class TOutcome {
   ListLoaded,
   ListFailed,        // the exchange ended without the list's end
   ListUnexpected,    // a reply no list frame sets; number: the reply
+  // recording copy
+  CopyLoaded,
+  CopyNoResponse,        // the exchange ended before the recording was in
+  CopyNothingToReceive,  // number: the recording asked for
+  CopyBadBlock,          // a block out of sequence, or one that could not be stored
+  CopyUnexpected,        // number: the reply
+  CopyEmpty,             // the header reports no units
+  CopyWriteFailed,       // the file could not be created or completed
+  CopyRowOutOfReach,     // the list's row lies past what a request can name
   Count              // not an outcome: the number of outcomes
 };
 
@@ -41,5 +50,6 @@ enum class TOutcome {
 QByteArray OutcomeText(TOutcome outcome, int number = 0);
 // The same, as it stands in the table (for texts without a number).
 const char* OutcomeTableText(TOutcome outcome);
-// The same text followed by what to do next, for a terminal.
+// The same text followed by what to do next, for a terminal; "%1" in the
+// advice takes `number` as well.
 QString OutcomeMessage(TOutcome outcome, int number = 0);

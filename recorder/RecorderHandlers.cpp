@@ -2,10 +2,11 @@
 #include "app/Main_eng.h"
 #include "core/Timings.h"
 #include "link/LinkClient.h"
+#include "ops/CopySteps.h"
+#include "ops/ListSteps.h"
 #include "recorder/FileBoxes.h"
 #include "recorder/RecorderRequests.h"
 #include "recorder/RecordingCopy.h"
-#include "ops/ListSteps.h"
 
 #include <QCheckBox>
 #include <QDir>
@@ -17,7 +18,6 @@
 #include <QTimer>
 
 #include <algorithm>
-#include <cstring>
 
 namespace {
 
@@ -32,17 +32,12 @@ void SetRecorderButtonsEnabled(TFMain& w, bool enabled) {
   w.B_Files->setEnabled(enabled);
 }
 
-void SetUnexpectedReplyText(const char* what, int32_t code) {
-  const QByteArray text = QByteArray(what) + ": unexpected answer " + QByteArray::number(code) + " from the device!";
-  SetResultText(LinkState, text.constData());
-}
-
 }  // namespace
 
 void TFMain::B_ListClick() {
-  SetResultText(LinkState, "List loaded successfully!");
+  SetResultText(LinkState, OutcomeText(TOutcome::ListLoaded).constData());
   if (!CB_WLAN->isChecked()) {
-    SetResultText(LinkState, "No connection available!");
+    SetResultText(LinkState, OutcomeText(TOutcome::NoConnection).constData());
     ShowResultText();
     return;
   }
@@ -89,9 +84,9 @@ void TFMain::RecordingListEntry(const uint8_t* record) {
 }
 
 void TFMain::B_FilesClick() {
-  SetResultText(LinkState, "File loaded successfully!");
+  SetResultText(LinkState, OutcomeText(TOutcome::CopyLoaded).constData());
   if (!CB_WLAN->isChecked()) {
-    SetResultText(LinkState, "No connection available!");
+    SetResultText(LinkState, OutcomeText(TOutcome::NoConnection).constData());
     ShowResultText();
     return;
   }
@@ -99,7 +94,7 @@ void TFMain::B_FilesClick() {
   if (row > kMaxRecordingIndex) {
     // The request carries the index in one byte: a larger row would copy
     // another recording under this row's name.
-    SetResultText(LinkState, "Only the first 256 recordings of the list can be copied!");
+    SetResultText(LinkState, OutcomeText(TOutcome::CopyRowOutOfReach).constData());
     ShowResultText();
     return;
   }
@@ -115,7 +110,7 @@ void TFMain::B_FilesClick() {
                            .filePath(RecordingFileName(row, Recorder.Decode));
   auto file = std::make_unique<TRecordingFile>(path, Recorder.Decode, Recorder.RiffDataLimit);
   if (!file->Open()) {
-    SetResultText(LinkState, "Error on writing file!");
+    SetResultText(LinkState, OutcomeText(TOutcome::CopyWriteFailed).constData());
     ShowResultText();
     return;
   }
@@ -127,46 +122,27 @@ void TFMain::B_FilesClick() {
   SetRecorderButtonsEnabled(*this, false);
   Recorder.Mode = TRecorderMode::Copying;
   BeginExchange(REPLY_ENTRY_ARRIVED);
-  SendRequest(CopyRequest(REQ_RECORDER_START, index));
-  const QByteArray next = CopyRequest(REQ_RECORDER_NEXT, index);
-  while (LinkState.Busy) {
+  SendRequest(CopyFirstRequest(index));
+  for (;;) {
     WaitForReply(REPLY_ENTRY_ARRIVED);
     Timer->stop();
     Timer->setInterval(Timings().watchdog);
-    const int32_t reply = LinkState.ReplyCode;
-    if (!LinkState.Busy || reply == REPLY_NOTHING_TO_SEND) {
-      if (reply == REPLY_NOTHING_TO_SEND) SetResultText(LinkState, "No file to receive!");
-      break;
-    }
-    if (reply == REPLY_BAD_BLOCK) {
-      SetResultText(LinkState, "Error on reading file!");
-      break;
-    }
-    if (reply != REPLY_RECORDER_WAITING) {
-      SetUnexpectedReplyText("Error on reading file", reply);
-      break;
-    }
-    if (Recorder.RecordingUnits == 0) {
-      // Nothing would ever complete it.
-      SetResultText(LinkState, "Error on reading file: the device reports an empty recording!");
-      break;
-    }
-    if (Recorder.UnitsReceived >= Recorder.RecordingUnits) {
+    TStep step = CopyAfterReply(Recorder, LinkState, index);
+    if (step.kind == TStep::Done) {
       PB_Files->setValue(100);
-      if (!Recorder.File->Commit()) {
-        SetResultText(LinkState, "Error on writing file!");
-        break;
-      }
-      ShowNewRecorderFile(*this, path);
+      step = FinishCopy(Recorder);
+      if (step.kind == TStep::Done) ShowNewRecorderFile(*this, path);
+    }
+    if (step.Ends()) {
+      SetResultText(LinkState, step.Text().constData());
       break;
     }
     Timer->start();
     LinkState.ReplyCode = REPLY_ENTRY_ARRIVED;
-    SendRequest(next);
+    SendRequest(step.request);
     if (Recorder.UnitsReceived != 0)
       L_Deco->setText(CompressionRateText(Recorder.BytesWritten, uint64_t(Recorder.UnitsReceived) * 256u));
   }
-  if (!LinkState.Busy) SetResultText(LinkState, "Error: ZEL doesn't respond!");
   EndExchange();
   Recorder.Mode = TRecorderMode::Idle;
   Recorder.File.reset();  // not committed: the temporary file is removed
