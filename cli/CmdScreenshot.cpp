@@ -4,6 +4,7 @@
 #include "display/BitmapExport.h"
 #include "display/CaptureArea.h"
 #include "display/ScanLogic.h"
+#include "ops/ScanSteps.h"
 
 #include <QBuffer>
 #include <QColor>
@@ -92,7 +93,7 @@ int CmdScreenshot(const TCli& cli, const QStringList& args) {
   auto link = cli.Link();
   if (!link->Open()) return cli.Fail(EXIT_DEVICE, link->Error());
   TLinkState& st = link->State();
-  int received = 0, acknowledged = 0;
+  int received = 0, acknowledged = -1;
   link->OnScan = [&](const uint8_t* payload, int32_t length) {
     const TScanStep step = TakeScanPayload(st, payload, length, area.W, area.H, picture);
     if (step.kind == TScanStep::Restart) received = 0;
@@ -101,31 +102,21 @@ int CmdScreenshot(const TCli& cli, const QStringList& args) {
   TProgress progress(cli, QStringLiteral("columns"), uint64_t(area.W));
   link->Begin(ColumnPayloadLength(area.H));
   st.Scanning = true;
-  SetResultText(st, "Device doesn't respond!");
-  bool ok = link->Send(ScanRequest(area.X, area.Y, area.W, area.H));
+  bool ok = link->Send(ScanFirstRequest(area.X, area.Y, area.W, area.H));
   while (ok && st.Busy) {
-    if (received != acknowledged) {
-      const int n = AcknowledgeCount(received, acknowledged);
-      acknowledged = received;
+    if (const auto ack = ScanAcknowledgement(received, acknowledged)) {
       progress.Update(uint64_t(received));
-      ok = link->Send(QByteArray(n, '\0'));
+      ok = link->Send(*ack);
     } else {
       ok = link->Pump([&] { return received == acknowledged; });
     }
   }
-  const bool complete = ok && st.ReplyCode == 0 && received >= area.W;
-  if (!complete) {
+  const TStep outcome = ScanOutcome(st, received, area.W);
+  if (!ok || outcome.kind == TStep::Failed) {
     st.Scanning = false;
     st.Busy = false;
-    link->Send(QByteArray(1, char(REQ_SCAN_CANCEL)));  // the device stops sending columns
-    QString why = link->Error();
-    if (ok) {
-      why = st.ReplyCode == 6 ? QStringLiteral("The device sent a column that does not fit the area. Scan again.")
-                              : QStringLiteral("The device refused the scan (status %1). Check that the area fits its "
-                                               "screen (--preset) and scan again.")
-                                    .arg(st.ReplyCode);
-    }
-    return cli.Fail(EXIT_DEVICE, why);
+    link->Send(ScanCancelRequest());  // the device stops sending columns
+    return cli.Fail(EXIT_DEVICE, ok ? outcome.Message() : link->Error());
   }
   progress.Update(uint64_t(received));
   progress.Finish();
@@ -145,7 +136,7 @@ int CmdScreenshot(const TCli& cli, const QStringList& args) {
   if (!written)
     return cli.Fail(EXIT_DEVICE, QStringLiteral("%1 cannot be written: %2. Choose another file with -o.")
                                      .arg(QDir::toNativeSeparators(path), error));
-  cli.Print(QStringLiteral("All data received! %1 written").arg(QDir::toNativeSeparators(path)));
+  cli.Print(QStringLiteral("%1 %2 written").arg(outcome.Text(), QDir::toNativeSeparators(path)));
   cli.Json(QJsonObject{{QStringLiteral("file"), QDir::toNativeSeparators(path)},
                        {QStringLiteral("area"), AreaText(area)},
                        {QStringLiteral("width"), out.width()},

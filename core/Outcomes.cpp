@@ -43,6 +43,13 @@ constexpr std::array kTexts{
     TOutcomeTexts{TOutcome::UploadNackRxTime, "NACK_RX_Time: Timeout at transfer!", kUpdateAgain},
     TOutcomeTexts{TOutcome::UploadNackRxData, "NACK_RX_Data: Data failure at transfer!", kUpdateAgain},
     TOutcomeTexts{TOutcome::UploadDriverException, "Exception caused by device driver!", kUpdateAgain},
+    TOutcomeTexts{TOutcome::ScanDone, "All data received!", ""},
+    TOutcomeTexts{TOutcome::ScanNoResponse, "Device doesn't respond!", "Check the device and scan again."},
+    TOutcomeTexts{TOutcome::ScanMismatch, "Device doesn't respond!",
+                  "The device sent a column that does not fit the area. Scan again."},
+    TOutcomeTexts{TOutcome::ScanRefused, "Device doesn't respond!",
+                  "The device refused the scan (status %1). Check that the area fits its screen (--preset) and "
+                  "scan again."},
     TOutcomeTexts{TOutcome::ListLoaded, "List loaded successfully!", ""},
     TOutcomeTexts{TOutcome::ListFailed, "Error on reading list!", "Try again."},
     TOutcomeTexts{TOutcome::ListUnexpected, "Error on reading list: unexpected answer %1 from the device!",

@@ -30,6 +30,11 @@ enum class TOutcome {
   UploadNackRxTime,
   UploadNackRxData,
   UploadDriverException,
+  // display scan
+  ScanDone,
+  ScanNoResponse,    // the scan ended without its last column
+  ScanMismatch,      // a column that does not fit the area
+  ScanRefused,       // number: the device's status
   // recording list
   ListLoaded,
   ListFailed,        // the exchange ended without the list's end

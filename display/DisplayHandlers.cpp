@@ -7,6 +7,7 @@
 #include "display/CaptureArea.h"
 #include "display/ScanLogic.h"
 #include "link/LinkClient.h"
+#include "ops/ScanSteps.h"
 
 #include <QCheckBox>
 #include <QClipboard>
@@ -131,9 +132,9 @@ class TScanProgressDisplay {
 void TFMain::B_DispcpyClick() {
   PaintFrameArea(*this);
   if (!CB_WLAN->isChecked()) {
-    SetResultText(LinkState, "No connection available!");
+    SetResultText(LinkState, OutcomeText(TOutcome::NoConnection).constData());
   } else {
-    const QByteArray request = ScanRequest(SE_X->value(), SE_Y->value(), SE_B->value(), SE_H->value());
+    const QByteArray request = ScanFirstRequest(SE_X->value(), SE_Y->value(), SE_B->value(), SE_H->value());
     L_Spalte->setText(QStringLiteral("0"));
     const int32_t expected = ColumnPayloadLength(SE_H->value());
 
@@ -143,8 +144,8 @@ void TFMain::B_DispcpyClick() {
     BeginExchange(expected);
     B_Dispcpy->setEnabled(false);
     B_Abort->setEnabled(true);
-    SetResultText(LinkState, "Device doesn't respond!");
-    QString acknowledged;  // counter text acknowledged last; empty before the first pass
+    SetResultText(LinkState, OutcomeText(TOutcome::ScanNoResponse).constData());
+    int acknowledged = -1;  // the counter acknowledged last; none before the first pass
 
     // The bar starts from 0 before the request: frames handled within this
     // first call (a one-column scan ends there) keep their progress.
@@ -154,15 +155,11 @@ void TFMain::B_DispcpyClick() {
     while (LinkState.Busy) {
       // Pending events are processed first thing in every transfer; only a
       // loop pass that sends nothing pumps them itself (below).
-      const QString shown = L_Spalte->text();
-      if (shown != acknowledged) {
-        const int n = AcknowledgeCount(shown.toInt(), acknowledged.isEmpty() ? 0 : acknowledged.toInt());
-        acknowledged = shown;
-        // n zero bytes; none (only receiving) on the first pass or after the
-        // counter was set back.
-        SendRequest(QByteArray(n, '\0'));
+      // The counter's text is what is acknowledged.
+      if (const auto ack = ScanAcknowledgement(L_Spalte->text().toInt(), acknowledged)) {
+        SendRequest(*ack);
       } else {
-        PumpWhile([&] { return LinkState.Busy && L_Spalte->text() == acknowledged; });
+        PumpWhile([&] { return LinkState.Busy && L_Spalte->text().toInt() == acknowledged; });
       }
     }
 
@@ -181,8 +178,7 @@ void TFMain::B_AbortClick() {
   LinkState.Scanning = false;
   LinkState.Busy = false;
   // With Busy clear the byte is sent and nothing is waited for.
-  const uint8_t cancel = REQ_SCAN_CANCEL;
-  TransferCommand(&cancel, 1);
+  SendRequest(ScanCancelRequest());
 }
 
 // One status or column frame of a running scan.

@@ -1,5 +1,7 @@
 #include "display/ScanLogic.h"
 
+#include "core/Outcomes.h"
+
 #include <QPainter>
 
 #include <algorithm>
@@ -110,10 +112,10 @@ TScanStep TakeScanPayload(TLinkState& st, const uint8_t* payload, int32_t length
   step.kind = TScanStep::Column;
   step.received = frame.column + 1;
   if (step.received >= width) {
-    st.ReplyCode = 0;
+    st.ReplyCode = STATUS_OK;
     st.Scanning = false;
     st.Busy = false;
-    SetResultText(st, "All data received!");
+    SetResultText(st, OutcomeText(TOutcome::ScanDone).constData());
   }
   // H may have grown since the scan started; only the rows the frame holds
   // are drawn.
