@@ -1,6 +1,7 @@
 // slots: read the 63 memory slots into a slot file or table, write them back,
 // or clear them.
 #include "cli/Cli.h"
+#include "ops/SlotSteps.h"
 #include "slots/SlotCsv.h"
 #include "slots/SlotRecord.h"
 #include "slots/SlotTransfer.h"
@@ -10,7 +11,6 @@
 #include <QFileInfo>
 #include <QSaveFile>
 
-#include <functional>
 
 namespace {
 
@@ -23,26 +23,23 @@ int ReadSlots(const TCli& cli, const QString& path) {
   QByteArray table(SLOT_TABLE_SIZE, '\0');
   bool badSize = false;
   link->OnSlot = [&](const uint8_t* message, int32_t remaining) {
-    bool sizeOk = false;
-    const std::optional<TReceivedSlot> received = ParseSlotMessage(message, remaining, &sizeOk);
-    if (!sizeOk) {
+    if (!TakeSlotMessage(table, message, remaining).sizeOk) {
       badSize = true;
       link->State().Busy = false;
       return;
     }
-    if (received)
-      WriteSlotTable(table, SlotOffset(received->slot), QByteArrayView(received->record, SLOT_RECEIVED_SIZE));
-    link->State().ReplyCode = 0;
+    link->State().ReplyCode = STATUS_OK;
   };
   TProgress progress(cli, QStringLiteral("slots"), SLOT_TABLE_SIZE);
-  for (int slot = 1; slot <= SLOT_COUNT; ++slot) {
-    if (!link->Exchange(ReadSlotRequest(), REPLY_WAITING)) return cli.Fail(EXIT_DEVICE, link->Error());
-    if (badSize) return cli.Fail(EXIT_DEVICE, QStringLiteral("Error on reading! The device sent a slot of the wrong size; read again."));
-    if (link->State().ReplyCode != 0)
-      return cli.Fail(EXIT_DEVICE, QStringLiteral("Error on reading! The device answered slot %1 with %2; read again.")
-                                       .arg(slot)
-                                       .arg(link->State().ReplyCode));
+  QByteArray request = ReadSlotRequest();
+  for (int slot = 1;; ++slot) {
+    if (!link->Exchange(request, REPLY_WAITING)) return cli.Fail(EXIT_DEVICE, link->Error());
+    if (badSize) return cli.Fail(EXIT_DEVICE, OutcomeMessage(TOutcome::SlotBadSize));
+    const TStep step = SlotReadAfterReply(link->State(), slot);
+    if (step.kind == TStep::Failed) return cli.Fail(EXIT_DEVICE, step.Message());
     progress.Update(uint64_t(slot) * SLOT_RECORD_SIZE);
+    if (step.kind == TStep::Done) break;
+    request = step.request;
   }
   progress.Finish();
 
@@ -51,26 +48,25 @@ int ReadSlots(const TCli& cli, const QString& path) {
   if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
     return cli.Fail(EXIT_DEVICE, QStringLiteral("%1 cannot be written: %2. Choose another file with -o.")
                                      .arg(QDir::toNativeSeparators(path), file.errorString()));
-  cli.Print(QStringLiteral("Read from ZEL74! %1 written").arg(QDir::toNativeSeparators(path)));
+  cli.Print(QStringLiteral("%1 %2 written").arg(QString::fromLatin1(OutcomeText(TOutcome::SlotsRead)), QDir::toNativeSeparators(path)));
   cli.Json(QJsonObject{{QStringLiteral("file"), QDir::toNativeSeparators(path)}, {QStringLiteral("slots"), SLOT_COUNT}});
   return EXIT_OK;
 }
 
 // One 260-byte request per slot, each acknowledged with status 0.
-int StoreSlots(const TCli& cli, const std::function<QByteArray(int)>& request, const QString& failure) {
+int StoreSlots(const TCli& cli, const TSlotStore& store) {
   auto link = cli.Link();
   if (!link->Open()) return cli.Fail(EXIT_DEVICE, link->Error());
   TProgress progress(cli, QStringLiteral("slots"), SLOT_TABLE_SIZE);
-  for (int slot = 1; slot <= SLOT_COUNT; ++slot) {
-    if (!link->Exchange(request(slot), REPLY_WAITING)) return cli.Fail(EXIT_DEVICE, failure + QLatin1Char(' ') + link->Error());
-    if (link->State().ReplyCode != 0)
-      return cli.Fail(EXIT_DEVICE, QStringLiteral("%1 The device answered slot %2 with %3; slots 1 to %4 are stored. "
-                                                  "Try again.")
-                                       .arg(failure)
-                                       .arg(slot)
-                                       .arg(link->State().ReplyCode)
-                                       .arg(slot - 1));
+  QByteArray request = store.Request(1);
+  for (int slot = 1;; ++slot) {
+    if (!link->Exchange(request, REPLY_WAITING))
+      return cli.Fail(EXIT_DEVICE, QString::fromLatin1(store.Failure(slot).Text()) + QLatin1Char(' ') + link->Error());
+    const TStep step = store.AfterReply(link->State(), slot);
+    if (step.kind == TStep::Failed) return cli.Fail(EXIT_DEVICE, step.Message());
     progress.Update(uint64_t(slot) * SLOT_RECORD_SIZE);
+    if (step.kind == TStep::Done) break;
+    request = step.request;
   }
   progress.Finish();
   return EXIT_OK;
@@ -88,24 +84,23 @@ int WriteSlots(const TCli& cli, const QString& path) {
       return cli.Fail(EXIT_REFUSED, QStringLiteral("%1: %2. Nothing was sent.").arg(QDir::toNativeSeparators(path), parsed.error));
     table = parsed.table;
   }
-  const int rc = StoreSlots(
-      cli, [&](int slot) { return WriteSlotRequest(slot, SlotEntry(table, slot)); }, QStringLiteral("Error on saving!"));
+  const int rc = StoreSlots(cli, TSlotStore(&table));
   if (rc != EXIT_OK) return rc;
-  cli.Print(QStringLiteral("%1 slots written from %2").arg(SLOT_COUNT).arg(QDir::toNativeSeparators(path)));
+  cli.Print(QStringLiteral("%1 from %2").arg(QString::fromLatin1(OutcomeText(TOutcome::SlotsSaved)), QDir::toNativeSeparators(path)));
   cli.Json(QJsonObject{{QStringLiteral("file"), QDir::toNativeSeparators(path)}, {QStringLiteral("slots"), SLOT_COUNT}});
   return EXIT_OK;
 }
 
 int ClearSlots(const TCli& cli, bool yes) {
   if (!yes) {
-    const std::optional<bool> answer = cli.Ask(QStringLiteral("Wirklich alle Speicherplätze im ZEL74 löschen?"));
+    const std::optional<bool> answer = cli.Ask(SlotClearQuestion());
     if (!answer)
       return cli.Fail(EXIT_REFUSED, QStringLiteral("Clearing every slot needs a Yes: add --yes to clear without asking."));
     if (!*answer) return cli.Fail(EXIT_REFUSED, QStringLiteral("Not cleared: the question was not answered with Yes."));
   }
-  const int rc = StoreSlots(cli, &ClearSlotRequest, QStringLiteral("Fehler beim Speichern!"));
+  const int rc = StoreSlots(cli, TSlotStore(nullptr));
   if (rc != EXIT_OK) return rc;
-  cli.Print(QStringLiteral("%1 slots cleared").arg(SLOT_COUNT));
+  cli.Print(QString::fromLatin1(OutcomeText(TOutcome::SlotsCleared)));
   cli.Json(QJsonObject{{QStringLiteral("cleared"), SLOT_COUNT}});
   return EXIT_OK;
 }

@@ -35,6 +35,14 @@ enum class TOutcome {
   ScanNoResponse,    // the scan ended without its last column
   ScanMismatch,      // a column that does not fit the area
   ScanRefused,       // number: the device's status
+  // memory slots
+  SlotsRead,
+  SlotReadFailed,    // number: the slot the device did not answer
+  SlotBadSize,       // a slot message of the wrong size
+  SlotsSaved,
+  SlotsSaveFailed,   // number: the slot the device did not store
+  SlotsCleared,
+  SlotsClearFailed,  // number: the slot the device did not clear
   // recording list
   ListLoaded,
   ListFailed,        // the exchange ended without the list's end

@@ -3,6 +3,7 @@
 #include "app/Main_eng.h"
 #include "app/Prompter.h"
 #include "link/LinkClient.h"
+#include "ops/SlotSteps.h"
 #include "slots/SlotRecord.h"
 #include "slots/SlotTransfer.h"
 
@@ -14,8 +15,6 @@
 #include <QPushButton>
 #include <QTableWidget>
 #include <QTableWidgetItem>
-
-#include <functional>
 
 namespace {
 
@@ -60,22 +59,25 @@ class TSlotRun {
 };
 
 // Sends one 260-byte request per slot, in slot order, each of which the
-// device must acknowledge with status 0. The first failure is reported with
-// `failureText` and ends the run; so does a link that is lost on the way.
-void StoreAllSlots(TFMain& w, const std::function<QByteArray(int)>& request, const QString& failureText) {
+// device must acknowledge with status 0. The first failure is reported and
+// ends the run; so does a link that is lost on the way.
+void StoreAllSlots(TFMain& w, const TSlotStore& store) {
   w.L_SBytes->setText(QStringLiteral("0"));
   ProcessMessages();
+  QByteArray request = store.Request(1);
   for (int slot = 1; slot <= SLOT_COUNT; ++slot) {
     // Without the link nothing would be sent and each exchange would only
     // wait for the watchdog.
     const bool linked = w.CB_WLAN->isChecked();
-    if (linked) w.Exchange(request(slot), REPLY_WAITING);
-    if (!linked || LinkState.ReplyCode != 0) {
-      Prompter().Information(&w, failureText);
+    if (linked) w.Exchange(request, REPLY_WAITING);
+    const TStep step = linked ? store.AfterReply(LinkState, slot) : store.Failure(slot);
+    if (step.kind == TStep::Failed) {
+      Prompter().Information(&w, QString::fromLatin1(step.Text()));
       return;
     }
     w.L_SBytes->setText(SlotProgressText(slot));
     ProcessMessages();
+    request = step.request;
   }
 }
 
@@ -139,44 +141,37 @@ void TFMain::B_LadenClick() {
     for (int slot = 1; slot <= SLOT_COUNT && CB_WLAN->isChecked(); ++slot) Exchange(ReadSlotRequest(), REPLY_WAITING);
   }
   LB_Speicher->clear();
-  LB_Speicher->addItem(QStringLiteral("Read from ZEL74!"));
+  LB_Speicher->addItem(QString::fromLatin1(OutcomeText(TOutcome::SlotsRead)));
 }
 
 int32_t TFMain::SlotRecord(const uint8_t* record, int32_t remaining) {
-  bool sizeOk = false;
-  const std::optional<TReceivedSlot> received = ParseSlotMessage(record, remaining, &sizeOk);
-  if (!sizeOk) {
+  const TSlotTaken taken = TakeSlotMessage(DataStream.buffer(), record, remaining);
+  if (!taken.sizeOk) {
     // The exchange stays unanswered until the watchdog ends it.
-    Prompter().Information(this, QStringLiteral("Error on reading!"));
+    Prompter().Information(this, QString::fromLatin1(OutcomeText(TOutcome::SlotBadSize)));
     return remaining;
   }
-  if (received) {
-    // Bytes 248 to 255 of the entry are not sent by the device and keep
-    // their value.
-    WriteSlotTable(DataStream.buffer(), SlotOffset(received->slot),
-                   QByteArrayView(received->record, SLOT_RECEIVED_SIZE));
-    ShowSlotRecord(received->record, received->slot);
-    L_SBytes->setText(SlotProgressText(received->slot));
+  if (taken.slot) {
+    ShowSlotRecord(taken.record, taken.slot);
+    L_SBytes->setText(SlotProgressText(taken.slot));
   }
   // A slot number outside 1..63 has no entry and no row; the exchange ends all the same.
-  LinkState.ReplyCode = 0;
+  LinkState.ReplyCode = STATUS_OK;
   return remaining;
 }
 
 void TFMain::B_SpeichernClick() {
   if (!CB_WLAN->isChecked() || Slots.RunActive) return;
   TSlotRun run(*this);
-  StoreAllSlots(
-      *this, [this](int slot) { return WriteSlotRequest(slot, SlotEntry(DataStream.buffer(), slot)); },
-      QStringLiteral("Error on saving!"));
+  StoreAllSlots(*this, TSlotStore(&DataStream.buffer()));
 }
 
 void TFMain::B_LoeschenClick() {
   // The button stays usable during a read or write run, but a second run
   // would interleave its exchanges with the running one.
   if (Slots.RunActive) return;
-  if (!Prompter().Confirm(this, QStringLiteral("Wirklich alle Speicherplätze im ZEL74 löschen?"))) return;
+  if (!Prompter().Confirm(this, SlotClearQuestion())) return;
   if (!CB_WLAN->isChecked() || Slots.RunActive) return;
   TSlotRun run(*this);
-  StoreAllSlots(*this, &ClearSlotRequest, QStringLiteral("Fehler beim Speichern!"));
+  StoreAllSlots(*this, TSlotStore(nullptr));
 }

@@ -1,0 +1,33 @@
+#include "ops/SlotSteps.h"
+
+QString SlotClearQuestion() { return QStringLiteral("Wirklich alle Speicherplätze im ZEL74 löschen?"); }
+
+TSlotTaken TakeSlotMessage(QByteArray& table, const uint8_t* message, int32_t remaining) {
+  TSlotTaken taken;
+  const std::optional<TReceivedSlot> received = ParseSlotMessage(message, remaining, &taken.sizeOk);
+  if (!received) return taken;
+  WriteSlotTable(table, SlotOffset(received->slot), QByteArrayView(received->record, SLOT_RECEIVED_SIZE));
+  taken.slot = received->slot;
+  taken.record = received->record;
+  return taken;
+}
+
+TStep SlotReadAfterReply(const TLinkState& st, int slot) {
+  if (!st.Busy || st.ReplyCode != STATUS_OK) return TStep::Fail(TOutcome::SlotReadFailed, slot);
+  if (slot >= SLOT_COUNT) return TStep::Finished(TOutcome::SlotsRead);
+  return TStep::Next(ReadSlotRequest());
+}
+
+QByteArray TSlotStore::Request(int slot) const {
+  return table_ ? WriteSlotRequest(slot, SlotEntry(*table_, slot)) : ClearSlotRequest(slot);
+}
+
+TStep TSlotStore::Failure(int slot) const {
+  return TStep::Fail(table_ ? TOutcome::SlotsSaveFailed : TOutcome::SlotsClearFailed, slot);
+}
+
+TStep TSlotStore::AfterReply(const TLinkState& st, int slot) const {
+  if (st.ReplyCode != STATUS_OK) return Failure(slot);
+  if (slot >= SLOT_COUNT) return TStep::Finished(table_ ? TOutcome::SlotsSaved : TOutcome::SlotsCleared);
+  return TStep::Next(Request(slot + 1));
+}
