@@ -28,8 +28,9 @@ bool CopyOne(const TCli& cli, TBlockingLink& link, const TListedRecording& rec, 
   TRecorderState r;
   auto file = std::make_unique<TRecordingFile>(path, wav);
   if (!file->Open()) {
-    error = QStringLiteral("%1 %2 cannot be created; choose another folder with -o.")
-                .arg(QString::fromLatin1(OutcomeText(TOutcome::CopyWriteFailed)), QDir::toNativeSeparators(path));
+    error = QStringLiteral("%1 %2 cannot be created: %3. Choose another folder with -o.")
+                .arg(QString::fromLatin1(OutcomeText(TOutcome::CopyWriteFailed)), QDir::toNativeSeparators(path),
+                     file->ErrorString());
     return false;
   }
   BeginRecordingCopy(r, std::move(file), wav);
@@ -46,8 +47,9 @@ bool CopyOne(const TCli& cli, TBlockingLink& link, const TListedRecording& rec, 
     if (step.kind == TStep::Done) step = FinishCopy(r);
     if (step.kind == TStep::Failed) {
       error = step.outcome == TOutcome::CopyWriteFailed
-                  ? QStringLiteral("%1 %2 could not be completed; check the free space.")
-                        .arg(QString::fromLatin1(step.Text()), QDir::toNativeSeparators(path))
+                  ? QStringLiteral("%1 %2 could not be completed: %3.")
+                        .arg(QString::fromLatin1(step.Text()), QDir::toNativeSeparators(path),
+                             r.File ? r.File->ErrorString() : QString())
                   : step.Message();
       break;
     }

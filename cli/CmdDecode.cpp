@@ -1,6 +1,7 @@
 // decode: a raw copy (.HEX) into a WAV file, offline, with the window's
 // decoder and WAV writer.
 #include "cli/Cli.h"
+#include "core/SafeSave.h"
 #include "recorder/RecordingFile.h"
 #include "recorder/StreamDecoder.h"
 
@@ -31,7 +32,7 @@ int CmdDecode(const TCli& cli, const QStringList& args) {
     const QFileInfo in(input);
     output = in.dir().filePath(in.completeBaseName() + QStringLiteral(".WAV"));
   }
-  if (QFileInfo(output).absoluteFilePath() == QFileInfo(input).absoluteFilePath())
+  if (SameFile(output, input))
     return UsageError(cmd, QStringLiteral("the WAV file must not replace the raw copy; choose another name with -o"));
 
   QFile in(input);
@@ -51,7 +52,8 @@ int CmdDecode(const TCli& cli, const QStringList& args) {
 
   TRecordingFile file(output, true);
   if (!file.Open() || !file.BeginWav(flags, MaxDecodedBytes(units, flags)))
-    return cli.Fail(EXIT_DEVICE, QStringLiteral("%1 cannot be written; choose another name with -o.").arg(output));
+    return cli.Fail(EXIT_DEVICE, QStringLiteral("%1 cannot be written: %2. Choose another name with -o.")
+                                     .arg(output, file.ErrorString()));
   std::vector<uint8_t> block(kRecordingBlockBytes), decoded(kMaxDecodedBlockBytes);
   TProgress progress(cli, QFileInfo(output).fileName(), uint64_t(size));
   for (uint64_t b = 0; b < blocks; ++b) {
@@ -60,11 +62,11 @@ int CmdDecode(const TCli& cli, const QStringList& args) {
       return cli.Fail(EXIT_DEVICE, QStringLiteral("%1 cannot be read: %2").arg(input, in.errorString()));
     const size_t n = DecodeBlock(block.data(), flags, decoded.data());
     if (!file.Append(decoded.data(), n))
-      return cli.Fail(EXIT_DEVICE, QStringLiteral("%1 cannot be written; check the free space.").arg(output));
+      return cli.Fail(EXIT_DEVICE, QStringLiteral("%1 cannot be written: %2.").arg(output, file.ErrorString()));
     progress.Update((b + 1) * kRecordingBlockBytes);
   }
   if (!file.Commit())
-    return cli.Fail(EXIT_DEVICE, QStringLiteral("%1 cannot be written; check the free space.").arg(output));
+    return cli.Fail(EXIT_DEVICE, QStringLiteral("%1 cannot be written: %2.").arg(output, file.ErrorString()));
   progress.Finish();
   cli.Print(QStringLiteral("decoded %1 -> %2").arg(QDir::toNativeSeparators(input), QDir::toNativeSeparators(output)));
   cli.Json(QJsonObject{{QStringLiteral("file"), QDir::toNativeSeparators(output)},

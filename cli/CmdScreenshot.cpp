@@ -1,6 +1,7 @@
 // screenshot: a display scan into the window's 810 x 490 picture, written as
 // BMP or PNG.
 #include "cli/Cli.h"
+#include "core/SafeSave.h"
 #include "display/BitmapExport.h"
 #include "display/CaptureArea.h"
 #include "display/ScanLogic.h"
@@ -10,7 +11,6 @@
 #include <QColor>
 #include <QDir>
 #include <QFileInfo>
-#include <QSaveFile>
 
 namespace {
 
@@ -23,15 +23,6 @@ std::optional<TAreaPreset> PresetNamed(const QString& name) {
 }
 
 QString AreaText(const TArea& a) { return QStringLiteral("%1,%2,%3,%4").arg(a.X).arg(a.Y).arg(a.W).arg(a.H); }
-
-bool WriteFile(const QString& path, const QByteArray& bytes, QString& error) {
-  QSaveFile file(path);
-  if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
-    error = file.errorString();
-    return false;
-  }
-  return true;
-}
 
 }  // namespace
 
@@ -130,7 +121,7 @@ int CmdScreenshot(const TCli& cli, const QStringList& args) {
     QByteArray bytes;
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::WriteOnly);
-    written = out.save(&buffer, "PNG") && WriteFile(path, bytes, error);
+    written = out.save(&buffer, "PNG") && SaveWhole(path, bytes, &error);
     if (!written && error.isEmpty()) error = QStringLiteral("the picture could not be encoded");
   }
   if (!written)

@@ -1,6 +1,7 @@
 // slots: read the 63 memory slots into a slot file or table, write them back,
 // or clear them.
 #include "cli/Cli.h"
+#include "core/SafeSave.h"
 #include "ops/SlotSteps.h"
 #include "slots/SlotCsv.h"
 #include "slots/SlotRecord.h"
@@ -9,7 +10,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
 
 namespace {
@@ -44,10 +44,10 @@ int ReadSlots(const TCli& cli, const QString& path) {
   progress.Finish();
 
   const QByteArray bytes = IsCsv(path) ? SlotTableToCsv(table) : table;
-  QSaveFile file(path);
-  if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
+  QString error;
+  if (!SaveWhole(path, bytes, &error))
     return cli.Fail(EXIT_DEVICE, QStringLiteral("%1 cannot be written: %2. Choose another file with -o.")
-                                     .arg(QDir::toNativeSeparators(path), file.errorString()));
+                                     .arg(QDir::toNativeSeparators(path), error));
   cli.Print(QStringLiteral("%1 %2 written").arg(QString::fromLatin1(OutcomeText(TOutcome::SlotsRead)), QDir::toNativeSeparators(path)));
   cli.Json(QJsonObject{{QStringLiteral("file"), QDir::toNativeSeparators(path)}, {QStringLiteral("slots"), SLOT_COUNT}});
   return EXIT_OK;

@@ -69,7 +69,7 @@ constexpr std::array kTexts{
     TOutcomeTexts{TOutcome::CopyNothingToReceive, "No file to receive!",
                   "The device has no recording %1; `zelctl list` shows them."},
     TOutcomeTexts{TOutcome::CopyBadBlock, "Error on reading file!",
-                  "The device sent a block out of order or it could not be written; copy again."},
+                  "The device sent a block out of order; copy again."},
     TOutcomeTexts{TOutcome::CopyUnexpected, "Error on reading file: unexpected answer %1 from the device!",
                   "Copy again."},
     TOutcomeTexts{TOutcome::CopyEmpty, "Error on reading file: the device reports an empty recording!", ""},

@@ -96,5 +96,6 @@ constexpr int32_t REPLY_SCAN_MISMATCH = 6;
 // with STATUS_OK.
 constexpr int32_t REPLY_ENTRY_ARRIVED = STATUS_OK;
 constexpr int32_t REPLY_RECORDER_WAITING = STATUS_BUSY;
-constexpr int32_t REPLY_BAD_BLOCK = 4;        // copy: a block out of sequence, or not stored
+constexpr int32_t REPLY_BAD_BLOCK = 4;        // copy: a block out of sequence, or a header out of place
+constexpr int32_t REPLY_WRITE_FAILED = 7;     // copy: the file could not take the header or a block
 constexpr int32_t REPLY_NOTHING_TO_SEND = REC_END;  // end of the list, or no such recording

@@ -1,5 +1,8 @@
 #include "core/SafeSave.h"
 
+#include <QDir>
+#include <QFileInfo>
+
 bool OpenForReplace(QSaveFile& file) { return file.open(QIODevice::WriteOnly | QIODevice::Unbuffered); }
 
 bool WriteAll(QSaveFile& file, const char* data, qint64 size) {
@@ -10,6 +13,19 @@ bool WriteAll(QSaveFile& file, const char* data, qint64 size) {
   }
   return true;
 }
+
+namespace {
+
+QString Resolved(const QString& path) {
+  const QFileInfo info(path);
+  if (info.exists()) return info.canonicalFilePath();
+  const QString folder = info.absoluteDir().canonicalPath();
+  return folder.isEmpty() ? info.absoluteFilePath() : folder + QLatin1Char('/') + info.fileName();
+}
+
+}  // namespace
+
+bool SameFile(const QString& a, const QString& b) { return Resolved(a) == Resolved(b); }
 
 bool SaveWhole(const QString& path, const QByteArray& bytes, QString* error) {
   QSaveFile file(path);

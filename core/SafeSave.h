@@ -16,6 +16,10 @@ bool OpenForReplace(QSaveFile& file);
 bool WriteAll(QSaveFile& file, const char* data, qint64 size);
 inline bool WriteAll(QSaveFile& file, const QByteArray& bytes) { return WriteAll(file, bytes.constData(), bytes.size()); }
 
+// Whether two paths name one file: both resolved through every link, a path
+// that does not exist yet through its folder's.
+bool SameFile(const QString& a, const QString& b);
+
 // Replaces the file at `path` by `bytes` in one go. On failure returns false,
 // leaves an existing file untouched and sets `error` to the system's text.
 bool SaveWhole(const QString& path, const QByteArray& bytes, QString* error);

@@ -8,6 +8,7 @@ TStep CopyAfterReply(const TRecorderState& r, const TLinkState& st, uint8_t inde
   if (!st.Busy) return TStep::Fail(TOutcome::CopyNoResponse);
   if (st.ReplyCode == REPLY_NOTHING_TO_SEND) return TStep::Fail(TOutcome::CopyNothingToReceive, index);
   if (st.ReplyCode == REPLY_BAD_BLOCK) return TStep::Fail(TOutcome::CopyBadBlock);
+  if (st.ReplyCode == REPLY_WRITE_FAILED) return TStep::Fail(TOutcome::CopyWriteFailed);
   if (st.ReplyCode != REPLY_RECORDER_WAITING) return TStep::Fail(TOutcome::CopyUnexpected, st.ReplyCode);
   // Nothing would ever complete an empty recording.
   if (r.RecordingUnits == 0) return TStep::Fail(TOutcome::CopyEmpty);

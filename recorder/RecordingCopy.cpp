@@ -42,27 +42,29 @@ int32_t TakeRecordingHeader(TRecorderState& r, const uint8_t* record) {
   r.UnitsReceived = 0;
   r.RecordingUnits = ReadLE32(record + 4);
   if (r.Decode && !r.File->BeginWav(r.RecordingFlags, MaxDecodedBytes(r.RecordingUnits, r.RecordingFlags)))
-    return REPLY_BAD_BLOCK;
+    return REPLY_WRITE_FAILED;
   return REPLY_RECORDER_WAITING;
 }
 
 int32_t TakeRecordingBlock(TRecorderState& r, const uint8_t* record) {
   if (r.Mode != TRecorderMode::Copying || !r.HeaderSeen || !r.File) return REPLY_BAD_BLOCK;  // nobody's block
   const uint16_t sequence = ReadLE16(record + 2);
+  if ((r.UnitsReceived & 0xFFFF) != sequence) {
+    r.UnitsReceived += 16;
+    return REPLY_BAD_BLOCK;
+  }
+  const uint8_t* samples = record + 4;
   bool stored = false;
-  if ((r.UnitsReceived & 0xFFFF) == sequence) {
-    const uint8_t* samples = record + 4;
-    if (r.Decode) {
-      const size_t n = DecodeBlock(samples, r.RecordingFlags, r.Decoded.data());
-      stored = r.File->Append(r.Decoded.data(), n);
-      if (stored) r.BytesWritten += n;
-    } else {
-      stored = r.File->Append(samples, kRecordingBlockBytes);
-      if (stored) r.BytesWritten += kRecordingBlockBytes;
-    }
+  if (r.Decode) {
+    const size_t n = DecodeBlock(samples, r.RecordingFlags, r.Decoded.data());
+    stored = r.File->Append(r.Decoded.data(), n);
+    if (stored) r.BytesWritten += n;
+  } else {
+    stored = r.File->Append(samples, kRecordingBlockBytes);
+    if (stored) r.BytesWritten += kRecordingBlockBytes;
   }
   r.UnitsReceived += 16;
-  return stored ? REPLY_RECORDER_WAITING : REPLY_BAD_BLOCK;
+  return stored ? REPLY_RECORDER_WAITING : REPLY_WRITE_FAILED;
 }
 
 int RecordingCopyPercent(const TRecorderState& r) {

@@ -30,6 +30,8 @@ class TRecordingFile {
   uint64_t DataBytes() const { return data_; }
   int HeaderBytes() const { return headerBytes_; }
   QString Path() const { return file_.fileName(); }
+  // Why the last open, write or commit failed, in the system's words.
+  QString ErrorString() const { return file_.errorString(); }
 
  private:
   QSaveFile file_;

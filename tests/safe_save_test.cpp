@@ -101,3 +101,27 @@ TEST(SafeSave, ShortWriteLeavesTheOldFileAndNothingElse) {
   }
 }
 #endif
+
+// "Is this the same file" compares where the paths lead, not how they read.
+TEST(SafeSave, SameFileFollowsLinksAndFolders) {
+  QTemporaryDir dir;
+  ASSERT_TRUE(dir.isValid());
+  const QString in = dir.filePath("in.HEX");
+  QFile(in).open(QIODevice::WriteOnly);
+  ASSERT_TRUE(QDir(dir.path()).mkdir("real"));
+  ASSERT_TRUE(QFile::link(in, dir.filePath("link.WAV")));
+  ASSERT_TRUE(QFile::link(dir.path(), dir.filePath("real/up")));
+  const struct {
+    const char* name;
+    QString a, b;
+    bool same;
+  } cases[] = {
+      {"one path", in, in, true},
+      {"a dotted path", in, dir.filePath("real/../in.HEX"), true},
+      {"a link to it", dir.filePath("link.WAV"), in, true},
+      {"through a linked folder", dir.filePath("real/up/in.HEX"), in, true},
+      {"a new name in a linked folder", dir.filePath("real/up/new.WAV"), dir.filePath("new.WAV"), true},
+      {"another file", dir.filePath("other.WAV"), in, false},
+  };
+  for (const auto& c : cases) EXPECT_EQ(SameFile(c.a, c.b), c.same) << c.name;
+}
