@@ -1,5 +1,6 @@
 // What every benchmark needs around the window: one application object on
-// the offscreen platform, and a prompter that answers at once.
+// the platform the environment names (offscreen when it names none), and a
+// prompter that answers at once.
 #pragma once
 
 #include "app/Main_eng.h"
@@ -50,7 +51,8 @@ class TBenchPrompter : public TPrompter {
 };
 
 // The window needs an application object; the benchmark program's entry is
-// shared, so it is made on first use, with the offscreen platform, and left
+// shared, so it is made on first use, on the platform QT_QPA_PLATFORM names
+// (offscreen when unset; xcb under Xvfb for a real X display), and left
 // to the end of the process (destroying it from an exit handler would run
 // after parts of the toolkit are gone).
 inline QApplication& BenchApplication() {
@@ -59,7 +61,7 @@ inline QApplication& BenchApplication() {
   static char* argv[] = {name, nullptr};
   static QApplication* app = [] {
     if (auto* existing = qobject_cast<QApplication*>(QCoreApplication::instance())) return existing;
-    qputenv("QT_QPA_PLATFORM", "offscreen");
+    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     return new QApplication(argc, argv);
   }();
   return *app;

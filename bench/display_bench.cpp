@@ -2,8 +2,9 @@
 // against the simulated device, beside a minimal blocking client that does
 // the same exchanges and the same pixel conversion on its own connection.
 // Reports both times per scan and their ratio (tool / client).
-#include "app/Main_eng.h"
+#include "BaselineClient.h"
 #include "BenchSupport.h"
+#include "app/Main_eng.h"
 #include "app/Prompter.h"
 #include "display/ScanLogic.h"
 #include "link/LinkClient.h"
@@ -13,9 +14,7 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
-#include <QHostAddress>
 #include <QImage>
-#include <QTcpSocket>
 
 #include <ctime>
 #include <memory>
@@ -31,10 +30,8 @@ namespace {
 // acknowledged at a time.
 class BlockingScanClient {
  public:
-  explicit BlockingScanClient(uint16_t port) {
-    sock_.connectToHost(QHostAddress::LocalHost, port);
-    if (!sock_.waitForConnected(3000)) throw std::runtime_error("client cannot connect");
-    sock_.setSocketOption(QAbstractSocket::LowDelayOption, 1);
+  explicit BlockingScanClient(uint16_t port) : client_(port) {
+    if (!client_.ok()) throw std::runtime_error("client cannot connect");
     picture_ = QImage(SCAN_PICTURE_WIDTH, SCAN_PICTURE_HEIGHT, QImage::Format_RGB888);
   }
 
@@ -42,45 +39,27 @@ class BlockingScanClient {
   int Scan() {
     const int width = 800, height = 480;
     const int32_t expected = ColumnPayloadLength(height);
-    Write(ScanRequest(0, 0, width, height));
+    if (!client_.Send(ScanRequest(0, 0, width, height))) throw std::runtime_error("write failed");
     int columns = 0;
-    const char zero = 0;
+    const uint8_t zero = 0;
+    std::vector<uint8_t> payload;
     for (;;) {
-      const QByteArray frame = ReadFrame();
-      const auto* payload = reinterpret_cast<const uint8_t*>(frame.constData()) + 4;
-      const auto length = int32_t(frame.size() - 4);
-      const TScanFrame f = ReadScanFrame(payload, length, expected, width);
+      if (!client_.Frame(payload)) throw std::runtime_error("no answer");
+      const TScanFrame f = ReadScanFrame(payload.data(), int32_t(payload.size()), expected, width);
       if (f.kind == TScanFrame::Status) {
         if (f.status != 0) throw std::runtime_error("device refused the scan");
         continue;
       }
       if (f.kind != TScanFrame::Column) throw std::runtime_error("bad column frame");
-      DrawColumn(picture_, f.column, payload + 2, height);
+      DrawColumn(picture_, f.column, payload.data() + 2, height);
       ++columns;
       if (f.column + 1 >= width) return columns;
-      Write(QByteArray(1, zero));
+      if (!client_.Send(&zero, 1)) throw std::runtime_error("write failed");
     }
   }
 
  private:
-  void Write(const QByteArray& b) {
-    sock_.write(b);
-    if (!sock_.waitForBytesWritten(3000)) throw std::runtime_error("write failed");
-  }
-
-  QByteArray ReadFrame() {
-    while (buffer_.size() < 2 || buffer_.size() < (uint8_t(buffer_[0]) | uint8_t(buffer_[1]) << 8)) {
-      if (sock_.bytesAvailable() == 0 && !sock_.waitForReadyRead(3000)) throw std::runtime_error("no answer");
-      buffer_.append(sock_.readAll());
-    }
-    const int length = uint8_t(buffer_[0]) | uint8_t(buffer_[1]) << 8;
-    QByteArray frame = buffer_.left(length);
-    buffer_.remove(0, length);
-    return frame;
-  }
-
-  QTcpSocket sock_;
-  QByteArray buffer_;
+  TBaselineClient client_;
   QImage picture_;
 };
 

@@ -1,8 +1,9 @@
 // The recording decoder's speed, and a 16 MiB recording copied through the
 // window's handler against a minimal blocking client doing the same
 // exchanges with the same decoder; plus the copy's peak memory.
-#include "app/Main_eng.h"
+#include "BaselineClient.h"
 #include "BenchSupport.h"
+#include "app/Main_eng.h"
 #include "app/Prompter.h"
 #include "link/LinkClient.h"
 #include "recorder/FileBoxes.h"
@@ -22,10 +23,6 @@
 #include <QTemporaryDir>
 
 #ifndef _WIN32
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <netinet/tcp.h>
-#include <sys/socket.h>
 #include <unistd.h>
 #endif
 
@@ -92,54 +89,12 @@ struct CopyRig {
 
 // A client as plain as can be: blocking socket, one request, read the frame,
 // decode, write, next.
-class BlockingClient {
- public:
-  explicit BlockingClient(uint16_t port) {
-    fd_ = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_port = htons(port);
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (::connect(fd_, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0) {
-      ::close(fd_);
-      fd_ = -1;
-    }
-    int one = 1;
-    if (fd_ >= 0) ::setsockopt(fd_, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
-  }
-  ~BlockingClient() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  bool ok() const { return fd_ >= 0; }
-  bool Send(const uint8_t* p, size_t n) { return ::send(fd_, p, n, 0) == ssize_t(n); }
-  // One frame's payload.
-  bool Frame(std::vector<uint8_t>& payload) {
-    uint8_t head[4];
-    if (!ReadExact(head, 4)) return false;
-    const size_t length = size_t(head[0] | head[1] << 8);
-    if (length < 4) return false;
-    payload.resize(length - 4);
-    return ReadExact(payload.data(), payload.size());
-  }
-
- private:
-  bool ReadExact(uint8_t* p, size_t n) {
-    while (n > 0) {
-      const ssize_t got = ::recv(fd_, p, n, 0);
-      if (got <= 0) return false;
-      p += got;
-      n -= size_t(got);
-    }
-    return true;
-  }
-  int fd_ = -1;
-};
 
 // Copies recording 0 into `path` as a WAV; the sample bytes written, or 0.
 // Like the window, it leaves the file only when complete and on the disk:
 // written beside its place, synced, then renamed over it.
 uint64_t ClientCopy(uint16_t port, const std::string& path) {
-  BlockingClient c(port);
+  TBaselineClient c(port);
   if (!c.ok()) return 0;
   std::vector<uint8_t> payload;
   const uint8_t start[5] = {0x0D, 0x02, 0, 0, 0};

@@ -4,8 +4,9 @@
 // each, their ratio `handler_vs_minimal`, the timer ticks the window handled
 // per second meanwhile (it stays responsive), and the CPU time of the
 // window's thread per wall time (its waits sleep rather than spin).
-#include "app/Main_eng.h"
+#include "BaselineClient.h"
 #include "BenchSupport.h"
+#include "app/Main_eng.h"
 #include "app/Prompter.h"
 #include "core/Timings.h"
 #include "sim/Upload.h"
@@ -23,12 +24,7 @@
 #include <benchmark/benchmark.h>
 
 #ifndef _WIN32  // the minimal client is written against POSIX sockets
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <netinet/tcp.h>
 #include <sys/resource.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cstring>
@@ -69,54 +65,21 @@ Setup& Shared() {
 
 double Seconds(const QElapsedTimer& t) { return double(t.nsecsElapsed()) / 1e9; }
 
-// Blocking: reads until the whole frame is in; returns its first code.
-bool ReadFrame(int fd, uint8_t* code) {
-  uint8_t buf[64];
-  int got = 0;
-  int length = 5;
-  while (got < length) {
-    const auto n = ::recv(fd, buf + got, size_t(length - got), 0);
-    if (n <= 0) return false;
-    got += int(n);
-    if (got >= 2) length = std::clamp<int>(buf[0] | buf[1] << 8, 5, int(sizeof buf));
-  }
-  *code = buf[4];
-  return true;
-}
-
 // The same upload as the Start handler's, written as plainly as possible:
 // blocking send, blocking receive, nothing else.
-class TMinimalClient {
- public:
-  explicit TMinimalClient(uint16_t port) {
-    fd_ = ::socket(AF_INET, SOCK_STREAM, 0);
-    int one = 1;
-    ::setsockopt(fd_, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_port = htons(port);
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ok_ = ::connect(fd_, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0;
+bool BaselineUpload(uint16_t port, const QByteArray& image) {
+  TBaselineClient c(port);
+  std::vector<uint8_t> frame;
+  auto answered = [&](uint8_t code) { return c.Frame(frame) && !frame.empty() && frame[0] == code; };
+  bool ok = c.ok() && c.Send(StartRequest(REQ_UPDATE_POCKET, uint64_t(image.size()))) && answered(STATUS_FACTORY) &&
+            answered(STATUS_OK);
+  TUploadRequests requests(TUpdateTarget::Pocket, image, kName);
+  for (int i = 0; ok && i < 3 + int(image.size() / UPLOAD_BLOCK); ++i) {
+    bool caption = false;
+    ok = c.Send(requests.Next(&caption)) && answered(STATUS_OK);
   }
-  ~TMinimalClient() { ::close(fd_); }
-
-  bool Upload(const QByteArray& image) {
-    uint8_t code = 0xEE;
-    bool ok = ok_ && Send(StartRequest(REQ_UPDATE_POCKET, uint64_t(image.size()))) && ReadFrame(fd_, &code) &&
-              code == 90 && ReadFrame(fd_, &code) && code == 0;
-    TUploadRequests requests(TUpdateTarget::Pocket, image, kName);
-    for (int i = 0; ok && i < 3 + int(image.size() / UPLOAD_BLOCK); ++i) {
-      bool caption = false;
-      ok = Send(requests.Next(&caption)) && ReadFrame(fd_, &code) && code == 0;
-    }
-    return ok;
-  }
-
- private:
-  bool Send(const QByteArray& r) { return ::send(fd_, r.constData(), size_t(r.size()), 0) == r.size(); }
-  int fd_ = -1;
-  bool ok_ = false;
-};
+  return ok;
+}
 
 // Each iteration uploads the file once with the minimal client and once
 // through the window's Start handler, one right after the other, so both see
@@ -132,14 +95,13 @@ void BM_UploadHandlerVsMinimal(benchmark::State& state) {
   QTimer tick;
   QObject::connect(&tick, &QTimer::timeout, [&] { ++ticks; });
   tick.start(10);
-  TMinimalClient minimal(s.sim.port());
   auto* device = s.sim.function<zelsim::UploadFunction>();
 
   double bestHandler = 1e9, bestMinimal = 1e9, handlerTotal = 0, handlerCpu = 0;
   for (auto _ : state) {
     QElapsedTimer t;
     t.start();
-    const bool minimalOk = minimal.Upload(s.image);
+    const bool minimalOk = BaselineUpload(s.sim.port(), s.image);
     bestMinimal = std::min(bestMinimal, Seconds(t));
     if (!minimalOk || device->image() != s.image) {
       state.SkipWithError("minimal upload failed");

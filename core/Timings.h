@@ -23,6 +23,8 @@ struct TTimings {
   int progressRefresh = 40;         // least time between two progress updates while sending
   // Display copy: pace of painting the column counter and bar during a scan.
   int scanPaintPace = 40;
+  // Recorder: pace of painting the compression rate and the bar during a copy.
+  int copyPaintPace = 40;
 };
 
 const TTimings& Timings();

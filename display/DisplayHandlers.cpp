@@ -1,5 +1,6 @@
 // Display copy page: scan, capture area, frame colour and export.
 #include "app/Controls.h"
+#include "app/PacedPaint.h"
 #include "app/Main_eng.h"
 #include "app/Prompter.h"
 #include "core/Timings.h"
@@ -21,7 +22,6 @@
 #include <QTimer>
 
 #include <algorithm>
-#include <array>
 #include <stdexcept>
 
 namespace {
@@ -83,26 +83,17 @@ void PaintFrameArea(TFMain& w) {
 }
 
 // While a scan runs, the column counter and the bar change with every
-// column, far more often than anyone can read them. Their values stay exact
-// at every moment (the scan loop reads the counter's text), but they are
-// painted at a fixed pace, and the counter keeps one size wide enough for any
+// column; they are painted at a fixed pace (the scan loop reads the
+// counter's exact text), and the counter keeps one size wide enough for any
 // column number (the width may change during the scan), so that a new text
-// does not lay out the page. Afterwards both are painted with their final
-// values and the counter takes the size of its text again.
+// does not lay out the page. Afterwards the counter takes the size of its
+// text again.
 class TScanProgressDisplay {
  public:
   TScanProgressDisplay(QLabel* counter, QProgressBar* bar, int mostColumns)
-      : counter_(counter), bar_(bar), minimum_(counter->minimumSize()), maximum_(counter->maximumSize()) {
-    const QFontMetrics fm = counter->fontMetrics();
-    const int widest = fm.horizontalAdvance(QString(QString::number(std::max(mostColumns, 0)).size(), QLatin1Char('8')));
-    const int extra = std::max(0, widest - fm.horizontalAdvance(counter->text()));
-    counter->setFixedSize(counter->sizeHint() + QSize(extra, 0));
-    for (QWidget* w : Widgets()) w->setUpdatesEnabled(false);
-    QObject::connect(&timer_, &QTimer::timeout, [this] { Paint(); });
-    timer_.start(Timings().scanPaintPace);
-  }
+      : counter_(counter), minimum_(counter->minimumSize()), maximum_(counter->maximumSize()),
+        paced_(Sized(counter, mostColumns), bar) {}
   ~TScanProgressDisplay() {
-    for (QWidget* w : Widgets()) w->setUpdatesEnabled(true);
     counter_->setMinimumSize(minimum_);
     counter_->setMaximumSize(maximum_);
     counter_->updateGeometry();
@@ -111,18 +102,19 @@ class TScanProgressDisplay {
   TScanProgressDisplay& operator=(const TScanProgressDisplay&) = delete;
 
  private:
-  std::array<QWidget*, 2> Widgets() const { return {counter_, bar_}; }
-  void Paint() {
-    for (QWidget* w : Widgets()) {
-      w->setUpdatesEnabled(true);
-      w->repaint();
-      w->setUpdatesEnabled(false);
-    }
+  struct TPaced : TPacedPaint {
+    TPaced(QLabel* counter, QProgressBar* bar) : TPacedPaint({counter, bar}, Timings().scanPaintPace) {}
+  };
+  static QLabel* Sized(QLabel* counter, int mostColumns) {
+    const QFontMetrics fm = counter->fontMetrics();
+    const int widest = fm.horizontalAdvance(QString(QString::number(std::max(mostColumns, 0)).size(), QLatin1Char('8')));
+    const int extra = std::max(0, widest - fm.horizontalAdvance(counter->text()));
+    counter->setFixedSize(counter->sizeHint() + QSize(extra, 0));
+    return counter;
   }
   QLabel* counter_;
-  QProgressBar* bar_;
   QSize minimum_, maximum_;
-  QTimer timer_;
+  TPaced paced_;
 };
 
 }  // namespace

@@ -1,5 +1,6 @@
 // Recorder page: the list of recordings and the copy of one recording.
 #include "app/Main_eng.h"
+#include "app/PacedPaint.h"
 #include "core/Timings.h"
 #include "link/LinkClient.h"
 #include "ops/CopySteps.h"
@@ -18,6 +19,7 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <optional>
 
 namespace {
 
@@ -122,6 +124,9 @@ void TFMain::B_FilesClick() {
   SetRecorderButtonsEnabled(*this, false);
   Recorder.Mode = TRecorderMode::Copying;
   BeginExchange(REPLY_ENTRY_ARRIVED);
+  // The rate and the bar change with every block: painted at a pace.
+  std::optional<TPacedPaint> paced(std::in_place, std::initializer_list<QWidget*>{L_Deco, PB_Files},
+                                   Timings().copyPaintPace);
   SendRequest(CopyFirstRequest(index));
   for (;;) {
     WaitForReply(REPLY_ENTRY_ARRIVED);
@@ -143,6 +148,7 @@ void TFMain::B_FilesClick() {
     if (Recorder.UnitsReceived != 0)
       L_Deco->setText(CompressionRateText(Recorder.BytesWritten, uint64_t(Recorder.UnitsReceived) * 256u));
   }
+  paced.reset();  // the last values painted before the outcome is shown
   EndExchange();
   Recorder.Mode = TRecorderMode::Idle;
   Recorder.File.reset();  // not committed: the temporary file is removed

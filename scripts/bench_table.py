@@ -1,4 +1,7 @@
-"""Prints the benchmark report table from Google Benchmark's JSON output."""
+"""Prints the benchmark report table from Google Benchmark's JSON output.
+
+Arguments: the JSON file, and the platform the window ran on (a title).
+"""
 import json
 import sys
 
@@ -68,6 +71,8 @@ for b in find("BM_CopyPeakMemory")[:1] or [None]:
         m = b["peak_above_idle_MB"]
         row("peak memory, 16 MiB copy", "-", "-", "%.1f MB above idle" % m, "<= 60 MB above idle", m <= 60)
 
+platform = sys.argv[2] if len(sys.argv) > 2 else "offscreen"
+print("window on %s:" % {"xcb": "a real X display (Xvfb, xcb)", "offscreen": "the offscreen platform"}.get(platform, platform))
 head = ("figure", "tool", "minimal client", "measured", "goal", "met")
 widths = [max(len(str(r[i])) for r in rows + [head]) for i in range(len(head))]
 line = lambda r: " | ".join(str(c).ljust(w) for c, w in zip(r, widths))

@@ -10,4 +10,4 @@ $SUDO apt-get install -y -qq --no-install-recommends \
   qt6-base-dev qt6-multimedia-dev qt6-qpa-plugins libgl-dev \
   libgtest-dev libgmock-dev libbenchmark-dev \
   clang libclang-rt-14-dev python3 \
-  fonts-dejavu-core >/dev/null
+  fonts-dejavu-core xvfb xauth >/dev/null
