@@ -56,7 +56,7 @@ void BM_SilentDeviceWait(benchmark::State& state) {
   TBenchRig rig;
   if (!rig.Open(state)) return;
   TFMain& w = *rig.window;
-  rig.sim.setSilentAll(true);
+  rig.sim.setFault(zelsim::Fault::Silent(std::nullopt));
   double cpu = 0, wall = 0;
   for (auto _ : state) {
     QElapsedTimer t;

@@ -1,12 +1,11 @@
-// The simulated device's list of functions besides status and versions.
+// The simulated device's list of functions.
 #include "sim/Functions.h"
+
 #include "sim/Recordings.h"
-
-#include "sim/Slots.h"
-
-#include "sim/Upload.h"
-
 #include "sim/Scan.h"
+#include "sim/Slots.h"
+#include "sim/Status.h"
+#include "sim/Upload.h"
 
 namespace zelsim {
 
@@ -17,6 +16,8 @@ std::vector<std::shared_ptr<DeviceFunction>> MakeDeviceFunctions() {
   functions.push_back(std::make_shared<Recordings>());  // recordings
   functions.push_back(std::make_shared<UploadFunction>());  // firmware upload
   functions.push_back(std::make_shared<ScanFunction>());  // display scan
+  functions.push_back(std::make_shared<StatusFunction>());  // status query
+  functions.push_back(std::make_shared<VersionFunction>());  // version query
   return functions;
 }
 

@@ -8,12 +8,15 @@
 // 2 further header bytes (zero), then the payload.
 #pragma once
 
+#include "sim/Faults.h"
+
 #include <QByteArray>
 #include <QList>
 #include <QString>
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <vector>
 
 namespace zelsim {
@@ -41,15 +44,6 @@ struct LoggedRequest {
   QByteArray bytes;        // the request's bytes, as cut by the device
 };
 
-// One piece of a scripted answer: written after `delayMs`, as one write.
-struct Chunk {
-  QByteArray bytes;
-  int delayMs = 0;
-};
-
-// What the device does when the connection is dropped.
-enum class Drop { Close /* orderly FIN */, Reset /* RST */ };
-
 class Simulator {
  public:
   Simulator();
@@ -68,20 +62,10 @@ class Simulator {
   void setVersions(const Versions& v);
 
   // --- misbehaviour ------------------------------------------------------
-  // Do not answer requests whose first byte is `requestCode`.
-  void setSilent(uint8_t requestCode, bool silent);
-  // Do not answer any request.
-  void setSilentAll(bool silent);
-  // The next request with this code is answered with these chunks instead of
-  // the normal answer (one-shot; several calls queue up in order).
-  void scriptReply(uint8_t requestCode, const QList<Chunk>& chunks);
-  // Every request with this code is answered with these chunks (persistent,
-  // until clearScripts()).
-  void scriptReplyAlways(uint8_t requestCode, const QList<Chunk>& chunks);
-  void clearScripts();
-  // When the next request with this code arrives, drop the connection instead
-  // of answering (one-shot).
-  void dropOnRequest(uint8_t requestCode, Drop how);
+  // Plays `fault` instead of the answer at the request it names (see Fault).
+  void setFault(const Fault& fault);
+  // Forgets every fault, or those on one request code.
+  void clearFaults(std::optional<uint8_t> requestCode = std::nullopt);
   // Cut every answer after its first `bytes` bytes (0 = send answers whole).
   // The tail follows a moment later as a write of its own, or together with
   // the head of the next answer when that is written first. Scripted chunks
@@ -98,8 +82,8 @@ class Simulator {
   void setStream(const QByteArray& bytes, int intervalMs);
 
   // --- device functions ----------------------------------------------------
-  // The functions the device plays besides status and versions (upload,
-  // scan, recordings, slots), for configuration and read-back by tests.
+  // The functions the device plays (status, versions, upload, scan,
+  // recordings, slots), for configuration and read-back by tests.
   // Each function is thread-safe.
   template <class F>
   F* function() const {
@@ -115,25 +99,10 @@ class Simulator {
   QList<uint8_t> requestCodes() const;
   int countRequests(uint8_t requestCode) const;
   void clearLog();
+  // Bytes the log holds on to (it keeps only the requests' own bytes).
+  qsizetype loggedBytes() const;
   int connectionsAccepted() const;
   int openConnections() const;
-
- private:
-  struct Impl;
-  std::unique_ptr<Impl> d;
-};
-
-// A loopback port on which a TCP connect neither succeeds nor fails quickly:
-// a listening socket whose accept queue is full, so further SYNs are dropped.
-// Used to test connect time-outs without leaving loopback.
-class Blackhole {
- public:
-  Blackhole();
-  ~Blackhole();
-  bool ok() const;
-  uint16_t port() const;
-  // Lets exactly one further connect succeed; the ones after it hang again.
-  bool admitOne();
 
  private:
   struct Impl;

@@ -45,28 +45,28 @@ inline const std::vector<TFaultCase>& Faults() {
   using zelsim::Simulator;
   using zelsim::StatusRecord;
   static const std::vector<TFaultCase> faults = {
-      {TFault::Silence, "silence", [](Simulator& s, uint8_t c) { s.scriptReply(c, {}); }},
-      {TFault::Reset, "connection reset", [](Simulator& s, uint8_t c) { s.dropOnRequest(c, Drop::Reset); }},
-      {TFault::Close, "orderly close", [](Simulator& s, uint8_t c) { s.dropOnRequest(c, Drop::Close); }},
+      {TFault::Silence, "silence", [](Simulator& s, uint8_t c) { s.setFault(zelsim::Fault::Answered(c, {})); }},
+      {TFault::Reset, "connection reset", [](Simulator& s, uint8_t c) { s.setFault(zelsim::Fault::Dropped(c, Drop::Reset)); }},
+      {TFault::Close, "orderly close", [](Simulator& s, uint8_t c) { s.setFault(zelsim::Fault::Dropped(c, Drop::Close)); }},
       {TFault::Length0, "frame length 0",
-       [](Simulator& s, uint8_t c) { s.scriptReply(c, {Chunk{FrameWithLength(StatusRecord(0), 0)}}); }},
+       [](Simulator& s, uint8_t c) { s.setFault(zelsim::Fault::Answered(c, {Chunk{FrameWithLength(StatusRecord(0), 0)}})); }},
       {TFault::Length1, "frame length 1",
-       [](Simulator& s, uint8_t c) { s.scriptReply(c, {Chunk{FrameWithLength(StatusRecord(0), 1)}}); }},
+       [](Simulator& s, uint8_t c) { s.setFault(zelsim::Fault::Answered(c, {Chunk{FrameWithLength(StatusRecord(0), 1)}})); }},
       {TFault::Length2, "frame length 2",
-       [](Simulator& s, uint8_t c) { s.scriptReply(c, {Chunk{FrameWithLength(StatusRecord(0), 2)}}); }},
+       [](Simulator& s, uint8_t c) { s.setFault(zelsim::Fault::Answered(c, {Chunk{FrameWithLength(StatusRecord(0), 2)}})); }},
       {TFault::Length3, "frame length 3",
-       [](Simulator& s, uint8_t c) { s.scriptReply(c, {Chunk{FrameWithLength(StatusRecord(0), 3)}}); }},
+       [](Simulator& s, uint8_t c) { s.setFault(zelsim::Fault::Answered(c, {Chunk{FrameWithLength(StatusRecord(0), 3)}})); }},
       {TFault::Length14361, "frame length 14361",
-       [](Simulator& s, uint8_t c) { s.scriptReply(c, {Chunk{FrameWithLength(QByteArray(100, '\0'), 14361)}}); }},
+       [](Simulator& s, uint8_t c) { s.setFault(zelsim::Fault::Answered(c, {Chunk{FrameWithLength(QByteArray(100, '\0'), 14361)}})); }},
       {TFault::UnknownCode, "unknown code",
-       [](Simulator& s, uint8_t c) { s.scriptReply(c, {Chunk{Frame(Bytes({0x77, 0x77, 0, 0}))}}); }},
+       [](Simulator& s, uint8_t c) { s.setFault(zelsim::Fault::Answered(c, {Chunk{Frame(Bytes({0x77, 0x77, 0, 0}))}})); }},
       {TFault::GeneralRecordCut, "general record cut short",
-       [](Simulator& s, uint8_t c) { s.scriptReply(c, {Chunk{Frame(Bytes({0x12, 3, 0}))}}); }},
+       [](Simulator& s, uint8_t c) { s.setFault(zelsim::Fault::Answered(c, {Chunk{Frame(Bytes({0x12, 3, 0}))}})); }},
       {TFault::RecorderBlockCut, "recorder block cut short",
        [](Simulator& s, uint8_t c) {
-         s.scriptReply(c, {Chunk{Frame(Bytes({0x0D, 0x03, 0, 0}) + QByteArray(100, 'x'))}});
+         s.setFault(zelsim::Fault::Answered(c, {Chunk{Frame(Bytes({0x0D, 0x03, 0, 0}) + QByteArray(100, 'x'))}}));
        }},
-      {TFault::Garbage, "random garbage", [](Simulator& s, uint8_t c) { s.scriptReply(c, {Chunk{GarbageBytes()}}); }},
+      {TFault::Garbage, "random garbage", [](Simulator& s, uint8_t c) { s.setFault(zelsim::Fault::Answered(c, {Chunk{GarbageBytes()}})); }},
   };
   return faults;
 }

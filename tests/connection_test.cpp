@@ -1,4 +1,5 @@
 // Probe, WLAN search, socket errors, watchdog and keep-alive.
+#include "Blackhole.h"
 #include "WindowFixture.h"
 
 #include <QElapsedTimer>
@@ -43,7 +44,7 @@ TEST_F(WindowTest, SearchWithDeviceUnreachable) {
 }
 
 TEST_F(WindowTest, ProbeGivesUpOnADeviceThatDoesNotAnswerTheConnectAfterItsTimeOut) {
-  zelsim::Blackhole hole;
+  Blackhole hole;
   ASSERT_TRUE(hole.ok());
   const int bound = TTimings{}.probeConnect;  // as shipped
   ASSERT_EQ(bound, 500);
@@ -86,7 +87,7 @@ TEST_F(WindowTest, ProbeGivesUpOnADeviceThatDoesNotAnswerTheConnectAfterItsTimeO
 TEST_F(WindowTest, SearchAnswerIsReadUntilItsFrameIsComplete) {
   OpenIdle();
   const QByteArray answer = Frame(VersionRecord(0x07, 0x0A1B, 0x0222));
-  sim.scriptReply(0x12, {Chunk{answer.left(1), 0}, Chunk{answer.mid(1, 6), 40}, Chunk{answer.mid(7), 40}});
+  sim.setFault(zelsim::Fault::Answered(0x12, {Chunk{answer.left(1), 0}, Chunk{answer.mid(1, 6), 40}, Chunk{answer.mid(7), 40}}));
   w->MI_WLANClick();
   EXPECT_EQ(w->EWLANDevice->text(), QStringLiteral("LAN V07; ZEL0A1B V222"));
 }
@@ -97,7 +98,7 @@ TEST_F(WindowTest, SearchAnswerCutShortIsIgnoredNotFilledWithOldBytes) {
   const QByteArray stale = Frame(VersionRecord(0x09, 0x0999, 0x0999));
   std::memcpy(ReceiveBuffer, stale.constData(), size_t(stale.size()));
   const QByteArray answer = Frame(VersionRecord(0x07, 0x0A1B, 0x0222));
-  sim.scriptReply(0x12, {Chunk{answer.left(6), 0}});
+  sim.setFault(zelsim::Fault::Answered(0x12, {Chunk{answer.left(6), 0}}));
   w->MI_WLANClick();
   EXPECT_TRUE(w->EWLANDevice->text().isEmpty());
   EXPECT_TRUE(w->CB_WLAN->isChecked());
@@ -108,7 +109,7 @@ TEST_F(WindowTest, SearchAnswerLongerThanTwelveBytesIsCut) {
   // A version record followed by a record with an unknown code: only the
   // first 8 payload bytes are looked at, so Busy is not cleared.
   const QByteArray answer = Frame(VersionRecord(0x07, 0x0A1B, 0x0222) + StatusRecord(0x33));
-  sim.scriptReply(0x12, {Chunk{answer, 0}});
+  sim.setFault(zelsim::Fault::Answered(0x12, {Chunk{answer, 0}}));
   LinkState.Busy = true;
   w->MI_WLANClick();
   EXPECT_EQ(w->EWLANDevice->text(), QStringLiteral("LAN V07; ZEL0A1B V222"));
@@ -127,7 +128,7 @@ TEST_F(WindowTest, SearchAnswerOnTheRecorderPageIsNotAVersion) {
 
 TEST_F(WindowTest, WatchdogEndsAnUnansweredExchangeAndKeepsTheLink) {
   OpenIdle();
-  sim.setSilent(0x55, true);
+  sim.setFault(zelsim::Fault::Silent(0x55));
   w->Timer2->start(1000);
   Exchange(Bytes({0x55}));
   EXPECT_FALSE(LinkState.Busy);
@@ -142,7 +143,7 @@ TEST_F(WindowTest, WatchdogEndsAnUnansweredExchangeAndKeepsTheLink) {
 
 TEST_F(WindowTest, DeviceClosingTheLinkInOrderIsLeftToTheWatchdog) {
   OpenIdle();
-  sim.dropOnRequest(0x55, Drop::Close);
+  sim.setFault(zelsim::Fault::Dropped(0x55, Drop::Close));
   Exchange(Bytes({0x55}));
   EXPECT_EQ(LinkState.ReplyCode, 5);
   EXPECT_TRUE(prompter.shown.empty());
@@ -151,7 +152,7 @@ TEST_F(WindowTest, DeviceClosingTheLinkInOrderIsLeftToTheWatchdog) {
 
 TEST_F(WindowTest, ResetDuringAnExchangeTakesTheLinkDown) {
   OpenIdle();
-  sim.dropOnRequest(0x55, Drop::Reset);
+  sim.setFault(zelsim::Fault::Dropped(0x55, Drop::Reset));
   Exchange(Bytes({0x55}));
   EXPECT_FALSE(LinkState.Busy);
   EXPECT_NE(LinkState.ReplyCode, 5) << "ended by the error, not the watchdog";
@@ -294,7 +295,7 @@ TEST_F(WindowTest, AnErrorRaisedInsideATransferIsReportedAsAccessPointNotFound) 
     OpenIdle();
     if (c.errorHandlerRaises)
       w->TCP_Client->OnError = [](int) { throw std::runtime_error("raised inside the transfer"); };
-    sim.dropOnRequest(0x55, Drop::Reset);
+    sim.setFault(zelsim::Fault::Dropped(0x55, Drop::Reset));
     EXPECT_NO_THROW(Exchange(Bytes({0x55})));
     EXPECT_EQ(prompter.Infos(), QStringList{c.message});
     EXPECT_TRUE(WaitUntil([] { return !LinkState.Busy; })) << "the watchdog still ends the exchange";

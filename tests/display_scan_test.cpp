@@ -226,7 +226,7 @@ TEST_F(DisplayTest, JoinedColumnsGetOneAcknowledgementOfThatManyZeroBytes) {
 TEST_F(DisplayTest, WidthZeroEndsAtTheFirstColumn) {
   SetArea(0, 0, 0, 8);
   QByteArray column(ColumnPayloadLength(8), '\0');
-  sim.scriptReply(0x08, {zelsim::Chunk{zelsim::Frame(zelsim::StatusRecord(0)), 0}, zelsim::Chunk{zelsim::Frame(column), 20}});
+  sim.setFault(zelsim::Fault::Answered(0x08, {zelsim::Chunk{zelsim::Frame(zelsim::StatusRecord(0)), 0}, zelsim::Chunk{zelsim::Frame(column), 20}}));
   FillPicture(kBefore);
   EXPECT_EQ(Scan(), QStringLiteral("Device doesn't respond!"));
   EXPECT_EQ(LinkState.ReplyCode, 6);
@@ -305,7 +305,7 @@ TEST_F(DisplayTest, AreaChangedDuringScanDrawsOnlyWhatTheFramesHold) {
 }
 
 TEST_F(DisplayTest, WatchdogEndsAScanThatGetsNoAnswer) {
-  sim.setSilent(0x08, true);
+  sim.setFault(zelsim::Fault::Silent(0x08));
   SetArea(0, 0, 10, 10);
   EXPECT_EQ(Scan(), QStringLiteral("Timeout: Device doesn't respond!"));
   EXPECT_EQ(LinkState.ReplyCode, 5);

@@ -281,7 +281,7 @@ class FaultMatrix : public WindowTest {
 
   // The next operation, on a fresh connection, works.
   void ExpectLinkRecovers() {
-    sim.clearScripts();
+    sim.clearFaults();
     w->SelectVisiblePage(PAGE_UPDATE);  // where the synchronise button is
     w->TCP_Client->Close();
     w->CB_WLAN->setChecked(true);
@@ -302,7 +302,7 @@ TEST_F(FaultMatrix, EveryOperationEndsWithItsTextAndTheLinkRecovers) {
       SCOPED_TRACE(std::string(op.name) + " / " + fault.name);
       QTemporaryDir dir;
       ASSERT_TRUE(dir.isValid());
-      sim.clearScripts();
+      sim.clearFaults();
       Run(op, dir.path(), [&] { fault.arm(sim, op.requestCode); });
 
       EXPECT_EQ(prompter.Infos(), BoxesOf(op, end));

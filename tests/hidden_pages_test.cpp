@@ -31,7 +31,7 @@ TEST_F(WindowTest, HiddenPagesBecomeTabsOnlyWhenAsked) {
     for (QWidget* page : {w->TS_ZEL74, w->TS_Recorder}) {
       if (!show && page == w->TS_ZEL74) continue;
       w->PC_main->setCurrentWidget(page);
-      sim.scriptReply(0x77, {{zelsim::GripFrame({5}, Bytes({6, 0, 0, 0})), 0}});
+      sim.setFault(zelsim::Fault::Answered(0x77, {{zelsim::GripFrame({5}, Bytes({6, 0, 0, 0})), 0}}));
       Exchange(Bytes({0x77}));
       EXPECT_TRUE(WaitUntil([] { return !LinkState.Busy || LinkState.ReplyCode != -1; }));
       w->EndExchange();

@@ -163,21 +163,21 @@ TEST_F(RecorderTest, ListFailuresEndWithTheirText) {
   };
   const QByteArray strayBlock = zelsim::Frame(Bytes({0x0D, 0x03, 0, 0}) + QByteArray(4096, '\0'));
   const Case cases[] = {
-      {"silent after the first entry", [this] { sim.setSilent(0x00, true); }, {"Error on reading list!"}, {" "}},
+      {"silent after the first entry", [this] { sim.setFault(zelsim::Fault::Silent(0x00)); }, {"Error on reading list!"}, {" "}},
       {"unknown frame code",
-       [this] { sim.scriptReply(0x0D, {zelsim::Chunk{zelsim::Frame(Bytes({0x34, 0x12, 0, 0})), 0}}); },
+       [this] { sim.setFault(zelsim::Fault::Answered(0x0D, {zelsim::Chunk{zelsim::Frame(Bytes({0x34, 0x12, 0, 0})), 0}})); },
        {"Error on reading list!"}, {""}},
       {"a status frame only: the watchdog ends it",
-       [this] { sim.scriptReply(0x0D, {zelsim::Chunk{zelsim::Frame(zelsim::StatusRecord(85)), 0}}); },
+       [this] { sim.setFault(zelsim::Fault::Answered(0x0D, {zelsim::Chunk{zelsim::Frame(zelsim::StatusRecord(85)), 0}})); },
        {"Error on reading list!"}, {""}},
-      {"a stray data block", [this, strayBlock] { sim.scriptReply(0x0D, {zelsim::Chunk{strayBlock, 0}}); },
+      {"a stray data block", [this, strayBlock] { sim.setFault(zelsim::Fault::Answered(0x0D, {zelsim::Chunk{strayBlock, 0}})); },
        {"Error on reading list: unexpected answer 4 from the device!"}, {""}},
       {"no link", [this] { w->CB_WLAN->setChecked(false); }, {"No connection available!"}, {"old"}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    sim.clearScripts();
-    sim.setSilent(0x00, false);
+    sim.clearFaults();
+    sim.clearFaults(0x00);
     OpenRecorder();
     w->SG_Files->setItem(0, 0, new QTableWidgetItem(QStringLiteral("old")));
     c.setup();
@@ -267,7 +267,7 @@ TEST_F(RecorderTest, CopyFailuresLeaveNoFileAndKeepAnOldOne) {
   for (const Case& c : cases) {
     for (bool wav : {true, false}) {
       SCOPED_TRACE(std::string(c.name) + (wav ? " WAV" : " HEX"));
-      sim.setSilent(0x00, false);
+      sim.clearFaults(0x00);
       OpenRecorder();
       device->setRecordings(zelsim::Recordings::DefaultSet());
       device->setAnswerNothingToCopy(false);
@@ -315,8 +315,8 @@ TEST_F(RecorderTest, CopyEndsOnAReplyNoRecorderFrameGives) {
   const Recording r = device->recordings().at(1);
   RecordingEncoder encoder(r.flags, r.seed);
   const QByteArray block0 = zelsim::Frame(Bytes({0x0D, 0x03, 0, 0}) + encoder.NextBlock());
-  sim.scriptReply(0x00, {zelsim::Chunk{block0, 0}});
-  sim.scriptReply(0x00, {zelsim::Chunk{zelsim::Frame(zelsim::StatusRecord(90)), 0}});
+  sim.setFault(zelsim::Fault::Answered(0x00, {zelsim::Chunk{block0, 0}}));
+  sim.setFault(zelsim::Fault::Answered(0x00, {zelsim::Chunk{zelsim::Frame(zelsim::StatusRecord(90)), 0}}));
   Copy(1, true);
   EXPECT_EQ(prompter.Infos(), QStringList{"Error on reading file: unexpected answer 90 from the device!"});
   EXPECT_FALSE(QFile::exists(Target(1, true)));

@@ -1,5 +1,6 @@
 // Tests of the simulated device: answers, request cutting, misbehaviour and
 // connection handling, seen from a client on 127.0.0.1.
+#include "Blackhole.h"
 #include "sim/RequestCutter.h"
 #include "sim/ZelSim.h"
 
@@ -355,13 +356,13 @@ TEST_F(SimSilence, SilencedRequestsAreLoggedButNotAnswered) {
     QByteArray answers;  // to 0x55 then 0x12
   };
   const Case cases[] = {
-      {"status silent", [](Simulator& s) { s.setSilent(0x55, true); }, kDefaultVersion},
-      {"version silent", [](Simulator& s) { s.setSilent(0x12, true); }, kStatus85},
-      {"all silent", [](Simulator& s) { s.setSilentAll(true); }, {}},
+      {"status silent", [](Simulator& s) { s.setFault(zelsim::Fault::Silent(0x55)); }, kDefaultVersion},
+      {"version silent", [](Simulator& s) { s.setFault(zelsim::Fault::Silent(0x12)); }, kStatus85},
+      {"all silent", [](Simulator& s) { s.setFault(zelsim::Fault::Silent(std::nullopt)); }, {}},
       {"silence lifted",
        [](Simulator& s) {
-         s.setSilent(0x55, true);
-         s.setSilent(0x55, false);
+         s.setFault(zelsim::Fault::Silent(0x55));
+         s.clearFaults(0x55);
        },
        kStatus85 + kDefaultVersion},
   };
@@ -369,12 +370,12 @@ TEST_F(SimSilence, SilencedRequestsAreLoggedButNotAnswered) {
   const QByteArray marker("END");
   for (const Case& tc : cases) {
     SCOPED_TRACE(tc.name);
-    sim.setSilentAll(false);
-    sim.setSilent(0x55, false);
-    sim.setSilent(0x12, false);
+    sim.clearFaults();
+    sim.clearFaults(0x55);
+    sim.clearFaults(0x12);
     sim.clearLog();
     tc.setUp(sim);
-    sim.scriptReply(0x7E, {Chunk{marker, 0}});
+    sim.setFault(zelsim::Fault::Answered(0x7E, {Chunk{marker, 0}}));
     Client c;
     Connect(c);
     c.Send(Bytes({0x55}));
@@ -390,7 +391,7 @@ using SimScripts = SimFixture;
 TEST_F(SimScripts, OneShotChunksArriveInOrderThenTheNormalAnswerReturns) {
   const QList<Chunk> chunks = {Chunk{Bytes({0x0C, 0, 0, 0}), 0}, Chunk{Bytes({0x12, 9, 0, 0}), 30},
                                Chunk{Bytes({1, 2}), 0}, Chunk{Bytes({3, 4}), 40}};
-  sim.scriptReply(0x12, chunks);
+  sim.setFault(zelsim::Fault::Answered(0x12, chunks));
   Client c;
   Connect(c);
   c.Send(Bytes({0x12}));
@@ -402,9 +403,9 @@ TEST_F(SimScripts, OneShotChunksArriveInOrderThenTheNormalAnswerReturns) {
 }
 
 TEST_F(SimScripts, QueuedScriptsPlayInTurnAndPersistentOnesUntilCleared) {
-  sim.scriptReply(0x55, {Chunk{"first", 0}});
-  sim.scriptReply(0x55, {Chunk{"sec", 10}, Chunk{"ond", 10}});
-  sim.scriptReplyAlways(0x99, {Chunk{"again", 5}});  // a code without a normal answer
+  sim.setFault(zelsim::Fault::Answered(0x55, {Chunk{"first", 0}}));
+  sim.setFault(zelsim::Fault::Answered(0x55, {Chunk{"sec", 10}, Chunk{"ond", 10}}));
+  sim.setFault(zelsim::Fault::Answered(0x99, {Chunk{"again", 5}}, true));  // a code without a normal answer
   Client c;
   Connect(c);
   const struct {
@@ -418,7 +419,7 @@ TEST_F(SimScripts, QueuedScriptsPlayInTurnAndPersistentOnesUntilCleared) {
     c.Send(Bytes({e.code}));
     EXPECT_EQ(c.Expect(e.answer), Hex(e.answer));
   }
-  sim.clearScripts();
+  sim.clearFaults();
   c.Send(Bytes({0x99}));
   c.Send(Bytes({0x12}));
   EXPECT_EQ(c.Expect(kDefaultVersion), Hex(kDefaultVersion)) << "nothing for 0x99 once cleared";
@@ -448,7 +449,7 @@ TEST_F(SimDrops, CloseEndsTheStreamAndResetFailsTheRead) {
     ASSERT_TRUE(raw.connected());
     ASSERT_TRUE(PumpUntil([&] { return sim.connectionsAccepted() == accepted + 1 && sim.openConnections() == 1; }));
     if (tc.onRequest) {
-      sim.dropOnRequest(0x55, tc.how);
+      sim.setFault(zelsim::Fault::Dropped(0x55, tc.how));
       ASSERT_TRUE(raw.Send(Bytes({0x55})));
     } else {
       sim.dropNow(tc.how);
@@ -553,7 +554,7 @@ TEST_F(SimConnections, StreamRepeatsOnTheNewestUntilStopped) {
   c.received().clear();
   // A reply the simulator holds back for ten stream intervals: a stream still
   // running would have put bytes in front of it.
-  sim.scriptReply(0x7E, {Chunk{"END", 50}});
+  sim.setFault(zelsim::Fault::Answered(0x7E, {Chunk{"END", 50}}));
   c.Send(Bytes({0x7E}));
   EXPECT_EQ(c.Expect("END"), Hex("END")) << "no stream bytes after it was stopped";
 }
@@ -582,7 +583,7 @@ TEST(SimLifecycle, StartFailsOnABusyPortAndStopClosesConnections) {
 
 #ifndef _WIN32
 TEST(SimBlackhole, ConnectNeitherSucceedsNorFailsQuickly) {
-  zelsim::Blackhole hole;
+  Blackhole hole;
   ASSERT_TRUE(hole.ok());
   ASSERT_NE(hole.port(), 0);
 
@@ -603,3 +604,21 @@ TEST(SimBlackhole, ConnectNeitherSucceedsNorFailsQuickly) {
 #endif
 
 }  // namespace
+
+// The request log holds only the requests' own bytes: a device that serves
+// connection after connection does not grow by a read buffer each time.
+TEST(SimLog, KeepsOnlyTheRequestsOwnBytes) {
+  Simulator sim;
+  ASSERT_TRUE(sim.start());
+  constexpr int kConnections = 300;
+  for (int i = 0; i < kConnections; ++i) {
+    QTcpSocket s;
+    s.connectToHost(QHostAddress::LocalHost, sim.port());
+    ASSERT_TRUE(s.waitForConnected(5000));
+    s.write(QByteArray(1, char(0x55)));
+    ASSERT_TRUE(s.waitForReadyRead(5000));
+    s.disconnectFromHost();
+  }
+  ASSERT_TRUE(PumpUntil([&] { return sim.requests().size() == kConnections; }));
+  EXPECT_LE(sim.loggedBytes(), qsizetype(kConnections) * 64) << "bytes held for " << kConnections << " one-byte requests";
+}

@@ -1,4 +1,5 @@
 // Start-up with and without a device, and the Synchronize command.
+#include "Blackhole.h"
 #include "WindowFixture.h"
 
 #include "app/Style.h"
@@ -55,7 +56,7 @@ TEST_F(WindowTest, StartWithApplicationOrFactoryImageRunning) {
 }
 
 TEST_F(WindowTest, StartWithDeviceSilentToTheStatusQuery) {
-  sim.setSilent(0x55, true);
+  sim.setFault(zelsim::Fault::Silent(0x55));
   Open();
   EXPECT_TRUE(w->CB_WLAN->isChecked());
   EXPECT_FALSE(w->CB_Boot->isChecked());
@@ -86,11 +87,11 @@ TEST_F(WindowTest, SynchronizeShowsTheRunningImage) {
     w->CB_Boot->setChecked(!c.boot);
     w->CB_Konfiguration->setChecked(!c.konfiguration);
     if (c.answer.isEmpty())
-      sim.setSilent(0x55, true);
+      sim.setFault(zelsim::Fault::Silent(0x55));
     else
-      sim.scriptReply(0x55, c.answer);
+      sim.setFault(zelsim::Fault::Answered(0x55, c.answer));
     w->B_SyncClick();
-    sim.setSilent(0x55, false);
+    sim.clearFaults(0x55);
     const bool known = c.boot || c.konfiguration;
     EXPECT_EQ(w->CB_Boot->isChecked(), c.boot) << c.name;
     EXPECT_EQ(w->CB_Konfiguration->isChecked(), c.konfiguration) << c.name;
@@ -105,7 +106,7 @@ TEST_F(WindowTest, SynchronizeShowsTheRunningImage) {
 
 TEST_F(WindowTest, SynchronizeDisablesItsButtonWhileItWaits) {
   OpenIdle();
-  sim.scriptReply(0x55, {Chunk{Frame(StatusRecord(85)), 150}});
+  sim.setFault(zelsim::Fault::Answered(0x55, {Chunk{Frame(StatusRecord(85)), 150}}));
   bool enabledDuringWait = true;
   QTimer::singleShot(50, [&] { enabledDuringWait = w->B_Sync->isEnabled(); });
   w->B_SyncClick();
@@ -128,7 +129,7 @@ TEST_F(WindowTest, SynchronizeWithoutLinkOnlyResets) {
 
 TEST_F(WindowTest, SynchronizeSurvivesASocketError) {
   OpenIdle();
-  sim.dropOnRequest(0x55, zelsim::Drop::Reset);
+  sim.setFault(zelsim::Fault::Dropped(0x55, zelsim::Drop::Reset));
   w->B_SyncClick();
   EXPECT_FALSE(w->CB_Konfiguration->isChecked());
   EXPECT_FALSE(w->GB_Download->isEnabled());
@@ -139,7 +140,7 @@ TEST_F(WindowTest, SynchronizeSurvivesASocketError) {
 TEST_F(WindowTest, StartWhenTheProbeConnectsButTheLinkDoesNot) {
   // Room for exactly one connect: the probe's. The link's connect then hangs
   // until its own bound ends it with a socket error.
-  zelsim::Blackhole hole;
+  Blackhole hole;
   ASSERT_TRUE(hole.ok());
   ASSERT_TRUE(hole.admitOne());
   TTimings t = FastTimings();

@@ -21,7 +21,7 @@ TEST_F(WindowTest, AnswerArrivesTheSameHoweverItIsCut) {
       from = at;
     }
     chunks << Chunk{answer.mid(from), 15};
-    sim.scriptReply(0x77, chunks);
+    sim.setFault(zelsim::Fault::Answered(0x77, chunks));
     w->EWLANDevice->clear();
     Exchange(Bytes({0x77}));
     // One call returns when the data ends on a frame boundary; the caller
@@ -35,7 +35,7 @@ TEST_F(WindowTest, AnswerArrivesTheSameHoweverItIsCut) {
 
 TEST_F(WindowTest, TwoFramesInOneWriteAreBothHandledInOrder) {
   OpenIdle();
-  sim.scriptReply(0x77, {Chunk{Frame(StatusRecord(85)) + Frame(StatusRecord(0)), 0}});
+  sim.setFault(zelsim::Fault::Answered(0x77, {Chunk{Frame(StatusRecord(85)) + Frame(StatusRecord(0)), 0}}));
   Exchange(Bytes({0x77}));
   EXPECT_EQ(LinkState.ReplyCode, 0) << "the later frame is handled last";
   EXPECT_TRUE(LinkState.Busy) << "the call ends on the frame boundary; Busy is the caller's";
@@ -48,11 +48,11 @@ TEST_F(WindowTest, LargestFrameIsAcceptedOneMoreByteEndsTheExchange) {
   for (int i = 0; i < (MAX_FRAME_LENGTH - 8) / 4; ++i) payload += StatusRecord(2);
   payload += StatusRecord(90);
   ASSERT_EQ(Frame(payload).size(), MAX_FRAME_LENGTH);
-  sim.scriptReply(0x77, {Chunk{Frame(payload), 0}});
+  sim.setFault(zelsim::Fault::Answered(0x77, {Chunk{Frame(payload), 0}}));
   Exchange(Bytes({0x77}));
   EXPECT_EQ(LinkState.ReplyCode, 90);
 
-  sim.scriptReply(0x77, {Chunk{zelsim::FrameWithLength(StatusRecord(90), uint16_t(MAX_FRAME_LENGTH + 1)), 0}});
+  sim.setFault(zelsim::Fault::Answered(0x77, {Chunk{zelsim::FrameWithLength(StatusRecord(90), uint16_t(MAX_FRAME_LENGTH + 1)), 0}}));
   Exchange(Bytes({0x77}));
   EXPECT_FALSE(LinkState.Busy);
   EXPECT_EQ(LinkState.ReplyCode, -1) << "nothing dispatched, and not the watchdog either";
@@ -62,7 +62,7 @@ TEST_F(WindowTest, LargestFrameIsAcceptedOneMoreByteEndsTheExchange) {
 TEST_F(WindowTest, LengthBelowHeaderEndsTheExchangeAtOnce) {
   OpenIdle();
   for (int length : {0, 1, 3}) {
-    sim.scriptReply(0x77, {Chunk{zelsim::FrameWithLength(StatusRecord(90), uint16_t(length)), 0}});
+    sim.setFault(zelsim::Fault::Answered(0x77, {Chunk{zelsim::FrameWithLength(StatusRecord(90), uint16_t(length)), 0}}));
     Exchange(Bytes({0x77}));
     EXPECT_FALSE(LinkState.Busy) << length;
     EXPECT_EQ(LinkState.ReplyCode, -1) << "ended by the length, not by the watchdog: " << length;
@@ -71,7 +71,7 @@ TEST_F(WindowTest, LengthBelowHeaderEndsTheExchangeAtOnce) {
 
 TEST_F(WindowTest, HandlerClearingBusyEndsTheCall) {
   OpenIdle();
-  sim.scriptReply(0x77, {Chunk{Frame(StatusRecord(0x33)) + Frame(StatusRecord(90)), 0}});
+  sim.setFault(zelsim::Fault::Answered(0x77, {Chunk{Frame(StatusRecord(0x33)) + Frame(StatusRecord(90)), 0}}));
   Exchange(Bytes({0x77}));
   EXPECT_FALSE(LinkState.Busy);
   EXPECT_EQ(LinkState.ReplyCode, -1) << "the second frame is not dispatched";
@@ -124,9 +124,9 @@ TEST_F(WindowTest, WaitSleepsAndKeepsTheWindowAlive) {
   // leave the exchange to the watchdog without spinning a core meanwhile.
   for (bool closes : {false, true}) {
     if (closes)
-      sim.dropOnRequest(0x77, zelsim::Drop::Close);
+      sim.setFault(zelsim::Fault::Dropped(0x77, zelsim::Drop::Close));
     else
-      sim.setSilent(0x77, true);
+      sim.setFault(zelsim::Fault::Silent(0x77));
     int ticks = 0;
     QTimer other;
     QObject::connect(&other, &QTimer::timeout, [&] { ++ticks; });

@@ -228,7 +228,7 @@ TEST_F(WindowTest, FramesFollowTheActivePage) {
   const QByteArray grip = Bytes({2, 0, 7, 0});  // recorder code 2, distance 7
   for (int page : {PAGE_UPDATE, PAGE_RECORDER}) {
     w->SelectVisiblePage(page);
-    sim.scriptReply(0x77, {Chunk{Frame(grip + StatusRecord(85)), 0}});
+    sim.setFault(zelsim::Fault::Answered(0x77, {Chunk{Frame(grip + StatusRecord(85)), 0}}));
     Exchange(Bytes({0x77}));
   }
   EXPECT_EQ(w->S_Grip->x(), gripX + 7) << "the grip moves only on the Recorder page";

@@ -128,7 +128,7 @@ TEST_F(ZelctlTest, DeviceFaultsExitOneWithAMessageAndLeaveNoFile) {
     QStringList args;
     const char* says;
   } cases[] = {
-      {"silent device", [](zelsim::Simulator& s) { s.setSilentAll(true); }, {"status"}, "Timeout"},
+      {"silent device", [](zelsim::Simulator& s) { s.setFault(zelsim::Fault::Silent(std::nullopt)); }, {"status"}, "Timeout"},
       {"copy: block out of order", [](zelsim::Simulator& s) { s.function<zelsim::Recordings>()->setWrongSequenceAt(1); },
        {"copy", "2"}, "Error on reading file"},
       {"copy: silent block", [](zelsim::Simulator& s) { s.function<zelsim::Recordings>()->setSilentAt(2); },

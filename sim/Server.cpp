@@ -1,8 +1,12 @@
+// The simulated device's server: it accepts connections on 127.0.0.1, cuts
+// the requests out of what comes in, hands each to the device function that
+// takes it (or to the fault set for it), and writes the answers.
 #include "sim/ZelSim.h"
 
 #include "sim/DeviceFunction.h"
 #include "sim/Functions.h"
 #include "sim/RequestCutter.h"
+#include "sim/Status.h"
 
 #include <QHostAddress>
 #include <QMutex>
@@ -16,9 +20,6 @@
 #include <QTimer>
 
 #include <algorithm>
-#include <array>
-#include <deque>
-#include <map>
 #include <optional>
 #include <utility>
 #include <vector>
@@ -29,50 +30,10 @@
 #pragma comment(lib, "ws2_32.lib")
 #endif
 #else
-#include <arpa/inet.h>
-#include <cerrno>
-#include <fcntl.h>
-#include <netinet/in.h>
-#include <poll.h>
 #include <sys/socket.h>
-#include <unistd.h>
 #endif
 
 namespace zelsim {
-
-// --- frames and records -----------------------------------------------------
-
-QByteArray FrameWithLength(const QByteArray& payload, uint16_t lengthField) {
-  QByteArray frame;
-  frame.reserve(payload.size() + 4);
-  frame.append(static_cast<char>(lengthField & 0xFF));
-  frame.append(static_cast<char>(lengthField >> 8));
-  frame.append('\0');
-  frame.append('\0');
-  frame.append(payload);
-  return frame;
-}
-
-QByteArray Frame(const QByteArray& payload) {
-  return FrameWithLength(payload, static_cast<uint16_t>(payload.size() + 4));
-}
-
-QByteArray StatusRecord(uint8_t code) {
-  QByteArray record(4, '\0');
-  record[0] = static_cast<char>(code);
-  return record;
-}
-
-QByteArray VersionRecord(uint8_t lan, uint16_t device, uint16_t firmware) {
-  QByteArray record(8, '\0');
-  record[0] = 0x12;
-  record[1] = static_cast<char>(lan);
-  record[4] = static_cast<char>(device & 0xFF);
-  record[5] = static_cast<char>(device >> 8);
-  record[6] = static_cast<char>(firmware & 0xFF);
-  record[7] = static_cast<char>(firmware >> 8);
-  return record;
-}
 
 namespace {
 
@@ -82,57 +43,20 @@ namespace {
 // thread. Everything is guarded by `mu`.
 struct SimState {
   mutable QMutex mu;
-  uint8_t status = 85;
-  Versions versions;
-  std::array<bool, 256> silent{};
-  bool silentAll = false;
-  std::map<uint8_t, std::deque<QList<Chunk>>> scripts;  // one-shot, in order
-  std::map<uint8_t, QList<Chunk>> scriptsAlways;
-  std::map<uint8_t, Drop> drops;
   int answerCut = 0;  // 0: every answer is written whole
-  QList<LoggedRequest> log;
+  QList<LoggedRequest> log;  // the newest kLogLimit requests, each its own copy
   int accepted = 0;
   int open = 0;
   uint16_t port = 0;
   // Set once before the thread starts, never changed afterwards; the
-  // functions guard their own state.
+  // functions and the fault plan guard their own state.
   std::vector<std::shared_ptr<DeviceFunction>> functions;
+  FaultPlan faults;
 };
 
-// --- request table ------------------------------------------------------------
-
-QByteArray AnswerStatus(const SimState& s, const QByteArray&) {
-  return Frame(StatusRecord(s.status));
-}
-
-QByteArray AnswerVersion(const SimState& s, const QByteArray&) {
-  return Frame(VersionRecord(s.versions.lan, s.versions.device, s.versions.firmware));
-}
-
-// One entry per request code the device knows. `answer` is called with the
-// state locked and returns the bytes to send (empty: no answer).
-struct RequestKind {
-  uint8_t code;
-  int length;  // bytes including the code, or kRestOfAvailable
-  QByteArray (*answer)(const SimState&, const QByteArray& request);
-};
-
-constexpr RequestKind kRequests[] = {
-    {0x55, 1, &AnswerStatus},
-    {0x12, 1, &AnswerVersion},
-};
-
-const RequestKind* FindRequest(uint8_t code) {
-  for (const RequestKind& kind : kRequests) {
-    if (kind.code == code) return &kind;
-  }
-  return nullptr;
-}
-
-int RequestLength(uint8_t code) {
-  const RequestKind* kind = FindRequest(code);
-  return kind ? kind->length : kRestOfAvailable;
-}
+// The log keeps this many requests; a device that runs for days must not
+// grow with every request.
+constexpr qsizetype kLogLimit = 100000;
 
 // --- native socket helpers ------------------------------------------------------
 
@@ -258,13 +182,7 @@ class Worker : public QObject {
     QPointer<QTcpSocket> sock_;
   };
 
-  // What to do with one request; decided with the state locked.
-  struct Reaction {
-    std::optional<Drop> drop;
-    std::optional<QList<Chunk>> script;
-    QByteArray answer;
-    DeviceFunction* function = nullptr;  // answers when nothing above applies
-  };
+
 
   void OnNewConnections() {
     while (QTcpSocket* sock = server_->nextPendingConnection()) {
@@ -305,7 +223,7 @@ class Worker : public QObject {
 
   // The length of the request at the front of `rest`, and which function
   // takes it: the function of the previous request first, then the others in
-  // order, then the status and version table.
+  // order. A request no function knows takes the rest of what came.
   int LengthFor(const Conn& c, QByteArrayView rest, DeviceFunction** taker) {
     auto ask = [&](DeviceFunction* f) {
       const int n = f->RequestLength(rest);
@@ -319,7 +237,7 @@ class Worker : public QObject {
       if (f.get() == c.active) continue;
       if (const int n = ask(f.get()); n != DeviceFunction::kNotMine) return n;
     }
-    return RequestLength(static_cast<uint8_t>(rest.front()));
+    return DeviceFunction::kRestOfAvailable;
   }
 
   void OnGone(QTcpSocket* sock) {
@@ -327,18 +245,27 @@ class Worker : public QObject {
     sock->deleteLater();
   }
 
+  // Logs the request; a fault set for it plays instead of the function
+  // that takes it.
   void Handle(QTcpSocket* sock, int id, const QByteArray& request, DeviceFunction* taker) {
     const auto code = static_cast<uint8_t>(request.at(0));
-    Reaction r = React(id, code, request, taker);
-    if (r.drop) {
-      DropConnection(sock, *r.drop);
-    } else if (r.script) {
-      PlayChunks(sock, *r.script, 0);
-    } else if (r.function) {
+    {
+      QMutexLocker lock(&state_->mu);
+      // A copy of just these bytes: a slice would keep the whole read buffer alive.
+      state_->log.append(LoggedRequest{id, QByteArray(request.constData(), request.size())});
+      if (state_->log.size() > kLogLimit) state_->log.removeFirst();
+    }
+    if (const std::optional<Fault> fault = state_->faults.Meet(code)) {
+      switch (fault->what) {
+        case Fault::What::Silence: return;
+        case Fault::What::Close: return DropConnection(sock, Drop::Close);
+        case Fault::What::Reset: return DropConnection(sock, Drop::Reset);
+        case Fault::What::Answer: return PlayChunks(sock, fault->answer, 0);
+      }
+    }
+    if (taker) {
       ConnLink link(this, sock);
-      r.function->Handle(request, link);
-    } else if (!r.answer.isEmpty()) {
-      Answer(sock, r.answer);
+      taker->Handle(request, link);
     }
   }
 
@@ -363,39 +290,6 @@ class Worker : public QObject {
       Write(target, later->held);
       later->held.clear();
     });
-  }
-
-  // Logs the request and decides the reaction. Precedence: a pending drop,
-  // then a script (one-shot before persistent), then silence, then the
-  // normal answer from the request table.
-  Reaction React(int id, uint8_t code, const QByteArray& request, DeviceFunction* taker) {
-    QMutexLocker lock(&state_->mu);
-    state_->log.append(LoggedRequest{id, request});
-    Reaction r;
-    if (auto it = state_->drops.find(code); it != state_->drops.end()) {
-      r.drop = it->second;
-      state_->drops.erase(it);
-      return r;
-    }
-    if (auto it = state_->scripts.find(code); it != state_->scripts.end() && !it->second.empty()) {
-      r.script = std::move(it->second.front());
-      it->second.pop_front();
-      if (it->second.empty()) state_->scripts.erase(it);
-      return r;
-    }
-    if (auto it = state_->scriptsAlways.find(code); it != state_->scriptsAlways.end()) {
-      r.script = it->second;
-      return r;
-    }
-    if (state_->silentAll || state_->silent[code]) return r;
-    if (taker) {
-      r.function = taker;
-      return r;
-    }
-    if (const RequestKind* kind = FindRequest(code); kind && kind->answer) {
-      r.answer = kind->answer(*state_, request);
-    }
-    return r;
   }
 
   // Writes chunk `index` after its delay, then schedules the next one.
@@ -560,51 +454,18 @@ uint16_t Simulator::port() const {
   return d->state.port;
 }
 
-void Simulator::setStatusReply(uint8_t code) {
-  QMutexLocker lock(&d->state.mu);
-  d->state.status = code;
-}
+void Simulator::setStatusReply(uint8_t code) { function<StatusFunction>()->setReply(code); }
 
-void Simulator::setVersions(const Versions& v) {
-  QMutexLocker lock(&d->state.mu);
-  d->state.versions = v;
-}
-
-void Simulator::setSilent(uint8_t requestCode, bool silent) {
-  QMutexLocker lock(&d->state.mu);
-  d->state.silent[requestCode] = silent;
-}
-
-void Simulator::setSilentAll(bool silent) {
-  QMutexLocker lock(&d->state.mu);
-  d->state.silentAll = silent;
-}
+void Simulator::setVersions(const Versions& v) { function<VersionFunction>()->setVersions(v); }
 
 void Simulator::setAnswerCut(int bytes) {
   QMutexLocker lock(&d->state.mu);
   d->state.answerCut = bytes;
 }
 
-void Simulator::scriptReply(uint8_t requestCode, const QList<Chunk>& chunks) {
-  QMutexLocker lock(&d->state.mu);
-  d->state.scripts[requestCode].push_back(chunks);
-}
+void Simulator::setFault(const Fault& fault) { d->state.faults.Set(fault); }
 
-void Simulator::scriptReplyAlways(uint8_t requestCode, const QList<Chunk>& chunks) {
-  QMutexLocker lock(&d->state.mu);
-  d->state.scriptsAlways[requestCode] = chunks;
-}
-
-void Simulator::clearScripts() {
-  QMutexLocker lock(&d->state.mu);
-  d->state.scripts.clear();
-  d->state.scriptsAlways.clear();
-}
-
-void Simulator::dropOnRequest(uint8_t requestCode, Drop how) {
-  QMutexLocker lock(&d->state.mu);
-  d->state.drops[requestCode] = how;
-}
+void Simulator::clearFaults(std::optional<uint8_t> requestCode) { d->state.faults.Clear(requestCode); }
 
 bool Simulator::sendNow(const QByteArray& bytes) {
   QMutexLocker action(&d->actionMu);
@@ -667,117 +528,16 @@ int Simulator::connectionsAccepted() const {
   return d->state.accepted;
 }
 
+qsizetype Simulator::loggedBytes() const {
+  QMutexLocker lock(&d->state.mu);
+  qsizetype n = 0;
+  for (const LoggedRequest& r : d->state.log) n += r.bytes.capacity();
+  return n;
+}
+
 int Simulator::openConnections() const {
   QMutexLocker lock(&d->state.mu);
   return d->state.open;
 }
-
-// --- Blackhole --------------------------------------------------------------------
-
-struct Blackhole::Impl {
-#ifndef _WIN32
-  int listenFd = -1;
-  std::vector<int> fillers;  // connected clients that fill the accept queue
-#endif
-  uint16_t port = 0;
-  bool ok = false;
-};
-
-#ifndef _WIN32
-namespace {
-
-// Starts a non-blocking connect and waits up to `waitMs` for it to complete.
-// Returns the descriptor if the connection was established, -1 otherwise
-// (`hung` tells whether it was still pending).
-int ConnectWithin(uint16_t port, int waitMs, bool* hung) {
-  *hung = false;
-  const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-  if (fd < 0) return -1;
-  sockaddr_in addr{};
-  addr.sin_family = AF_INET;
-  addr.sin_port = htons(port);
-  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  if (::connect(fd, reinterpret_cast<const sockaddr*>(&addr), sizeof addr) == 0) return fd;
-  if (errno != EINPROGRESS) {
-    ::close(fd);
-    return -1;
-  }
-  pollfd p{fd, POLLOUT, 0};
-  const int n = ::poll(&p, 1, waitMs);
-  if (n == 0) {
-    *hung = true;
-    ::close(fd);
-    return -1;
-  }
-  int err = 0;
-  socklen_t len = sizeof err;
-  if (n < 0 || ::getsockopt(fd, SOL_SOCKET, SO_ERROR, &err, &len) != 0 || err != 0) {
-    ::close(fd);
-    return -1;
-  }
-  return fd;
-}
-
-}  // namespace
-#endif
-
-Blackhole::Blackhole() : d(std::make_unique<Impl>()) {
-#ifndef _WIN32
-  d->listenFd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  if (d->listenFd < 0) return;
-  sockaddr_in addr{};
-  addr.sin_family = AF_INET;
-  addr.sin_port = 0;
-  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t len = sizeof addr;
-  // Backlog 1 keeps the first SYNs working with or without SYN cookies; the
-  // queue is full after one or two connections, depending on the kernel.
-  if (::bind(d->listenFd, reinterpret_cast<const sockaddr*>(&addr), sizeof addr) != 0 ||
-      ::listen(d->listenFd, 1) != 0 ||
-      ::getsockname(d->listenFd, reinterpret_cast<sockaddr*>(&addr), &len) != 0) {
-    return;
-  }
-  d->port = ntohs(addr.sin_port);
-  // Fill the accept queue (never accepted) until a further connect hangs.
-  // A loopback connect that can complete does so within microseconds.
-  constexpr int kMaxFillers = 4;
-  constexpr int kHangCheckMs = 100;
-  for (int i = 0; i <= kMaxFillers; ++i) {
-    bool hung = false;
-    const int fd = ConnectWithin(d->port, kHangCheckMs, &hung);
-    if (fd >= 0) {
-      d->fillers.push_back(fd);
-      continue;
-    }
-    d->ok = hung && !d->fillers.empty();
-    break;
-  }
-#endif
-}
-
-Blackhole::~Blackhole() {
-#ifndef _WIN32
-  for (int fd : d->fillers) ::close(fd);
-  if (d->listenFd >= 0) ::close(d->listenFd);
-#endif
-}
-
-bool Blackhole::ok() const { return d->ok; }
-
-bool Blackhole::admitOne() {
-#ifndef _WIN32
-  if (!d->ok) return false;
-  // Taking one queued connection off the queue makes room for exactly one
-  // more; that one then stays queued, so the queue is full again after it.
-  const int fd = ::accept(d->listenFd, nullptr, nullptr);
-  if (fd < 0) return false;
-  ::close(fd);
-  return true;
-#else
-  return false;
-#endif
-}
-
-uint16_t Blackhole::port() const { return d->port; }
 
 }  // namespace zelsim
