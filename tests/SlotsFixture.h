@@ -2,6 +2,7 @@
 // device's slots, the slot table, the grid's texts and real grid events.
 #pragma once
 
+#include "Locales.h"
 #include "WindowFixture.h"
 #include "sim/Slots.h"
 #include "slots/SlotRecord.h"
@@ -17,15 +18,6 @@
 #include <QTabWidget>
 #include <QTableWidget>
 
-// Pins the locale the tool formats numbers with, for the life of a test.
-struct TScopedLocale {
-  explicit TScopedLocale(const QLocale& l) { QLocale::setDefault(l); }
-  ~TScopedLocale() { QLocale::setDefault(saved); }
-  QLocale saved = QLocale();
-};
-
-inline const QLocale kGerman(QLocale::German, QLocale::Germany);
-inline const QLocale kCommaGrouping(QLocale::English, QLocale::UnitedStates);
 
 class SlotsTest : public WindowTest {
  protected:
