@@ -4,6 +4,7 @@
 // the link works again for the next operation. The correct answers cut at
 // every byte (and joined with the next answer) change nothing.
 #include "Faults.h"
+#include "Texts.h"
 #include "WindowFixture.h"
 #include "recorder/FileBoxes.h"
 #include "sim/Recordings.h"
@@ -26,9 +27,7 @@
 
 namespace {
 
-const QString kWlanLost = QStringLiteral("ZEL doesn't respond to WLAN!");
-const QString kTimeout = QStringLiteral("Timeout: Device doesn't respond!");
-const QString kSlotsDone = QStringLiteral("16128  OK!");
+using namespace texts;
 
 // A firmware file the update accepts against the simulated device's versions.
 QString FirmwareFile(const QString& name) {
@@ -109,13 +108,6 @@ QByteArray CopiedFile(TFMain&, zelsim::Simulator&, const QString& dir) {
 }
 
 const std::vector<Operation>& Operations() {
-  static const QString kUploaded = QStringLiteral("File transfer finished successfully!");
-  static const QString kNotLoaded = QStringLiteral("File cannot be loaded into ZEL!");
-  static const QString kScanFailed = QStringLiteral("Device doesn't respond!");
-  static const QString kListFailed = QStringLiteral("Error on reading list!");
-  static const QString kCopyFailed = QStringLiteral("Error: ZEL doesn't respond!");
-  static const QString kNotSaved = QStringLiteral("Error on saving!");
-  static const QString kNotCleared = QStringLiteral("Fehler beim Speichern!");
   static const std::vector<Operation> ops = {
       {"version query at start-up", 0x12, nullptr, SyncButton, {{}, {kWlanLost}, {}, {}}, {TFault::GeneralRecordCut}, {},
        [](TFMain& w, zelsim::Simulator&, const QString&) { return Versions(w); }},
@@ -148,7 +140,7 @@ const std::vector<Operation>& Operations() {
          w.B_DispcpyClick();
        },
        [](TFMain& w) -> QWidget* { return w.B_Dispcpy; },
-       {{kTimeout}, {kWlanLost, kScanFailed}, {kTimeout}, {kScanFailed}}, {}, {QStringLiteral("All data received!")},
+       {{kTimeout}, {kWlanLost, kScanFailed}, {kTimeout}, {kScanFailed}}, {}, {kScanDone},
        [](TFMain& w, zelsim::Simulator&, const QString&) {
          const QImage& picture = w.I_Scan->Picture();
          return QByteArray(reinterpret_cast<const char*>(picture.constBits()), picture.sizeInBytes());
@@ -160,7 +152,7 @@ const std::vector<Operation>& Operations() {
          w.B_ListClick();
        },
        [](TFMain& w) -> QWidget* { return w.B_List; },
-       {{kListFailed}, {kWlanLost, kListFailed}, {kListFailed}, {kListFailed}}, {TFault::GeneralRecordCut, TFault::RecorderBlockCut}, {QStringLiteral("List loaded successfully!")},
+       {{kListFailed}, {kWlanLost, kListFailed}, {kListFailed}, {kListFailed}}, {TFault::GeneralRecordCut, TFault::RecorderBlockCut}, {kListLoaded},
        [](TFMain& w, zelsim::Simulator&, const QString&) {
          QStringList rows;
          for (int r = 0; r < w.SG_Files->rowCount(); ++r) rows << w.SG_Files->item(r, 0)->text();
@@ -168,10 +160,10 @@ const std::vector<Operation>& Operations() {
        }},
       {"recording copy WAV", 0x0D, [](TFMain& w, TFakePrompter&, const QString& dir) { Copy(w, dir, true); },
        [](TFMain& w) -> QWidget* { return w.B_Files; },
-       {{kCopyFailed}, {kWlanLost, kCopyFailed}, {kCopyFailed}, {kCopyFailed}}, {TFault::GeneralRecordCut, TFault::RecorderBlockCut}, {QStringLiteral("File loaded successfully!")}, CopiedFile},
+       {{kCopyFailed}, {kWlanLost, kCopyFailed}, {kCopyFailed}, {kCopyFailed}}, {TFault::GeneralRecordCut, TFault::RecorderBlockCut}, {kCopyLoaded}, CopiedFile},
       {"recording copy HEX", 0x0D, [](TFMain& w, TFakePrompter&, const QString& dir) { Copy(w, dir, false); },
        [](TFMain& w) -> QWidget* { return w.B_Files; },
-       {{kCopyFailed}, {kWlanLost, kCopyFailed}, {kCopyFailed}, {kCopyFailed}}, {TFault::GeneralRecordCut, TFault::RecorderBlockCut}, {QStringLiteral("File loaded successfully!")}, CopiedFile},
+       {{kCopyFailed}, {kWlanLost, kCopyFailed}, {kCopyFailed}, {kCopyFailed}}, {TFault::GeneralRecordCut, TFault::RecorderBlockCut}, {kCopyLoaded}, CopiedFile},
       // A slot that gets no answer is skipped and the run goes on; the next
       // request meets the closed link.
       {"slot read", 0x10, [](TFMain& w, TFakePrompter&, const QString&) { w.B_Laden->click(); },
@@ -333,13 +325,12 @@ TEST_F(FaultMatrix, WrongSequenceNumber) {
   auto* recordings = sim.function<zelsim::Recordings>();
   auto* scan = sim.function<zelsim::ScanFunction>();
   auto* slotStore = sim.function<zelsim::SlotsFunction>();
-  const QString kBadBlock = QStringLiteral("Error on reading file!");
   const Case cases[] = {
       {"recording copy WAV", [&] { recordings->setWrongSequenceAt(1); }, {kBadBlock},
        [&] { recordings->setWrongSequenceAt(-1); }},
       {"recording copy HEX", [&] { recordings->setWrongSequenceAt(0); }, {kBadBlock},
        [&] { recordings->setWrongSequenceAt(-1); }},
-      {"display scan", [&] { scan->setColumnIndex(0, 0xFFFF); }, {QStringLiteral("Device doesn't respond!")},
+      {"display scan", [&] { scan->setColumnIndex(0, 0xFFFF); }, {kScanFailed},
        [&] { scan->Reset(); }},
       // A slot number outside 1-63 is not stored anywhere; the run goes on.
       {"slot read", [&] { slotStore->setReportedSlotAt(1, 64); }, {}, [&] { slotStore->reset(); }},
