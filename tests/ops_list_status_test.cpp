@@ -1,20 +1,10 @@
 // The steps of the recording list and of the status and version queries,
 // without a link: each answer's state leads to the step both programs take.
+#include "Answers.h"
 #include "ops/ListSteps.h"
 #include "ops/StatusSteps.h"
 
 #include <gtest/gtest.h>
-
-namespace {
-
-TLinkState State(bool busy, int32_t reply) {
-  TLinkState st;
-  st.Busy = busy;
-  st.ReplyCode = reply;
-  return st;
-}
-
-}  // namespace
 
 TEST(ListSteps, EachAnswerLeadsToItsStep) {
   const struct {
@@ -36,7 +26,7 @@ TEST(ListSteps, EachAnswerLeadsToItsStep) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    const TStep step = ListAfterReply(State(c.busy, c.reply));
+    const TStep step = ListAfterReply(Answer(c.reply, c.busy));
     EXPECT_EQ(step.kind, c.kind);
     if (c.kind == TStep::Send) {
       EXPECT_EQ(step.request, QByteArray::fromHex("0001000000"));
@@ -61,7 +51,7 @@ TEST(StatusSteps, TheStatusNamesTheImageOrNothingCame) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.reply);
     TRunningImage image = TRunningImage::Factory;
-    EXPECT_EQ(StatusAfterReply(State(true, c.reply), image).kind, c.kind);
+    EXPECT_EQ(StatusAfterReply(Answer(c.reply), image).kind, c.kind);
     EXPECT_EQ(image, c.image);
   }
   EXPECT_EQ(StatusRequest(), QByteArray("\x55"));

@@ -1,5 +1,6 @@
 // The slot runs' steps without a link: what a slot message does to the
 // table, and what follows each answer of a read or a store run.
+#include "Answers.h"
 #include "core/Bytes.h"
 #include "ops/SlotSteps.h"
 
@@ -13,13 +14,6 @@ QByteArray SlotMessage(uint32_t slot, char fill, int size = SLOT_MESSAGE_SIZE) {
   AppendLE32(m, slot);
   m.append(QByteArray(size - 8, fill));
   return m;
-}
-
-TLinkState Answer(int32_t reply, bool busy = true) {
-  TLinkState st;
-  st.Busy = busy;
-  st.ReplyCode = reply;
-  return st;
 }
 
 }  // namespace

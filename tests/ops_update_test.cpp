@@ -1,17 +1,11 @@
 // The upload's steps without a link: the start's answer, each answer of the
 // stop-and-wait, and a whole run walked answer by answer.
+#include "Answers.h"
 #include "ops/UploadSteps.h"
 
 #include <gtest/gtest.h>
 
 namespace {
-
-TLinkState Answer(int32_t reply, bool busy = true) {
-  TLinkState st;
-  st.Busy = busy;
-  st.ReplyCode = reply;
-  return st;
-}
 
 const QByteArray kImage(300, '\x5A');
 

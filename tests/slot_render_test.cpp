@@ -1,5 +1,6 @@
 // How a slot record renders into the texts of its grid row, without a grid.
 #include "Locales.h"
+#include "SlotBytes.h"
 #include "slots/SlotRecord.h"
 
 #include <gtest/gtest.h>
@@ -7,17 +8,6 @@
 #include <QStringList>
 
 #include <functional>
-
-namespace {
-
-void Put(QByteArray& r, TSlotField f, int64_t value) {
-  for (int i = 0; i < f.width; ++i) r[f.offset + i] = char((value >> (8 * i)) & 0xFF);
-}
-void PutName(QByteArray& r, const QByteArray& name) {
-  r.replace(SlotField::Name.offset, name.size(), name);
-}
-
-}  // namespace
 
 TEST(SlotRender, RecordRendersIntoItsTexts) {
   const QString kept = QStringLiteral("old");

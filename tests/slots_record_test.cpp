@@ -1,18 +1,8 @@
 // How a slot record shows in its grid row, and the 8-bit conversions.
+#include "SlotBytes.h"
 #include "SlotsFixture.h"
 
 #include <functional>
-
-namespace {
-
-void Put(QByteArray& r, TSlotField f, int64_t value) {
-  for (int i = 0; i < f.width; ++i) r[f.offset + i] = char((value >> (8 * i)) & 0xFF);
-}
-void PutName(QByteArray& r, const QByteArray& name) {
-  r.replace(SlotField::Name.offset, name.size(), name);
-}
-
-}  // namespace
 
 // The grid row shows what the record renders to; a code outside the tables
 // keeps its cell, and no other row or fixed cell changes.
