@@ -1,6 +1,5 @@
 #include "slots/SlotCsv.h"
 
-#include "core/Bytes.h"
 #include "slots/SlotRecord.h"
 
 #include <QLocale>
@@ -48,7 +47,7 @@ std::array<QString, SLOT_COLUMNS> PlainTexts(const uint8_t* record) {
     out[col] = col == COL_NAME ? *texts[col] : texts[col]->trimmed();
   }
   // The frequency without the grid's fill: tenths as a plain decimal number.
-  const auto tenths = int64_t(int32_t(ReadLE32(record + SlotField::Frequency.offset)));
+  const int64_t tenths = SlotNumber(record, SlotField::Frequency);
   const int64_t magnitude = tenths < 0 ? -tenths : tenths;
   out[COL_FREQUENCY] = QStringLiteral("%1%2.%3").arg(tenths < 0 ? "-" : "").arg(magnitude / 10).arg(magnitude % 10);
   return out;

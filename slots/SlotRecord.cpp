@@ -12,15 +12,7 @@ namespace {
 const char* kAnsiCodePage = "windows-1252";
 constexpr int kFrequencyWidth = 12;
 
-uint8_t Byte(const uint8_t* record, TSlotField f) { return record[f.offset]; }
-
-uint16_t U16(const uint8_t* record, TSlotField f) {
-  return ReadLE16(record + f.offset);
-}
-
-uint32_t U32(const uint8_t* record, TSlotField f) {
-  return ReadLE32(record + f.offset);
-}
+uint8_t Byte(const uint8_t* record, TSlotField f) { return uint8_t(SlotNumber(record, f)); }
 
 template <size_t N>
 std::optional<QString> FromTable(const std::array<const char*, N>& texts, uint8_t code) {
@@ -33,6 +25,24 @@ QString Switch(const TSwitchTexts& texts, uint8_t value) {
 }
 
 }  // namespace
+
+int64_t SlotNumber(const uint8_t* record, TSlotField field) {
+  const uint8_t* p = record + field.offset;
+  switch (field.encoding) {
+    case TSlotEncoding::U8: return p[0];
+    case TSlotEncoding::S16: return int16_t(ReadLE16(p));
+    case TSlotEncoding::U16: return ReadLE16(p);
+    case TSlotEncoding::S32: return int32_t(ReadLE32(p));
+    case TSlotEncoding::Text8: break;
+  }
+  return 0;
+}
+
+QByteArrayView SlotText(const uint8_t* record, TSlotField field) {
+  const uint8_t* text = record + field.offset;
+  const void* end = std::memchr(text, 0, size_t(field.width));
+  return QByteArrayView(text, end ? static_cast<const uint8_t*>(end) - text : field.width);
+}
 
 QString DecodeAnsi(QByteArrayView bytes) {
   QStringDecoder decode(kAnsiCodePage);
@@ -72,14 +82,11 @@ QString FormatSlotParamS16(int16_t value, const QLocale& locale) {
 
 TSlotRowTexts RenderSlotRecord(const uint8_t* record, const QLocale& locale) {
   TSlotRowTexts row;
-  const uint8_t* name = record + SlotField::Name.offset;
-  const void* end = std::memchr(name, 0, size_t(SlotField::Name.width));
-  const qsizetype nameLength = end ? static_cast<const uint8_t*>(end) - name : SlotField::Name.width;
-  row[COL_NAME] = DecodeAnsi(QByteArrayView(name, nameLength));
-  row[COL_FREQUENCY] = FormatSlotFrequency(int32_t(U32(record, SlotField::Frequency)), locale);
+  row[COL_NAME] = DecodeAnsi(SlotText(record, SlotField::Name));
+  row[COL_FREQUENCY] = FormatSlotFrequency(int32_t(SlotNumber(record, SlotField::Frequency)), locale);
   row[COL_MODE] = FromTable(kModeTexts, Byte(record, SlotField::Mode));
-  row[COL_PARAM_U16] = locale.toString(uint(U16(record, SlotField::ParamU16)));
-  row[COL_PARAM_S16] = FormatSlotParamS16(int16_t(U16(record, SlotField::ParamS16)), locale);
+  row[COL_PARAM_U16] = locale.toString(uint(SlotNumber(record, SlotField::ParamU16)));
+  row[COL_PARAM_S16] = FormatSlotParamS16(int16_t(SlotNumber(record, SlotField::ParamS16)), locale);
   row[COL_KHZ] = Switch(kKhzTexts, Byte(record, SlotField::Select1kHz));
   row[COL_OHM] = Switch(kOhmTexts, Byte(record, SlotField::Impedance));
   row[COL_DB] = Switch(kDbTexts, Byte(record, SlotField::Step20dB));

@@ -23,24 +23,40 @@ constexpr int SLOT_RECEIVED_SIZE = 248;
 constexpr int SlotOffset(int slot) { return (slot - 1) * SLOT_RECORD_SIZE; }
 
 // ---- the record's fields ------------------------------------------------------
+// How a field's bytes hold its value; numbers are little-endian.
+enum class TSlotEncoding {
+  U8,     // one byte, unsigned
+  S16,    // signed 16-bit
+  U16,    // unsigned 16-bit
+  S32,    // signed 32-bit
+  Text8,  // 8-bit text in the single-byte code page, ends at the first zero or the field's end
+};
+
 struct TSlotField {
   int offset;
   int width;
+  TSlotEncoding encoding;
 };
 
 namespace SlotField {
-constexpr TSlotField DigitByte{1, 1};    // low 4 bits: the number; high 4 bits 0xC once edited
-constexpr TSlotField Name{18, 17};       // 8-bit text, ends at the first zero or after 17 bytes
-constexpr TSlotField Filter2{45, 1};     // code 0..7
-constexpr TSlotField Filter1{46, 1};     // code 0..7
-constexpr TSlotField Impedance{47, 1};   // 0 = 50 ohm, else 0 ohm
-constexpr TSlotField Step20dB{48, 1};    // 0 = 0 dB, else 20 dB
-constexpr TSlotField Select1kHz{49, 1};  // 0 = 75 kHz, else 1 kHz
-constexpr TSlotField Mode{51, 1};        // demodulation mode 0..5
-constexpr TSlotField Frequency{156, 4};  // signed 32-bit, tenths
-constexpr TSlotField ParamS16{202, 2};   // signed 16-bit
-constexpr TSlotField ParamU16{204, 2};   // unsigned 16-bit
+using enum TSlotEncoding;
+constexpr TSlotField DigitByte{1, 1, U8};    // low 4 bits: the number; high 4 bits 0xC once edited
+constexpr TSlotField Name{18, 17, Text8};
+constexpr TSlotField Filter2{45, 1, U8};     // code 0..7
+constexpr TSlotField Filter1{46, 1, U8};     // code 0..7
+constexpr TSlotField Impedance{47, 1, U8};   // 0 = 50 ohm, else 0 ohm
+constexpr TSlotField Step20dB{48, 1, U8};    // 0 = 0 dB, else 20 dB
+constexpr TSlotField Select1kHz{49, 1, U8};  // 0 = 75 kHz, else 1 kHz
+constexpr TSlotField Mode{51, 1, U8};        // demodulation mode 0..5
+constexpr TSlotField Frequency{156, 4, S32}; // tenths
+constexpr TSlotField ParamS16{202, 2, S16};
+constexpr TSlotField ParamU16{204, 2, U16};
 }  // namespace SlotField
+
+// A number field's value, read by its declared encoding (0 for a text field).
+int64_t SlotNumber(const uint8_t* record, TSlotField field);
+// A text field's bytes, up to its end.
+QByteArrayView SlotText(const uint8_t* record, TSlotField field);
 
 // Grid columns of the fields.
 enum TSlotColumn {
