@@ -332,7 +332,7 @@ void TFMain::CreateControls() {
   // Window.
   setWindowTitle(QStringLiteral("USB / WLAN Interface to ZEL Pocket"));
   setFont(ClassicUiFont());
-  setWindowIcon(QIcon(ProgramIcon(32)));
+  setWindowIcon(ProgramIconSet());
 
   auto* client = new QWidget(this);
   client->setObjectName(QStringLiteral("ClientArea"));
