@@ -39,7 +39,7 @@ _zelctl()
             COMPREPLY=($(compgen -W "full-vga full-wvga diagram-vga diagram-wvga" -- "$cur"))
             return ;;
         --frame-colour | --frame-color)
-            COMPREPLY=($(compgen -W "black white red green blue '#'" -- "$cur"))
+            COMPREPLY=($(compgen -W "black white red green blue yellow" -- "$cur"))
             return ;;
         --target)
             COMPREPLY=($(compgen -W "pocket lan" -- "$cur"))

@@ -12,7 +12,7 @@ _zelsim()
             COMPREPLY=($(compgen -W "85 90" -- "$cur"))
             return ;;
     esac
-    COMPREPLY=($(compgen -W "-p --port -s --status --versions --cut-answers -h --help -v --version" -- "$cur"))
+    COMPREPLY=($(compgen -W "-p --port -s --status --versions --cut-answers -h --help --help-all -v --version" -- "$cur"))
 } &&
     complete -F _zelsim zelsim
 

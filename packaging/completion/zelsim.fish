@@ -5,4 +5,5 @@ complete -c zelsim -s s -l status -x -a '85 90' -d 'Status code answered to the 
 complete -c zelsim -l versions -x -d 'Version record LAN,DEVICE,FIRMWARE'
 complete -c zelsim -l cut-answers -x -d 'Cut every answer after its first N bytes'
 complete -c zelsim -s h -l help -d 'Show the help text'
+complete -c zelsim -l help-all -d "Show the help text with the toolkit's options"
 complete -c zelsim -s v -l version -d 'Show the version'
