@@ -63,12 +63,13 @@ for f in "${expected[@]}"; do
 done
 
 # ---- lintian: errors fail ------------------------------------------------------------
-lintian_log="$(lintian --display-info "$deb" 2>/dev/null || true)"
+lintian_status=0
+lintian_log="$(lintian --display-info --fail-on error "$deb" 2>/dev/null)" || lintian_status=$?
 if [ -n "$lintian_log" ]; then
   echo "lintian:"
   sed 's/^/  /' <<<"$lintian_log"
 fi
-if grep -q '^E:' <<<"$lintian_log"; then fail "lintian reports errors"; fi
+if [ "$lintian_status" -ne 0 ] || grep -q '^E:' <<<"$lintian_log"; then fail "lintian reports errors (exit $lintian_status)"; fi
 
 # ---- the files themselves ----------------------------------------------------------------
 root="$(mktemp -d)"
