@@ -30,7 +30,7 @@ QString RememberedFolderOr(TFolder which, const QString& otherwise);
 void RememberFolder(TFolder which, const QString& folder);
 
 // The prompter's open and save dialogs, started in the folder remembered for
-// `which` (when the spec names none); the folder of the file chosen is
+// `which` (when the dialog names none); the folder of the file chosen is
 // remembered. Empty means cancelled, as with the prompter.
 QString OpenFileIn(TFolder which, QWidget* parent, TFileDialogSpec spec);
 QString SaveFileIn(TFolder which, QWidget* parent, TFileDialogSpec spec);
