@@ -3,13 +3,11 @@
 
 #include <QGuiApplication>
 #include <QLabel>
-#include <QLinearGradient>
 #include <QPainter>
-#include <QPainterPath>
 #include <QPushButton>
-#include <QRadialGradient>
 #include <QScreen>
 #include <QShowEvent>
+#include <QSvgRenderer>
 
 #include <algorithm>
 
@@ -42,67 +40,22 @@ void PropagateFont(QWidget* root) {
 }
 
 QPixmap ProgramIcon(int size) {
-  // Drawn on a 32 x 32 grid and scaled to the requested size.
+  // One picture: the SVG in the resources, from which the installed PNGs are
+  // rendered as well (packaging/RenderIcons.cpp).
   QPixmap pm(size, size);
   pm.fill(Qt::transparent);
+  QSvgRenderer svg(QStringLiteral(":/zelpocket.svg"));
   QPainter p(&pm);
   p.setRenderHint(QPainter::Antialiasing, true);
-  p.scale(size / 32.0, size / 32.0);
-
-  const QColor outline(0x1F, 0x2B, 0x38);
-
-  // Antenna with its knob.
-  p.setPen(QPen(outline, 1.6, Qt::SolidLine, Qt::RoundCap));
-  p.drawLine(QPointF(23.0, 10.0), QPointF(26.5, 1.8));
-  p.setPen(Qt::NoPen);
-  p.setBrush(outline);
-  p.drawEllipse(QPointF(26.6, 1.9), 1.4, 1.4);
-
-  // Body.
-  QLinearGradient body(0, 9, 0, 30);
-  body.setColorAt(0.0, QColor(0x7E, 0x9C, 0xB9));
-  body.setColorAt(1.0, QColor(0x3E, 0x5A, 0x76));
-  p.setPen(QPen(outline, 1.0));
-  p.setBrush(body);
-  p.drawRoundedRect(QRectF(2.5, 9.5, 27.0, 20.0), 3.5, 3.5);
-
-  // Display.
-  QLinearGradient lcd(0, 12, 0, 19);
-  lcd.setColorAt(0.0, QColor(0xD9, 0xF2, 0xE0));
-  lcd.setColorAt(1.0, QColor(0x9F, 0xCF, 0xAE));
-  p.setBrush(lcd);
-  p.setPen(QPen(outline, 0.8));
-  p.drawRect(QRectF(5.5, 12.5, 13.0, 7.0));
-  // A little trace on the display.
-  p.setPen(QPen(QColor(0x1E, 0x5A, 0x32), 0.9));
-  QPainterPath trace;
-  trace.moveTo(6.5, 17.5);
-  trace.lineTo(9.0, 17.0);
-  trace.lineTo(10.5, 14.0);
-  trace.lineTo(12.0, 18.0);
-  trace.lineTo(13.5, 15.5);
-  trace.lineTo(17.5, 16.5);
-  p.setBrush(Qt::NoBrush);
-  p.drawPath(trace);
-
-  // Speaker.
-  QRadialGradient spk(QPointF(23.5, 19.5), 5.5);
-  spk.setColorAt(0.0, QColor(0x5A, 0x6E, 0x82));
-  spk.setColorAt(1.0, QColor(0x22, 0x2E, 0x3A));
-  p.setPen(QPen(outline, 0.8));
-  p.setBrush(spk);
-  p.drawEllipse(QPointF(23.5, 19.5), 4.5, 4.5);
-  p.setPen(QPen(QColor(0xA8, 0xB8, 0xC8), 0.6));
-  p.setBrush(Qt::NoBrush);
-  p.drawEllipse(QPointF(23.5, 19.5), 2.6, 2.6);
-
-  // Two knobs.
-  p.setPen(QPen(outline, 0.8));
-  p.setBrush(QColor(0xE6, 0xEB, 0xF0));
-  p.drawEllipse(QPointF(8.0, 25.0), 2.0, 2.0);
-  p.drawEllipse(QPointF(14.0, 25.0), 2.0, 2.0);
+  svg.render(&p, QRectF(0, 0, size, size));
   p.end();
   return pm;
+}
+
+QIcon ProgramIconSet() {
+  QIcon icon;
+  for (int size : {16, 24, 32, 48, 64, 128, 256}) icon.addPixmap(ProgramIcon(size));
+  return icon;
 }
 
 namespace {

@@ -3,6 +3,7 @@
 
 #include <QDialog>
 #include <QFont>
+#include <QIcon>
 #include <QPixmap>
 
 class QLabel;
@@ -44,5 +45,7 @@ QFont ClassicUiFont();
 // sheet a font set on a window does not pass on to its children by itself.
 void PropagateFont(QWidget* root);
 
-// The program's icon, a small radio drawn in code.
+// The program's icon, a small radio (app/zelpocket.svg), at `size` pixels.
 QPixmap ProgramIcon(int size = 32);
+// The icon at the sizes a desktop asks for, as the window's icon.
+QIcon ProgramIconSet();

@@ -23,6 +23,7 @@
 #include <QGuiApplication>
 #include <QHeaderView>
 #include <QIcon>
+#include <QKeySequence>
 #include <QImage>
 #include <QItemSelectionModel>
 #include <QLabel>
@@ -332,7 +333,7 @@ void TFMain::CreateControls() {
   // Window.
   setWindowTitle(QStringLiteral("USB / WLAN Interface to ZEL Pocket"));
   setFont(ClassicUiFont());
-  setWindowIcon(QIcon(ProgramIcon(32)));
+  setWindowIcon(ProgramIconSet());
 
   auto* client = new QWidget(this);
   client->setObjectName(QStringLiteral("ClientArea"));
@@ -634,6 +635,15 @@ void TFMain::CreateControls() {
   MI_Info = Named(M_Hilfe->addAction(QStringLiteral("&Info")), "MI_Info");
   // The pop-ups are windows of their own and do not take the window's font.
   for (QMenu* m : {M_Datei, M_Interface, M_Hilfe}) m->setFont(font());
+  // The desktop's usual keys for open, save and quit.
+  MI_Oeffnen->setShortcuts(QKeySequence::Open);
+  MI_Speichern->setShortcuts(QKeySequence::Save);
+  MI_Beenden->setShortcuts(QKeySequence::Quit);
+#if defined(Q_OS_UNIX) && !defined(Q_OS_MACOS)
+  // Where the platform plugin knows no key to quit (offscreen, minimal), the
+  // one of the Linux desktops.
+  if (MI_Beenden->shortcuts().isEmpty()) MI_Beenden->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
+#endif
 
   wire(MI_Oeffnen, &QAction::triggered, &TFMain::MI_OeffnenClick);
   wire(MI_Speichern, &QAction::triggered, &TFMain::MI_SpeichernClick);

@@ -5,6 +5,7 @@
 #include "app/Prompter.h"
 #include "app/Style.h"
 #include "sim/ZelSim.h"
+#include "ZelVersion.h"
 
 #include <QApplication>
 
@@ -30,15 +31,42 @@ class TApplication : public QApplication {
 
 }  // namespace
 
-int main(int argc, char** argv) {
-  TApplication app(argc, argv);
-  QApplication::setApplicationName(QStringLiteral("zelpocket"));
+namespace {
 
-  const TCommandLine cmd = ParseCommandLine(QApplication::arguments().mid(1));
+// --help and --version: the text on standard output; true when one was asked.
+bool AnswerHelpOrVersion(const TCommandLine& cmd) {
   if (cmd.help) {
     std::fputs(qPrintable(CommandLineUsage()), stdout);
-    return 0;
+    return true;
   }
+  if (cmd.version) {
+    std::fputs("zelpocket " ZEL_VERSION "\n", stdout);
+    return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  // Answered before the toolkit starts, so that they need no display. With
+  // toolkit options (-platform ...) among the arguments they are answered
+  // below, once the toolkit has taken its own.
+  {
+    QStringList plain;
+    for (int i = 1; i < argc; ++i) plain << QString::fromLocal8Bit(argv[i]);
+    const TCommandLine early = ParseCommandLine(plain);
+    if (early.error.isEmpty() && AnswerHelpOrVersion(early)) return 0;
+  }
+
+  TApplication app(argc, argv);
+  QApplication::setApplicationName(QStringLiteral("zelpocket"));
+  QApplication::setOrganizationName(QStringLiteral("zelpocket"));
+  QApplication::setApplicationVersion(QStringLiteral(ZEL_VERSION));
+  QGuiApplication::setDesktopFileName(QStringLiteral("org.example.zelpocket"));
+
+  const TCommandLine cmd = ParseCommandLine(QApplication::arguments().mid(1));
+  if (AnswerHelpOrVersion(cmd)) return 0;
   if (!cmd.error.isEmpty()) {
     std::fprintf(stderr, "zelpocket: %s\n%s", qPrintable(cmd.error), qPrintable(CommandLineUsage()));
     return 2;

@@ -3,10 +3,26 @@
 #include <QJsonDocument>
 #include <QTextStream>
 
+#include <algorithm>
 #include <cstdio>
+#include <cstdlib>
+
+#ifndef _WIN32
+#include <sys/ioctl.h>
+#include <unistd.h>
+#endif
+
+namespace {
+// The progress line on the terminal now, cleared before other output.
+TProgress* g_liveProgress = nullptr;
+void ClearLiveProgress() {
+  if (g_liveProgress) g_liveProgress->Clear();
+}
+}  // namespace
 
 void TCli::Print(const QString& text) const {
   if (json) return;
+  ClearLiveProgress();
   std::fputs(qPrintable(text + QLatin1Char('\n')), stdout);
   std::fflush(stdout);
 }
@@ -19,6 +35,7 @@ void TCli::Json(QJsonObject result) const {
 }
 
 int TCli::Fail(int code, const QString& message) const {
+  ClearLiveProgress();
   std::fprintf(stderr, "zelctl: %s\n", qPrintable(message));
   if (json) {
     QJsonObject o{{QStringLiteral("ok"), false}, {QStringLiteral("error"), message}, {QStringLiteral("exit"), code}};
@@ -30,6 +47,7 @@ int TCli::Fail(int code, const QString& message) const {
 
 std::optional<bool> TCli::Ask(const QString& question) const {
   if (!terminal) return std::nullopt;
+  ClearLiveProgress();
   std::fprintf(stderr, "%s [y/N] ", qPrintable(question));
   std::fflush(stderr);
   char line[64] = {};
@@ -40,7 +58,7 @@ std::optional<bool> TCli::Ask(const QString& question) const {
 // ---- progress ----------------------------------------------------------------
 
 TProgress::TProgress(const TCli& cli, QString label, uint64_t total)
-    : on_(cli.progress), label_(std::move(label)), total_(total) {
+    : on_(cli.progress), columns_(cli.columns), label_(std::move(label)), total_(total) {
   started_.start();
 }
 
@@ -48,36 +66,77 @@ TProgress::~TProgress() { Finish(); }
 
 void TProgress::Update(uint64_t done) {
   done_ = done;
-  if (!on_ || (drawn_.isValid() && !drawn_.hasExpired(100))) return;
+  if (!on_ || finished_ || (drawn_.isValid() && !drawn_.hasExpired(100))) return;
   Draw();
 }
 
 void TProgress::Finish() {
-  if (!on_ || finished_) return;
+  if (finished_) return;
   finished_ = true;
-  Draw();
-  std::fputs("\n", stderr);
+  Clear();
+}
+
+void TProgress::Clear() {
+  if (g_liveProgress == this) g_liveProgress = nullptr;
+  drawn_.invalidate();
+  if (shown_ == 0) return;
+  const QByteArray blank(shown_, ' ');
+  std::fprintf(stderr, "\r%s\r", blank.constData());
+  std::fflush(stderr);
+  shown_ = 0;
 }
 
 void TProgress::Draw() {
   drawn_.start();
-  constexpr int kWidth = 30;
-  const int filled = total_ == 0 ? kWidth : int(std::min<uint64_t>(kWidth, done_ * kWidth / total_));
   const double seconds = double(std::max<qint64>(1, started_.elapsed())) / 1000.0;
-  const double rate = double(done_) / seconds;
+  const int columns = columns_ > 0 ? columns_ : TerminalColumns(2);
+  const QString text = ProgressText(label_, done_, total_, seconds, columns);
+  // Spaces over what a longer line before left.
+  const QString line = text + QString(std::max<qsizetype>(0, shown_ - text.size()), QLatin1Char(' '));
+  std::fputs(qPrintable(QLatin1Char('\r') + line), stderr);
+  std::fflush(stderr);
+  shown_ = line.size();
+  g_liveProgress = this;
+}
+
+QString ProgressText(const QString& label, uint64_t done, uint64_t total, double seconds, int columns) {
+  constexpr qsizetype kBarMax = 30, kBarMin = 10;
+  const qsizetype room = std::max(1, columns - 1);
+  const double rate = seconds > 0 ? double(done) / seconds : 0.0;
   QString left = QStringLiteral("--:--");
-  if (rate > 0 && total_ >= done_) {
-    const auto s = qint64(double(total_ - done_) / rate);
+  if (rate > 0 && total >= done) {
+    const auto s = qint64(double(total - done) / rate);
     left = QStringLiteral("%1:%2").arg(s / 60).arg(s % 60, 2, 10, QLatin1Char('0'));
   }
-  const QString line = QStringLiteral("\r%1 [%2%3] %4/%5 bytes %6 KiB/s %7 left ")
-                           .arg(label_, QString(filled, QLatin1Char('#')), QString(kWidth - filled, QLatin1Char(' ')))
-                           .arg(done_)
-                           .arg(total_)
-                           .arg(rate / 1024.0, 0, 'f', 1)
-                           .arg(left);
-  std::fputs(qPrintable(line), stderr);
-  std::fflush(stderr);
+  const QString bytes = QStringLiteral(" %1/%2 bytes").arg(done).arg(total);
+  const QString speed = QStringLiteral(" %1 KiB/s").arg(rate / 1024.0, 0, 'f', 1);
+  const QString remaining = QStringLiteral(" %1 left").arg(left);
+  // From the whole line down to the bar alone.
+  const QString tails[] = {bytes + speed + remaining, bytes + remaining, remaining, QString()};
+  auto bar = [&](qsizetype width) {
+    const qsizetype filled = total == 0 ? width : qsizetype(std::min<uint64_t>(width, done * uint64_t(width) / total));
+    return QStringLiteral(" [%1%2]").arg(QString(filled, QLatin1Char('#')), QString(width - filled, QLatin1Char(' ')));
+  };
+  for (const QString& tail : tails) {
+    const qsizetype width = std::min(kBarMax, room - label.size() - 3 - tail.size());
+    if (width >= kBarMin) return label + bar(width) + tail;
+  }
+  // Even the shortest bar does not fit beside the label: shorten the label.
+  const qsizetype keep = room - 3 - kBarMin - remaining.size();
+  if (keep >= 4) return label.left(keep - 3) + QStringLiteral("...") + bar(kBarMin) + remaining;
+  return (label + bar(kBarMin) + remaining).left(room);
+}
+
+int TerminalColumns(int fd) {
+#ifndef _WIN32
+  struct winsize size {};
+  if (::ioctl(fd, TIOCGWINSZ, &size) == 0 && size.ws_col > 0) return size.ws_col;
+#else
+  (void)fd;
+#endif
+  bool ok = false;
+  const int columns = qEnvironmentVariable("COLUMNS").toInt(&ok);
+  return ok && columns > 0 ? columns : 80;
 }
 
 // ---- arguments -------------------------------------------------------------------

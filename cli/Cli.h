@@ -23,6 +23,7 @@ struct TCli {
   bool progress = false;   // standard error is a terminal and no JSON is wanted
   bool terminal = false;   // standard input is a terminal: questions can be asked
   int timeoutMs = 3000;
+  int columns = 0;         // the progress line's terminal width; 0: ask the terminal at each draw
 
   // A link to the device that Ctrl-C and SIGTERM end.
   std::unique_ptr<TBlockingLink> Link() const;
@@ -38,7 +39,9 @@ struct TCli {
 };
 
 // A bar with bytes, rate and time left on standard error, at most a few
-// times a second; nothing unless the tool shows progress.
+// times a second; nothing unless the tool shows progress. The line fits the
+// terminal's width and is cleared when finished and before anything else the
+// tool writes (TCli::Print, Fail, Ask), so no half-line stays behind.
 class TProgress {
  public:
   TProgress(const TCli& cli, QString label, uint64_t total);
@@ -46,16 +49,29 @@ class TProgress {
   TProgress(const TProgress&) = delete;
   TProgress& operator=(const TProgress&) = delete;
   void Update(uint64_t done);
+  // Clears the line for good.
   void Finish();
+  // Clears the line; the next Update draws it again.
+  void Clear();
 
  private:
   void Draw();
   bool on_;
+  int columns_;
   QString label_;
   uint64_t total_, done_ = 0;
   QElapsedTimer started_, drawn_;
+  qsizetype shown_ = 0;  // characters of the line on the terminal now
   bool finished_ = false;
 };
+
+// The progress line's text for a terminal `columns` wide: at most
+// columns - 1 characters (the last column would wrap on some terminals).
+// Where the whole line does not fit, the bar narrows, then the rate and the
+// byte counts go, then the label is shortened.
+QString ProgressText(const QString& label, uint64_t done, uint64_t total, double seconds, int columns);
+// The width of the terminal on `fd`; else $COLUMNS; else 80.
+int TerminalColumns(int fd);
 
 // A usage error of one command: message and the command's help.
 int UsageError(const QString& command, const QString& message);

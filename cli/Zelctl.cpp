@@ -3,6 +3,7 @@
 #include "core/CommandLine.h"
 #include "cli/Cli.h"
 #include "sim/ZelSim.h"
+#include "ZelVersion.h"
 
 #include <QMap>
 
@@ -99,6 +100,7 @@ QString ProgramHelp() {
              "  --json                machine-readable output on standard output\n"
              "  --timeout MS          how long to wait for an answer (default 3000)\n"
              "  --help                this text; COMMAND --help for a command's\n"
+             "  --version             the program's version\n"
              "\n"
              "Exit codes: 0 success, 1 device error or time-out, 2 usage, 3 refused by a check.\n")
       .arg(QString::fromLatin1(DEFAULT_DEVICE_HOST))
@@ -139,6 +141,9 @@ int RunZelctl(const QStringList& arguments) {
       json = true;
     } else if (a == QLatin1String("--help") || a == QLatin1String("-h")) {
       help = true;
+    } else if (a == QLatin1String("--version")) {
+      std::fputs("zelctl " ZEL_VERSION "\n", stdout);
+      return EXIT_OK;
     } else if (a == QLatin1String("--device") || a.startsWith(QLatin1String("--device="))) {
       device << a;
       if (a == QLatin1String("--device") && i + 1 < arguments.size()) device << arguments[++i];

@@ -38,7 +38,8 @@ QString CommandLineUsage() {
       "  --device HOST[:PORT]  address of the device (default %1:%2)\n"
       "  --simulator           start the built-in simulated device on 127.0.0.1 and use it\n"
       "  --show-hidden-pages   show the memory-slot page and the live page as tabs\n"
-      "  --help                show this text\n")
+      "  --help                show this text\n"
+      "  --version             show the program's version\n")
       .arg(QString::fromLatin1(DEFAULT_DEVICE_HOST))
       .arg(DEFAULT_DEVICE_PORT);
 }
@@ -54,6 +55,8 @@ TCommandLine ParseCommandLine(const QStringList& arguments) {
       out.showHiddenPages = true;
     } else if (a == QLatin1String("--help") || a == QLatin1String("-h")) {
       out.help = true;
+    } else if (a == QLatin1String("--version")) {
+      out.version = true;
     } else if (a == QLatin1String("--device") || a.startsWith(QLatin1String("--device="))) {
       QString value;
       if (a == QLatin1String("--device")) {

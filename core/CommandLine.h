@@ -14,6 +14,7 @@ struct TCommandLine {
   bool simulator = false;
   bool showHiddenPages = false;  // the memory-slot and live pages as tabs
   bool help = false;
+  bool version = false;  // --version: print the program's version
   QString error;  // non-empty: the command line is wrong; exit code 2
 };
 

@@ -1,5 +1,6 @@
 // Display copy page: scan, capture area, frame colour and export.
 #include "app/Controls.h"
+#include "app/FolderMemory.h"
 #include "app/PacedPaint.h"
 #include "app/Main_eng.h"
 #include "app/Prompter.h"
@@ -220,7 +221,7 @@ void TFMain::SaveScanPicture() {
   TFileDialogSpec dialog;
   dialog.defaultExt = SD_Datei_DefaultExt;
   dialog.filter = SD_Datei_Filter;
-  const QString path = Prompter().SaveFile(this, dialog);
+  const QString path = SaveFileIn(TFolder::ScanPicture, this, dialog);
   if (path.isEmpty()) return;
   QString error;
   if (!SaveBitmap(I_Scan->Picture(), path, &error)) throw std::runtime_error(error.toLocal8Bit().toStdString());

@@ -1,5 +1,6 @@
 #include "recorder/FileBoxes.h"
 
+#include "app/FolderMemory.h"
 #include "app/Main_eng.h"
 
 #include <QAbstractItemView>
@@ -124,6 +125,7 @@ void CreateRecorderFileBoxes(TFMain& w, QWidget* page) {
                      const QString dir = win->DirModel->filePath(current);
                      win->FLB_Files->setRootIndex(win->FileModel->setRootPath(dir));
                      ShowVolumeOf(*win, dir);
+                     RememberFolder(TFolder::Recorder, dir);
                    });
   // Folders load in the background: keep the current one in view until its
   // parents are there.
@@ -139,7 +141,7 @@ void CreateRecorderFileBoxes(TFMain& w, QWidget* page) {
     if (!root.isEmpty()) SetRecorderDirectory(*win, root);
   });
 
-  SetRecorderDirectory(w, QDir::homePath());
+  SetRecorderDirectory(w, RememberedFolderOr(TFolder::Recorder, QDir::homePath()));
 }
 
 bool SetRecorderDirectory(TFMain& w, const QString& path) {

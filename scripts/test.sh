@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is needed, builds everything and runs every test: once as
-# shipped, once more with AddressSanitizer and UndefinedBehaviorSanitizer
-# (any report fails), then each fuzz harness for a short while.
+# shipped, then the Debian package built from that build and checked, once
+# more with AddressSanitizer and UndefinedBehaviorSanitizer (any report
+# fails), then each fuzz harness for a short while.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/deps.sh
@@ -10,6 +11,9 @@ jobs="$(nproc)"
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZEL_WERROR=ON >/dev/null
 cmake --build build -j"$jobs"
 (cd build && QT_QPA_PLATFORM=offscreen ctest --output-on-failure --timeout 300 -j"$jobs")
+
+# The Debian package: built, checked (lintian errors fail), installed and removed.
+bash scripts/check_package.sh build
 
 # The sanitizer build: tests and fuzz harnesses, no benchmarks.
 cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_COMPILER=clang++ \

@@ -3,6 +3,7 @@
 //
 //   zelsim [--port N] [--status 85|90] [--versions LAN,DEVICE,FIRMWARE]
 #include "sim/ZelSim.h"
+#include "ZelVersion.h"
 
 #include <QCommandLineOption>
 #include <QCommandLineParser>
@@ -75,11 +76,13 @@ void QuitOnSignals(QCoreApplication* app) {
 int main(int argc, char** argv) {
   QCoreApplication app(argc, argv);
   QCoreApplication::setApplicationName(QStringLiteral("zelsim"));
+  QCoreApplication::setApplicationVersion(QStringLiteral(ZEL_VERSION));
 
   QCommandLineParser parser;
   parser.setApplicationDescription(
       QStringLiteral("Simulated ZEL Pocket: serves the device's side of the link on 127.0.0.1."));
   const QCommandLineOption helpOption = parser.addHelpOption();
+  const QCommandLineOption versionOption = parser.addVersionOption();
   const QCommandLineOption portOption(
       {QStringLiteral("p"), QStringLiteral("port")},
       QStringLiteral("TCP port to listen on (0 = any free port; default 55555)."),
@@ -106,6 +109,7 @@ int main(int argc, char** argv) {
 
   if (!parser.parse(QCoreApplication::arguments())) return UsageError(parser.errorText());
   if (parser.isSet(helpOption)) parser.showHelp(0);
+  if (parser.isSet(versionOption)) parser.showVersion();
   if (!parser.positionalArguments().isEmpty()) {
     return UsageError(QStringLiteral("unexpected argument '%1'").arg(parser.positionalArguments().first()));
   }

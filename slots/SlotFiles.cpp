@@ -1,5 +1,6 @@
 // Slot files: the slot table saved to and opened from a ".Mem" file, the raw
 // table without a header.
+#include "app/FolderMemory.h"
 #include "app/Main_eng.h"
 #include "app/Prompter.h"
 #include "core/SafeSave.h"
@@ -33,7 +34,7 @@ void ShowSource(QListWidget* box, const QString& path) {
 void TFMain::OpenSlotFile() {
   OD_App_DefaultExt = QStringLiteral("*.Mem");
   OD_App_Filter = QStringLiteral("Memory file *.Mem|*.Mem");
-  const QString path = Prompter().OpenFile(this, DialogSpec(OD_App_DefaultExt, OD_App_Filter));
+  const QString path = OpenFileIn(TFolder::SlotFileOpen, this, DialogSpec(OD_App_DefaultExt, OD_App_Filter));
   if (path.isEmpty()) return;
   ShowSource(LB_Speicher, path);
   QFile file(path);
@@ -54,7 +55,7 @@ void TFMain::OpenSlotFile() {
 void TFMain::SaveSlotFile() {
   SD_Datei_DefaultExt = QStringLiteral("*.Mem");
   SD_Datei_Filter = QStringLiteral("Speicherplatz-Datei *.Mem|*.Mem");
-  const QString path = Prompter().SaveFile(this, DialogSpec(SD_Datei_DefaultExt, SD_Datei_Filter));
+  const QString path = SaveFileIn(TFolder::SlotFileSave, this, DialogSpec(SD_Datei_DefaultExt, SD_Datei_Filter));
   if (path.isEmpty()) return;
   ShowSource(LB_Speicher, path);
   // Written beside the old file and put in its place only when complete.

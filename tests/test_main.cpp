@@ -1,12 +1,36 @@
-// Test entry: one QApplication for the whole run (offscreen unless told otherwise).
+// Test entry: one QApplication for the whole run (offscreen unless told
+// otherwise), with the window's settings in a configuration folder of its own
+// that each test starts with empty, as on a first start.
 #include <QApplication>
+#include <QSettings>
+#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 
+namespace {
+
+class TFreshSettings : public ::testing::EmptyTestEventListener {
+  void OnTestStart(const ::testing::TestInfo&) override {
+    QSettings settings;
+    settings.clear();
+    settings.sync();
+  }
+};
+
+}  // namespace
+
 int main(int argc, char** argv) {
   if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
+  // Never the user's own settings.
+  QTemporaryDir config;
+  if (!config.isValid()) return 1;
+  setenv("XDG_CONFIG_HOME", config.path().toLocal8Bit().constData(), 1);
   QApplication app(argc, argv);
+  // As app/main.cpp names them.
+  QApplication::setApplicationName(QStringLiteral("zelpocket"));
+  QApplication::setOrganizationName(QStringLiteral("zelpocket"));
   ::testing::InitGoogleTest(&argc, argv);
+  ::testing::UnitTest::GetInstance()->listeners().Append(new TFreshSettings);
   return RUN_ALL_TESTS();
 }

@@ -1,4 +1,5 @@
 // Firmware update page: choice of target and file, and the upload.
+#include "app/FolderMemory.h"
 #include "app/Main_eng.h"
 #include "app/Prompter.h"
 #include "core/Timings.h"
@@ -103,7 +104,7 @@ void TFMain::OpenUpdateFile() {
   TFileDialogSpec dialog;
   dialog.defaultExt = OD_App_DefaultExt;
   dialog.filter = OD_App_Filter;
-  const QString path = Prompter().OpenFile(this, dialog);
+  const QString path = OpenFileIn(TFolder::UpdateFile, this, dialog);
   if (path.isEmpty()) return;
   const QFileInfo info(path);
   LB_Applikation->clear();
