@@ -74,6 +74,7 @@ struct CopyRig {
     sim.start();
     sim.function<zelsim::Recordings>()->setRecordings({zelsim::Recording{"bench", 1, kUnits, 11, 16}});
     window = std::make_unique<TFMain>(TFMainOptions{QStringLiteral("127.0.0.1"), sim.port()});
+    window->show();  // the user watches the page: the rate and the bar are painted
     PumpWhile([] { return LinkState.Busy; });
     window->SelectVisiblePage(PAGE_RECORDER);
     SetRecorderDirectory(*window, dir.path());
