@@ -25,6 +25,8 @@ void TFMain::StartupProbe() {
 
 void TFMain::MI_WLANClick() {
   if (searching_) return;  // a search is already running further up
+  TOperationRun operation(*this, TDeviceOperation::Search);
+  if (!operation) return;
   searching_ = true;
   struct Done {
     bool& flag;
@@ -80,6 +82,10 @@ void TFMain::TimerTimer() {
 }
 
 void TFMain::Timer1Timer() {
+  // An operation's exchanges keep the link in use: a status query between
+  // them would take one of their answers, and the update's clearing ticker
+  // must keep running.
+  if (Operation != TDeviceOperation::None) return;
   if (!keepAliveRunning_ && CB_WLAN->isChecked() && TCP_Client->Connected()) {
     keepAliveRunning_ = true;
     const QByteArray statusQuery = StatusRequest();

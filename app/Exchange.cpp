@@ -40,4 +40,8 @@ QString ResultTextString() {
   return decode(QByteArrayView(LinkState.ResultText));
 }
 
-void TFMain::ShowResultText() { Prompter().Information(this, ResultTextString()); }
+void TFMain::ShowResultText() {
+  // An operation ended because the user closes the window: no box in between.
+  if (CloseRequested) return;
+  Prompter().Information(this, ResultTextString());
+}

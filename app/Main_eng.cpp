@@ -72,12 +72,35 @@ bool TFMain::event(QEvent* e) {
 }
 
 void TFMain::closeEvent(QCloseEvent* e) {
+  if (Operation != TDeviceOperation::None) {
+    // Nothing is cut off behind the user's back: they are asked, and on Yes
+    // the operation is ended first; its end closes the window.
+    e->ignore();
+    if (CloseRequested || !Prompter().ConfirmRisk(this, OperationCloseQuestion(Operation))) return;
+    if (Operation != TDeviceOperation::None) {  // it may have ended while the question was up
+      CloseRequested = true;
+      StopOperation();
+      return;
+    }
+  }
   bool canClose = true;
   RunHandler([&] { FormCloseQuery(canClose); });
   if (canClose)
     e->accept();
   else
     e->ignore();
+}
+
+void TFMain::StopOperation() {
+  if (Operation == TDeviceOperation::Scan) {
+    B_AbortClick();  // the device is told to stop sending columns
+    return;
+  }
+  // Every wait of an operation ends when Busy is cleared; the operation's
+  // loop then sees CloseRequested and sends nothing more.
+  LinkState.Busy = false;
+  Timer->stop();
+  Timer2->stop();
 }
 
 void TFMain::FormCloseQuery(bool& CanClose) {

@@ -3,6 +3,7 @@
 // the folders of their subsystems.
 #pragma once
 
+#include "app/Operation.h"
 #include "link/Dispatcher.h"
 #include "link/LinkState.h"
 #include "slots/SlotPage.h"
@@ -190,7 +191,11 @@ class TFMain : public QMainWindow, private IFrameTarget {
   std::unique_ptr<TLinkSession> Session;  // the link client's exchanges: LinkState and ReceiveBuffer
 
   // Window state used by the features.
-  QBuffer DataStream;  // slot table / copied recording
+  QBuffer DataStream;  // slot table
+  // The device operation that runs (see app/Operation.h), and whether the
+  // user chose to close the window when it ends.
+  TDeviceOperation Operation = TDeviceOperation::None;
+  bool CloseRequested = false;
   int DisplayOffset = 0;
   // ---- Recorder ----
   TRecorderState Recorder;  // list and copy in progress
@@ -283,6 +288,8 @@ class TFMain : public QMainWindow, private IFrameTarget {
   // Runs an event handler; an error it raises is shown in the error box and
   // the program goes on.
   void RunHandler(const std::function<void()>& handler);
+  // Ends the running operation in order because the window closes.
+  void StopOperation();
   QColor GroupCaptionColor(const QGroupBox* box) const;
 
  protected:

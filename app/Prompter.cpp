@@ -40,6 +40,10 @@ class TRealPrompter : public TPrompter {
     return QMessageBox::question(parent, Title(parent), text, QMessageBox::Yes | QMessageBox::No) ==
            QMessageBox::Yes;
   }
+  bool ConfirmRisk(QWidget* parent, const QString& text) override {
+    return QMessageBox::warning(parent, Title(parent), text, QMessageBox::Yes | QMessageBox::No, QMessageBox::No) ==
+           QMessageBox::Yes;
+  }
   void QuestionOk(QWidget* parent, const QString& text) override {
     QMessageBox box(QMessageBox::Question, Title(parent), text, QMessageBox::Ok, parent);
     box.exec();

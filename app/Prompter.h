@@ -25,6 +25,9 @@ class TPrompter {
   virtual void Information(QWidget* parent, const QString& text) = 0;
   // Confirmation box with Yes and No; true only for Yes.
   virtual bool Confirm(QWidget* parent, const QString& text) = 0;
+  // Warning box with Yes and No for a step that can do harm; No is the
+  // default button. True only for Yes.
+  virtual bool ConfirmRisk(QWidget* parent, const QString& text) = 0;
   // Question-mark box with only an OK button (a refusal put as a question).
   virtual void QuestionOk(QWidget* parent, const QString& text) = 0;
   // The toolkit's error box for an error that reached an event handler.

@@ -11,6 +11,8 @@
 #include <QPushButton>
 
 void TFMain::B_SyncClick() {
+  TOperationRun operation(*this, TDeviceOperation::Sync);
+  if (!operation) return;
   CB_Boot->setChecked(false);
   CB_Konfiguration->setChecked(false);
   GB_Download->setEnabled(false);

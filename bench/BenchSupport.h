@@ -36,6 +36,7 @@ class TBenchPrompter : public TPrompter {
 
   void Information(QWidget*, const QString& text) override { Shown(text); }
   bool Confirm(QWidget*, const QString&) override { return confirm; }
+  bool ConfirmRisk(QWidget*, const QString&) override { return false; }
   void QuestionOk(QWidget*, const QString& text) override { Shown(text); }
   void Error(QWidget*, const QString& text) override { Shown(text); }
   QString OpenFile(QWidget*, const TFileDialogSpec&) override { return openPath; }

@@ -123,6 +123,8 @@ class TScanProgressDisplay {
 // ---- scan -------------------------------------------------------------------
 
 void TFMain::B_DispcpyClick() {
+  TOperationRun operation(*this, TDeviceOperation::Scan);
+  if (!operation) return;
   PaintFrameArea(*this);
   if (!CB_WLAN->isChecked()) {
     SetResultText(LinkState, OutcomeText(TOutcome::NoConnection).constData());

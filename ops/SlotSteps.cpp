@@ -2,6 +2,8 @@
 
 QString SlotClearQuestion() { return QStringLiteral("Wirklich alle Speicherplätze im ZEL74 löschen?"); }
 
+QString SlotReadCutText() { return QStringLiteral("Read from ZEL74 not completed: the link to the device was lost."); }
+
 TSlotTaken TakeSlotMessage(QByteArray& table, const uint8_t* message, int32_t remaining) {
   TSlotTaken taken;
   const std::optional<TReceivedSlot> received = ParseSlotMessage(message, remaining, &taken.sizeOk);

@@ -9,6 +9,9 @@
 
 // The question before every slot is cleared.
 QString SlotClearQuestion();
+// The slot read ended early because the link was lost: what the table holds
+// is not the device's.
+QString SlotReadCutText();
 
 // What one slot message did to the slot table.
 struct TSlotTaken {

@@ -37,6 +37,8 @@ void SetRecorderButtonsEnabled(TFMain& w, bool enabled) {
 }  // namespace
 
 void TFMain::B_ListClick() {
+  TOperationRun operation(*this, TDeviceOperation::List);
+  if (!operation) return;
   SetResultText(LinkState, OutcomeText(TOutcome::ListLoaded).constData());
   if (!CB_WLAN->isChecked()) {
     SetResultText(LinkState, OutcomeText(TOutcome::NoConnection).constData());
@@ -58,6 +60,7 @@ void TFMain::B_ListClick() {
     WaitForReply(REPLY_RECORDER_WAITING);
     Timer->stop();
     Timer->setInterval(Timings().watchdog);
+    if (CloseRequested) break;
     const TStep step = ListAfterReply(LinkState);
     if (step.Ends()) {
       // A failure, the list's end, or nothing a list frame sets: the load
@@ -86,6 +89,8 @@ void TFMain::RecordingListEntry(const uint8_t* record) {
 }
 
 void TFMain::B_FilesClick() {
+  TOperationRun operation(*this, TDeviceOperation::Copy);
+  if (!operation) return;
   SetResultText(LinkState, OutcomeText(TOutcome::CopyLoaded).constData());
   if (!CB_WLAN->isChecked()) {
     SetResultText(LinkState, OutcomeText(TOutcome::NoConnection).constData());
@@ -102,11 +107,8 @@ void TFMain::B_FilesClick() {
   }
   const uint8_t index = uint8_t(row);
 
-  // The recording goes straight to its file; the old in-memory stream is
-  // discarded and stays empty.
-  DataStream.close();
-  DataStream.setData(QByteArray());
-  DataStream.open(QIODevice::ReadWrite);
+  // The recording goes straight to its file; the slot table in memory is
+  // left as it is.
   Recorder.Decode = CB_Deco->isChecked();
   const QString path = QDir(RecorderDirectory(*this))
                            .filePath(RecordingFileName(row, Recorder.Decode));
@@ -132,6 +134,7 @@ void TFMain::B_FilesClick() {
     WaitForReply(REPLY_ENTRY_ARRIVED);
     Timer->stop();
     Timer->setInterval(Timings().watchdog);
+    if (CloseRequested) break;  // the temporary file is removed below
     TStep step = CopyAfterReply(Recorder, LinkState, index);
     if (step.kind == TStep::Done) {
       PB_Files->setValue(100);

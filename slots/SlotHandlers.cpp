@@ -1,6 +1,7 @@
 // Memory slots: the slot grid's rendering and editing, and the read, write
 // and clear runs with the device.
 #include "app/Main_eng.h"
+#include "app/Operation.h"
 #include "app/Prompter.h"
 #include "link/LinkClient.h"
 #include "ops/SlotSteps.h"
@@ -36,12 +37,10 @@ void SetCellText(QTableWidget* grid, int row, int col, const QString& text) {
   }
 }
 
-// One transfer run at a time: marks the page's run and takes the read and
-// write buttons for its duration.
+// A transfer run takes the read and write buttons for its duration.
 class TSlotRun {
  public:
   explicit TSlotRun(TFMain& w) : w_(w) {
-    w_.Slots.RunActive = true;
     w_.B_Laden->setEnabled(false);
     w_.B_Speichern->setEnabled(false);
   }
@@ -49,7 +48,6 @@ class TSlotRun {
     w_.EndExchange();
     w_.B_Laden->setEnabled(true);
     w_.B_Speichern->setEnabled(true);
-    w_.Slots.RunActive = false;
   }
   TSlotRun(const TSlotRun&) = delete;
   TSlotRun& operator=(const TSlotRun&) = delete;
@@ -70,6 +68,7 @@ void StoreAllSlots(TFMain& w, const TSlotStore& store) {
     // wait for the watchdog.
     const bool linked = w.CB_WLAN->isChecked();
     if (linked) w.Exchange(request, REPLY_WAITING);
+    if (w.CloseRequested) return;  // the window closes: no more slots, no box
     const TStep step = linked ? store.AfterReply(LinkState, slot) : store.Failure(slot);
     if (step.kind == TStep::Failed) {
       Prompter().Information(&w, QString::fromLatin1(step.Text()));
@@ -126,7 +125,10 @@ void TFMain::CommitSlotCell() {
 // ---- transfer with the device ---------------------------------------------------
 
 void TFMain::B_LadenClick() {
-  if (!CB_WLAN->isChecked() || Slots.RunActive) return;
+  if (!CB_WLAN->isChecked()) return;
+  TOperationRun operation(*this, TDeviceOperation::SlotRead);
+  if (!operation) return;
+  int slotsAsked = 0;
   {
     TSlotRun run(*this);
     LB_Speicher->clear();
@@ -138,10 +140,15 @@ void TFMain::B_LadenClick() {
     DataStream.seek(0);
     // The outcome of a slot is not checked: a slot that does not answer keeps
     // its entry and row. A lost link ends the run.
-    for (int slot = 1; slot <= SLOT_COUNT && CB_WLAN->isChecked(); ++slot) Exchange(ReadSlotRequest(), REPLY_WAITING);
+    for (; slotsAsked < SLOT_COUNT && CB_WLAN->isChecked() && !CloseRequested; ++slotsAsked)
+      Exchange(ReadSlotRequest(), REPLY_WAITING);
   }
+  // A link lost on the way, or a close, ends the read before every slot was
+  // asked for (or while the last was): the table is not the device's.
+  const bool complete = slotsAsked == SLOT_COUNT && CB_WLAN->isChecked() && !CloseRequested;
   LB_Speicher->clear();
-  LB_Speicher->addItem(QString::fromLatin1(OutcomeText(TOutcome::SlotsRead)));
+  LB_Speicher->addItem(complete ? QString::fromLatin1(OutcomeText(TOutcome::SlotsRead))
+                                : SlotReadCutText());
 }
 
 int32_t TFMain::SlotRecord(const uint8_t* record, int32_t remaining) {
@@ -161,7 +168,9 @@ int32_t TFMain::SlotRecord(const uint8_t* record, int32_t remaining) {
 }
 
 void TFMain::B_SpeichernClick() {
-  if (!CB_WLAN->isChecked() || Slots.RunActive) return;
+  if (!CB_WLAN->isChecked()) return;
+  TOperationRun operation(*this, TDeviceOperation::SlotWrite);
+  if (!operation) return;
   TSlotRun run(*this);
   StoreAllSlots(*this, TSlotStore(&DataStream.buffer()));
 }
@@ -169,9 +178,10 @@ void TFMain::B_SpeichernClick() {
 void TFMain::B_LoeschenClick() {
   // The button stays usable during a read or write run, but a second run
   // would interleave its exchanges with the running one.
-  if (Slots.RunActive) return;
+  TOperationRun operation(*this, TDeviceOperation::SlotClear);
+  if (!operation) return;
   if (!Prompter().Confirm(this, SlotClearQuestion())) return;
-  if (!CB_WLAN->isChecked() || Slots.RunActive) return;
+  if (!CB_WLAN->isChecked()) return;
   TSlotRun run(*this);
   StoreAllSlots(*this, TSlotStore(nullptr));
 }

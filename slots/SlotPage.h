@@ -5,6 +5,4 @@ struct TSlotPage {
   // Column and row of the grid cell selected last; 0 names no editable cell.
   int EditCol = 0;
   int EditRow = 0;
-  // A read, write or clear run with the device is in progress.
-  bool RunActive = false;
 };

@@ -10,10 +10,14 @@
 
 #include <deque>
 #include <functional>
+#include <ostream>
 #include <vector>
 
+// Texts in failure messages as text, not as a list of 2-byte objects.
+inline void PrintTo(const QString& text, std::ostream* os) { *os << '"' << text.toStdString() << '"'; }
+
 struct TPromptRecord {
-  enum Kind { Information, Confirm, Error, OpenFile, SaveFile, ChooseColor, ShowModal, QuestionOk } kind;
+  enum Kind { Information, Confirm, Error, OpenFile, SaveFile, ChooseColor, ShowModal, QuestionOk, ConfirmRisk } kind;
   QString text;
 };
 
@@ -34,6 +38,14 @@ class TFakePrompter : public TPrompter {
   void Information(QWidget*, const QString& text) override { shown.push_back({TPromptRecord::Information, text}); }
   bool Confirm(QWidget*, const QString& text) override {
     shown.push_back({TPromptRecord::Confirm, text});
+    if (confirmAnswers.empty()) return false;
+    const bool a = confirmAnswers.front();
+    confirmAnswers.pop_front();
+    return a;
+  }
+  // Answered from confirmAnswers as well; recorded as a risk question.
+  bool ConfirmRisk(QWidget*, const QString& text) override {
+    shown.push_back({TPromptRecord::ConfirmRisk, text});
     if (confirmAnswers.empty()) return false;
     const bool a = confirmAnswers.front();
     confirmAnswers.pop_front();

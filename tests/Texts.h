@@ -23,4 +23,9 @@ inline const QString kNotSaved = QStringLiteral("Error on saving!");
 inline const QString kNotCleared = QStringLiteral("Fehler beim Speichern!");
 inline const QString kSlotsRead = QStringLiteral("Read from ZEL74!");
 inline const QString kSlotsDone = QStringLiteral("16128  OK!");
+// While one device operation runs, another is refused with this; %1 names
+// the running one ("The firmware update", ...).
+inline const QString kRefusedBy = QStringLiteral(
+    "%1 is still running. Nothing else can be sent to the device until it has ended; please wait and try again "
+    "then.");
 }  // namespace texts

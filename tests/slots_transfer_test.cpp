@@ -1,5 +1,6 @@
 // Reading, writing and clearing all slots against the simulated device.
 #include "SlotsFixture.h"
+#include "Texts.h"
 
 #include "slots/SlotTransfer.h"
 
@@ -203,14 +204,17 @@ TEST_F(SlotsTest, ALostLinkEndsTheRunAtOnce) {
     uint8_t code;
     Drop how;
     QStringList infos;
+    const char* listed;  // the read's entry: not the success text
   };
+  const char* const cut = "Read from ZEL74 not completed: the link to the device was lost.";
   const Case cases[] = {
-      {"read, reset", &TFMain::B_LadenClick, 0x10, Drop::Reset, {"ZEL doesn't respond to WLAN!"}},
+      {"read, reset", &TFMain::B_LadenClick, 0x10, Drop::Reset, {"ZEL doesn't respond to WLAN!"}, cut},
       // Closed in order: slot 5 is left to the watchdog, the next send fails.
-      {"read, closed", &TFMain::B_LadenClick, 0x10, Drop::Close, {"ZEL doesn't respond to WLAN!"}},
-      {"write, reset", &TFMain::B_SpeichernClick, 0x11, Drop::Reset, {"ZEL doesn't respond to WLAN!", "Error on saving!"}},
+      {"read, closed", &TFMain::B_LadenClick, 0x10, Drop::Close, {"ZEL doesn't respond to WLAN!"}, cut},
+      {"write, reset", &TFMain::B_SpeichernClick, 0x11, Drop::Reset, {"ZEL doesn't respond to WLAN!", "Error on saving!"},
+       nullptr},
       {"clear, reset", &TFMain::B_LoeschenClick, 0x11, Drop::Reset,
-       {"ZEL doesn't respond to WLAN!", "Fehler beim Speichern!"}},
+       {"ZEL doesn't respond to WLAN!", "Fehler beim Speichern!"}, nullptr},
   };
   for (const Case& c : cases) {
     OpenIdle();
@@ -224,6 +228,9 @@ TEST_F(SlotsTest, ALostLinkEndsTheRunAtOnce) {
     EXPECT_LT(t.elapsed(), 10 * Timings().watchdog) << c.what;
     EXPECT_EQ(sim.countRequests(c.code), 5) << c.what;
     EXPECT_EQ(prompter.Infos(), c.infos) << c.what;
+    if (c.listed) {
+      EXPECT_EQ(Items(w->LB_Speicher), QStringList{c.listed}) << c.what;
+    }
     EXPECT_TRUE(w->B_Laden->isEnabled() && w->B_Speichern->isEnabled()) << c.what;
     EXPECT_FALSE(LinkState.Busy) << c.what;
     w.reset();
@@ -246,7 +253,7 @@ TEST_F(SlotsTest, ClearCannotStartWhileAnotherRunRuns) {
   press.start(5);
   w->B_Laden->click();
   EXPECT_TRUE(pressed);
-  EXPECT_EQ(prompter.shown.size(), 0u) << "not even asked";
+  EXPECT_EQ(prompter.Infos(), QStringList{texts::kRefusedBy.arg("The reading of the memory slots")}) << "not even asked";
   EXPECT_EQ(sim.countRequests(0x11), 0);
   EXPECT_EQ(sim.countRequests(0x10), SLOT_COUNT);
   // Once the read is over, a clear runs.

@@ -113,6 +113,8 @@ void TFMain::OpenUpdateFile() {
 }
 
 void TFMain::B_StartClick() {
+  TOperationRun operation(*this, TDeviceOperation::Update);
+  if (!operation) return;
   // Preconditions.
   if (LB_Applikation->count() < 1 || !QFileInfo(UpdateFilePath).isFile() || !CB_WLAN->isChecked()) {
     Prompter().Information(this, QStringLiteral("No connection or file available!"));
@@ -158,10 +160,10 @@ void TFMain::B_StartClick() {
 
   // Stop and wait: one request out, one answer back.
   TSentDisplay sent(L_Bytes, PB_Sent, fileSize);
-  while (LinkState.Busy) {
+  while (LinkState.Busy && !CloseRequested) {
     WaitForReply(REPLY_WAITING);
     Timer->stop();
-    if (!LinkState.Busy) break;
+    if (!LinkState.Busy || CloseRequested) break;
     const TStep step = run.AfterReply(LinkState);
     switch (step.kind) {
       case TStep::Wait:  // still working: the device answers again by itself
