@@ -10,8 +10,41 @@
 #include <QStyleOptionViewItem>
 
 #include <algorithm>
+#include <optional>
 
 // ---- TShape -------------------------------------------------------------------
+
+namespace {
+
+// A whole number of at most nine digits with an optional sign; nothing else.
+std::optional<long long> WholeNumber(const QString& text) {
+  const QString t = text.trimmed();
+  const qsizetype digits = t.size() - ((t.startsWith(QLatin1Char('-')) || t.startsWith(QLatin1Char('+'))) ? 1 : 0);
+  if (digits < 1 || digits > 9) return std::nullopt;
+  bool ok = false;
+  const long long v = t.toLongLong(&ok, 10);
+  return ok ? std::optional<long long>(v) : std::nullopt;
+}
+
+}  // namespace
+
+QValidator::State TSpinEdit::validate(QString& input, int& /*pos*/) const {
+  const QString t = input.trimmed();
+  if (t.isEmpty() || t == QLatin1String("-") || t == QLatin1String("+")) return QValidator::Intermediate;
+  const std::optional<long long> v = WholeNumber(t);
+  if (!v) return QValidator::Invalid;
+  return *v >= minimum() && *v <= maximum() ? QValidator::Acceptable : QValidator::Intermediate;
+}
+
+void TSpinEdit::fixup(QString& input) const {
+  if (const std::optional<long long> v = WholeNumber(input))
+    input = QString::number(std::clamp<long long>(*v, minimum(), maximum()));
+}
+
+int TSpinEdit::valueFromText(const QString& text) const {
+  const std::optional<long long> v = WholeNumber(text);
+  return v ? int(std::clamp<long long>(*v, minimum(), maximum())) : value();
+}
 
 TShape::TShape(Kind kind, QWidget* parent) : QWidget(parent), kind_(kind) {}
 

@@ -3,10 +3,26 @@
 // text grid whose first rows and columns stay in place.
 #pragma once
 
+#include <QSpinBox>
+#include <QValidator>
+
 #include <QColor>
 #include <QImage>
 #include <QTableWidget>
 #include <QWidget>
+
+// A spin field that takes any whole number typed into it and brings a value
+// outside its range to the nearest bound (900 typed into a field of 0 to 800
+// gives 800), instead of refusing the keystroke.
+class TSpinEdit : public QSpinBox {
+ public:
+  using QSpinBox::QSpinBox;
+
+ protected:
+  QValidator::State validate(QString& input, int& pos) const override;
+  void fixup(QString& input) const override;
+  int valueFromText(const QString& text) const override;
+};
 
 class TShape : public QWidget {
   Q_OBJECT

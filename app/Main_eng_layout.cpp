@@ -197,7 +197,7 @@ QProgressBar* ProgressBar(const char* name, QWidget* parent, int left, int top, 
 
 QSpinBox* SpinEdit(const char* name, QWidget* parent, int left, int top, int width, int height,
                    int minimum, int maximum, int value) {
-  auto* s = Named(new QSpinBox(parent), name);
+  auto* s = Named(new TSpinEdit(parent), name);
   const QSignalBlocker block(s);
   s->setRange(minimum, maximum);
   s->setValue(value);
@@ -418,6 +418,7 @@ void TFMain::CreateControls() {
   B_Clip = Button("B_Clip", QStringLiteral("To Clipboard"), page, 856, 464, 89, 25);
   B_Abort = Button("B_Abort", QStringLiteral("Cancel"), page, 856, 424, 89, 25);
   B_Abort->setVisible(false);
+  B_Abort->setEnabled(false);  // enabled only while a scan runs
   PB_Scan = ProgressBar("PB_Scan", page, 824, 360, 150, 17);
 
   GroupBox1 = GroupBox("GroupBox1", QStringLiteral("Area"), page, 832, 8, 129, 305);

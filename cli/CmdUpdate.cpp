@@ -109,6 +109,11 @@ int CmdUpdate(const TCli& cli, const QStringList& args) {
   auto link = cli.Link();
   TDeviceInfo info;
   if (!QueryDevice(*link, info)) return cli.Fail(EXIT_DEVICE, link->Error());
+  // zelctl asks for the versions itself; the window's advice does not apply.
+  if (info.version.isEmpty())
+    return cli.Fail(EXIT_DEVICE, QStringLiteral("The device did not report its installed versions, so the update "
+                                                "cannot be checked against them. Nothing was sent. Run 'zelctl "
+                                                "status' to see what the device reports, then try again."));
 
   bool unanswered = false;
   const QByteArray name = FileName8Bit(path);

@@ -16,6 +16,7 @@
 #include <QProgressBar>
 #include <QRadioButton>
 #include <QSpinBox>
+#include <QTest>
 #include <QTemporaryDir>
 
 #include <cstring>
@@ -333,6 +334,26 @@ TEST_F(DisplayTest, AreaFieldsFollowTheirRules) {
     EXPECT_EQ(w->SE_B->value(), c.expected.W);
     EXPECT_EQ(w->SE_H->value(), c.expected.H);
     EXPECT_EQ(w->I_Scan->size(), QSize(c.expected.ImageWidth, c.expected.ImageHeight));
+  }
+}
+
+// What the user types: a value beyond a field's range becomes its nearest
+// bound when the field takes it (Enter), rather than being refused.
+TEST_F(DisplayTest, TypedValuesOutsideTheRangeTakeTheNearestBound) {
+  struct Case {
+    const char* typed;
+    int field;  // X, Y, W, H
+    int expected;
+  } cases[] = {{"900", 2, 800}, {"1000", 3, 480}, {"-5", 1, 0}, {"123", 2, 123}, {"abc", 2, 800}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.typed);
+    w->RB_GWVGA->click();  // back to 0, 0, 800, 480
+    QSpinBox* f[] = {w->SE_X, w->SE_Y, w->SE_B, w->SE_H};
+    QSpinBox* field = f[c.field];
+    field->selectAll();
+    QTest::keyClicks(field, QString::fromLatin1(c.typed));
+    QTest::keyClick(field, Qt::Key_Return);
+    EXPECT_EQ(field->value(), c.expected);
   }
 }
 

@@ -144,7 +144,7 @@ TEST_F(WindowTest, EveryControlStartsWithItsCaptionBoundsAndState) {
       {"L_Spalte", "TS_Dispcpy", "0", {915, 332, 0, 0}},
       {"B_Dispcpy", "TS_Dispcpy", "Scan", {856, 392, 89, 25}},
       {"B_Clip", "TS_Dispcpy", "To Clipboard", {856, 464, 89, 25}},
-      {"B_Abort", "TS_Dispcpy", "Cancel", {856, 424, 89, 25}, Hidden},
+      {"B_Abort", "TS_Dispcpy", "Cancel", {856, 424, 89, 25}, Hidden | Disabled},
       {"PB_Scan", "TS_Dispcpy", nullptr, {824, 360, 150, 17}},
       {"GroupBox1", "TS_Dispcpy", "Area", {832, 8, 129, 305}},
       {"Label5", "GroupBox1", "X:", {16, 28, 0, 0}},

@@ -66,6 +66,7 @@ TEST_F(WindowTest, ControlsCarryTheirNamesCaptionsAndStates) {
   EXPECT_FALSE(w->GroupBox2->isEnabled()) << "the user cannot change CB_WLAN";
   EXPECT_TRUE(w->EWLANDevice->isReadOnly());
   EXPECT_FALSE(w->B_Abort->isVisibleTo(w->TS_Dispcpy));
+  EXPECT_FALSE(w->B_Abort->isEnabled()) << "nothing to cancel at idle";
   EXPECT_FALSE(w->B_Speichern->isEnabled());
   EXPECT_FALSE(w->B_End->isEnabled());
   EXPECT_TRUE(w->RB_GWVGA->isChecked());

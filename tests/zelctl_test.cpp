@@ -366,6 +366,12 @@ TEST_F(ZelctlTest, UpdateDryRunChecksAndSendsNothing) {
     EXPECT_EQ(Run(r.args), r.exit);
     EXPECT_TRUE(err.contains(r.says)) << err.toStdString();
   }
+  // No versions to check against: zelctl's own advice, not the window's menu.
+  sim.setStatusReply(0);
+  EXPECT_EQ(Run({"update", "ZELPOCKETA.RPD"}), 1);
+  EXPECT_TRUE(err.contains("did not report its installed versions") && err.contains("zelctl status"))
+      << err.toStdString();
+  sim.setStatusReply(85);
   EXPECT_EQ(sim.countRequests(REQ_UPDATE_POCKET) + sim.countRequests(REQ_UPDATE_LAN), 0);
 
   ASSERT_EQ(Run({"update", "ZELLANDRV2.BIN", "--yes"}), 0) << err.toStdString();

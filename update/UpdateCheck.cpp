@@ -42,7 +42,7 @@ std::optional<TUpdateCheckResult> MissingCharacter(const TUpdateCheckInput& in, 
   if (in.description.size() < descriptionChars)
     return Refuse(
         "The device has not reported its installed versions yet (the device description is too short "
-        "to compare). Synchronise with the device and try again. Nothing was sent.",
+        "to compare). Read them with Interface > Find WLAN Connection, then try again. Nothing was sent.",
         TBoxKind::Error);
   return std::nullopt;
 }
