@@ -35,6 +35,7 @@ inline std::vector<AreaCase> AreaCases() {
       {"X 100 with W 700 stays", {Set(W, 700), Set(X, 100)}, {100, 0, 700, 480, 710, 490}},
       {"X 100 with W 750 is cut to 50", {Set(W, 750), Set(X, 100)}, {50, 0, 750, 480, 760, 490}},
       {"W 700 on VGA goes back to 640", {Choose(FullVGA), Set(W, 700)}, {0, 0, 640, 480, 650, 490}},
+      {"W 700 on diagram VGA goes back to 640", {Choose(DiagramVGA), Set(W, 700)}, {0, 93, 640, 387, 650, 397}},
       {"W after X is cut to the screen", {Set(W, 700), Set(X, 100), Set(W, 800)}, {100, 0, 700, 480, 710, 490}},
       {"H 480 with Y 93 is cut to 387", {Set(H, 387), Set(Y, 93), Set(H, 480)}, {0, 93, 800, 387, 810, 397}},
       {"Y with H 480 goes back to 0", {Set(Y, 93)}, {0, 0, 800, 480, 810, 490}},

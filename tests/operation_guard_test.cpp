@@ -7,7 +7,10 @@
 
 #include <QDir>
 #include <QFile>
+#include <QLabel>
 #include <QListWidget>
+#include <QProgressBar>
+#include <QTabWidget>
 #include <QRadioButton>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -56,10 +59,14 @@ class OperationTest : public WindowTest {
   // Runs `start` and, once the device has its first request `code`, `during`
   // (from the event loop the operation pumps). False when `during` never ran.
   bool During(uint8_t code, const std::function<void()>& start, const std::function<void()>& during) {
+    return During([&] { return sim.countRequests(code) >= 1; }, start, during);
+  }
+  bool During(const std::function<bool()>& ready, const std::function<void()>& start,
+              const std::function<void()>& during) {
     bool ran = false;
     QTimer poll;
     QObject::connect(&poll, &QTimer::timeout, [&] {
-      if (ran || sim.countRequests(code) < 1) return;
+      if (ran || !ready()) return;
       ran = true;
       during();
     });
@@ -215,5 +222,71 @@ TEST_F(OperationTest, CloseDuringAnOperationAsksAndEndsItInOrder) {
       EXPECT_LT(Upload().image().size(), 256 * 400);
     }
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), filesBefore) << "no part of a copy is kept";
+  }
+}
+
+// What each operation shows while it waits for the device.
+TEST_F(OperationTest, ControlsWhileAnOperationWaits) {
+  using zelsim::UploadFault;
+  ChooseUpdate(600);
+  struct Case {
+    const char* what;
+    int page;
+    void (TFMain::*start)();
+    std::function<void()> hold;     // makes the device keep the operation waiting
+    std::function<bool()> waiting;  // the operation waits now
+    std::function<void()> before;
+    std::function<QStringList()> seen;
+    QStringList expected;
+  };
+  const auto silentOnce = [this](uint8_t code) { sim.setFault(Fault{Fault::What::Silence, code, 1, false, {}}); };
+  const auto got = [this](uint8_t code) { return [this, code] { return sim.countRequests(code) >= 1; }; };
+  const auto enabled = [](QWidget* c) { return QString::fromLatin1(c->isEnabled() ? "on" : "off"); };
+  const Case cases[] = {
+      {"scan", PAGE_DISPCPY, &TFMain::B_DispcpyClick, [&] { silentOnce(REQ_SCAN); }, got(REQ_SCAN), {},
+       [&] { return QStringList{enabled(w->B_Dispcpy), enabled(w->B_Abort)}; }, {"off", "on"}},
+      {"list", PAGE_RECORDER, &TFMain::B_ListClick, [&] { silentOnce(REQ_RECORDER_START); }, got(REQ_RECORDER_START),
+       {}, [&] { return QStringList{enabled(w->B_List), enabled(w->B_Files)}; }, {"off", "off"}},
+      {"copy", PAGE_RECORDER, &TFMain::B_FilesClick, [&] { silentOnce(REQ_RECORDER_START); }, got(REQ_RECORDER_START),
+       {}, [&] { return QStringList{enabled(w->B_List), enabled(w->B_Files)}; }, {"off", "off"}},
+      {"slot read", PAGE_UPDATE, &TFMain::B_LadenClick, [&] { silentOnce(REQ_READ_SLOT); }, got(REQ_READ_SLOT),
+       [&] { w->L_SBytes->setText("999"); },
+       [&] { return QStringList{w->LB_Speicher->item(0)->text(), w->L_SBytes->text()}; },
+       {"Try to read out...", "0"}},
+      {"slot write", PAGE_UPDATE, &TFMain::B_SpeichernClick, [&] { silentOnce(REQ_WRITE_SLOT); },
+       got(REQ_WRITE_SLOT), [&] { w->L_SBytes->setText("999"); }, [&] { return QStringList{w->L_SBytes->text()}; },
+       {"0"}},
+      {"slot clear", PAGE_UPDATE, &TFMain::B_LoeschenClick,
+       [&] {
+         silentOnce(REQ_WRITE_SLOT);
+         prompter.confirmAnswers = {true};
+       },
+       got(REQ_WRITE_SLOT), [&] { w->L_SBytes->setText("999"); }, [&] { return QStringList{w->L_SBytes->text()}; },
+       {"0"}},
+      // The first name word waits: the clearing has ended and reset the bar.
+      {"update", PAGE_UPDATE, &TFMain::B_StartClick,
+       [&] {
+         UploadFault f;
+         f.kind = UploadFault::Silent;
+         f.request = 1;
+         Upload().setFault(f);
+       },
+       [&] { return Upload().requestsReceived() >= 1; }, [&] { w->PB_Sent->setValue(55); },
+       [&] {
+         return QStringList{enabled(w->B_Sync), enabled(w->PC_main), enabled(w->B_Start),
+                            QString::number(w->PB_Sent->value())};
+       },
+       {"off", "off", "off", "0"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    sim.clearFaults();
+    Upload().setFault(UploadFault{});
+    w->SelectVisiblePage(c.page);
+    c.hold();
+    if (c.before) c.before();
+    QStringList seen;
+    EXPECT_TRUE(During(c.waiting, [&] { (w.get()->*c.start)(); }, [&] { seen = c.seen(); }));
+    EXPECT_EQ(seen, c.expected);
   }
 }

@@ -91,6 +91,41 @@ TEST(SlotRender, RecordRendersIntoItsTexts) {
   }
 }
 
+// Every code of the mode and filter tables, and each switch alone, against
+// the grid's texts written out; every other column stays as in an all-zero
+// record.
+TEST(SlotRender, EveryCodeAndEachSwitchAlone) {
+  const QStringList zero = {"", "00.000.000,0", "Auto", "0", "  0", "75 kHz", "50 Ohm", " 0 dB", "Auto", "Auto", "0"};
+  struct Case {
+    TSlotField field;
+    int value;
+    int column;
+    const char* text;
+  };
+  const Case cases[] = {
+      {SlotField::Mode, 1, 3, "DSB"},        {SlotField::Mode, 2, 3, "LSB"},         {SlotField::Mode, 3, 3, "USB"},
+      {SlotField::Mode, 4, 3, "SSB"},        {SlotField::Mode, 5, 3, "CW"},          {SlotField::Filter1, 1, 9, "1,8M"},
+      {SlotField::Filter1, 2, 9, "3,5M"},    {SlotField::Filter1, 3, 9, "7,0M"},     {SlotField::Filter1, 4, 9, "10M"},
+      {SlotField::Filter1, 5, 9, "14M"},     {SlotField::Filter1, 6, 9, "50M"},      {SlotField::Filter1, 7, 9, "AUS"},
+      {SlotField::Filter2, 1, 10, "170k"},   {SlotField::Filter2, 2, 10, "2,0M"},    {SlotField::Filter2, 3, 10, "3,8M"},
+      {SlotField::Filter2, 4, 10, "7,2M"},   {SlotField::Filter2, 5, 10, "11M"},     {SlotField::Filter2, 6, 10, "54M"},
+      {SlotField::Filter2, 7, 10, "AUS"},    {SlotField::Select1kHz, 1, 6, " 1 kHz"}, {SlotField::Select1kHz, 255, 6, " 1 kHz"},
+      {SlotField::Impedance, 1, 7, " 0 Ohm"}, {SlotField::Impedance, 128, 7, " 0 Ohm"}, {SlotField::Step20dB, 1, 8, "20 dB"},
+      {SlotField::Step20dB, 77, 8, "20 dB"},
+  };
+  TScopedLocale pinned(kGerman);
+  for (const Case& c : cases) {
+    QByteArray record(SLOT_RECORD_SIZE, '\0');
+    Put(record, c.field, c.value);
+    const TSlotRowTexts texts = RenderSlotRecord(reinterpret_cast<const uint8_t*>(record.constData()), kGerman);
+    QStringList expected = zero;
+    expected[c.column - 1] = QString::fromUtf8(c.text);
+    QStringList columns;
+    for (int col = 1; col < SLOT_COLUMNS; ++col) columns << texts[col].value_or(QStringLiteral("<kept>"));
+    EXPECT_EQ(columns, expected) << "column " << c.column << " value " << c.value;
+  }
+}
+
 TEST(SlotText, EightBitConversionsRoundTrip) {
   struct Case {
     QString text;

@@ -189,6 +189,12 @@ TEST_F(SlotsTest, WithoutTheLinkNothingHappens) {
     w->CB_WLAN->setChecked(false);
     prompter.confirmAnswers = {true};
     (w.get()->*handler)();
+    // Clear asks first and only then finds the link down.
+    const bool clear = handler == &TFMain::B_LoeschenClick;
+    EXPECT_EQ(prompter.shown.size(), clear ? 1u : 0u);
+    if (clear) {
+      EXPECT_EQ(prompter.shown.front().text, QString::fromUtf8("Wirklich alle Speicherplätze im ZEL74 löschen?"));
+    }
     EXPECT_EQ(sim.requests().size(), 0);
     EXPECT_EQ(Items(w->LB_Speicher), QStringList{"keine"});
     EXPECT_FALSE(w->B_Speichern->isEnabled());
