@@ -14,7 +14,9 @@ bool ListRecordings(TBlockingLink& link, QList<TListedRecording>& out) {
     out.append({int(out.size()), RecordingListName(record)});
     link.State().ReplyCode = REPLY_ENTRY_ARRIVED;
   };
-  const TStep end = RunSteps(link, ListFirstRequest(), REPLY_RECORDER_WAITING, [&] { return ListAfterReply(link.State()); });
+  int entries = 0;
+  const TStep end = RunSteps(link, ListFirstRequest(), REPLY_RECORDER_WAITING,
+                             [&] { return ListAfterReply(link.State(), entries); });
   link.OnListEntry = nullptr;
   link.RecorderTable = false;
   if (end.kind == TStep::Done) return true;

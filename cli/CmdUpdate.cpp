@@ -1,6 +1,7 @@
 // update: the window's compatibility checks and questions, then the
 // stop-and-wait upload; --dry-run shows the requests and sends none.
 #include "cli/Cli.h"
+#include "core/InputFile.h"
 #include "core/Timings.h"
 #include "ops/UploadSteps.h"
 #include "update/UpdateCheck.h"
@@ -19,28 +20,52 @@ constexpr int kClearingLimitMs = 10 * 60 * 1000;
 
 QString FirstBytes(const QByteArray& request) { return QString::fromLatin1(request.first(std::min<qsizetype>(8, request.size())).toHex(' ')); }
 
+// Goes through every request the upload would send, reading the file as the
+// upload would, and keeps only what it shows: the first five and the last two
+// requests (all of them when there are eight or fewer), in text and in JSON.
 int DryRun(const TCli& cli, TUploadRun& run) {
-  QList<QByteArray> requests{run.StartRequest()};
-  qint64 total = requests.first().size();
-  while (uint64_t(run.BytesSent()) < run.FileSize()) {
-    requests << run.NextRequest();
-    total += requests.last().size();
-  }
-  QJsonArray list;
-  for (const QByteArray& r : requests)
-    list.append(QJsonObject{{QStringLiteral("size"), r.size()}, {QStringLiteral("first"), FirstBytes(r)}});
-  cli.Print(QStringLiteral("Every check passed. Would send %1 requests, %2 bytes in all (nothing was sent):")
-                .arg(requests.size())
-                .arg(total));
-  for (qsizetype i = 0; i < requests.size(); ++i) {
-    if (i == 5 && requests.size() > 8) {
-      cli.Print(QStringLiteral("  ... %1 more ...").arg(requests.size() - 7));
-      i = requests.size() - 2;
+  struct TShown {
+    qint64 number, size;
+    QString first;
+  };
+  QList<TShown> head, tail;
+  qint64 count = 0, total = 0;
+  auto take = [&](const QByteArray& r) {
+    const TShown shown{++count, r.size(), FirstBytes(r)};
+    total += r.size();
+    if (head.size() < 5) {
+      head << shown;
+    } else {
+      tail << shown;
+      if (tail.size() > 3) tail.removeFirst();
     }
-    cli.Print(QStringLiteral("  #%1 %2 bytes: %3").arg(i + 1).arg(requests[i].size()).arg(FirstBytes(requests[i])));
+  };
+  take(run.StartRequest());
+  while (uint64_t(run.BytesSent()) < run.FileSize()) {
+    if (Interrupted()) return cli.Fail(EXIT_DEVICE, OutcomeMessage(TOutcome::Interrupted));
+    const QByteArray& next = run.NextRequest();
+    if (run.ReadFailed())
+      return cli.Fail(EXIT_USAGE, QStringLiteral("The update file could not be read to its end. Nothing was sent."));
+    take(next);
   }
+  cli.Print(QStringLiteral("Every check passed. Would send %1 requests, %2 bytes in all (nothing was sent):")
+                .arg(count)
+                .arg(total));
+  // Eight or fewer are shown whole; more as the first five, a gap and the
+  // last two.
+  if (count > 8) tail.removeFirst();
+  QJsonArray list;
+  auto show = [&](const TShown& s) {
+    cli.Print(QStringLiteral("  #%1 %2 bytes: %3").arg(s.number).arg(s.size).arg(s.first));
+    list.append(QJsonObject{{QStringLiteral("number"), s.number},
+                            {QStringLiteral("size"), s.size},
+                            {QStringLiteral("first"), s.first}});
+  };
+  for (const TShown& s : head) show(s);
+  if (count > 8) cli.Print(QStringLiteral("  ... %1 more ...").arg(count - 7));
+  for (const TShown& s : tail) show(s);
   cli.Json(QJsonObject{{QStringLiteral("dryRun"), true},
-                       {QStringLiteral("requestCount"), requests.size()},
+                       {QStringLiteral("requestCount"), count},
                        {QStringLiteral("bytes"), total},
                        {QStringLiteral("requests"), list}});
   return EXIT_OK;
@@ -95,16 +120,20 @@ int CmdUpdate(const TCli& cli, const QStringList& args) {
     if (ext == QLatin1String("bin")) target = TUpdateTarget::Lan;
   }
 
-  QFile file(path);
-  if (!QFileInfo(path).isFile() || !file.open(QIODevice::ReadOnly))
-    return cli.Fail(EXIT_USAGE, QStringLiteral("The update file cannot be read: %1").arg(QDir::toNativeSeparators(path)));
+  // The file is read as the upload goes, never whole.
+  QFile file;
+  QString error;
+  const auto unreadable = [&] {
+    return cli.Fail(EXIT_USAGE, QStringLiteral("The update file cannot be read: %1: %2")
+                                    .arg(QDir::toNativeSeparators(path), error));
+  };
+  if (!OpenInputFile(file, path, &error)) return unreadable();
   if (uint64_t(file.size()) > UPLOAD_MAX_FILE_SIZE)
     return cli.Fail(EXIT_REFUSED, QStringLiteral("The update file is %1 bytes long. The device accepts update files of "
                                                  "at most 4294967295 bytes; nothing was sent.")
                                       .arg(file.size()));
-  const QByteArray image = file.readAll();
-  if (image.size() != file.size())
-    return cli.Fail(EXIT_DEVICE, QStringLiteral("The update file cannot be read: %1").arg(file.errorString()));
+  // Every byte must read before the device is told to clear its memory.
+  if (!ReadsToItsEnd(file, &error, Interrupted)) return unreadable();
 
   auto link = cli.Link();
   TDeviceInfo info;
@@ -133,7 +162,7 @@ int CmdUpdate(const TCli& cli, const QStringList& args) {
     if (target == TUpdateTarget::None) text += QStringLiteral(" Give --target pocket or --target lan.");
     return cli.Fail(EXIT_REFUSED, text);
   }
-  TUploadRun run(target, image, name, check.requestCode);
+  TUploadRun run(target, &file, uint64_t(file.size()), name, check.requestCode);
   if (a.Has(QStringLiteral("--dry-run"))) return DryRun(cli, run);
   return Upload(cli, *link, run);
 }

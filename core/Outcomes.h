@@ -30,6 +30,7 @@ enum class TOutcome {
   UploadNackRxTime,
   UploadNackRxData,
   UploadDriverException,
+  UploadFileUnreadable, // the update file could not be read to its end during the upload
   // display scan
   ScanDone,
   ScanNoResponse,    // the scan ended without its last column
@@ -47,6 +48,7 @@ enum class TOutcome {
   ListLoaded,
   ListFailed,        // the exchange ended without the list's end
   ListUnexpected,    // a reply no list frame sets; number: the reply
+  ListTooLong,       // more entries than the device can number
   // recording copy
   CopyLoaded,
   CopyNoResponse,        // the exchange ended before the recording was in

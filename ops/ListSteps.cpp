@@ -4,9 +4,11 @@
 
 QByteArray ListFirstRequest() { return ListRequest(REQ_RECORDER_START); }
 
-TStep ListAfterReply(const TLinkState& st) {
+TStep ListAfterReply(const TLinkState& st, int& entries) {
   if (!st.Busy) return TStep::Fail(TOutcome::ListFailed);
   if (st.ReplyCode == REPLY_NOTHING_TO_SEND) return TStep::Finished(TOutcome::ListLoaded);
   if (st.ReplyCode != REPLY_ENTRY_ARRIVED) return TStep::Fail(TOutcome::ListUnexpected, st.ReplyCode);
+  // A device that lists on and on would keep the list growing for ever.
+  if (++entries > kMaxListEntries) return TStep::Fail(TOutcome::ListTooLong, kMaxListEntries);
   return TStep::Next(ListRequest(REQ_RECORDER_NEXT));
 }

@@ -1,5 +1,9 @@
 #include "ops/UploadSteps.h"
 
+TUploadRun::TUploadRun(TUpdateTarget target, QIODevice* image, uint64_t imageSize, QByteArrayView fileName8Bit,
+                       uint8_t requestCode)
+    : requestCode_(requestCode), fileSize_(imageSize), requests_(target, image, imageSize, fileName8Bit) {}
+
 TUploadRun::TUploadRun(TUpdateTarget target, QByteArrayView image, QByteArrayView fileName8Bit, uint8_t requestCode)
     : requestCode_(requestCode), fileSize_(uint64_t(image.size())), requests_(target, image, fileName8Bit) {}
 
@@ -14,7 +18,11 @@ bool TUploadRun::AfterStart(TLinkState& st) const {
   return false;
 }
 
-const QByteArray& TUploadRun::NextRequest() { return requests_.Next(&caption_); }
+const QByteArray& TUploadRun::NextRequest() {
+  static const QByteArray kNone;
+  const QByteArray& next = requests_.Next(&caption_);
+  return requests_.ReadFailed() ? kNone : next;
+}
 
 TStep TUploadRun::AfterReply(const TLinkState& st) {
   if (!st.Busy) return TStep::Fail(TOutcome::UploadCannotLoad);
@@ -22,5 +30,7 @@ TStep TUploadRun::AfterReply(const TLinkState& st) {
   if (st.ReplyCode != STATUS_OK) return TStep::Fail(UploadFailure(st.ReplyCode), st.ReplyCode);
   acknowledged_ = requests_.BytesSent();
   if (uint64_t(acknowledged_) >= fileSize_) return TStep::Finished(TOutcome::UploadDone);
-  return TStep::Next(NextRequest());
+  const QByteArray& next = NextRequest();
+  if (ReadFailed()) return TStep::Fail(TOutcome::UploadFileUnreadable);
+  return TStep::Next(next);
 }

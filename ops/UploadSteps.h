@@ -8,7 +8,11 @@
 
 class TUploadRun {
  public:
-  // `image` must outlive the run.
+  // `image` is open at its start and outlives the run; it is read as the
+  // upload goes.
+  TUploadRun(TUpdateTarget target, QIODevice* image, uint64_t imageSize, QByteArrayView fileName8Bit,
+             uint8_t requestCode);
+  // An image in memory, which must outlive the run.
   TUploadRun(TUpdateTarget target, QByteArrayView image, QByteArrayView fileName8Bit, uint8_t requestCode);
 
   QByteArray StartRequest() const;
@@ -20,8 +24,10 @@ class TUploadRun {
   // (it is still working), done after the last block, or failed with the
   // device's code. The caller has dealt with a cleared Busy first.
   TStep AfterReply(const TLinkState& st);
-  // The next request regardless of an answer (for a dry run).
+  // The next request regardless of an answer (for a dry run). Empty when the
+  // image could not be read (ReadFailed()).
   const QByteArray& NextRequest();
+  bool ReadFailed() const { return requests_.ReadFailed(); }
 
   uint64_t FileSize() const { return fileSize_; }
   // File bytes the device has acknowledged.

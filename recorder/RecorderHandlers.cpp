@@ -56,12 +56,13 @@ void TFMain::B_ListClick() {
   Recorder.Mode = TRecorderMode::Listing;
   BeginExchange(REPLY_RECORDER_WAITING);
   SendRequest(ListFirstRequest());
+  int entries = 0;
   for (;;) {
     WaitForReply(REPLY_RECORDER_WAITING);
     Timer->stop();
     Timer->setInterval(Timings().watchdog);
     if (CloseRequested) break;
-    const TStep step = ListAfterReply(LinkState);
+    const TStep step = ListAfterReply(LinkState, entries);
     if (step.Ends()) {
       // A failure, the list's end, or nothing a list frame sets: the load
       // ends rather than waits forever.

@@ -13,8 +13,14 @@ TEST(ListSteps, EachAnswerLeadsToItsStep) {
     int32_t reply;
     TStep::Kind kind;
     QByteArray text;  // the outcome's text when the list ends
+    int before = 0;   // entries that arrived before this answer
   } cases[] = {
       {"an entry came: ask for the next", true, REPLY_ENTRY_ARRIVED, TStep::Send, {}},
+      {"the 256th entry: still asked for", true, REPLY_ENTRY_ARRIVED, TStep::Send, {}, 255},
+      // The device numbers entries in one byte: a 257th means it lists on and on.
+      {"a 257th entry ends the list", true, REPLY_ENTRY_ARRIVED, TStep::Failed,
+       "Error on reading list: the device lists more than 256 recordings!", 256},
+      {"the end after 256 entries", true, REPLY_NOTHING_TO_SEND, TStep::Done, "List loaded successfully!", 256},
       {"the list's end", true, REPLY_NOTHING_TO_SEND, TStep::Done, "List loaded successfully!"},
       {"watchdog or unknown code", false, REPLY_RECORDER_WAITING, TStep::Failed, "Error on reading list!"},
       // Busy cleared wins over a reply that would otherwise end the list well.
@@ -26,7 +32,8 @@ TEST(ListSteps, EachAnswerLeadsToItsStep) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    const TStep step = ListAfterReply(Answer(c.reply, c.busy));
+    int entries = c.before;
+    const TStep step = ListAfterReply(Answer(c.reply, c.busy), entries);
     EXPECT_EQ(step.kind, c.kind);
     if (c.kind == TStep::Send) {
       EXPECT_EQ(step.request, QByteArray::fromHex("0001000000"));

@@ -1,6 +1,7 @@
 // Firmware update page: choice of target and file, and the upload.
 #include "app/FolderMemory.h"
 #include "app/Main_eng.h"
+#include "core/InputFile.h"
 #include "app/Prompter.h"
 #include "core/Timings.h"
 #include "app/WindowDriver.h"
@@ -39,25 +40,26 @@ void ShowBox(QWidget* parent, TBoxKind kind, const QString& text) {
   }
 }
 
-// Reads the whole update file. On failure shows why and returns nothing.
-std::optional<QByteArray> ReadUpdateFile(QWidget* parent, const QString& path) {
-  QFile file(path);
-  if (!file.open(QIODevice::ReadOnly)) {
-    Prompter().Error(parent, QStringLiteral("The update file cannot be read: %1").arg(file.errorString()));
-    return std::nullopt;
+// Opens the update file, which the upload then reads as it goes. On failure
+// shows why and returns false.
+bool OpenUpdateImage(QWidget* parent, QFile& file, const QString& path) {
+  QString error;
+  if (!OpenInputFile(file, path, &error)) {
+    Prompter().Error(parent, QStringLiteral("The update file cannot be read: %1").arg(error));
+    return false;
   }
   if (static_cast<uint64_t>(file.size()) > UPLOAD_MAX_FILE_SIZE) {
     Prompter().Information(parent, QStringLiteral("The update file is %1 bytes long. The device accepts update "
                                                   "files of at most 4294967295 bytes; nothing was sent.")
                                        .arg(file.size()));
-    return std::nullopt;
+    return false;
   }
-  QByteArray image = file.readAll();
-  if (file.error() != QFileDevice::NoError || image.size() != file.size()) {
-    Prompter().Error(parent, QStringLiteral("The update file cannot be read: %1").arg(file.errorString()));
-    return std::nullopt;
+  // Every byte must read before the device is told to clear its memory.
+  if (!ReadsToItsEnd(file, &error)) {
+    Prompter().Error(parent, QStringLiteral("The update file cannot be read: %1").arg(error));
+    return false;
   }
-  return image;
+  return true;
 }
 
 // The byte counter and the bar while data goes out. Acknowledgements come far
@@ -120,9 +122,9 @@ void TFMain::B_StartClick() {
     Prompter().Information(this, QStringLiteral("No connection or file available!"));
     return;
   }
-  std::optional<QByteArray> image = ReadUpdateFile(this, UpdateFilePath);
-  if (!image) return;
-  const auto fileSize = static_cast<uint64_t>(image->size());
+  QFile image;
+  if (!OpenUpdateImage(this, image, UpdateFilePath)) return;
+  const auto fileSize = static_cast<uint64_t>(image.size());
 
   // Compatibility with what the device runs.
   const TUpdateTarget target = CheckedTarget(RB_Pocket, RB_LAN);
@@ -137,7 +139,7 @@ void TFMain::B_StartClick() {
   }
 
   // Start request; the device answers 90 and clears its memory.
-  TUploadRun run(target, *image, fileName, check.requestCode);
+  TUploadRun run(target, &image, fileSize, fileName, check.requestCode);
   BeginExchange(REPLY_WAITING);
   SetResultText(LinkState, "File cannot be loaded into ZEL!");
   L_Bytes->setText(QStringLiteral("0"));
@@ -199,7 +201,7 @@ void TFMain::B_StartClick() {
   }
   sent.Show();
 
-  image.reset();
+  image.close();
   Timer2->stop();
   ShowResultText();
   B_Start->setEnabled(true);

@@ -45,9 +45,18 @@ int ProgressPosition(int64_t bytesSent, uint64_t fileSize, int maximum) {
   return static_cast<int>(std::min<uint64_t>(static_cast<uint64_t>(maximum), uint64_t(maximum) * sent / fileSize));
 }
 
-TUploadRequests::TUploadRequests(TUpdateTarget target, QByteArrayView image, QByteArrayView fileName8Bit)
-    : target_(target), image_(image), name_(NameField(fileName8Bit)) {
+TUploadRequests::TUploadRequests(TUpdateTarget target, QIODevice* image, uint64_t imageSize,
+                                 QByteArrayView fileName8Bit)
+    : target_(target), image_(image), imageSize_(imageSize), name_(NameField(fileName8Bit)) {
   request_.reserve(UPLOAD_POCKET_DATA_LENGTH);
+}
+
+TUploadRequests::TUploadRequests(TUpdateTarget target, QByteArrayView image, QByteArrayView fileName8Bit)
+    : TUploadRequests(target, nullptr, uint64_t(image.size()), fileName8Bit) {
+  // Read in place: the buffer only points at the caller's bytes.
+  memory_.setData(QByteArray::fromRawData(image.data(), image.size()));
+  memory_.open(QIODevice::ReadOnly);
+  image_ = &memory_;
 }
 
 const QByteArray& TUploadRequests::Next(bool* bytesSentCaption) {
@@ -65,9 +74,15 @@ const QByteArray& TUploadRequests::Next(bool* bytesSentCaption) {
   // The next 256 file bytes; what the file does not fill is 0xFF.
   uint8_t block[UPLOAD_BLOCK];
   std::memset(block, 0xFF, sizeof block);
-  const int64_t remaining = static_cast<int64_t>(image_.size()) - bytesSent_;
-  const auto take = static_cast<size_t>(std::clamp<int64_t>(remaining, 0, UPLOAD_BLOCK));
-  if (take > 0) std::memcpy(block, image_.data() + bytesSent_, take);
+  const int64_t remaining = static_cast<int64_t>(imageSize_) - bytesSent_;
+  const auto take = static_cast<qint64>(std::clamp<int64_t>(remaining, 0, UPLOAD_BLOCK));
+  qint64 got = 0;
+  while (got < take) {
+    const qint64 n = image_->read(reinterpret_cast<char*>(block) + got, take - got);
+    if (n <= 0) break;
+    got += n;
+  }
+  if (got < take) readFailed_ = true;
   bytesSent_ += UPLOAD_BLOCK;
 
   if (pocket) {

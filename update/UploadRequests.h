@@ -6,8 +6,10 @@
 #include "core/Outcomes.h"
 #include "update/UpdateCheck.h"
 
+#include <QBuffer>
 #include <QByteArray>
 #include <QByteArrayView>
+#include <QIODevice>
 
 #include <array>
 #include <cstdint>
@@ -36,10 +38,18 @@ const char* UploadFailureText(int32_t replyCode);
 // 0 .. maximum; a file without bytes counts as complete.
 int ProgressPosition(int64_t bytesSent, uint64_t fileSize, int maximum);
 
-// Builds the requests after the start request, one at a time, in order.
+// Builds the requests after the start request, one at a time, in order. The
+// image is read from its file 256 bytes at a time, as the upload goes: an
+// update file is never held in memory whole.
 class TUploadRequests {
  public:
+  // `image` is open for reading at its start and outlives this object;
+  // `imageSize` is its size when the upload started.
+  TUploadRequests(TUpdateTarget target, QIODevice* image, uint64_t imageSize, QByteArrayView fileName8Bit);
+  // An image in memory; `image` must outlive this object.
   TUploadRequests(TUpdateTarget target, QByteArrayView image, QByteArrayView fileName8Bit);
+  TUploadRequests(const TUploadRequests&) = delete;
+  TUploadRequests& operator=(const TUploadRequests&) = delete;
 
   // The next name word or data request. `bytesSentCaption` turns true when
   // the progress caption goes back from the clearing count to "Bytes sent:"
@@ -48,10 +58,16 @@ class TUploadRequests {
 
   int64_t BytesSent() const { return bytesSent_; }
   int64_t SequenceCounter() const { return counter_; }
+  // The image could not be read to its size (a read error, or the file
+  // shrank): the last request is not to be sent.
+  bool ReadFailed() const { return readFailed_; }
 
  private:
   TUpdateTarget target_;
-  QByteArrayView image_;
+  QBuffer memory_;  // the in-memory image's reader
+  QIODevice* image_;
+  uint64_t imageSize_;
+  bool readFailed_ = false;
   std::array<uint8_t, 12> name_;
   int64_t counter_ = 1;
   int64_t bytesSent_ = 0;
