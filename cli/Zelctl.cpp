@@ -63,9 +63,15 @@ const QMap<QString, TCommand>& Commands() {
       {QStringLiteral("slots"),
        {&CmdSlots, true,
         "Usage: zelctl [OPTIONS] slots read -o FILE | slots write FILE | slots clear --yes\n"
+        "       zelctl [OPTIONS] slots write FILE [--no-backup] [--only-changed] | slots diff A B\n"
         "Reads, writes or clears the device's 63 memory slots. FILE is a slot file (.Mem) or\n"
         "a table (.csv) with one row per slot; in a table only the name and digit may be edited.\n"
-        "  --yes   clear without asking\n"}},
+        "  --yes   clear without asking\n"
+        "  --no-backup     write without first keeping the device's slots as a dated .Mem\n"
+        "                  in the data folder (default: keep them, and say where)\n"
+        "  --only-changed  write only the slots that differ from the device's\n"
+        "slots diff A B shows what differs between two sides, each a .Mem, a .csv or the\n"
+        "word device: one line per changed field; exit 0 when equal, 1 when they differ.\n"}},
       {QStringLiteral("update"),
        {&CmdUpdate, true,
         "Usage: zelctl [OPTIONS] update FILE [--target pocket|lan] [--yes] [--dry-run]\n"
