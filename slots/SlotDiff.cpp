@@ -45,9 +45,10 @@ QList<TSlotChange> DiffSlotTables(const QByteArray& before, const QByteArray& af
     // A byte counts as shown when it belongs to a column whose text changed.
     std::array<bool, SLOT_RECORD_SIZE> shown{};
     for (const auto& [column, field] : kColumnFields) {
-      if (textsA[size_t(column)] == textsB[size_t(column)]) continue;
-      changes.append({slot, SlotColumnTitle(column), Cell(column, textsA[size_t(column)], ra, field),
-                      Cell(column, textsB[size_t(column)], rb, field)});
+      const QString cellA = Cell(column, textsA[size_t(column)], ra, field);
+      const QString cellB = Cell(column, textsB[size_t(column)], rb, field);
+      if (cellA == cellB) continue;
+      changes.append({slot, SlotColumnTitle(column), cellA, cellB});
       for (int i = field.offset; i < field.offset + field.width; ++i) shown[size_t(i)] = true;
     }
     // Runs of changed bytes that no changed column accounts for.

@@ -17,6 +17,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QRadioButton>
 #include <QSpinBox>
 #include <QTableWidget>
@@ -44,7 +45,9 @@ void WriteAll(const QString& path, const QByteArray& bytes) {
 class ZelctlTest : public WindowTest {
  protected:
   QTemporaryDir dir;
+  QTemporaryDir data;  // the user's data folder: slot backups go there
   QByteArray out, err;
+  QString dataHome = data.path();
 
   // Runs zelctl against the fixture's simulated device in `dir` (or, with
   // `device` false, its own built-in one); returns its exit code.
@@ -58,6 +61,9 @@ class ZelctlTest : public WindowTest {
     } else {
       all << QStringLiteral("--simulator");
     }
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("XDG_DATA_HOME"), dataHome);
+    p.setProcessEnvironment(env);
     p.start(QStringLiteral(ZELCTL_PATH), all + args);
     p.closeWriteChannel();
     EXPECT_TRUE(p.waitForFinished(60000)) << args.join(' ').toStdString();
@@ -68,6 +74,8 @@ class ZelctlTest : public WindowTest {
   QJsonObject Json() const { return QJsonDocument::fromJson(out.trimmed()).object(); }
   QString Path(const QString& name) const { return dir.filePath(name); }
   QStringList Files() const { return QDir(dir.path()).entryList(QDir::Files | QDir::Hidden, QDir::Name); }
+  QString BackupFolder() const { return QDir(data.path()).filePath(QStringLiteral("zelctl/backups")); }
+  QStringList Backups() const { return QDir(BackupFolder()).entryList(QDir::Files | QDir::Hidden, QDir::Name); }
 };
 
 TEST_F(ZelctlTest, StatusNamesTheImageAndVersion) {
@@ -452,4 +460,155 @@ TEST_F(ZelctlTest, UploadAnswersOfTheDevice) {
     EXPECT_TRUE(all.contains(c.says)) << all.toStdString();
     EXPECT_EQ(fresh.function<zelsim::UploadFunction>()->complete(), c.exit == 0);
   }
+}
+
+namespace {
+
+// The table `slots read` makes of the device's slots: the first 248 bytes
+// of each (the device sends no more), zeros after them.
+QByteArray AsRead(const zelsim::SlotsFunction& device) {
+  QByteArray table;
+  for (int k = 1; k <= SLOT_COUNT; ++k)
+    table += device.slot(k).left(SLOT_RECEIVED_SIZE) + QByteArray(SLOT_RECORD_SIZE - SLOT_RECEIVED_SIZE, '\0');
+  return table;
+}
+
+// `table` with slot 12's frequency and a byte no column shows in slot 30 changed.
+QByteArray Edited(QByteArray table) {
+  WriteSlotTable(table, SlotOffset(12) + SlotField::Frequency.offset, QByteArray::fromHex("a0361600"));  // 1455776
+  table[SlotOffset(30) + 220] = char(table[SlotOffset(30) + 220] ^ 0x5A);
+  return table;
+}
+
+}  // namespace
+
+TEST_F(ZelctlTest, SlotsWriteKeepsTheDevicesSlotsFirstAndSaysWhere) {
+  auto* device = sim.function<zelsim::SlotsFunction>();
+  const QByteArray before = AsRead(*device);
+  QByteArray edited(SLOT_TABLE_SIZE, '\0');
+  for (int i = 0; i < edited.size(); ++i) edited[i] = char(i * 31 + 7);
+  WriteAll(Path("edited.Mem"), edited);
+
+  ASSERT_EQ(Run({"slots", "write", "edited.Mem"}), 0) << err.toStdString();
+  ASSERT_EQ(Backups().size(), 1);
+  const QString first = Backups().first();
+  EXPECT_TRUE(QRegularExpression(QStringLiteral("^slots-\\d{8}-\\d{6}(-\\d+)?\\.Mem$")).match(first).hasMatch()) << first.toStdString();
+  const QString firstPath = QDir(BackupFolder()).filePath(first);
+  EXPECT_TRUE(out.startsWith("backup of the device's slots: " + firstPath.toUtf8() + "\n")) << out.toStdString();
+  EXPECT_EQ(ReadAll(firstPath), before) << "the slots as they were before the write";
+  for (int k = 1; k <= SLOT_COUNT; ++k) ASSERT_EQ(device->slot(k), SlotEntry(edited, k)) << "slot " << k;
+
+  // The next write keeps the slots it replaces in a file of its own.
+  ASSERT_EQ(Run({"--json", "slots", "write", "edited.Mem"}), 0) << err.toStdString();
+  ASSERT_EQ(Backups().size(), 2);
+  const QString second = Json().value("backup").toString();
+  EXPECT_NE(second, firstPath);
+  EXPECT_EQ(ReadAll(second), AsRead(*device));
+  EXPECT_EQ(ReadAll(firstPath), before) << "an earlier backup stays as it was";
+
+  // --no-backup: no read, no file.
+  sim.clearLog();
+  ASSERT_EQ(Run({"slots", "write", "edited.Mem", "--no-backup"}), 0) << err.toStdString();
+  EXPECT_EQ(sim.countRequests(0x10), 0);
+  EXPECT_EQ(Backups().size(), 2);
+  EXPECT_FALSE(out.contains("backup")) << out.toStdString();
+}
+
+TEST_F(ZelctlTest, SlotsWriteWritesNothingWithoutItsBackup) {
+  WriteAll(Path("in.Mem"), QByteArray(SLOT_TABLE_SIZE, '\x01'));
+  QTemporaryDir blocked;
+  WriteAll(QDir(blocked.path()).filePath("zelctl"), "a file where the folder would go");
+  const struct {
+    const char* name;
+    std::function<void(zelsim::SlotsFunction&)> fault;
+    QString dataHome;
+    const char* says;
+  } cases[] = {
+      {"the device does not answer a read", [](zelsim::SlotsFunction& d) { d.setSilentAt(5, true); }, data.path(),
+       "could not be read for the backup: Timeout"},
+      {"the backup cannot be written", [](zelsim::SlotsFunction&) {}, blocked.path(), "--no-backup writes without one"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    auto* device = sim.function<zelsim::SlotsFunction>();
+    device->reset();
+    c.fault(*device);
+    dataHome = c.dataHome;
+    EXPECT_EQ(Run({"slots", "write", "in.Mem"}), 1);
+    EXPECT_TRUE(err.contains(c.says)) << err.toStdString();
+    EXPECT_TRUE(err.contains("Nothing was written")) << err.toStdString();
+    EXPECT_EQ(device->writesStored(), QList<int>());
+    EXPECT_EQ(Backups(), QStringList());
+  }
+}
+
+TEST_F(ZelctlTest, SlotsDiffNamesEachChangeInTheGridsWords) {
+  auto* device = sim.function<zelsim::SlotsFunction>();
+  ASSERT_EQ(Run({"slots", "read", "-o", "slots.Mem"}), 0) << err.toStdString();
+  ASSERT_EQ(Run({"slots", "read", "-o", "slots.csv"}), 0);
+  const QByteArray table = ReadAll(Path("slots.Mem"));
+  WriteAll(Path("edited.Mem"), Edited(table));
+  const QString frequency = QString::fromLatin1(SlotTableToCsv(table).split('\n')[12].split(',')[2]);
+  const uint8_t byte = uint8_t(table[SlotOffset(30) + 220]);
+  const QByteArray changes = QStringLiteral("slot 12: frequency %1 -> 145577.6\nslot 30: record byte 220 %2 -> %3\n")
+                                 .arg(frequency)
+                                 .arg(byte, 2, 16, QLatin1Char('0'))
+                                 .arg(byte ^ 0x5A, 2, 16, QLatin1Char('0'))
+                                 .toUtf8();
+  const struct {
+    QStringList sides;
+    int exit;
+    QByteArray out;
+  } cases[] = {
+      {{"slots.Mem", "slots.Mem"}, 0, "slots.Mem and slots.Mem hold the same slots\n"},
+      {{"slots.Mem", "edited.Mem"}, 1, changes},
+      {{"slots.csv", "edited.Mem"}, 1, changes},
+      {{"slots.csv", "slots.Mem"}, 0, "slots.csv and slots.Mem hold the same slots\n"},
+      {{"device", "slots.Mem"}, 0, "device and slots.Mem hold the same slots\n"},
+      {{"device", "edited.Mem"}, 1, changes},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.sides.join(' ').toStdString());
+    EXPECT_EQ(Run(QStringList{"slots", "diff"} + c.sides), c.exit) << err.toStdString();
+    EXPECT_EQ(out, c.out);
+  }
+  ASSERT_EQ(Run({"--json", "slots", "diff", "edited.Mem", "device"}), 1) << err.toStdString();
+  const QJsonArray list = Json().value("changes").toArray();
+  ASSERT_EQ(list.size(), 2);
+  EXPECT_EQ(list[0].toObject(), (QJsonObject{{"slot", 12}, {"field", "frequency"}, {"from", "145577.6"}, {"to", frequency}}));
+  EXPECT_EQ(Json().value("equal"), QJsonValue(false));
+  EXPECT_EQ(device->writesStored(), QList<int>()) << "a comparison writes nothing";
+
+  const struct {
+    QStringList args;
+    const char* says;
+  } usage[] = {{{"slots", "diff", "slots.Mem"}, "two sides"},
+               {{"slots", "diff", "slots.txt", "device"}, ".Mem or .csv"},
+               {{"slots", "read", "-o", "x.Mem", "--only-changed"}, "go with slots write"}};
+  for (const auto& u : usage) {
+    EXPECT_EQ(Run(u.args), 2) << u.args.join(' ').toStdString();
+    EXPECT_TRUE(err.contains(u.says)) << err.toStdString();
+  }
+}
+
+TEST_F(ZelctlTest, OnlyChangedWritesExactlyTheChangedSlotsFromOneRead) {
+  auto* device = sim.function<zelsim::SlotsFunction>();
+  ASSERT_EQ(Run({"slots", "read", "-o", "slots.Mem"}), 0) << err.toStdString();
+  const QByteArray edited = Edited(ReadAll(Path("slots.Mem")));
+  WriteAll(Path("edited.Mem"), edited);
+  sim.clearLog();
+  ASSERT_EQ(Run({"slots", "write", "edited.Mem", "--only-changed"}), 0) << err.toStdString();
+  EXPECT_EQ(device->writesStored(), (QList<int>{12, 30}));
+  EXPECT_EQ(sim.countRequests(0x10), SLOT_COUNT) << "the backup's read is the comparison's";
+  EXPECT_TRUE(out.contains("slot 12 written\nslot 30 written\n2 of 63 slots written from edited.Mem\n")) << out.toStdString();
+  EXPECT_EQ(Backups().size(), 1);
+  for (int k : {12, 30}) EXPECT_EQ(device->slot(k), SlotEntry(edited, k));
+
+  // Equal now: nothing is sent.
+  sim.clearLog();
+  ASSERT_EQ(Run({"--json", "slots", "write", "edited.Mem", "--only-changed", "--no-backup"}), 0) << err.toStdString();
+  EXPECT_EQ(sim.countRequests(0x11), 0);
+  EXPECT_EQ(Json().value("written"), QJsonValue(QJsonArray()));
+  ASSERT_EQ(Run({"slots", "write", "edited.Mem", "--only-changed", "--no-backup"}), 0);
+  EXPECT_EQ(out, QByteArray("The device's slots equal edited.Mem: nothing was written.\n"));
 }
