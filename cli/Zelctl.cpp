@@ -45,13 +45,20 @@ const QMap<QString, TCommand>& Commands() {
         "  --new            every recording whose file does not exist yet\n"
         "  -o, --output DIR the folder the files go to\n"
         "  --raw            store the raw copy (.HEX) instead of decoding it to WAV\n"
+        "                   and keep its header's facts beside it in FILE.HEX.json\n"
         "  --name TEMPLATE  file name from {index} and {name}, e.g. '{index}-{name}';\n"
         "                   the extension is added (default: File{index})\n"
         "A file appears only once its copy is complete.\n"}},
       {QStringLiteral("decode"),
        {&CmdDecode, false,
         "Usage: zelctl decode FILE.HEX --rate 40960|81920|122880|163840 --layout 4096|256 -o FILE.WAV\n"
-        "Decodes a raw copy into a WAV file; no device is needed.\n"}},
+        "Decodes a raw copy into a WAV file; no device is needed.\n"
+        "  --rate R           the recording's rate\n"
+        "  --layout S         the recording's sub-block size\n"
+        "  -o, --output FILE  the WAV file (default: FILE.HEX's name with .WAV)\n"
+        "Without --rate and --layout both are taken from FILE.HEX.json, the facts of the\n"
+        "recording's header that copy --raw keeps beside the raw copy; a flag that\n"
+        "contradicts them is refused (exit 3).\n"}},
       {QStringLiteral("screenshot"),
        {&CmdScreenshot, true,
         "Usage: zelctl [OPTIONS] screenshot -o FILE [--preset P] [--area X,Y,W,H] [--frame-colour C] [--crop]\n"

@@ -13,6 +13,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -217,7 +218,69 @@ TEST_F(ZelctlTest, CopiesAreTheWindowsBytesAndDecodeEqualsTheOnlineCopy) {
         << err.toStdString();
     EXPECT_EQ(ReadAll(Path(QStringLiteral("decoded%1.WAV").arg(row))), ReadAll(Path(QStringLiteral("File%1.WAV").arg(row))))
         << "recording " << row;
+    // So does decoding it by the facts of its header the copy kept beside it.
+    const QJsonObject facts = QJsonDocument::fromJson(ReadAll(Path(QStringLiteral("File%1.HEX.json").arg(row)))).object();
+    EXPECT_EQ(facts.value("flags"), QJsonValue(flags));
+    EXPECT_EQ(facts.value("units"), QJsonValue(qint64(recordings[row].units)));
+    EXPECT_EQ(facts.value("name").toString(), DecodeAnsi(recordings[row].name)) << "as the list shows it";
+    ASSERT_EQ(Run({"decode", QStringLiteral("File%1.HEX").arg(row), "-o", QStringLiteral("kept%1.WAV").arg(row)}, false), 0)
+        << err.toStdString();
+    EXPECT_EQ(ReadAll(Path(QStringLiteral("kept%1.WAV").arg(row))), ReadAll(Path(QStringLiteral("File%1.WAV").arg(row))))
+        << "recording " << row;
   }
+}
+
+TEST_F(ZelctlTest, DecodeRefusesFlagsThatContradictTheKeptFacts) {
+  // Recording 5: 81920 Hz in sub-blocks of 256 bytes.
+  ASSERT_EQ(sim.function<zelsim::Recordings>()->recordings()[5].flags, 1 | 4);
+  ASSERT_EQ(Run({"copy", "5", "--raw"}), 0) << err.toStdString();
+  const struct {
+    QStringList flags;
+    int exit;
+    const char* says;
+  } cases[] = {
+      {{"--rate", "40960"}, 3, "--rate 40960 contradicts File5.HEX.json: the recording's header says rate 81920."},
+      {{"--layout", "4096"}, 3, "--layout 4096 contradicts File5.HEX.json: the recording's header says sub-block size 256."},
+      {{"--rate", "81920", "--layout", "4096"}, 3, "--layout 4096 contradicts"},
+      {{"--rate", "44100"}, 2, "--rate must be"},
+      {{"--rate", "81920", "--layout", "256"}, 0, ""},
+      {{"--layout", "256"}, 0, ""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.flags.join(' ').toStdString());
+    QFile::remove(Path("out.WAV"));
+    EXPECT_EQ(Run(QStringList{"decode", "File5.HEX", "-o", "out.WAV"} + c.flags, false), c.exit);
+    EXPECT_TRUE(err.contains(c.says)) << err.toStdString();
+    EXPECT_EQ(QFileInfo::exists(Path("out.WAV")), c.exit == 0);
+  }
+
+  // Facts that do not fit the raw copy, or cannot be read, are not used.
+  QFile::remove(Path("out.WAV"));
+  const QByteArray raw = ReadAll(Path("File5.HEX")), facts = ReadAll(Path("File5.HEX.json"));
+  const struct {
+    const char* what;
+    QByteArray raw, facts;
+    const char* says;
+  } unfit[] = {{"a block more", raw + QByteArray(4096, '\0'), facts, "holds 7 blocks of 4096 bytes, but File5.HEX.json describes a recording of 85 units"},
+               {"broken facts", raw, "{\"flags\": 5", "File5.HEX.json: not a JSON object"}};
+  for (const auto& u : unfit) {
+    SCOPED_TRACE(u.what);
+    WriteAll(Path("File5.HEX"), u.raw);
+    WriteAll(Path("File5.HEX.json"), u.facts);
+    EXPECT_EQ(Run({"decode", "File5.HEX", "-o", "out.WAV"}, false), 3);
+    EXPECT_TRUE(err.contains(u.says)) << err.toStdString();
+    EXPECT_FALSE(QFileInfo::exists(Path("out.WAV")));
+  }
+  // Without facts and flags, as ever: the flags are asked for.
+  QFile::remove(Path("File5.HEX.json"));
+  EXPECT_EQ(Run({"decode", "File5.HEX", "-o", "out.WAV"}, false), 2);
+  EXPECT_TRUE(err.contains("--rate must be")) << err.toStdString();
+
+  // Facts that cannot be kept: the copy says so and names the flags to decode it with.
+  QDir(dir.path()).mkdir("File5.HEX.json");
+  EXPECT_EQ(Run({"copy", "5", "--raw"}), 1);
+  EXPECT_TRUE(err.contains("cannot be kept in ./File5.HEX.json")) << err.toStdString();
+  EXPECT_TRUE(err.contains("Decode it with --rate 81920 --layout 256.")) << err.toStdString();
 }
 
 TEST_F(ZelctlTest, NewSkipsExistingFilesAndNamesAreMadeSafe) {
