@@ -66,7 +66,14 @@ const QMap<QString, TCommand>& Commands() {
         "  --preset P        full-vga, full-wvga (default), diagram-vga or diagram-wvga\n"
         "  --area X,Y,W,H    the rectangle to copy, kept inside the preset's screen\n"
         "  --frame-colour C  colour around the copy: a name or #RRGGBB (default black)\n"
-        "  --crop            write the copied rectangle alone\n"}},
+        "  --crop            write the copied rectangle alone\n"
+        "  --every SECONDS   a series: a picture every SECONDS (e.g. 0.5), until --count or Ctrl-C\n"
+        "  --count N         how many pictures the series takes (default: until Ctrl-C)\n"
+        "In FILE, {date} becomes YYYYMMDD, {time} HHMMSS and {n} the picture's number, filled\n"
+        "with zeros to the width of --count; a series needs {n} or {time} in it ({n} when\n"
+        "--every is below 1). Each file is complete before the next scan starts; Ctrl-C ends\n"
+        "the series at once, keeping every finished file. Exit 0 when every picture was taken\n"
+        "(without --count: until Ctrl-C), 1 when a scan failed or Ctrl-C came before --count.\n"}},
       {QStringLiteral("slots"),
        {&CmdSlots, true,
         "Usage: zelctl [OPTIONS] slots read -o FILE | slots write FILE | slots clear --yes\n"

@@ -24,6 +24,10 @@
 #include <QTableWidget>
 #include <QTemporaryDir>
 
+#include <QElapsedTimer>
+#include <QImage>
+
+#include <csignal>
 #include <functional>
 
 using zelsim::Drop;
@@ -675,3 +679,105 @@ TEST_F(ZelctlTest, OnlyChangedWritesExactlyTheChangedSlotsFromOneRead) {
   ASSERT_EQ(Run({"slots", "write", "edited.Mem", "--only-changed", "--no-backup"}), 0);
   EXPECT_EQ(out, QByteArray("The device's slots equal edited.Mem: nothing was written.\n"));
 }
+
+TEST_F(ZelctlTest, ScreenshotSeriesWritesEachPictureWholeUnderItsName) {
+  ASSERT_EQ(Run({"screenshot", "-o", "one.bmp"}), 0) << err.toStdString();
+  const QByteArray picture = ReadAll(Path("one.bmp"));
+  ASSERT_FALSE(picture.isEmpty());
+
+  QElapsedTimer clock;
+  clock.start();
+  sim.clearLog();
+  ASSERT_EQ(Run({"screenshot", "--every", "0.1", "--count", "3", "-o", "shot-{n}.bmp"}), 0) << err.toStdString();
+  EXPECT_GE(clock.elapsed(), 200) << "two waits of 0.1 s between three scans";
+  EXPECT_EQ(Files(), (QStringList{"one.bmp", "shot-1.bmp", "shot-2.bmp", "shot-3.bmp"}));
+  for (const char* name : {"shot-1.bmp", "shot-2.bmp", "shot-3.bmp"}) EXPECT_EQ(ReadAll(Path(name)), picture) << name;
+  EXPECT_TRUE(out.endsWith("shot-3.bmp written\npictures taken: 3\n")) << out.toStdString();
+
+  // {n} is filled to the width of the count; {date} and {time} are the scan's.
+  ASSERT_EQ(Run({"--json", "screenshot", "--every", "0.01", "--count", "10", "-o", "p{n}.png"}), 0) << err.toStdString();
+  const QJsonArray files = Json().value("files").toArray();
+  ASSERT_EQ(files.size(), 10);
+  EXPECT_EQ(files.first(), QJsonValue("p01.png"));
+  EXPECT_EQ(files.last(), QJsonValue("p10.png"));
+  EXPECT_EQ(Json().value("taken"), QJsonValue(10));
+  const QString today = QDate::currentDate().toString(QStringLiteral("yyyyMMdd"));
+  ASSERT_EQ(Run({"--json", "screenshot", "--every", "1", "--count", "2", "-o", "s-{date}-{time}.png"}), 0) << err.toStdString();
+  const QJsonArray stamped = Json().value("files").toArray();
+  ASSERT_EQ(stamped.size(), 2);
+  const QRegularExpression name(QStringLiteral("^s-(\\d{8})-(\\d{6})\\.png$"));
+  for (const QJsonValue& f : stamped) {
+    const QRegularExpressionMatch m = name.match(f.toString());
+    ASSERT_TRUE(m.hasMatch()) << f.toString().toStdString();
+    EXPECT_EQ(m.captured(1), today);
+    EXPECT_EQ(QImage(Path(f.toString())).size(), QSize(810, 490));
+  }
+  EXPECT_NE(stamped[0], stamped[1]);
+
+  const QStringList before = Files();
+  const struct {
+    QStringList args;
+    const char* says;
+  } usage[] = {
+      {{"--every", "0.1", "--count", "3", "-o", "same.png"}, "would replace the one before in \"same.png\""},
+      {{"--every", "5", "-o", "{date}.png"}, "put {n} or {time} in it"},
+      {{"--every", "0.5", "--count", "2", "-o", "t{time}.png"}, "with --every below 1 put {n}"},
+      {{"--count", "3", "-o", "x{n}.png"}, "--count needs --every"},
+      {{"--every", "0", "-o", "x{n}.png"}, "--every needs a number of seconds above 0"},
+      {{"--every", "soon", "-o", "x{n}.png"}, "--every needs"},
+      {{"--every", "1", "--count", "0", "-o", "x{n}.png"}, "--count needs a number of pictures above 0"},
+  };
+  sim.clearLog();
+  for (const auto& u : usage) {
+    EXPECT_EQ(Run(QStringList{"screenshot"} + u.args), 2) << u.args.join(' ').toStdString();
+    EXPECT_TRUE(err.contains(u.says)) << err.toStdString();
+  }
+  EXPECT_TRUE(sim.requests().isEmpty()) << "a refused series sends nothing";
+  EXPECT_EQ(Files(), before);
+}
+
+TEST_F(ZelctlTest, ScreenshotSeriesFailingScanKeepsTheFinishedFiles) {
+  // The third scan is not answered: the series ends there.
+  sim.setFault(zelsim::Fault{zelsim::Fault::What::Silence, uint8_t(REQ_SCAN), 3, false, {}});
+  ASSERT_EQ(Run({"--json", "screenshot", "--every", "0.05", "--count", "4", "-o", "f{n}.bmp"}), 1);
+  EXPECT_TRUE(err.contains("Timeout")) << err.toStdString();
+  EXPECT_EQ(Files(), (QStringList{"f1.bmp", "f2.bmp"}));
+  EXPECT_EQ(Json().value("ok"), QJsonValue(false));
+  EXPECT_EQ(Json().value("taken"), QJsonValue(2));
+  EXPECT_EQ(Json().value("files").toArray().size(), 2);
+}
+
+#ifndef _WIN32
+TEST_F(ZelctlTest, CtrlCEndsAScreenshotSeriesAtOnceKeepingFinishedFiles) {
+  const struct {
+    const char* name;
+    QStringList count;
+    int exit;  // 0: a series without a count ends with Ctrl-C
+    const char* says;
+  } cases[] = {{"until Ctrl-C", {}, 0, "pictures taken: 1"},
+               {"Ctrl-C before the count", {"--count", "5"}, 1, "Interrupted: 1 of 5 pictures taken"}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    for (const QString& f : Files()) QFile::remove(Path(f));
+    QProcess p;
+    p.setWorkingDirectory(dir.path());
+    // A wait of a minute after the first picture: Ctrl-C must not wait for it.
+    p.start(QStringLiteral(ZELCTL_PATH), QStringList{"--device", QStringLiteral("127.0.0.1:%1").arg(sim.port()),
+                                                      "screenshot", "--every", "60", "-o", "c-{n}.png"} +
+                                             c.count);
+    ASSERT_TRUE(WaitUntil([&] { return QFileInfo::exists(Path("c-1.png")); }, 20000));
+    EXPECT_EQ(QImage(Path("c-1.png")).size(), QSize(810, 490)) << "the file appears complete";
+    QElapsedTimer clock;
+    clock.start();
+    ASSERT_EQ(::kill(pid_t(p.processId()), SIGINT), 0);
+    ASSERT_TRUE(p.waitForFinished(20000));
+    EXPECT_LT(clock.elapsed(), 20000);
+    EXPECT_EQ(p.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(p.exitCode(), c.exit);
+    const QByteArray all = p.readAllStandardOutput() + p.readAllStandardError();
+    EXPECT_TRUE(all.contains(c.says)) << all.toStdString();
+    EXPECT_EQ(Files(), QStringList{"c-1.png"}) << "the finished file is kept, and nothing else is left";
+    EXPECT_EQ(QImage(Path("c-1.png")).size(), QSize(810, 490));
+  }
+}
+#endif
