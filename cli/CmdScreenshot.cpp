@@ -145,11 +145,6 @@ int ScreenshotSeries(const TCli& cli, const TShotJob& job, const QString& patter
   TShot shot;
   int code = EXIT_OK;
   QString error;
-  auto link = cli.Link();
-  if (!link->Open()) {
-    code = EXIT_DEVICE;
-    error = link->Error();
-  }
   QElapsedTimer clock;
   clock.start();
   qint64 due = 0;  // when the next scan starts, on `clock`
@@ -165,7 +160,11 @@ int ScreenshotSeries(const TCli& cli, const TShotJob& job, const QString& patter
                   .arg(QDir::toNativeSeparators(path));
       break;
     }
-    code = ScanInto(cli, *link, job, path, shot, error);
+    // A link of its own for each picture, as a single screenshot has: an
+    // interval may be longer than the device keeps an idle link.
+    auto link = cli.Link();
+    code = link->Open() ? ScanInto(cli, *link, job, path, shot, error) : EXIT_DEVICE;
+    if (code == EXIT_DEVICE && error.isEmpty()) error = link->Error();
     if (code != EXIT_OK && Interrupted()) code = EXIT_OK;  // the scan under way is dropped: no part of a file
     if (code != EXIT_OK || Interrupted()) break;
     written << path;
