@@ -15,7 +15,6 @@
 #include <QFileInfo>
 #include <QJsonArray>
 
-#include <algorithm>
 #include <cstdio>
 #include <optional>
 
@@ -151,7 +150,7 @@ int ScreenshotSeries(const TCli& cli, const TShotJob& job, const QString& patter
   for (int n = 1; code == EXIT_OK && (count == 0 || n <= count); ++n) {
     if (n > 1 && !SleepUnlessInterrupted(due - clock.elapsed())) break;
     if (Interrupted()) break;
-    due = std::max(due + interval, clock.elapsed());
+    due = clock.elapsed() + interval;  // from this scan's start: never less than SECONDS between two starts
     const QString path = ExpandShotName(pattern, QDateTime::currentDateTime(), n, digits);
     if (written.contains(path)) {
       code = EXIT_REFUSED;

@@ -178,6 +178,9 @@ int WriteSlots(const TCli& cli, const QString& path, const TWriteOptions& option
   return StoreWithBackup(cli, path, table, options);
 }
 
+// slots diff: the two sides differ (1, as diff(1) says it).
+constexpr int kExitDiffer = 1;
+
 // Both sides of a comparison: a slot file, a table or the device.
 int DiffSlots(const TCli& cli, const QString& first, const QString& second) {
   const QString kDevice = QStringLiteral("device");
@@ -207,7 +210,7 @@ int DiffSlots(const TCli& cli, const QString& first, const QString& second) {
   const QString a = QDir::toNativeSeparators(first), b = QDir::toNativeSeparators(second);
   if (changes.isEmpty()) cli.Print(QStringLiteral("%1 and %2 hold the same slots").arg(a, b));
   cli.Json(QJsonObject{{QStringLiteral("equal"), changes.isEmpty()}, {QStringLiteral("changes"), list}});
-  return changes.isEmpty() ? EXIT_OK : EXIT_DEVICE;
+  return changes.isEmpty() ? EXIT_OK : kExitDiffer;
 }
 
 int ClearSlots(const TCli& cli, bool yes) {
