@@ -7,6 +7,8 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
+#include <cmath>
+
 int RecordingRate(uint8_t flags) { return int(SampleFormatFor(flags).sampleRate); }
 int RecordingLayout(uint8_t flags) { return SubBlockBytes(flags); }
 
@@ -14,13 +16,13 @@ QString RawFactsPath(const QString& rawPath) { return rawPath + QStringLiteral("
 
 QByteArray RawFactsJson(const TRawCopyFacts& f) {
   QJsonObject o{{QStringLiteral("name"), f.name},
-                {QStringLiteral("header"), QString::fromLatin1(f.header.toHex())},
                 {QStringLiteral("flags"), int(f.flags)},
                 {QStringLiteral("rate"), RecordingRate(f.flags)},
                 {QStringLiteral("bitsPerSample"), int(SampleFormatFor(f.flags).bitsPerSample)},
                 {QStringLiteral("layout"), RecordingLayout(f.flags)},
                 {QStringLiteral("units"), qint64(f.units)}};
   if (f.index >= 0) o.insert(QStringLiteral("recording"), f.index);
+  if (!f.header.isEmpty()) o.insert(QStringLiteral("header"), QString::fromLatin1(f.header.toHex()));
   return QJsonDocument(o).toJson(QJsonDocument::Indented);
 }
 
@@ -38,7 +40,8 @@ TRawFactsRead ParseRawFacts(const QByteArray& json) {
   auto number = [&](const char* key, qint64 low, qint64 high) -> std::optional<qint64> {
     const QJsonValue v = o.value(QLatin1String(key));
     const double d = v.toDouble(-1);
-    if (!v.isDouble() || d != double(qint64(d)) || qint64(d) < low || qint64(d) > high) return std::nullopt;
+    // In range first: a number beyond 64 bits has no integer to compare with.
+    if (!v.isDouble() || !(d >= double(low) && d <= double(high)) || d != std::floor(d)) return std::nullopt;
     return qint64(d);
   };
   const auto flags = number("flags", 0, 255);

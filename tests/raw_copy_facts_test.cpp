@@ -41,6 +41,13 @@ TEST(RawCopyFacts, EveryFormatReadsBackAsWritten) {
     ASSERT_TRUE(back.facts) << back.error.toStdString();
     EXPECT_EQ(*back.facts, facts);
   }
+  // Facts without the header's bytes or the list's number, as a hand-written file holds them.
+  TRawCopyFacts least;
+  least.flags = 5;
+  least.units = 40;
+  const TRawFactsRead back = ParseRawFacts(RawFactsJson(least));
+  ASSERT_TRUE(back.facts) << back.error.toStdString();
+  EXPECT_EQ(*back.facts, least);
   EXPECT_EQ(RawFactsPath(QStringLiteral("/rec/File2.HEX")), QStringLiteral("/rec/File2.HEX.json"));
 }
 
@@ -67,6 +74,8 @@ TEST(RawCopyFacts, FactsThatSayTwoThingsAreRefused) {
       {"flags beyond a byte", with("flags", 256), "\"flags\" is missing or not a number"},
       {"no units", with("units", QJsonValue::Undefined), "\"units\" is missing"},
       {"units of a fraction", with("units", 40.5), "\"units\" is missing"},
+      {"units beyond any integer", with("units", 3.3e40), "\"units\" is missing"},
+      {"units beyond 32 bits", with("units", 4294967296.0), "\"units\" is missing"},
       {"rate against the flags", with("rate", 40960), "\"rate\" says 40960, but its flags 5 mean 81920"},
       {"layout against the flags", with("layout", 4096), "\"layout\" says 4096, but its flags 5 mean 256"},
       {"bits against the flags", with("bitsPerSample", 24), "\"bitsPerSample\" says 24"},
