@@ -164,8 +164,10 @@ int ScreenshotSeries(const TCli& cli, const TShotJob& job, const QString& patter
     auto link = cli.Link();
     code = link->Open() ? ScanInto(cli, *link, job, path, shot, error) : EXIT_DEVICE;
     if (code == EXIT_DEVICE && error.isEmpty()) error = link->Error();
-    if (code != EXIT_OK && Interrupted()) code = EXIT_OK;  // the scan under way is dropped: no part of a file
-    if (code != EXIT_OK || Interrupted()) break;
+    if (code != EXIT_OK) {
+      if (Interrupted()) code = EXIT_OK;  // the scan under way is dropped: no part of a file
+      break;
+    }
     written << path;
     files.append(QDir::toNativeSeparators(path));
   }
