@@ -120,6 +120,9 @@ bool ListRecordings(TBlockingLink& link, QList<TListedRecording>& out);
 // Ctrl-C or SIGTERM arrived; CatchInterrupts() installs the handlers.
 bool Interrupted();
 void CatchInterrupts();
+// Sleeps `ms` milliseconds without using the processor; false as soon as
+// Ctrl-C or SIGTERM arrives (or has arrived).
+bool SleepUnlessInterrupted(qint64 ms);
 
 // Runs zelctl with the arguments after the program name.
 int RunZelctl(const QStringList& arguments);

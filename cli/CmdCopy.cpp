@@ -1,10 +1,13 @@
 // copy: recordings into WAV or raw files, each appearing only when complete.
 #include "cli/Cli.h"
+#include "core/SafeSave.h"
 #include "ops/CopySteps.h"
+#include "recorder/RawCopyFacts.h"
 #include "recorder/RecorderRequests.h"
 #include "recorder/RecordingCopy.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QMap>
@@ -20,6 +23,27 @@ QString TargetName(const QString& pattern, const TListedRecording& r, bool wav) 
   name.replace(QLatin1String("{index}"), QString::number(r.index));
   name.replace(QLatin1String("{name}"), r.name.trimmed());
   return SafeFileName(name) + (wav ? QLatin1String(".WAV") : QLatin1String(".HEX"));
+}
+
+// Keeps the facts of a raw copy's header beside it; a file of facts from an
+// earlier copy does not stay beside the new one.
+bool KeepRawFacts(const TListedRecording& rec, const TRecorderState& r, const QString& path, QString& error) {
+  const QString factsPath = RawFactsPath(path);
+  TRawCopyFacts facts;
+  facts.index = rec.index;
+  facts.name = rec.name == QLatin1String(" ") ? QString() : rec.name;  // the list shows an empty name as a blank
+  facts.header = QByteArray(reinterpret_cast<const char*>(r.Header.data()), qsizetype(r.Header.size()));
+  facts.flags = r.RecordingFlags;
+  facts.units = r.RecordingUnits;
+  QString why;
+  if (SaveWhole(factsPath, RawFactsJson(facts), &why)) return true;
+  QFile::remove(factsPath);
+  error = QStringLiteral("%1 was copied, but its recording's facts cannot be kept in %2: %3. Decode it with --rate %4 "
+                         "--layout %5.")
+              .arg(QDir::toNativeSeparators(path), QDir::toNativeSeparators(factsPath), why)
+              .arg(RecordingRate(facts.flags))
+              .arg(RecordingLayout(facts.flags));
+  return false;
 }
 
 // Copies one recording into `path`. False with the reason in `error`.
@@ -65,6 +89,7 @@ bool CopyOne(const TCli& cli, TBlockingLink& link, const TListedRecording& rec, 
   link.OnHeader = nullptr;
   link.OnBlock = nullptr;
   link.RecorderTable = false;
+  if (done && !wav && !KeepRawFacts(rec, r, path, error)) done = false;
   bytesWritten = r.BytesWritten;
   r.File.reset();  // not committed: the temporary file is removed
   return done;
@@ -154,6 +179,7 @@ int CmdCopy(const TCli& cli, const QStringList& args) {
     }
     QJsonObject done = entry;
     done.insert(QStringLiteral("bytes"), qint64(QFileInfo(path).size()));
+    if (!wav) done.insert(QStringLiteral("facts"), QDir::toNativeSeparators(RawFactsPath(path)));
     copied.append(done);
     cli.Print(QStringLiteral("copied %1 -> %2").arg(r.index).arg(QDir::toNativeSeparators(path)));
   }

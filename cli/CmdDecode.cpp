@@ -1,7 +1,9 @@
 // decode: a raw copy (.HEX) into a WAV file, offline, with the window's
-// decoder and WAV writer.
+// decoder and WAV writer, in the format the copy kept beside it or given by
+// flags.
 #include "cli/Cli.h"
 #include "core/SafeSave.h"
+#include "recorder/RawCopyFacts.h"
 #include "recorder/RecordingFile.h"
 #include "recorder/StreamDecoder.h"
 
@@ -9,7 +11,76 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <optional>
 #include <vector>
+
+namespace {
+
+// More than any file of facts copy --raw writes.
+constexpr qint64 kMostFactsBytes = 64 * 1024;
+
+struct TDecodeFormat {
+  uint8_t flags = 0;
+  std::optional<uint32_t> units;  // the recording's length, when its facts are kept
+};
+
+// The recording's format: from --rate and --layout, or from the facts that
+// copy --raw keeps beside the raw copy, which a flag must not contradict.
+// EXIT_OK, or the exit code of the refusal, reported.
+int DecodeFormat(const TCli& cli, const TArgs& a, const QString& input, TDecodeFormat& format) {
+  const QString cmd = QStringLiteral("decode");
+  std::optional<TRawCopyFacts> facts;
+  const QString factsPath = RawFactsPath(input);
+  const QString shownFacts = QDir::toNativeSeparators(factsPath);
+  if (QFileInfo(factsPath).isFile()) {
+    QFile f(factsPath);
+    if (!f.open(QIODevice::ReadOnly))
+      return cli.Fail(EXIT_DEVICE, QStringLiteral("%1 cannot be read: %2").arg(shownFacts, f.errorString()));
+    const QByteArray text = f.read(kMostFactsBytes + 1);
+    const TRawFactsRead read = text.size() > kMostFactsBytes ? TRawFactsRead{std::nullopt, QStringLiteral("far too long")}
+                                                             : ParseRawFacts(text);
+    if (!read.facts)
+      return cli.Fail(EXIT_REFUSED, QStringLiteral("%1: %2. Correct or remove it; without it, give --rate and --layout.")
+                                        .arg(shownFacts, read.error));
+    facts = read.facts;
+  }
+
+  const std::optional<QString> rateText = a.Value(QStringLiteral("--rate"));
+  const std::optional<QString> layout = a.Value(QStringLiteral("--layout"));
+  bool ok = false;
+  const int rate = rateText.value_or(QString()).toInt(&ok);
+  if ((rateText || !facts) && (!ok || rate % 40960 != 0 || rate < 40960 || rate > 4 * 40960))
+    return UsageError(cmd, QStringLiteral("--rate must be 40960, 81920, 122880 or 163840 (the recording's rate)"));
+  const QString layoutText = layout.value_or(QString());
+  if ((layout || !facts) && layoutText != QLatin1String("4096") && layoutText != QLatin1String("256"))
+    return UsageError(cmd, QStringLiteral("--layout must be 4096 or 256 (the recording's sub-block size)"));
+  if (!facts) {
+    format.flags = uint8_t((rate / 40960 - 1) | (layoutText == QLatin1String("256") ? kShortSubBlocks : 0));
+    return EXIT_OK;
+  }
+  const struct {
+    const char* option;
+    const char* what;
+    std::optional<int> given;
+    int kept;
+  } checks[] = {{"--rate", "rate", rateText ? std::optional<int>(rate) : std::nullopt, RecordingRate(facts->flags)},
+                {"--layout", "sub-block size", layout ? std::optional<int>(layoutText.toInt()) : std::nullopt,
+                 RecordingLayout(facts->flags)}};
+  for (const auto& c : checks) {
+    if (c.given && *c.given != c.kept)
+      return cli.Fail(EXIT_REFUSED, QStringLiteral("%1 %2 contradicts %3: the recording's header says %4 %5. Leave %1 out, "
+                                                   "or remove %3 if it belongs to another recording.")
+                                        .arg(QLatin1String(c.option))
+                                        .arg(*c.given)
+                                        .arg(shownFacts, QLatin1String(c.what))
+                                        .arg(c.kept));
+  }
+  format.flags = facts->flags;
+  format.units = facts->units;
+  return EXIT_OK;
+}
+
+}  // namespace
 
 int CmdDecode(const TCli& cli, const QStringList& args) {
   const QString cmd = QStringLiteral("decode");
@@ -19,14 +90,9 @@ int CmdDecode(const TCli& cli, const QStringList& args) {
   if (a.plain.size() != 1) return UsageError(cmd, QStringLiteral("give one raw copy to decode"));
   const QString input = a.plain.first();
 
-  bool ok = false;
-  const int rate = a.Value(QStringLiteral("--rate")).value_or(QString()).toInt(&ok);
-  if (!ok || rate % 40960 != 0 || rate < 40960 || rate > 4 * 40960)
-    return UsageError(cmd, QStringLiteral("--rate must be 40960, 81920, 122880 or 163840 (the recording's rate)"));
-  const QString layout = a.Value(QStringLiteral("--layout")).value_or(QString());
-  if (layout != QLatin1String("4096") && layout != QLatin1String("256"))
-    return UsageError(cmd, QStringLiteral("--layout must be 4096 or 256 (the recording's sub-block size)"));
-  const auto flags = uint8_t((rate / 40960 - 1) | (layout == QLatin1String("256") ? kShortSubBlocks : 0));
+  TDecodeFormat format;
+  if (const int rc = DecodeFormat(cli, a, input, format); rc != EXIT_OK) return rc;
+  const uint8_t flags = format.flags;
   QString output = a.Value(QStringLiteral("-o")).value_or(a.Value(QStringLiteral("--output")).value_or(QString()));
   if (output.isEmpty()) {
     const QFileInfo in(input);
@@ -48,7 +114,16 @@ int CmdDecode(const TCli& cli, const QStringList& args) {
   const uint64_t blocks = uint64_t(size) / kRecordingBlockBytes;
   if (blocks * 16 > 0xFFFFFFFFull)
     return cli.Fail(EXIT_REFUSED, QStringLiteral("%1 is longer than any recording can be.").arg(input));
-  const auto units = uint32_t(blocks * 16);
+  if (format.units && (uint64_t(*format.units) + 15) / 16 != blocks)
+    return cli.Fail(EXIT_REFUSED, QStringLiteral("%1 holds %2 blocks of %3 bytes, but %4 describes a recording of %5 "
+                                                 "units of 256 bytes. Copy it again, or remove %4 and give --rate and "
+                                                 "--layout.")
+                                      .arg(input)
+                                      .arg(blocks)
+                                      .arg(kRecordingBlockBytes)
+                                      .arg(QDir::toNativeSeparators(RawFactsPath(input)))
+                                      .arg(*format.units));
+  const auto units = format.units.value_or(uint32_t(blocks * 16));
 
   TRecordingFile file(output, true);
   if (!file.Open() || !file.BeginWav(flags, MaxDecodedBytes(units, flags)))
@@ -70,6 +145,8 @@ int CmdDecode(const TCli& cli, const QStringList& args) {
   progress.Finish();
   cli.Print(QStringLiteral("decoded %1 -> %2").arg(QDir::toNativeSeparators(input), QDir::toNativeSeparators(output)));
   cli.Json(QJsonObject{{QStringLiteral("file"), QDir::toNativeSeparators(output)},
-                       {QStringLiteral("bytes"), qint64(QFileInfo(output).size())}});
+                       {QStringLiteral("bytes"), qint64(QFileInfo(output).size())},
+                       {QStringLiteral("rate"), RecordingRate(flags)},
+                       {QStringLiteral("layout"), RecordingLayout(flags)}});
   return EXIT_OK;
 }

@@ -1,15 +1,20 @@
 // slots: read the 63 memory slots into a slot file or table, write them back,
-// or clear them.
+// compare them with a file, or clear them.
 #include "cli/Cli.h"
 #include "core/SafeSave.h"
 #include "ops/SlotSteps.h"
+#include "slots/SlotBackup.h"
 #include "slots/SlotCsv.h"
+#include "slots/SlotDiff.h"
 #include "slots/SlotRecord.h"
 #include "slots/SlotTransfer.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QJsonArray>
+
+#include <functional>
 
 
 namespace {
@@ -17,10 +22,14 @@ namespace {
 bool IsCsv(const QString& path) { return QFileInfo(path).suffix().compare(QLatin1String("csv"), Qt::CaseInsensitive) == 0; }
 bool IsMem(const QString& path) { return QFileInfo(path).suffix().compare(QLatin1String("mem"), Qt::CaseInsensitive) == 0; }
 
-int ReadSlots(const TCli& cli, const QString& path) {
+// The device's 63 slots into `table`. False with the reason in `error`.
+bool ReadDeviceSlots(const TCli& cli, QByteArray& table, QString& error) {
   auto link = cli.Link();
-  if (!link->Open()) return cli.Fail(EXIT_DEVICE, link->Error());
-  QByteArray table(SLOT_TABLE_SIZE, '\0');
+  if (!link->Open()) {
+    error = link->Error();
+    return false;
+  }
+  table = QByteArray(SLOT_TABLE_SIZE, '\0');
   bool badSize = false;
   link->OnSlot = [&](const uint8_t* message, int32_t remaining) {
     if (!TakeSlotMessage(table, message, remaining).sizeOk) {
@@ -33,16 +42,30 @@ int ReadSlots(const TCli& cli, const QString& path) {
   TProgress progress(cli, QStringLiteral("slots"), SLOT_TABLE_SIZE);
   QByteArray request = ReadSlotRequest();
   for (int slot = 1;; ++slot) {
-    if (!link->Exchange(request, REPLY_WAITING)) return cli.Fail(EXIT_DEVICE, link->Error());
-    if (badSize) return cli.Fail(EXIT_DEVICE, OutcomeMessage(TOutcome::SlotBadSize));
+    if (!link->Exchange(request, REPLY_WAITING)) {
+      error = link->Error();
+      return false;
+    }
+    if (badSize) {
+      error = OutcomeMessage(TOutcome::SlotBadSize);
+      return false;
+    }
     const TStep step = SlotReadAfterReply(link->State(), slot);
-    if (step.kind == TStep::Failed) return cli.Fail(EXIT_DEVICE, step.Message());
+    if (step.kind == TStep::Failed) {
+      error = step.Message();
+      return false;
+    }
     progress.Update(uint64_t(slot) * SLOT_RECORD_SIZE);
     if (step.kind == TStep::Done) break;
     request = step.request;
   }
   progress.Finish();
+  return true;
+}
 
+int ReadSlots(const TCli& cli, const QString& path) {
+  QByteArray table;
+  if (QString error; !ReadDeviceSlots(cli, table, error)) return cli.Fail(EXIT_DEVICE, error);
   const QByteArray bytes = IsCsv(path) ? SlotTableToCsv(table) : table;
   QString error;
   if (!SaveWhole(path, bytes, &error))
@@ -53,18 +76,20 @@ int ReadSlots(const TCli& cli, const QString& path) {
   return EXIT_OK;
 }
 
-// One 260-byte request per slot, each acknowledged with status 0.
-int StoreSlots(const TCli& cli, const TSlotStore& store) {
+// One 260-byte request per slot of the run, each acknowledged with status 0;
+// `stored` hears of each slot the device took.
+int StoreSlots(const TCli& cli, const TSlotStore& store, const std::function<void(int)>& stored = {}) {
   auto link = cli.Link();
   if (!link->Open()) return cli.Fail(EXIT_DEVICE, link->Error());
-  TProgress progress(cli, QStringLiteral("slots"), SLOT_TABLE_SIZE);
-  QByteArray request = store.Request(1);
-  for (int slot = 1;; ++slot) {
+  TProgress progress(cli, QStringLiteral("slots"), uint64_t(store.Count()) * SLOT_RECORD_SIZE);
+  QByteArray request = store.Request(store.First());
+  for (int slot = store.First(), done = 1;; slot = store.After(slot), ++done) {
     if (!link->Exchange(request, REPLY_WAITING))
       return cli.Fail(EXIT_DEVICE, QString::fromLatin1(store.Failure(slot).Text()) + QLatin1Char(' ') + link->Error());
     const TStep step = store.AfterReply(link->State(), slot);
     if (step.kind == TStep::Failed) return cli.Fail(EXIT_DEVICE, step.Message());
-    progress.Update(uint64_t(slot) * SLOT_RECORD_SIZE);
+    if (stored) stored(slot);
+    progress.Update(uint64_t(done) * SLOT_RECORD_SIZE);
     if (step.kind == TStep::Done) break;
     request = step.request;
   }
@@ -72,23 +97,120 @@ int StoreSlots(const TCli& cli, const TSlotStore& store) {
   return EXIT_OK;
 }
 
-int WriteSlots(const TCli& cli, const QString& path) {
+// A slot file or table into `table`; the exit code of the failure, reported.
+int LoadSlotFile(const TCli& cli, const QString& path, QByteArray& table) {
   QFile file(path);
   if (!file.open(QIODevice::ReadOnly))
     return cli.Fail(EXIT_DEVICE, QStringLiteral("%1 cannot be read: %2").arg(QDir::toNativeSeparators(path), file.errorString()));
   const QByteArray content = file.readAll();
-  QByteArray table = content;  // a slot file is kept whole; missing bytes read as zeros
+  table = content;  // a slot file is kept whole; missing bytes read as zeros
   if (IsCsv(path)) {
     const TSlotCsvResult parsed = SlotTableFromCsv(content);
     if (!parsed.error.isEmpty())
       return cli.Fail(EXIT_REFUSED, QStringLiteral("%1: %2. Nothing was sent.").arg(QDir::toNativeSeparators(path), parsed.error));
     table = parsed.table;
   }
-  const int rc = StoreSlots(cli, TSlotStore(&table));
-  if (rc != EXIT_OK) return rc;
-  cli.Print(QStringLiteral("%1 from %2").arg(QString::fromLatin1(OutcomeText(TOutcome::SlotsSaved)), QDir::toNativeSeparators(path)));
-  cli.Json(QJsonObject{{QStringLiteral("file"), QDir::toNativeSeparators(path)}, {QStringLiteral("slots"), SLOT_COUNT}});
   return EXIT_OK;
+}
+
+struct TWriteOptions {
+  bool backup = true;        // keep the device's slots in the data folder first
+  bool onlyChanged = false;  // send only the slots that differ from the device's
+};
+
+// Reads the device's slots first when a backup or the changed slots need
+// them, keeps the backup, then stores the file's slots: all, or only the
+// changed ones, each named as it is stored.
+int StoreWithBackup(const TCli& cli, const QString& path, const QByteArray& table, const TWriteOptions& options) {
+  QByteArray device;
+  QString backup;
+  if (options.backup || options.onlyChanged) {
+    if (QString error; !ReadDeviceSlots(cli, device, error))
+      return cli.Fail(EXIT_DEVICE, QStringLiteral("The device's slots could not be read %1: %2 Nothing was written.")
+                                       .arg(options.backup ? QStringLiteral("for the backup")
+                                                           : QStringLiteral("to find the changed ones"),
+                                            error));
+  }
+  if (options.backup) {
+    QString error;
+    backup = SaveSlotBackup(device, SlotBackupFolder(), QDateTime::currentDateTime(), &error);
+    if (backup.isEmpty())
+      return cli.Fail(EXIT_DEVICE, QStringLiteral("The backup of the device's slots cannot be written in %1: %2. "
+                                                  "Nothing was written; --no-backup writes without one.")
+                                       .arg(QDir::toNativeSeparators(SlotBackupFolder()), error));
+    cli.Print(QStringLiteral("backup of the device's slots: %1").arg(QDir::toNativeSeparators(backup)));
+  }
+  QJsonObject result{{QStringLiteral("file"), QDir::toNativeSeparators(path)}};
+  if (!backup.isEmpty()) result.insert(QStringLiteral("backup"), QDir::toNativeSeparators(backup));
+
+  QList<int> changed;
+  if (options.onlyChanged) {
+    changed = ChangedSlots(DiffSlotTables(device, table, SLOT_RECEIVED_SIZE));
+    if (changed.isEmpty()) {
+      cli.Print(QStringLiteral("The device's slots equal %1: nothing was written.").arg(QDir::toNativeSeparators(path)));
+      result.insert(QStringLiteral("slots"), 0);
+      result.insert(QStringLiteral("written"), QJsonArray());
+      cli.Json(result);
+      return EXIT_OK;
+    }
+  }
+  const TSlotStore store = options.onlyChanged ? TSlotStore(&table, changed) : TSlotStore(&table);
+  QJsonArray written;
+  const int rc = StoreSlots(cli, store, [&](int slot) {
+    if (!options.onlyChanged) return;
+    written.append(slot);
+    cli.Print(QStringLiteral("slot %1 written").arg(slot));
+  });
+  if (rc != EXIT_OK) return rc;
+  if (options.onlyChanged)
+    cli.Print(QStringLiteral("%1 of %2 slots written from %3").arg(store.Count()).arg(SLOT_COUNT).arg(QDir::toNativeSeparators(path)));
+  else
+    cli.Print(QStringLiteral("%1 from %2").arg(QString::fromLatin1(OutcomeText(TOutcome::SlotsSaved)), QDir::toNativeSeparators(path)));
+  result.insert(QStringLiteral("slots"), store.Count());
+  if (options.onlyChanged) result.insert(QStringLiteral("written"), written);
+  cli.Json(result);
+  return EXIT_OK;
+}
+
+int WriteSlots(const TCli& cli, const QString& path, const TWriteOptions& options) {
+  QByteArray table;
+  if (const int rc = LoadSlotFile(cli, path, table); rc != EXIT_OK) return rc;
+  return StoreWithBackup(cli, path, table, options);
+}
+
+// slots diff: the two sides differ (1, as diff(1) says it).
+constexpr int kExitDiffer = 1;
+
+// Both sides of a comparison: a slot file, a table or the device.
+int DiffSlots(const TCli& cli, const QString& first, const QString& second) {
+  const QString kDevice = QStringLiteral("device");
+  QByteArray tables[2], device;
+  bool deviceRead = false;
+  const QString sides[2] = {first, second};
+  for (int i = 0; i < 2; ++i) {
+    if (sides[i] != kDevice) {
+      if (const int rc = LoadSlotFile(cli, sides[i], tables[i]); rc != EXIT_OK) return rc;
+      continue;
+    }
+    if (!deviceRead) {
+      if (QString error; !ReadDeviceSlots(cli, device, error)) return cli.Fail(EXIT_DEVICE, error);
+      deviceRead = true;
+    }
+    tables[i] = device;
+  }
+  // The device does not send the last 8 bytes of a record: they cannot be compared.
+  const QList<TSlotChange> changes =
+      DiffSlotTables(tables[0], tables[1], deviceRead ? SLOT_RECEIVED_SIZE : SLOT_RECORD_SIZE);
+  QJsonArray list;
+  for (const TSlotChange& c : changes) {
+    cli.Print(SlotChangeLine(c));
+    list.append(QJsonObject{{QStringLiteral("slot"), c.slot}, {QStringLiteral("field"), c.field},
+                            {QStringLiteral("from"), c.before}, {QStringLiteral("to"), c.after}});
+  }
+  const QString a = QDir::toNativeSeparators(first), b = QDir::toNativeSeparators(second);
+  if (changes.isEmpty()) cli.Print(QStringLiteral("%1 and %2 hold the same slots").arg(a, b));
+  cli.Json(QJsonObject{{QStringLiteral("equal"), changes.isEmpty()}, {QStringLiteral("changes"), list}});
+  return changes.isEmpty() ? EXIT_OK : kExitDiffer;
 }
 
 int ClearSlots(const TCli& cli, bool yes) {
@@ -109,13 +231,17 @@ int ClearSlots(const TCli& cli, bool yes) {
 
 int CmdSlots(const TCli& cli, const QStringList& args) {
   const QString cmd = QStringLiteral("slots");
-  const TArgs a = ParseArgs(args, {QStringLiteral("--yes")}, {QStringLiteral("-o"), QStringLiteral("--output")});
+  const TArgs a = ParseArgs(args, {QStringLiteral("--yes"), QStringLiteral("--no-backup"), QStringLiteral("--only-changed")},
+                            {QStringLiteral("-o"), QStringLiteral("--output")});
   if (!a.error.isEmpty()) return UsageError(cmd, a.error);
   const QString action = a.plain.value(0);
   const QString output = a.Value(QStringLiteral("-o")).value_or(a.Value(QStringLiteral("--output")).value_or(QString()));
   auto needsKind = [&](const QString& path) {
     return IsCsv(path) || IsMem(path) ? QString() : QStringLiteral("\"%1\" must end in .Mem or .csv").arg(path);
   };
+  const TWriteOptions writeOptions{!a.Has(QStringLiteral("--no-backup")), a.Has(QStringLiteral("--only-changed"))};
+  if (action != QLatin1String("write") && (!writeOptions.backup || writeOptions.onlyChanged))
+    return UsageError(cmd, QStringLiteral("--no-backup and --only-changed go with slots write"));
   if (action == QLatin1String("read")) {
     if (a.plain.size() != 1 || output.isEmpty()) return UsageError(cmd, QStringLiteral("slots read needs -o FILE"));
     if (const QString e = needsKind(output); !e.isEmpty()) return UsageError(cmd, e);
@@ -124,7 +250,15 @@ int CmdSlots(const TCli& cli, const QStringList& args) {
   if (action == QLatin1String("write")) {
     if (a.plain.size() != 2 || !output.isEmpty()) return UsageError(cmd, QStringLiteral("slots write needs one FILE"));
     if (const QString e = needsKind(a.plain[1]); !e.isEmpty()) return UsageError(cmd, e);
-    return WriteSlots(cli, a.plain[1]);
+    return WriteSlots(cli, a.plain[1], writeOptions);
+  }
+  if (action == QLatin1String("diff")) {
+    if (a.plain.size() != 3 || !output.isEmpty())
+      return UsageError(cmd, QStringLiteral("slots diff needs two sides: FILE or device"));
+    for (const QString& side : a.plain.mid(1))
+      if (side != QLatin1String("device"))
+        if (const QString e = needsKind(side); !e.isEmpty()) return UsageError(cmd, e);
+    return DiffSlots(cli, a.plain[1], a.plain[2]);
   }
   if (action == QLatin1String("clear")) {
     if (a.plain.size() != 1 || !output.isEmpty()) return UsageError(cmd, QStringLiteral("slots clear takes no file"));

@@ -4,12 +4,17 @@
 #include "cli/Cli.h"
 
 #include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QSocketNotifier>
+#include <QThread>
 
+#include <algorithm>
+#include <climits>
 #include <csignal>
 
 #ifndef _WIN32
 #include <fcntl.h>
+#include <poll.h>
 #include <unistd.h>
 #endif
 
@@ -32,6 +37,25 @@ void OnSignal(int) {
 }  // namespace
 
 bool Interrupted() { return g_interrupted != 0; }
+
+bool SleepUnlessInterrupted(qint64 ms) {
+  const QDeadlineTimer deadline(std::max<qint64>(0, ms));  // a negative time would mean forever
+  while (!Interrupted()) {
+    const qint64 left = deadline.remainingTime();
+    if (left <= 0) return true;
+#ifndef _WIN32
+    // The signal handler writes to the pipe: the wait ends at once, and a
+    // signal that came before the wait leaves its byte there.
+    if (g_wakePipe[0] >= 0) {
+      pollfd wake{g_wakePipe[0], POLLIN, 0};
+      ::poll(&wake, 1, int(std::min<qint64>(left, INT_MAX)));
+      continue;
+    }
+#endif
+    QThread::msleep(ulong(std::min<qint64>(left, 50)));
+  }
+  return false;
+}
 
 void CatchInterrupts() {
 #ifndef _WIN32

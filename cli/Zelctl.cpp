@@ -45,13 +45,20 @@ const QMap<QString, TCommand>& Commands() {
         "  --new            every recording whose file does not exist yet\n"
         "  -o, --output DIR the folder the files go to\n"
         "  --raw            store the raw copy (.HEX) instead of decoding it to WAV\n"
+        "                   and keep its header's facts beside it in FILE.HEX.json\n"
         "  --name TEMPLATE  file name from {index} and {name}, e.g. '{index}-{name}';\n"
         "                   the extension is added (default: File{index})\n"
         "A file appears only once its copy is complete.\n"}},
       {QStringLiteral("decode"),
        {&CmdDecode, false,
         "Usage: zelctl decode FILE.HEX --rate 40960|81920|122880|163840 --layout 4096|256 -o FILE.WAV\n"
-        "Decodes a raw copy into a WAV file; no device is needed.\n"}},
+        "Decodes a raw copy into a WAV file; no device is needed.\n"
+        "  --rate R           the recording's rate\n"
+        "  --layout S         the recording's sub-block size\n"
+        "  -o, --output FILE  the WAV file (default: FILE.HEX's name with .WAV)\n"
+        "Without --rate and --layout both are taken from FILE.HEX.json, the facts of the\n"
+        "recording's header that copy --raw keeps beside the raw copy; a flag that\n"
+        "contradicts them is refused (exit 3).\n"}},
       {QStringLiteral("screenshot"),
        {&CmdScreenshot, true,
         "Usage: zelctl [OPTIONS] screenshot -o FILE [--preset P] [--area X,Y,W,H] [--frame-colour C] [--crop]\n"
@@ -59,13 +66,26 @@ const QMap<QString, TCommand>& Commands() {
         "  --preset P        full-vga, full-wvga (default), diagram-vga or diagram-wvga\n"
         "  --area X,Y,W,H    the rectangle to copy, kept inside the preset's screen\n"
         "  --frame-colour C  colour around the copy: a name or #RRGGBB (default black)\n"
-        "  --crop            write the copied rectangle alone\n"}},
+        "  --crop            write the copied rectangle alone\n"
+        "  --every SECONDS   a series: a picture every SECONDS (e.g. 0.5), until --count or Ctrl-C\n"
+        "  --count N         how many pictures the series takes (default: until Ctrl-C)\n"
+        "In FILE, {date} becomes YYYYMMDD, {time} HHMMSS and {n} the picture's number, filled\n"
+        "with zeros to the width of --count; a series needs {n} or {time} in it ({n} when\n"
+        "--every is below 1). Each file is complete before the next scan starts; Ctrl-C ends\n"
+        "the series at once, keeping every finished file. Exit 0 when every picture was taken\n"
+        "(without --count: until Ctrl-C), 1 when a scan failed or Ctrl-C came before --count.\n"}},
       {QStringLiteral("slots"),
        {&CmdSlots, true,
         "Usage: zelctl [OPTIONS] slots read -o FILE | slots write FILE | slots clear --yes\n"
+        "       zelctl [OPTIONS] slots write FILE [--no-backup] [--only-changed] | slots diff A B\n"
         "Reads, writes or clears the device's 63 memory slots. FILE is a slot file (.Mem) or\n"
         "a table (.csv) with one row per slot; in a table only the name and digit may be edited.\n"
-        "  --yes   clear without asking\n"}},
+        "  --yes   clear without asking\n"
+        "  --no-backup     write without first keeping the device's slots as a dated .Mem\n"
+        "                  in the data folder (default: keep them, and say where)\n"
+        "  --only-changed  write only the slots that differ from the device's\n"
+        "slots diff A B shows what differs between two sides, each a .Mem, a .csv or the\n"
+        "word device: one line per changed field; exit 0 when equal, 1 when they differ.\n"}},
       {QStringLiteral("update"),
        {&CmdUpdate, true,
         "Usage: zelctl [OPTIONS] update FILE [--target pocket|lan] [--yes] [--dry-run]\n"

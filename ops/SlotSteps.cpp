@@ -28,8 +28,20 @@ TStep TSlotStore::Failure(int slot) const {
   return TStep::Fail(table_ ? TOutcome::SlotsSaveFailed : TOutcome::SlotsClearFailed, slot);
 }
 
+int TSlotStore::First() const {
+  if (!some_) return 1;
+  return only_.isEmpty() ? 0 : only_.first();
+}
+
+int TSlotStore::After(int slot) const {
+  if (!some_) return slot < SLOT_COUNT ? slot + 1 : 0;
+  const qsizetype at = only_.indexOf(slot);
+  return at >= 0 && at + 1 < only_.size() ? only_[at + 1] : 0;
+}
+
 TStep TSlotStore::AfterReply(const TLinkState& st, int slot) const {
   if (st.ReplyCode != STATUS_OK) return Failure(slot);
-  if (slot >= SLOT_COUNT) return TStep::Finished(table_ ? TOutcome::SlotsSaved : TOutcome::SlotsCleared);
-  return TStep::Next(Request(slot + 1));
+  const int next = After(slot);
+  if (next == 0) return TStep::Finished(table_ ? TOutcome::SlotsSaved : TOutcome::SlotsCleared);
+  return TStep::Next(Request(next));
 }

@@ -7,6 +7,10 @@
 #include "ops/Step.h"
 #include "slots/SlotTransfer.h"
 
+#include <QList>
+
+#include <utility>
+
 // The question before every slot is cleared.
 QString SlotClearQuestion();
 // The slot read ended early because the link was lost: what the table holds
@@ -33,6 +37,13 @@ class TSlotStore {
   // Writes `table`'s slots; without a table every slot is cleared. The
   // table must outlive the run.
   explicit TSlotStore(const QByteArray* table) : table_(table) {}
+  // Writes only the slots in `only` (ascending, 1..63) from `table`.
+  TSlotStore(const QByteArray* table, QList<int> only) : table_(table), only_(std::move(only)), some_(true) {}
+  // The first slot of the run and the one after `slot`; 0 when none is left.
+  int First() const;
+  int After(int slot) const;
+  // How many slots the run stores.
+  int Count() const { return some_ ? int(only_.size()) : SLOT_COUNT; }
   QByteArray Request(int slot) const;
   // After slot `slot`'s exchange: the next slot's request, done after the
   // last, or the run's failure text when the device did not store it.
@@ -41,4 +52,6 @@ class TSlotStore {
 
  private:
   const QByteArray* table_;
+  QList<int> only_;
+  bool some_ = false;
 };

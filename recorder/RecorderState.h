@@ -5,6 +5,7 @@
 #include "recorder/StreamDecoder.h"
 #include "recorder/WavFormat.h"
 
+#include <array>
 #include <cstdint>
 #include <memory>
 #include <vector>
@@ -16,6 +17,7 @@ struct TRecorderState {
   // From the header of the recording being copied.
   uint8_t RecordingFlags = 0;
   uint32_t RecordingUnits = 0;  // 256-byte units on the device
+  std::array<uint8_t, 8> Header{};  // the header record as the device sent it
   bool HeaderSeen = false;
   // Units received so far; also the sequence number of the next block.
   uint32_t UnitsReceived = 0;

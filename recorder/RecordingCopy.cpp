@@ -26,6 +26,7 @@ void BeginRecordingCopy(TRecorderState& r, std::unique_ptr<TRecordingFile> file,
   r.File = std::move(file);
   r.RecordingFlags = 0;
   r.RecordingUnits = 0;
+  r.Header = {};
   r.UnitsReceived = 0;
   r.HeaderSeen = false;
   r.BytesWritten = 0;
@@ -38,6 +39,7 @@ int32_t TakeRecordingHeader(TRecorderState& r, const uint8_t* record) {
     return REPLY_BAD_BLOCK;
   }
   r.HeaderSeen = true;
+  std::memcpy(r.Header.data(), record, r.Header.size());
   r.RecordingFlags = record[3];
   r.UnitsReceived = 0;
   r.RecordingUnits = ReadLE32(record + 4);

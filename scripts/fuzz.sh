@@ -12,7 +12,7 @@ build="${2:-build-asan}"
 shift $(( $# < 2 ? $# : 2 ))
 harnesses=("$@")
 if [ ${#harnesses[@]} -eq 0 ]; then
-  harnesses=(frames decoder slot_render version_text scan_frame update_check)
+  harnesses=(frames decoder slot_render version_text scan_frame update_check slot_diff raw_facts)
 fi
 cmake --build "$build" -j"$(nproc)" $(printf -- '--target fuzz_%s ' "${harnesses[@]}") >/dev/null
 export ASAN_OPTIONS="${ASAN_OPTIONS:-halt_on_error=1:abort_on_error=1:detect_leaks=1}"

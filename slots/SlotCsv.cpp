@@ -121,6 +121,14 @@ bool SplitCsv(const QString& text, QList<QStringList>& rows) {
 
 }  // namespace
 
+QString SlotColumnTitle(int gridColumn) {
+  for (const TCsvColumn& c : kColumns)
+    if (c.gridColumn == gridColumn && gridColumn != 0) return QString::fromLatin1(c.title);
+  return QString();
+}
+
+std::array<QString, SLOT_COLUMNS> SlotPlainTexts(const uint8_t* record) { return PlainTexts(record); }
+
 QByteArray SlotTableToCsv(const QByteArray& table) {
   QStringList header;
   for (const TCsvColumn& c : kColumns) header << QString::fromLatin1(c.title);

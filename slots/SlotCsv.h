@@ -4,8 +4,12 @@
 // other change is refused, naming its row and column. Plain C++ and QtCore.
 #pragma once
 
+#include "slots/SlotRecord.h"
+
 #include <QByteArray>
 #include <QString>
+
+#include <array>
 
 // UTF-8 text with a header row and one row for each of the 63 slots.
 QByteArray SlotTableToCsv(const QByteArray& table);
@@ -15,3 +19,11 @@ struct TSlotCsvResult {
   QString error;     // what was refused, with its row and column
 };
 TSlotCsvResult SlotTableFromCsv(const QByteArray& csv);
+
+// The title of a grid column in the table's header row ("name",
+// "frequency", ...).
+QString SlotColumnTitle(int gridColumn);
+// A record's cells as the table holds them: the grid's texts without the
+// blanks that align them, the frequency as a plain decimal number; empty
+// for a code outside its column's table.
+std::array<QString, SLOT_COLUMNS> SlotPlainTexts(const uint8_t* record);

@@ -10,6 +10,7 @@
 #include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <QProcessEnvironment>
 #include <QTableWidget>
 #include <QTemporaryDir>
 
@@ -170,6 +171,40 @@ TEST_F(FullDisk, TheWindowReportsTheFailureAndKeepsTheOldFile) {
     EXPECT_EQ(Read(fs.Path(QString::fromLatin1(c.file))), kOld);
     EXPECT_EQ(fs.Files(), Sorted({"filler", QString::fromLatin1(c.file)}));
   }
+}
+
+// slots write keeps the device's slots before it writes; with no room for
+// that backup nothing is written, an earlier backup keeps its bytes and no
+// part of the new one is left.
+TEST_F(FullDisk, ZelctlWritesNoSlotsWithoutRoomForTheBackup) {
+  QTemporaryDir inputs;
+  ASSERT_TRUE(inputs.isValid());
+  const QString table = inputs.filePath("in.Mem");
+  {
+    QFile f(table);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(QByteArray(SLOT_TABLE_SIZE, '\x01'));
+  }
+  TFullFileSystem fs;
+  if (!fs.Mounted()) GTEST_SKIP() << "mounting a small file system needs root";
+  const QString earlier = QStringLiteral("zelctl/backups/slots-20000101-000000.Mem");
+  ASSERT_TRUE(QDir().mkpath(fs.Path(QStringLiteral("zelctl/backups"))));
+  fs.PlaceOldFileAndFill(earlier);
+  QProcess p;
+  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+  env.insert(QStringLiteral("XDG_DATA_HOME"), fs.Folder());
+  p.setProcessEnvironment(env);
+  p.start(QStringLiteral(ZELCTL_PATH), {"--device", QStringLiteral("127.0.0.1:%1").arg(sim.port()), "slots", "write", table});
+  p.closeWriteChannel();
+  ASSERT_TRUE(p.waitForFinished(30000));
+  const QString err = QString::fromUtf8(p.readAllStandardError());
+  EXPECT_EQ(p.exitCode(), 1) << err.toStdString();
+  EXPECT_TRUE(err.contains(QLatin1String("No space left on device"))) << err.toStdString();
+  EXPECT_TRUE(err.contains(QLatin1String("Nothing was written"))) << err.toStdString();
+  EXPECT_EQ(sim.countRequests(0x11), 0) << "no slot was sent";
+  EXPECT_EQ(Read(fs.Path(earlier)), kOld);
+  EXPECT_EQ(QDir(fs.Path(QStringLiteral("zelctl/backups"))).entryList(QDir::Files | QDir::Hidden),
+            QStringList{QStringLiteral("slots-20000101-000000.Mem")});
 }
 
 // decode refuses an output that leads back to its input, however it is

@@ -53,7 +53,11 @@ TEST(SlotSteps, ReadAndStoreRunsEndAfterSlot63OrAtTheFirstFailure) {
             QStringLiteral("Error on reading! The device did not answer slot 9 as expected; read again."));
 
   const QByteArray table(SLOT_TABLE_SIZE, '\x42');
-  const TSlotStore write(&table), clear(nullptr);
+  const TSlotStore write(&table), clear(nullptr), some(&table, {4, 30}), none(&table, {});
+  EXPECT_EQ(write.First(), 1);
+  EXPECT_EQ(some.First(), 4);
+  EXPECT_EQ(none.First(), 0) << "nothing to store";
+  EXPECT_EQ(some.Count(), 2);
   EXPECT_EQ(write.Request(2), WriteSlotRequest(2, QByteArray(SLOT_RECORD_SIZE, '\x42')));
   EXPECT_EQ(clear.Request(2), ClearSlotRequest(2));
   const struct {
@@ -62,21 +66,25 @@ TEST(SlotSteps, ReadAndStoreRunsEndAfterSlot63OrAtTheFirstFailure) {
     int slot;
     TStep::Kind kind;
     QByteArray text;
+    int next = 0;  // Send: the slot whose request follows
   } cases[] = {
-      {write, STATUS_OK, 1, TStep::Send, {}},
+      {write, STATUS_OK, 1, TStep::Send, {}, 2},
       {write, STATUS_OK, 63, TStep::Done, "63 slots written"},
       {write, 4, 7, TStep::Failed, "Error on saving!"},
       {write, REPLY_TIMEOUT, 1, TStep::Failed, "Error on saving!"},
-      {clear, STATUS_OK, 62, TStep::Send, {}},
+      {clear, STATUS_OK, 62, TStep::Send, {}, 63},
       {clear, STATUS_OK, 63, TStep::Done, "63 slots cleared"},
       {clear, STATUS_BUSY, 3, TStep::Failed, "Fehler beim Speichern!"},
+      {some, STATUS_OK, 4, TStep::Send, {}, 30},
+      {some, STATUS_OK, 30, TStep::Done, "63 slots written"},
+      {some, 4, 4, TStep::Failed, "Error on saving!"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.slot);
     const TStep step = c.store.AfterReply(Answer(c.reply), c.slot);
     EXPECT_EQ(step.kind, c.kind);
     if (step.kind == TStep::Send) {
-      EXPECT_EQ(step.request, c.store.Request(c.slot + 1));
+      EXPECT_EQ(step.request, c.store.Request(c.next));
     } else {
       EXPECT_EQ(step.Text(), c.text);
     }

@@ -1,6 +1,7 @@
 // Test entry: one QApplication for the whole run (offscreen unless told
 // otherwise), with the window's settings in a configuration folder of its own
-// that each test starts with empty, as on a first start.
+// that each test starts with empty, as on a first start, and a data folder of
+// its own.
 #include <QApplication>
 #include <QSettings>
 #include <QTemporaryDir>
@@ -26,6 +27,10 @@ int main(int argc, char** argv) {
   QTemporaryDir config;
   if (!config.isValid()) return 1;
   setenv("XDG_CONFIG_HOME", config.path().toLocal8Bit().constData(), 1);
+  // Nor the user's data folder (zelctl keeps its slot backups there).
+  QTemporaryDir data;
+  if (!data.isValid()) return 1;
+  setenv("XDG_DATA_HOME", data.path().toLocal8Bit().constData(), 1);
   QApplication app(argc, argv);
   // As app/main.cpp names them.
   QApplication::setApplicationName(QStringLiteral("zelpocket"));

@@ -37,6 +37,8 @@ const std::vector<Command>& Commands() {
       {"recording copy HEX", 0x0D, {"copy", "0", "--raw"}, {TFault::GeneralRecordCut, TFault::RecorderBlockCut}},
       {"slot read", 0x10, {"slots", "read", "-o", "s.Mem"}, {TFault::GeneralRecordCut}},
       {"slot write", 0x11, {"slots", "write", "{in}/in.Mem"}, {TFault::GeneralRecordCut}},
+      {"slot write: the read for its backup", 0x10, {"slots", "write", "{in}/in.Mem"}, {TFault::GeneralRecordCut}},
+      {"slot diff with the device", 0x10, {"slots", "diff", "device", "{in}/in.Mem"}, {TFault::GeneralRecordCut}},
       {"slot clear", 0x11, {"slots", "clear", "--yes"}, {TFault::GeneralRecordCut}},
   };
   return commands;

@@ -13,15 +13,21 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QRadioButton>
 #include <QSpinBox>
 #include <QTableWidget>
 #include <QTemporaryDir>
 
+#include <QElapsedTimer>
+#include <QImage>
+
+#include <csignal>
 #include <functional>
 
 using zelsim::Drop;
@@ -44,7 +50,9 @@ void WriteAll(const QString& path, const QByteArray& bytes) {
 class ZelctlTest : public WindowTest {
  protected:
   QTemporaryDir dir;
+  QTemporaryDir data;  // the user's data folder: slot backups go there
   QByteArray out, err;
+  QString dataHome = data.path();
 
   // Runs zelctl against the fixture's simulated device in `dir` (or, with
   // `device` false, its own built-in one); returns its exit code.
@@ -58,6 +66,9 @@ class ZelctlTest : public WindowTest {
     } else {
       all << QStringLiteral("--simulator");
     }
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("XDG_DATA_HOME"), dataHome);
+    p.setProcessEnvironment(env);
     p.start(QStringLiteral(ZELCTL_PATH), all + args);
     p.closeWriteChannel();
     EXPECT_TRUE(p.waitForFinished(60000)) << args.join(' ').toStdString();
@@ -68,6 +79,8 @@ class ZelctlTest : public WindowTest {
   QJsonObject Json() const { return QJsonDocument::fromJson(out.trimmed()).object(); }
   QString Path(const QString& name) const { return dir.filePath(name); }
   QStringList Files() const { return QDir(dir.path()).entryList(QDir::Files | QDir::Hidden, QDir::Name); }
+  QString BackupFolder() const { return QDir(data.path()).filePath(QStringLiteral("zelctl/backups")); }
+  QStringList Backups() const { return QDir(BackupFolder()).entryList(QDir::Files | QDir::Hidden, QDir::Name); }
 };
 
 TEST_F(ZelctlTest, StatusNamesTheImageAndVersion) {
@@ -209,7 +222,69 @@ TEST_F(ZelctlTest, CopiesAreTheWindowsBytesAndDecodeEqualsTheOnlineCopy) {
         << err.toStdString();
     EXPECT_EQ(ReadAll(Path(QStringLiteral("decoded%1.WAV").arg(row))), ReadAll(Path(QStringLiteral("File%1.WAV").arg(row))))
         << "recording " << row;
+    // So does decoding it by the facts of its header the copy kept beside it.
+    const QJsonObject facts = QJsonDocument::fromJson(ReadAll(Path(QStringLiteral("File%1.HEX.json").arg(row)))).object();
+    EXPECT_EQ(facts.value("flags"), QJsonValue(flags));
+    EXPECT_EQ(facts.value("units"), QJsonValue(qint64(recordings[row].units)));
+    EXPECT_EQ(facts.value("name").toString(), DecodeAnsi(recordings[row].name)) << "as the list shows it";
+    ASSERT_EQ(Run({"decode", QStringLiteral("File%1.HEX").arg(row), "-o", QStringLiteral("kept%1.WAV").arg(row)}, false), 0)
+        << err.toStdString();
+    EXPECT_EQ(ReadAll(Path(QStringLiteral("kept%1.WAV").arg(row))), ReadAll(Path(QStringLiteral("File%1.WAV").arg(row))))
+        << "recording " << row;
   }
+}
+
+TEST_F(ZelctlTest, DecodeRefusesFlagsThatContradictTheKeptFacts) {
+  // Recording 5: 81920 Hz in sub-blocks of 256 bytes.
+  ASSERT_EQ(sim.function<zelsim::Recordings>()->recordings()[5].flags, 1 | 4);
+  ASSERT_EQ(Run({"copy", "5", "--raw"}), 0) << err.toStdString();
+  const struct {
+    QStringList flags;
+    int exit;
+    const char* says;
+  } cases[] = {
+      {{"--rate", "40960"}, 3, "--rate 40960 contradicts File5.HEX.json: the recording's header says rate 81920."},
+      {{"--layout", "4096"}, 3, "--layout 4096 contradicts File5.HEX.json: the recording's header says sub-block size 256."},
+      {{"--rate", "81920", "--layout", "4096"}, 3, "--layout 4096 contradicts"},
+      {{"--rate", "44100"}, 2, "--rate must be"},
+      {{"--rate", "81920", "--layout", "256"}, 0, ""},
+      {{"--layout", "256"}, 0, ""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.flags.join(' ').toStdString());
+    QFile::remove(Path("out.WAV"));
+    EXPECT_EQ(Run(QStringList{"decode", "File5.HEX", "-o", "out.WAV"} + c.flags, false), c.exit);
+    EXPECT_TRUE(err.contains(c.says)) << err.toStdString();
+    EXPECT_EQ(QFileInfo::exists(Path("out.WAV")), c.exit == 0);
+  }
+
+  // Facts that do not fit the raw copy, or cannot be read, are not used.
+  QFile::remove(Path("out.WAV"));
+  const QByteArray raw = ReadAll(Path("File5.HEX")), facts = ReadAll(Path("File5.HEX.json"));
+  const struct {
+    const char* what;
+    QByteArray raw, facts;
+    const char* says;
+  } unfit[] = {{"a block more", raw + QByteArray(4096, '\0'), facts, "holds 7 blocks of 4096 bytes, but File5.HEX.json describes a recording of 85 units"},
+               {"broken facts", raw, "{\"flags\": 5", "File5.HEX.json: not a JSON object"}};
+  for (const auto& u : unfit) {
+    SCOPED_TRACE(u.what);
+    WriteAll(Path("File5.HEX"), u.raw);
+    WriteAll(Path("File5.HEX.json"), u.facts);
+    EXPECT_EQ(Run({"decode", "File5.HEX", "-o", "out.WAV"}, false), 3);
+    EXPECT_TRUE(err.contains(u.says)) << err.toStdString();
+    EXPECT_FALSE(QFileInfo::exists(Path("out.WAV")));
+  }
+  // Without facts and flags, as ever: the flags are asked for.
+  QFile::remove(Path("File5.HEX.json"));
+  EXPECT_EQ(Run({"decode", "File5.HEX", "-o", "out.WAV"}, false), 2);
+  EXPECT_TRUE(err.contains("--rate must be")) << err.toStdString();
+
+  // Facts that cannot be kept: the copy says so and names the flags to decode it with.
+  QDir(dir.path()).mkdir("File5.HEX.json");
+  EXPECT_EQ(Run({"copy", "5", "--raw"}), 1);
+  EXPECT_TRUE(err.contains("cannot be kept in ./File5.HEX.json")) << err.toStdString();
+  EXPECT_TRUE(err.contains("Decode it with --rate 81920 --layout 256.")) << err.toStdString();
 }
 
 TEST_F(ZelctlTest, NewSkipsExistingFilesAndNamesAreMadeSafe) {
@@ -459,3 +534,256 @@ TEST_F(ZelctlTest, UploadAnswersOfTheDevice) {
     EXPECT_EQ(fresh.function<zelsim::UploadFunction>()->complete(), c.exit == 0);
   }
 }
+
+namespace {
+
+// The table `slots read` makes of the device's slots: the first 248 bytes
+// of each (the device sends no more), zeros after them.
+QByteArray AsRead(const zelsim::SlotsFunction& device) {
+  QByteArray table;
+  for (int k = 1; k <= SLOT_COUNT; ++k)
+    table += device.slot(k).left(SLOT_RECEIVED_SIZE) + QByteArray(SLOT_RECORD_SIZE - SLOT_RECEIVED_SIZE, '\0');
+  return table;
+}
+
+// `table` with slot 12's frequency and a byte no column shows in slot 30 changed.
+QByteArray Edited(QByteArray table) {
+  WriteSlotTable(table, SlotOffset(12) + SlotField::Frequency.offset, QByteArray::fromHex("a0361600"));  // 1455776
+  table[SlotOffset(30) + 220] = char(table[SlotOffset(30) + 220] ^ 0x5A);
+  return table;
+}
+
+}  // namespace
+
+TEST_F(ZelctlTest, SlotsWriteKeepsTheDevicesSlotsFirstAndSaysWhere) {
+  auto* device = sim.function<zelsim::SlotsFunction>();
+  const QByteArray before = AsRead(*device);
+  QByteArray edited(SLOT_TABLE_SIZE, '\0');
+  for (int i = 0; i < edited.size(); ++i) edited[i] = char(i * 31 + 7);
+  WriteAll(Path("edited.Mem"), edited);
+
+  ASSERT_EQ(Run({"slots", "write", "edited.Mem"}), 0) << err.toStdString();
+  ASSERT_EQ(Backups().size(), 1);
+  const QString first = Backups().first();
+  EXPECT_TRUE(QRegularExpression(QStringLiteral("^slots-\\d{8}-\\d{6}(-\\d+)?\\.Mem$")).match(first).hasMatch()) << first.toStdString();
+  const QString firstPath = QDir(BackupFolder()).filePath(first);
+  EXPECT_TRUE(out.startsWith("backup of the device's slots: " + firstPath.toUtf8() + "\n")) << out.toStdString();
+  EXPECT_EQ(ReadAll(firstPath), before) << "the slots as they were before the write";
+  for (int k = 1; k <= SLOT_COUNT; ++k) ASSERT_EQ(device->slot(k), SlotEntry(edited, k)) << "slot " << k;
+
+  // The next write keeps the slots it replaces in a file of its own.
+  ASSERT_EQ(Run({"--json", "slots", "write", "edited.Mem"}), 0) << err.toStdString();
+  ASSERT_EQ(Backups().size(), 2);
+  const QString second = Json().value("backup").toString();
+  EXPECT_NE(second, firstPath);
+  EXPECT_EQ(ReadAll(second), AsRead(*device));
+  EXPECT_EQ(ReadAll(firstPath), before) << "an earlier backup stays as it was";
+
+  // --no-backup: no read, no file.
+  sim.clearLog();
+  ASSERT_EQ(Run({"slots", "write", "edited.Mem", "--no-backup"}), 0) << err.toStdString();
+  EXPECT_EQ(sim.countRequests(0x10), 0);
+  EXPECT_EQ(Backups().size(), 2);
+  EXPECT_FALSE(out.contains("backup")) << out.toStdString();
+}
+
+TEST_F(ZelctlTest, SlotsWriteWritesNothingWithoutItsBackup) {
+  WriteAll(Path("in.Mem"), QByteArray(SLOT_TABLE_SIZE, '\x01'));
+  QTemporaryDir blocked;
+  WriteAll(QDir(blocked.path()).filePath("zelctl"), "a file where the folder would go");
+  const struct {
+    const char* name;
+    std::function<void(zelsim::SlotsFunction&)> fault;
+    QString dataHome;
+    const char* says;
+  } cases[] = {
+      {"the device does not answer a read", [](zelsim::SlotsFunction& d) { d.setSilentAt(5, true); }, data.path(),
+       "could not be read for the backup: Timeout"},
+      {"the backup cannot be written", [](zelsim::SlotsFunction&) {}, blocked.path(), "--no-backup writes without one"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    auto* device = sim.function<zelsim::SlotsFunction>();
+    device->reset();
+    c.fault(*device);
+    dataHome = c.dataHome;
+    EXPECT_EQ(Run({"slots", "write", "in.Mem"}), 1);
+    EXPECT_TRUE(err.contains(c.says)) << err.toStdString();
+    EXPECT_TRUE(err.contains("Nothing was written")) << err.toStdString();
+    EXPECT_EQ(device->writesStored(), QList<int>());
+    EXPECT_EQ(Backups(), QStringList());
+  }
+}
+
+TEST_F(ZelctlTest, SlotsDiffNamesEachChangeInTheGridsWords) {
+  auto* device = sim.function<zelsim::SlotsFunction>();
+  ASSERT_EQ(Run({"slots", "read", "-o", "slots.Mem"}), 0) << err.toStdString();
+  ASSERT_EQ(Run({"slots", "read", "-o", "slots.csv"}), 0);
+  const QByteArray table = ReadAll(Path("slots.Mem"));
+  WriteAll(Path("edited.Mem"), Edited(table));
+  const QString frequency = QString::fromLatin1(SlotTableToCsv(table).split('\n')[12].split(',')[2]);
+  const uint8_t byte = uint8_t(table[SlotOffset(30) + 220]);
+  const QByteArray changes = QStringLiteral("slot 12: frequency %1 -> 145577.6\nslot 30: record byte 220 %2 -> %3\n")
+                                 .arg(frequency)
+                                 .arg(byte, 2, 16, QLatin1Char('0'))
+                                 .arg(byte ^ 0x5A, 2, 16, QLatin1Char('0'))
+                                 .toUtf8();
+  const struct {
+    QStringList sides;
+    int exit;
+    QByteArray out;
+  } cases[] = {
+      {{"slots.Mem", "slots.Mem"}, 0, "slots.Mem and slots.Mem hold the same slots\n"},
+      {{"slots.Mem", "edited.Mem"}, 1, changes},
+      {{"slots.csv", "edited.Mem"}, 1, changes},
+      {{"slots.csv", "slots.Mem"}, 0, "slots.csv and slots.Mem hold the same slots\n"},
+      {{"device", "slots.Mem"}, 0, "device and slots.Mem hold the same slots\n"},
+      {{"device", "edited.Mem"}, 1, changes},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.sides.join(' ').toStdString());
+    EXPECT_EQ(Run(QStringList{"slots", "diff"} + c.sides), c.exit) << err.toStdString();
+    EXPECT_EQ(out, c.out);
+  }
+  ASSERT_EQ(Run({"--json", "slots", "diff", "edited.Mem", "device"}), 1) << err.toStdString();
+  const QJsonArray list = Json().value("changes").toArray();
+  ASSERT_EQ(list.size(), 2);
+  EXPECT_EQ(list[0].toObject(), (QJsonObject{{"slot", 12}, {"field", "frequency"}, {"from", "145577.6"}, {"to", frequency}}));
+  EXPECT_EQ(Json().value("equal"), QJsonValue(false));
+  EXPECT_EQ(device->writesStored(), QList<int>()) << "a comparison writes nothing";
+
+  const struct {
+    QStringList args;
+    const char* says;
+  } usage[] = {{{"slots", "diff", "slots.Mem"}, "two sides"},
+               {{"slots", "diff", "slots.txt", "device"}, ".Mem or .csv"},
+               {{"slots", "read", "-o", "x.Mem", "--only-changed"}, "go with slots write"}};
+  for (const auto& u : usage) {
+    EXPECT_EQ(Run(u.args), 2) << u.args.join(' ').toStdString();
+    EXPECT_TRUE(err.contains(u.says)) << err.toStdString();
+  }
+}
+
+TEST_F(ZelctlTest, OnlyChangedWritesExactlyTheChangedSlotsFromOneRead) {
+  auto* device = sim.function<zelsim::SlotsFunction>();
+  ASSERT_EQ(Run({"slots", "read", "-o", "slots.Mem"}), 0) << err.toStdString();
+  const QByteArray edited = Edited(ReadAll(Path("slots.Mem")));
+  WriteAll(Path("edited.Mem"), edited);
+  sim.clearLog();
+  ASSERT_EQ(Run({"slots", "write", "edited.Mem", "--only-changed"}), 0) << err.toStdString();
+  EXPECT_EQ(device->writesStored(), (QList<int>{12, 30}));
+  EXPECT_EQ(sim.countRequests(0x10), SLOT_COUNT) << "the backup's read is the comparison's";
+  EXPECT_TRUE(out.contains("slot 12 written\nslot 30 written\n2 of 63 slots written from edited.Mem\n")) << out.toStdString();
+  EXPECT_EQ(Backups().size(), 1);
+  for (int k : {12, 30}) EXPECT_EQ(device->slot(k), SlotEntry(edited, k));
+
+  // Equal now: nothing is sent.
+  sim.clearLog();
+  ASSERT_EQ(Run({"--json", "slots", "write", "edited.Mem", "--only-changed", "--no-backup"}), 0) << err.toStdString();
+  EXPECT_EQ(sim.countRequests(0x11), 0);
+  EXPECT_EQ(Json().value("written"), QJsonValue(QJsonArray()));
+  ASSERT_EQ(Run({"slots", "write", "edited.Mem", "--only-changed", "--no-backup"}), 0);
+  EXPECT_EQ(out, QByteArray("The device's slots equal edited.Mem: nothing was written.\n"));
+}
+
+TEST_F(ZelctlTest, ScreenshotSeriesWritesEachPictureWholeUnderItsName) {
+  ASSERT_EQ(Run({"screenshot", "-o", "one.bmp"}), 0) << err.toStdString();
+  const QByteArray picture = ReadAll(Path("one.bmp"));
+  ASSERT_FALSE(picture.isEmpty());
+
+  QElapsedTimer clock;
+  clock.start();
+  sim.clearLog();
+  ASSERT_EQ(Run({"screenshot", "--every", "0.1", "--count", "3", "-o", "shot-{n}.bmp"}), 0) << err.toStdString();
+  EXPECT_GE(clock.elapsed(), 200) << "two waits of 0.1 s between three scans";
+  EXPECT_EQ(Files(), (QStringList{"one.bmp", "shot-1.bmp", "shot-2.bmp", "shot-3.bmp"}));
+  for (const char* name : {"shot-1.bmp", "shot-2.bmp", "shot-3.bmp"}) EXPECT_EQ(ReadAll(Path(name)), picture) << name;
+  EXPECT_TRUE(out.endsWith("shot-3.bmp written\npictures taken: 3\n")) << out.toStdString();
+
+  // {n} is filled to the width of the count; {date} and {time} are the scan's.
+  ASSERT_EQ(Run({"--json", "screenshot", "--every", "0.01", "--count", "10", "-o", "p{n}.png"}), 0) << err.toStdString();
+  const QJsonArray files = Json().value("files").toArray();
+  ASSERT_EQ(files.size(), 10);
+  EXPECT_EQ(files.first(), QJsonValue("p01.png"));
+  EXPECT_EQ(files.last(), QJsonValue("p10.png"));
+  EXPECT_EQ(Json().value("taken"), QJsonValue(10));
+  const QString today = QDate::currentDate().toString(QStringLiteral("yyyyMMdd"));
+  ASSERT_EQ(Run({"--json", "screenshot", "--every", "1", "--count", "2", "-o", "s-{date}-{time}.png"}), 0) << err.toStdString();
+  const QJsonArray stamped = Json().value("files").toArray();
+  ASSERT_EQ(stamped.size(), 2);
+  const QRegularExpression name(QStringLiteral("^s-(\\d{8})-(\\d{6})\\.png$"));
+  for (const QJsonValue& f : stamped) {
+    const QRegularExpressionMatch m = name.match(f.toString());
+    ASSERT_TRUE(m.hasMatch()) << f.toString().toStdString();
+    EXPECT_EQ(m.captured(1), today);
+    EXPECT_EQ(QImage(Path(f.toString())).size(), QSize(810, 490));
+  }
+  EXPECT_NE(stamped[0], stamped[1]);
+
+  const QStringList before = Files();
+  const struct {
+    QStringList args;
+    const char* says;
+  } usage[] = {
+      {{"--every", "0.1", "--count", "3", "-o", "same.png"}, "would replace the one before in \"same.png\""},
+      {{"--every", "5", "-o", "{date}.png"}, "put {n} or {time} in it"},
+      {{"--every", "0.5", "--count", "2", "-o", "t{time}.png"}, "with --every below 1 put {n}"},
+      {{"--count", "3", "-o", "x{n}.png"}, "--count needs --every"},
+      {{"--every", "0", "-o", "x{n}.png"}, "--every needs a number of seconds above 0"},
+      {{"--every", "soon", "-o", "x{n}.png"}, "--every needs"},
+      {{"--every", "1", "--count", "0", "-o", "x{n}.png"}, "--count needs a number of pictures above 0"},
+  };
+  sim.clearLog();
+  for (const auto& u : usage) {
+    EXPECT_EQ(Run(QStringList{"screenshot"} + u.args), 2) << u.args.join(' ').toStdString();
+    EXPECT_TRUE(err.contains(u.says)) << err.toStdString();
+  }
+  EXPECT_TRUE(sim.requests().isEmpty()) << "a refused series sends nothing";
+  EXPECT_EQ(Files(), before);
+}
+
+TEST_F(ZelctlTest, ScreenshotSeriesFailingScanKeepsTheFinishedFiles) {
+  // The third scan is not answered: the series ends there.
+  sim.setFault(zelsim::Fault{zelsim::Fault::What::Silence, uint8_t(REQ_SCAN), 3, false, {}});
+  ASSERT_EQ(Run({"--json", "screenshot", "--every", "0.05", "--count", "4", "-o", "f{n}.bmp"}), 1);
+  EXPECT_TRUE(err.contains("Timeout")) << err.toStdString();
+  EXPECT_EQ(Files(), (QStringList{"f1.bmp", "f2.bmp"}));
+  EXPECT_EQ(Json().value("ok"), QJsonValue(false));
+  EXPECT_EQ(Json().value("taken"), QJsonValue(2));
+  EXPECT_EQ(Json().value("files").toArray().size(), 2);
+}
+
+#ifndef _WIN32
+TEST_F(ZelctlTest, CtrlCEndsAScreenshotSeriesAtOnceKeepingFinishedFiles) {
+  const struct {
+    const char* name;
+    QStringList count;
+    int exit;  // 0: a series without a count ends with Ctrl-C
+    const char* says;
+  } cases[] = {{"until Ctrl-C", {}, 0, "pictures taken: 1"},
+               {"Ctrl-C before the count", {"--count", "5"}, 1, "Interrupted: 1 of 5 pictures taken"}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    for (const QString& f : Files()) QFile::remove(Path(f));
+    QProcess p;
+    p.setWorkingDirectory(dir.path());
+    // A wait of a minute after the first picture: Ctrl-C must not wait for it.
+    p.start(QStringLiteral(ZELCTL_PATH), QStringList{"--device", QStringLiteral("127.0.0.1:%1").arg(sim.port()),
+                                                      "screenshot", "--every", "60", "-o", "c-{n}.png"} +
+                                             c.count);
+    ASSERT_TRUE(WaitUntil([&] { return QFileInfo::exists(Path("c-1.png")); }, 20000));
+    EXPECT_EQ(QImage(Path("c-1.png")).size(), QSize(810, 490)) << "the file appears complete";
+    QElapsedTimer clock;
+    clock.start();
+    ASSERT_EQ(::kill(pid_t(p.processId()), SIGINT), 0);
+    ASSERT_TRUE(p.waitForFinished(20000));
+    EXPECT_LT(clock.elapsed(), 20000);
+    EXPECT_EQ(p.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(p.exitCode(), c.exit);
+    const QByteArray all = p.readAllStandardOutput() + p.readAllStandardError();
+    EXPECT_TRUE(all.contains(c.says)) << all.toStdString();
+    EXPECT_EQ(Files(), QStringList{"c-1.png"}) << "the finished file is kept, and nothing else is left";
+    EXPECT_EQ(QImage(Path("c-1.png")).size(), QSize(810, 490));
+  }
+}
+#endif

@@ -26,7 +26,7 @@ _zelctl()
     done
 
     case $prev in
-        --device | --timeout | --name | --area)
+        --device | --timeout | --name | --area | --every | --count)
             return ;;
         -o | --output)
             if [[ $command == copy ]]; then
@@ -65,13 +65,14 @@ _zelctl()
     case $command in
         copy) options+=" --all --new -o --output --raw --name" ;;
         decode) options+=" --rate --layout -o --output" ;;
-        screenshot) options+=" -o --output --preset --area --frame-colour --crop" ;;
+        screenshot) options+=" -o --output --preset --area --frame-colour --crop --every --count" ;;
         slots)
             if [[ -z $sub ]]; then
-                [[ $cur != -* ]] && COMPREPLY=($(compgen -W "read write clear" -- "$cur")) && return
+                [[ $cur != -* ]] && COMPREPLY=($(compgen -W "read write diff clear" -- "$cur")) && return
             fi
             case $sub in
                 read) options+=" -o --output" ;;
+                write) options+=" --no-backup --only-changed" ;;
                 clear) options+=" --yes" ;;
             esac
             ;;
@@ -85,7 +86,14 @@ _zelctl()
     case $command in
         decode) _filedir '@(HEX|hex)' ;;
         update) _filedir '@(RPD|rpd|BIN|bin)' ;;
-        slots) [[ $sub == write ]] && _filedir '@(Mem|mem|MEM|csv|CSV)' ;;
+        slots)
+            if [[ $sub == write ]]; then
+                _filedir '@(Mem|mem|MEM|csv|CSV)'
+            elif [[ $sub == diff ]]; then
+                _filedir '@(Mem|mem|MEM|csv|CSV)'
+                COMPREPLY+=($(compgen -W "device" -- "$cur"))
+            fi
+            ;;
     esac
 } &&
     complete -F _zelctl zelctl

@@ -14,7 +14,7 @@ complete -c zelctl -n "not __fish_seen_subcommand_from $commands" -a list -d 'Th
 complete -c zelctl -n "not __fish_seen_subcommand_from $commands" -a copy -d 'Copy recordings into WAV or raw files'
 complete -c zelctl -n "not __fish_seen_subcommand_from $commands" -a decode -d 'Decode a raw copy into a WAV file'
 complete -c zelctl -n "not __fish_seen_subcommand_from $commands" -a screenshot -d "Copy the device's screen into a BMP or PNG file"
-complete -c zelctl -n "not __fish_seen_subcommand_from $commands" -a slots -d 'Read, write or clear the memory slots'
+complete -c zelctl -n "not __fish_seen_subcommand_from $commands" -a slots -d 'Read, write, compare or clear the memory slots'
 complete -c zelctl -n "not __fish_seen_subcommand_from $commands" -a update -d 'Check and upload a firmware file'
 
 complete -c zelctl -n '__fish_seen_subcommand_from copy' -l all -d 'Every recording'
@@ -33,10 +33,15 @@ complete -c zelctl -n '__fish_seen_subcommand_from screenshot' -l preset -x -a '
 complete -c zelctl -n '__fish_seen_subcommand_from screenshot' -l area -x -d 'The rectangle X,Y,W,H'
 complete -c zelctl -n '__fish_seen_subcommand_from screenshot' -l frame-colour -x -d 'Colour around the copy'
 complete -c zelctl -n '__fish_seen_subcommand_from screenshot' -l crop -d 'Write the copied rectangle alone'
+complete -c zelctl -n '__fish_seen_subcommand_from screenshot' -l every -x -d 'A series: a picture every SECONDS'
+complete -c zelctl -n '__fish_seen_subcommand_from screenshot' -l count -x -d 'How many pictures the series takes'
 
-complete -c zelctl -n '__fish_seen_subcommand_from slots; and not __fish_seen_subcommand_from read write clear' -a 'read write clear'
+complete -c zelctl -n '__fish_seen_subcommand_from slots; and not __fish_seen_subcommand_from read write diff clear' -a 'read write diff clear'
 complete -c zelctl -n '__fish_seen_subcommand_from read' -s o -l output -r -F -d 'The slot file or table'
 complete -c zelctl -n '__fish_seen_subcommand_from write' -F
+complete -c zelctl -n '__fish_seen_subcommand_from write' -l no-backup -d "Write without keeping the device's slots first"
+complete -c zelctl -n '__fish_seen_subcommand_from write' -l only-changed -d 'Write only the slots that differ'
+complete -c zelctl -n '__fish_seen_subcommand_from diff' -F -a device -d 'A slot file, a table or the device'
 complete -c zelctl -n '__fish_seen_subcommand_from clear' -l yes -d 'Clear without asking'
 
 complete -c zelctl -n '__fish_seen_subcommand_from update' -l target -x -a 'pocket lan' -d 'The kind of update file'
