@@ -151,6 +151,10 @@ TArgs ParseArgs(const QStringList& args, const QStringList& flagNames, const QSt
   TArgs out;
   for (int i = 0; i < args.size(); ++i) {
     QString a = args[i];
+    if (a == QLatin1String("--")) {  // what follows are plain arguments, even "-x"
+      out.plain << args.mid(i + 1);
+      break;
+    }
     QString inlineValue;
     bool hasInline = false;
     if (a.startsWith(QLatin1String("--")) && a.contains(QLatin1Char('='))) {
@@ -183,10 +187,28 @@ TArgs ParseArgs(const QStringList& args, const QStringList& flagNames, const QSt
   return out;
 }
 
+namespace {
+
+bool IsControl(QChar c) { return c.unicode() < 0x20 || (c.unicode() >= 0x7F && c.unicode() <= 0x9F); }
+
+}  // namespace
+
+QString Printable(const QString& text) {
+  QString out;
+  out.reserve(text.size());
+  for (const QChar c : text) {
+    if (IsControl(c))
+      out += QStringLiteral("\\x%1").arg(uint(c.unicode()), 2, 16, QLatin1Char('0'));
+    else
+      out += c;
+  }
+  return out;
+}
+
 QString SafeFileName(const QString& name) {
   QString out;
   for (const QChar c : name) {
-    const bool bad = c.unicode() < 32 || c.unicode() == 127 || QStringLiteral("<>:\"/\\|?*").contains(c);
+    const bool bad = IsControl(c) || QStringLiteral("<>:\"/\\|?*").contains(c);
     out += bad ? QLatin1Char('_') : c;
   }
   out = out.trimmed();

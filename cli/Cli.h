@@ -89,8 +89,12 @@ struct TArgs {
 };
 TArgs ParseArgs(const QStringList& args, const QStringList& flagNames, const QStringList& valueNames);
 
-// File names made safe for every file system.
+// File names made safe for every file system; no control character stays.
 QString SafeFileName(const QString& name);
+// Text from the device as a terminal may show it: control characters (C0,
+// DEL, C1) written as \xNN, so a name can neither move the cursor nor send
+// the terminal a command, and one record stays one line.
+QString Printable(const QString& text);
 
 // The commands. Each returns its exit code.
 int CmdStatus(const TCli& cli, const QStringList& args);

@@ -2,6 +2,7 @@
 // decoder and WAV writer, in the format the copy kept beside it or given by
 // flags.
 #include "cli/Cli.h"
+#include "core/InputFile.h"
 #include "core/SafeSave.h"
 #include "recorder/RawCopyFacts.h"
 #include "recorder/RecordingFile.h"
@@ -33,9 +34,10 @@ int DecodeFormat(const TCli& cli, const TArgs& a, const QString& input, TDecodeF
   const QString factsPath = RawFactsPath(input);
   const QString shownFacts = QDir::toNativeSeparators(factsPath);
   if (QFileInfo(factsPath).isFile()) {
-    QFile f(factsPath);
-    if (!f.open(QIODevice::ReadOnly))
-      return cli.Fail(EXIT_DEVICE, QStringLiteral("%1 cannot be read: %2").arg(shownFacts, f.errorString()));
+    QFile f;
+    QString error;
+    if (!OpenInputFile(f, factsPath, &error))
+      return cli.Fail(EXIT_USAGE, QStringLiteral("%1 cannot be read: %2").arg(shownFacts, error));
     const QByteArray text = f.read(kMostFactsBytes + 1);
     const TRawFactsRead read = text.size() > kMostFactsBytes ? TRawFactsRead{std::nullopt, QStringLiteral("far too long")}
                                                              : ParseRawFacts(text);
@@ -89,11 +91,14 @@ int CmdDecode(const TCli& cli, const QStringList& args) {
   if (!a.error.isEmpty()) return UsageError(cmd, a.error);
   if (a.plain.size() != 1) return UsageError(cmd, QStringLiteral("give one raw copy to decode"));
   const QString input = a.plain.first();
+  const std::optional<QString> named = a.Value(QStringLiteral("-o")) ? a.Value(QStringLiteral("-o"))
+                                                                     : a.Value(QStringLiteral("--output"));
+  if (named && named->isEmpty()) return UsageError(cmd, QStringLiteral("-o needs a file name"));
 
   TDecodeFormat format;
   if (const int rc = DecodeFormat(cli, a, input, format); rc != EXIT_OK) return rc;
   const uint8_t flags = format.flags;
-  QString output = a.Value(QStringLiteral("-o")).value_or(a.Value(QStringLiteral("--output")).value_or(QString()));
+  QString output = named.value_or(QString());
   if (output.isEmpty()) {
     const QFileInfo in(input);
     output = in.dir().filePath(in.completeBaseName() + QStringLiteral(".WAV"));
@@ -101,9 +106,9 @@ int CmdDecode(const TCli& cli, const QStringList& args) {
   if (SameFile(output, input))
     return UsageError(cmd, QStringLiteral("the WAV file must not replace the raw copy; choose another name with -o"));
 
-  QFile in(input);
-  if (!in.open(QIODevice::ReadOnly))
-    return cli.Fail(EXIT_DEVICE, QStringLiteral("%1 cannot be read: %2").arg(input, in.errorString()));
+  QFile in;
+  if (QString error; !OpenInputFile(in, input, &error))
+    return cli.Fail(EXIT_USAGE, QStringLiteral("%1 cannot be read: %2").arg(input, error));
   const qint64 size = in.size();
   if (size == 0 || size % kRecordingBlockBytes != 0)
     return cli.Fail(EXIT_REFUSED, QStringLiteral("%1 is not a raw copy: its length %2 is not a whole number of "

@@ -33,7 +33,7 @@ int CmdList(const TCli& cli, const QStringList& args) {
   if (!ListRecordings(*link, list)) return cli.Fail(EXIT_DEVICE, link->Error());
   QJsonArray rows;
   for (const TListedRecording& r : list) {
-    cli.Print(QStringLiteral("%1\t%2").arg(r.index).arg(r.name));
+    cli.Print(QStringLiteral("%1\t%2").arg(r.index).arg(Printable(r.name)));
     rows.append(QJsonObject{{QStringLiteral("index"), r.index}, {QStringLiteral("name"), r.name}});
   }
   cli.Json(QJsonObject{{QStringLiteral("recordings"), rows}});

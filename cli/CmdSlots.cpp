@@ -1,6 +1,7 @@
 // slots: read the 63 memory slots into a slot file or table, write them back,
 // compare them with a file, or clear them.
 #include "cli/Cli.h"
+#include "core/InputFile.h"
 #include "core/SafeSave.h"
 #include "ops/SlotSteps.h"
 #include "slots/SlotBackup.h"
@@ -99,10 +100,13 @@ int StoreSlots(const TCli& cli, const TSlotStore& store, const std::function<voi
 
 // A slot file or table into `table`; the exit code of the failure, reported.
 int LoadSlotFile(const TCli& cli, const QString& path, QByteArray& table) {
-  QFile file(path);
-  if (!file.open(QIODevice::ReadOnly))
-    return cli.Fail(EXIT_DEVICE, QStringLiteral("%1 cannot be read: %2").arg(QDir::toNativeSeparators(path), file.errorString()));
-  const QByteArray content = file.readAll();
+  // A slot file is 16128 bytes and its table a few dozen kilobytes: far more
+  // is no slot file (or a name that leads to a device).
+  constexpr qint64 kSlotFileLimit = 1 << 20;
+  QString error;
+  const std::optional<QByteArray> read = ReadInputFile(path, kSlotFileLimit, &error, Interrupted);
+  if (!read) return cli.Fail(EXIT_USAGE, QStringLiteral("%1 cannot be read: %2").arg(QDir::toNativeSeparators(path), error));
+  const QByteArray& content = *read;
   table = content;  // a slot file is kept whole; missing bytes read as zeros
   if (IsCsv(path)) {
     const TSlotCsvResult parsed = SlotTableFromCsv(content);
@@ -172,9 +176,33 @@ int StoreWithBackup(const TCli& cli, const QString& path, const QByteArray& tabl
   return EXIT_OK;
 }
 
-int WriteSlots(const TCli& cli, const QString& path, const TWriteOptions& options) {
+// What is odd about a table to be written, or nothing: a slot file of another
+// size than 63 slots, or a table whose every record is zero (writing it
+// clears every slot on the device).
+QString OddTable(const QString& path, const QByteArray& table) {
+  if (IsMem(path) && table.size() != SLOT_TABLE_SIZE)
+    return QStringLiteral("%1 is %2 bytes long, not %3 as a slot file of 63 slots; missing bytes are written as "
+                          "zeros.")
+        .arg(QDir::toNativeSeparators(path))
+        .arg(table.size())
+        .arg(SLOT_TABLE_SIZE);
+  if (table.first(std::min<qsizetype>(table.size(), SLOT_TABLE_SIZE)).count('\0') ==
+      std::min<qsizetype>(table.size(), SLOT_TABLE_SIZE))
+    return QStringLiteral("Every slot in %1 is empty: writing it clears all 63 slots on the device.")
+        .arg(QDir::toNativeSeparators(path));
+  return QString();
+}
+
+int WriteSlots(const TCli& cli, const QString& path, const TWriteOptions& options, bool yes) {
   QByteArray table;
   if (const int rc = LoadSlotFile(cli, path, table); rc != EXIT_OK) return rc;
+  // As clearing does, such a write needs a Yes.
+  if (const QString odd = OddTable(path, table); !odd.isEmpty() && !yes) {
+    const std::optional<bool> answer = cli.Ask(odd + QStringLiteral(" Write it anyway?"));
+    if (!answer)
+      return cli.Fail(EXIT_REFUSED, odd + QStringLiteral(" Nothing was sent; add --yes to write it all the same."));
+    if (!*answer) return cli.Fail(EXIT_REFUSED, QStringLiteral("Not answered with Yes; nothing was sent."));
+  }
   return StoreWithBackup(cli, path, table, options);
 }
 
@@ -250,7 +278,7 @@ int CmdSlots(const TCli& cli, const QStringList& args) {
   if (action == QLatin1String("write")) {
     if (a.plain.size() != 2 || !output.isEmpty()) return UsageError(cmd, QStringLiteral("slots write needs one FILE"));
     if (const QString e = needsKind(a.plain[1]); !e.isEmpty()) return UsageError(cmd, e);
-    return WriteSlots(cli, a.plain[1], writeOptions);
+    return WriteSlots(cli, a.plain[1], writeOptions, a.Has(QStringLiteral("--yes")));
   }
   if (action == QLatin1String("diff")) {
     if (a.plain.size() != 3 || !output.isEmpty())

@@ -152,6 +152,18 @@ int RunZelctl(const QStringList& arguments) {
   QStringList device;
   bool simulator = false, json = false, help = false;
   int timeoutMs = 3000;
+  // --timeout MS or --timeout=MS at `at`; moves past its value.
+  auto takeTimeout = [&](const QStringList& args, int& at) {
+    const QString& a = args[at];
+    QString value;
+    if (a.startsWith(QLatin1String("--timeout="))) value = a.mid(10);
+    else if (at + 1 < args.size()) value = args[++at];
+    bool ok = false;
+    timeoutMs = value.toInt(&ok);
+    if (ok && timeoutMs >= 1) return true;
+    std::fprintf(stderr, "zelctl: --timeout needs a number of milliseconds above 0\n%s", qPrintable(ProgramHelp()));
+    return false;
+  };
   int i = 0;
   for (; i < arguments.size(); ++i) {
     const QString& a = arguments[i];
@@ -167,13 +179,11 @@ int RunZelctl(const QStringList& arguments) {
     } else if (a == QLatin1String("--device") || a.startsWith(QLatin1String("--device="))) {
       device << a;
       if (a == QLatin1String("--device") && i + 1 < arguments.size()) device << arguments[++i];
-    } else if (a == QLatin1String("--timeout")) {
-      bool ok = false;
-      timeoutMs = i + 1 < arguments.size() ? arguments[++i].toInt(&ok) : 0;
-      if (!ok || timeoutMs < 1) {
-        std::fprintf(stderr, "zelctl: --timeout needs a number of milliseconds above 0\n%s", qPrintable(ProgramHelp()));
-        return EXIT_USAGE;
-      }
+    } else if (a == QLatin1String("--timeout") || a.startsWith(QLatin1String("--timeout="))) {
+      if (!takeTimeout(arguments, i)) return EXIT_USAGE;
+    } else if (a == QLatin1String("--")) {  // the command follows
+      ++i;
+      break;
     } else if (a.startsWith(QLatin1Char('-'))) {
       std::fprintf(stderr, "zelctl: unknown option \"%s\"\n%s", qPrintable(a), qPrintable(ProgramHelp()));
       return EXIT_USAGE;
@@ -190,11 +200,18 @@ int RunZelctl(const QStringList& arguments) {
     return EXIT_USAGE;
   }
   const QString name = arguments[i];
-  // The shared options may follow the command as well.
+  // The shared options may follow the command as well, up to a "--" after
+  // which every argument is the command's.
   QStringList rest;
   for (int k = i + 1; k < arguments.size(); ++k) {
     const QString& a = arguments[k];
-    if (a == QLatin1String("--json")) {
+    if (a == QLatin1String("--")) {
+      rest << arguments.mid(k);
+      break;
+    }
+    if (a == QLatin1String("--timeout") || a.startsWith(QLatin1String("--timeout="))) {
+      if (!takeTimeout(arguments, k)) return EXIT_USAGE;
+    } else if (a == QLatin1String("--json")) {
       json = true;
     } else if (a == QLatin1String("--simulator")) {
       simulator = true;

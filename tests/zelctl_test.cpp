@@ -3,6 +3,7 @@
 #include "WindowFixture.h"
 #include "display/BitmapExport.h"
 #include "recorder/FileBoxes.h"
+#include "recorder/RecordingFile.h"
 #include "sim/Recordings.h"
 #include "sim/Scan.h"
 #include "sim/Slots.h"
@@ -28,6 +29,10 @@
 #include <QImage>
 
 #include <csignal>
+
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
 #include <functional>
 
 using zelsim::Drop;
@@ -120,6 +125,9 @@ TEST_F(ZelctlTest, UsageErrorsExitTwoAndSayWhatIsWrong) {
       {{"slots", "read", "-o", "x.txt"}, ".Mem or .csv"},
       {{"update", "x.RPD", "--target", "modem"}, "pocket or lan"},
       {{"--timeout", "0", "status"}, "--timeout"},
+      {{"status", "--timeout", "x"}, "--timeout"},
+      {{"decode", "x.HEX", "-o", ""}, "-o needs a file name"},
+      {{"decode", "x.HEX", "--output="}, "-o needs a file name"},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(Run(c.args), 2) << c.args.join(' ').toStdString();
@@ -311,6 +319,100 @@ TEST_F(ZelctlTest, NewSkipsExistingFilesAndNamesAreMadeSafe) {
   // --all copies it all the same.
   ASSERT_EQ(Run({"copy", "--all", "--name", "{index}-{name}"}), 0);
   EXPECT_NE(ReadAll(Path("1-Band 4.WAV")), QByteArray("older copy"));
+}
+
+// Text from the device never reaches the terminal raw, and file names made
+// from it carry no control character.
+TEST_F(ZelctlTest, DeviceTextIsEscapedAndNamesCarryNoControls) {
+  auto* device = sim.function<zelsim::Recordings>();
+  device->setRecordings({{"a\x1b[2J\nb", 0, 20, 1}, {"c\x7f\x81\x9d", 1, 20, 2}});
+  ASSERT_EQ(Run({"list"}), 0) << err.toStdString();
+  EXPECT_EQ(out, QByteArray("0\ta\\x1b[2J\\x0ab\n1\tc\\x7f\\x81\\x9d\n"));
+  ASSERT_EQ(Run({"copy", "--all", "--name", "{name}"}), 0) << err.toStdString();
+  EXPECT_EQ(Files(), (QStringList{"a_[2J_b.WAV", "c___.WAV"}));
+}
+
+// A list that goes on past what the device can number ends with a message
+// instead of growing for ever.
+TEST_F(ZelctlTest, AListPastTheDevicesBoundEnds) {
+  QList<zelsim::Recording> many;
+  for (int i = 0; i < 300; ++i) many.append({QByteArray("r") + QByteArray::number(i), 0, 16, uint32_t(i)});
+  sim.function<zelsim::Recordings>()->setRecordings(many);
+  EXPECT_EQ(Run({"list"}), 1);
+  EXPECT_TRUE(err.contains("the device lists more than 256 recordings")) << err.toStdString();
+  many.resize(256);
+  sim.function<zelsim::Recordings>()->setRecordings(many);
+  ASSERT_EQ(Run({"list", "--json"}), 0) << err.toStdString();
+  EXPECT_EQ(Json().value("recordings").toArray().size(), 256);
+}
+
+#ifndef _WIN32
+// Every input file must be a regular file: a FIFO or a link to a device is
+// refused at once (no hang, no memory growing), and every command refuses an
+// unreadable input with the same exit code.
+TEST_F(ZelctlTest, InputsMustBeRegularFiles) {
+  for (const char* name : {"pipe.Mem", "pipe.RPD", "pipe.HEX", "pipe.csv"})
+    ASSERT_EQ(::mkfifo(QFile::encodeName(Path(name)).constData(), 0600), 0);
+  for (const char* name : {"zero.Mem", "zero.RPD", "zero.HEX", "zero.csv"})
+    ASSERT_TRUE(QFile::link(QStringLiteral("/dev/zero"), Path(name)));
+  QDir(dir.path()).mkdir(QStringLiteral("folder.Mem"));
+  const QStringList decode = {"--rate", "40960", "--layout", "4096"};
+  const struct {
+    QStringList args;
+    const char* says;
+  } cases[] = {
+      {{"slots", "write", "pipe.Mem"}, "not a regular file"},
+      {{"slots", "write", "zero.Mem"}, "not a regular file"},
+      {{"slots", "write", "pipe.csv"}, "not a regular file"},
+      {{"slots", "write", "folder.Mem"}, "folder"},
+      {{"slots", "write", "missing.Mem"}, "cannot be read"},
+      {{"slots", "diff", "zero.csv", "device"}, "not a regular file"},
+      {{"update", "pipe.RPD", "--dry-run"}, "not a regular file"},
+      {{"update", "zero.RPD"}, "not a regular file"},
+      {{"update", "missing.RPD"}, "cannot be read"},
+      {QStringList{"decode", "pipe.HEX"} + decode, "not a regular file"},
+      {QStringList{"decode", "zero.HEX"} + decode, "not a regular file"},
+      {QStringList{"decode", "missing.HEX"} + decode, "cannot be read"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.args.join(' ').toStdString());
+    EXPECT_EQ(Run(c.args), 2);
+    EXPECT_TRUE(err.contains(c.says)) << err.toStdString();
+  }
+  EXPECT_EQ(sim.countRequests(REQ_WRITE_SLOT) + sim.countRequests(REQ_UPDATE_POCKET), 0);
+}
+#endif
+
+// A slot file that is not 63 slots long, or whose slots are all empty, is
+// written only with a Yes, as clearing is.
+TEST_F(ZelctlTest, OddSlotFilesNeedAYes) {
+  QByteArray some(SLOT_TABLE_SIZE, '\0');
+  some[SlotOffset(5) + 20] = 'x';
+  WriteAll(Path("short.Mem"), some.first(100));
+  WriteAll(Path("long.Mem"), some + "tail");
+  WriteAll(Path("empty.Mem"), QByteArray(SLOT_TABLE_SIZE, '\0'));
+  WriteAll(Path("nothing.Mem"), QByteArray());
+  WriteAll(Path("fine.Mem"), some);
+  for (const char* name : {"short.Mem", "long.Mem", "empty.Mem", "nothing.Mem"}) {
+    SCOPED_TRACE(name);
+    EXPECT_EQ(Run({"slots", "write", name, "--no-backup"}), 3);
+    EXPECT_TRUE(err.contains("add --yes")) << err.toStdString();
+    EXPECT_EQ(sim.countRequests(REQ_WRITE_SLOT), 0);
+  }
+  EXPECT_EQ(Run({"slots", "write", "empty.Mem", "--no-backup", "--yes"}), 0) << err.toStdString();
+  EXPECT_EQ(sim.countRequests(REQ_WRITE_SLOT), SLOT_COUNT);
+  EXPECT_EQ(Run({"slots", "write", "fine.Mem", "--no-backup"}), 0) << err.toStdString();
+}
+
+// "--" ends the options; --timeout may follow the command.
+TEST_F(ZelctlTest, OptionsEndAtTwoDashesAndTimeoutMayFollowTheCommand) {
+  QByteArray raw(kRecordingBlockBytes, '\0');
+  WriteAll(Path("-odd.HEX"), raw);
+  ASSERT_EQ(Run({"decode", "--rate", "40960", "--layout", "4096", "-o", "out.WAV", "--", "-odd.HEX"}), 0)
+      << err.toStdString();
+  EXPECT_TRUE(QFileInfo::exists(Path("out.WAV")));
+  EXPECT_EQ(Run({"status", "--timeout", "2000"}), 0) << err.toStdString();
+  EXPECT_EQ(Run({"status", "--timeout=2000"}), 0) << err.toStdString();
 }
 
 TEST_F(ZelctlTest, ScreenshotIsTheWindowsPicture) {
