@@ -62,11 +62,15 @@ void UploadFunction::Handle(const QByteArray& request, DeviceLink& link) {
     if (reply == 90) {
       link.SendAfter(clearing, Frame(StatusRecord(0)));
       // An empty image is complete with the acknowledgement that ends the clearing.
-      QMutexLocker lock(&mu_);
-      if (size_ == 0) {
-        phase_ = Phase::Idle;
-        RestartIfPlanned(link, clearing);
+      std::optional<Restart> restart;
+      {
+        QMutexLocker lock(&mu_);
+        if (size_ == 0) {
+          phase_ = Phase::Idle;
+          restart = PlannedRestart();
+        }
       }
+      if (restart) link.Restart(clearing, restart->offMs, restart->back);
     }
     return;
   }
@@ -84,8 +88,12 @@ void UploadFunction::Handle(const QByteArray& request, DeviceLink& link) {
     case UploadFault::None:
       link.Send(Frame(StatusRecord(0)));
       if (last) {
-        QMutexLocker lock(&mu_);
-        RestartIfPlanned(link, 0);
+        std::optional<Restart> restart;
+        {
+          QMutexLocker lock(&mu_);
+          restart = PlannedRestart();
+        }
+        if (restart) link.Restart(0, restart->offMs, restart->back);
       }
       break;
     case UploadFault::Answer: link.Send(Frame(StatusRecord(fault.code))); break;
@@ -136,8 +144,8 @@ void UploadFunction::Take(const QByteArray& request) {
   }
 }
 
-void UploadFunction::RestartIfPlanned(DeviceLink& link, int afterMs) {
-  if (!restart_.on) return;
+std::optional<UploadFunction::Restart> UploadFunction::PlannedRestart() {
+  if (!restart_.on) return std::nullopt;
   ++restarts_;
   std::function<void()> back;
   if (versions_ && restart_.after == AfterUpdate::New) {
@@ -151,7 +159,7 @@ void UploadFunction::RestartIfPlanned(DeviceLink& link, int afterMs) {
     }
     back = [versions = versions_, v] { versions->setVersions(v); };
   }
-  link.Restart(afterMs, restart_.after == AfterUpdate::Never ? -1 : restart_.offMs, std::move(back));
+  return Restart{restart_.after == AfterUpdate::Never ? -1 : restart_.offMs, std::move(back)};
 }
 
 void UploadFunction::Reset() {

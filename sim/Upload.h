@@ -16,6 +16,7 @@
 #include <QStringList>
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -102,8 +103,13 @@ class UploadFunction : public DeviceFunction {
   enum class Phase { Idle, NameWords, Data };
   void Reset();
   void Take(const QByteArray& request);  // with mu_ held
-  // The restart after a complete image, when the plan has one; with mu_ held.
-  void RestartIfPlanned(DeviceLink& link, int afterMs);
+  // The restart after a complete image, when the plan has one (counted);
+  // with mu_ held. The caller orders it on the link once mu_ is released.
+  struct Restart {
+    int offMs;                   // below 0: never back
+    std::function<void()> back;  // puts the new versions in place
+  };
+  std::optional<Restart> PlannedRestart();
 
   mutable QMutex mu_;
   uint8_t startReply_ = 90;
