@@ -97,6 +97,9 @@ bool BaselineUpload(uint16_t port, const QByteArray& image) {
 void UploadHandlerVsMinimal(benchmark::State& state, Setup& s) {
   SetPrompter(&s.prompter);
   TFMain w(TFMainOptions{QStringLiteral("127.0.0.1"), s.sim.port()});
+  // The start-up version query holds the link until its watchdog ends it;
+  // over a delayed link its answer is still on its way here.
+  PumpWhile([] { return LinkState.Busy; });
   w.show();
   w.MI_OeffnenClick();
   w.RB_Pocket->setChecked(true);
