@@ -80,6 +80,7 @@ int main(int argc, char** argv) {
     std::unique_ptr<zelsim::Simulator> simulator;
     if (cmd.simulator) {
       simulator = std::make_unique<zelsim::Simulator>();
+      zelsim::ModelDevice(*simulator, cmd.latencyMs, cmd.jitterMs);
       if (!simulator->start(0)) {
         std::fprintf(stderr, "zelpocket: the simulated device could not be started\n");
         return 1;

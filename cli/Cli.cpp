@@ -34,11 +34,14 @@ void TCli::Json(QJsonObject result) const {
   std::fflush(stdout);
 }
 
-int TCli::Fail(int code, const QString& message) const {
+int TCli::Fail(int code, const QString& message, const QJsonObject& extra) const {
   ClearLiveProgress();
   std::fprintf(stderr, "zelctl: %s\n", qPrintable(message));
   if (json) {
-    QJsonObject o{{QStringLiteral("ok"), false}, {QStringLiteral("error"), message}, {QStringLiteral("exit"), code}};
+    QJsonObject o = extra;
+    o.insert(QStringLiteral("ok"), false);
+    o.insert(QStringLiteral("error"), message);
+    o.insert(QStringLiteral("exit"), code);
     std::fputs(QJsonDocument(o).toJson(QJsonDocument::Compact).append('\n').constData(), stdout);
     std::fflush(stdout);
   }

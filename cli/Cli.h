@@ -4,6 +4,7 @@
 #pragma once
 
 #include "link/BlockingLink.h"
+#include "update/UpdateCheck.h"
 
 #include <QElapsedTimer>
 #include <QJsonObject>
@@ -32,8 +33,8 @@ struct TCli {
   // The command's result object on standard output, in JSON mode only.
   void Json(QJsonObject result) const;
   // Reports a failure (text on standard error; in JSON mode also an object on
-  // standard output) and returns its exit code.
-  int Fail(int code, const QString& message) const;
+  // standard output, with the fields of `extra` besides) and returns its exit code.
+  int Fail(int code, const QString& message, const QJsonObject& extra = {}) const;
   // Asks a yes/no question on the terminal; nothing when there is none.
   std::optional<bool> Ask(const QString& question) const;
 };
@@ -113,6 +114,23 @@ struct TDeviceInfo {
 // Status query, then (when an image runs) the version query. False with the
 // link's error when the device does not answer.
 bool QueryDevice(TBlockingLink& link, TDeviceInfo& info);
+
+// After a complete update the device restarts. What the update command
+// knows then, and how it waits for the device to come back.
+struct TUpdateFinish {
+  TUpdateTarget target = TUpdateTarget::None;
+  QByteArray fileName;    // 8-bit, without folder: its 10th character is the version
+  QString versionBefore;  // the version text the device reported before the update
+  bool verify = true;     // false: --no-verify
+  int verifyTimeoutMs = 60000;
+};
+// Waits (bounded, Ctrl-C ends it) for the device to close the link of the
+// upload, reconnects with short attempts until it answers, reads its
+// versions and checks the target's version character against the file's.
+// Prints the versions before and after; `result` (the upload's fields)
+// gains versionBefore, versionAfter and verified. 0 only when verified (or
+// not asked to verify), else 1 with what to do next.
+int FinishUpdate(const TCli& cli, TBlockingLink& uploadLink, const TUpdateFinish& how, QJsonObject result);
 
 // One recording as listed by the device.
 struct TListedRecording {

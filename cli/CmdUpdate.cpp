@@ -71,7 +71,7 @@ int DryRun(const TCli& cli, TUploadRun& run) {
   return EXIT_OK;
 }
 
-int Upload(const TCli& cli, TBlockingLink& link, TUploadRun& run) {
+int Upload(const TCli& cli, TBlockingLink& link, TUploadRun& run, QJsonObject& result) {
   TLinkState& st = link.State();
   const QString cannot = QString::fromLatin1(OutcomeText(TOutcome::UploadCannotLoad)) + QLatin1Char(' ');
   auto waitForAnswer = [&](int watchdogMs) { return link.Pump([&] { return st.ReplyCode == REPLY_WAITING; }, watchdogMs); };
@@ -97,7 +97,7 @@ int Upload(const TCli& cli, TBlockingLink& link, TUploadRun& run) {
   }
   progress.Finish();
   cli.Print(QString::fromLatin1(OutcomeText(TOutcome::UploadDone)));
-  cli.Json(QJsonObject{{QStringLiteral("bytes"), qint64(run.FileSize())}, {QStringLiteral("requestCount"), qint64(run.RequestsSent())}});
+  result = QJsonObject{{QStringLiteral("bytes"), qint64(run.FileSize())}, {QStringLiteral("requestCount"), qint64(run.RequestsSent())}};
   return EXIT_OK;
 }
 
@@ -105,8 +105,19 @@ int Upload(const TCli& cli, TBlockingLink& link, TUploadRun& run) {
 
 int CmdUpdate(const TCli& cli, const QStringList& args) {
   const QString cmd = QStringLiteral("update");
-  const TArgs a = ParseArgs(args, {QStringLiteral("--yes"), QStringLiteral("--dry-run")}, {QStringLiteral("--target")});
+  const TArgs a = ParseArgs(args, {QStringLiteral("--yes"), QStringLiteral("--dry-run"), QStringLiteral("--no-verify")},
+                            {QStringLiteral("--target"), QStringLiteral("--verify-timeout")});
   if (!a.error.isEmpty()) return UsageError(cmd, a.error);
+  TUpdateFinish finish;
+  finish.verify = !a.Has(QStringLiteral("--no-verify"));
+  if (const auto t = a.Value(QStringLiteral("--verify-timeout"))) {
+    bool ok = false;
+    const double seconds = t->toDouble(&ok);
+    if (!ok || !(seconds > 0) || seconds > 86400)
+      return UsageError(cmd, QStringLiteral("--verify-timeout needs a number of seconds above 0"));
+    if (!finish.verify) return UsageError(cmd, QStringLiteral("--verify-timeout and --no-verify exclude each other"));
+    finish.verifyTimeoutMs = std::max(1, int(seconds * 1000));
+  }
   if (a.plain.size() != 1) return UsageError(cmd, QStringLiteral("give one update file"));
   const QString path = QFileInfo(a.plain.first()).absoluteFilePath();
   TUpdateTarget target = TUpdateTarget::None;
@@ -164,5 +175,10 @@ int CmdUpdate(const TCli& cli, const QStringList& args) {
   }
   TUploadRun run(target, &file, uint64_t(file.size()), name, check.requestCode);
   if (a.Has(QStringLiteral("--dry-run"))) return DryRun(cli, run);
-  return Upload(cli, *link, run);
+  QJsonObject result;
+  if (const int uploaded = Upload(cli, *link, run, result); uploaded != EXIT_OK) return uploaded;
+  finish.target = target;
+  finish.fileName = name;
+  finish.versionBefore = info.version;
+  return FinishUpdate(cli, *link, finish, result);
 }

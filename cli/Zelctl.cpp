@@ -89,11 +89,16 @@ const QMap<QString, TCommand>& Commands() {
       {QStringLiteral("update"),
        {&CmdUpdate, true,
         "Usage: zelctl [OPTIONS] update FILE [--target pocket|lan] [--yes] [--dry-run]\n"
-        "Checks FILE against the device's versions and uploads it.\n"
-        "  --target T  pocket (\"Pocket Software\", .RPD) or lan (\"LAN Driver\", .BIN);\n"
-        "              default: by FILE's extension\n"
-        "  --yes       answer Yes to the checks' questions (needed without a terminal)\n"
-        "  --dry-run   run every check, then show the requests without sending any\n"}},
+        "                                    [--verify-timeout SECONDS | --no-verify]\n"
+        "Checks FILE against the device's versions and uploads it. The device then restarts;\n"
+        "zelctl waits for it to come back and checks that it runs FILE's version.\n"
+        "  --target T                pocket (\"Pocket Software\", .RPD) or lan (\"LAN Driver\", .BIN);\n"
+        "                            default: by FILE's extension\n"
+        "  --yes                     answer Yes to the checks' questions (needed without a terminal)\n"
+        "  --dry-run                 run every check, then show the requests without sending any\n"
+        "  --verify-timeout SECONDS  how long to wait for the device to come back (default 60)\n"
+        "  --no-verify               do not wait for the device; the update is not verified\n"
+        "Exit code 1 also when the device comes back with another version or not at all.\n"}},
   };
   return commands;
 }
@@ -102,7 +107,8 @@ const QMap<QString, TCommand>& Commands() {
 
 QString ProgramHelp() {
   return QStringLiteral(
-             "Usage: zelctl [--device HOST[:PORT] | --simulator] [--json] [--timeout MS] COMMAND ...\n"
+             "Usage: zelctl [--device HOST[:PORT] | --simulator [--latency MS] [--jitter MS]] [--json] [--timeout MS]\n"
+             "              COMMAND ...\n"
              "Works with the device from the command line.\n"
              "\n"
              "Commands:\n"
@@ -117,6 +123,8 @@ QString ProgramHelp() {
              "Options:\n"
              "  --device HOST[:PORT]  address of the device (default %1:%2)\n"
              "  --simulator           use a built-in simulated device on 127.0.0.1\n"
+             "  --latency MS          with --simulator: delay every answer by MS milliseconds, as over Wi-Fi\n"
+             "  --jitter MS           with --simulator: vary each delay by up to MS milliseconds either way\n"
              "  --json                machine-readable output on standard output\n"
              "  --timeout MS          how long to wait for an answer (default 3000)\n"
              "  --help                this text; COMMAND --help for a command's\n"
@@ -134,7 +142,15 @@ QString CommandHelp(const QString& command) {
 
 namespace {
 bool g_json = false;  // --json was given: a usage error is reported as JSON as well
+
+// The simulated device's delay options, passed on with the address options.
+bool IsDelayOption(const QString& a) {
+  for (const char* name : {"--latency", "--jitter"}) {
+    if (a == QLatin1String(name) || a.startsWith(QLatin1String(name) + QLatin1Char('='))) return true;
+  }
+  return false;
 }
+}  // namespace
 
 int UsageError(const QString& command, const QString& message) {
   std::fprintf(stderr, "zelctl %s: %s\n%s", qPrintable(command), qPrintable(message),
@@ -179,6 +195,9 @@ int RunZelctl(const QStringList& arguments) {
     } else if (a == QLatin1String("--device") || a.startsWith(QLatin1String("--device="))) {
       device << a;
       if (a == QLatin1String("--device") && i + 1 < arguments.size()) device << arguments[++i];
+    } else if (IsDelayOption(a)) {
+      device << a;
+      if (!a.contains(QLatin1Char('=')) && i + 1 < arguments.size()) device << arguments[++i];
     } else if (a == QLatin1String("--timeout") || a.startsWith(QLatin1String("--timeout="))) {
       if (!takeTimeout(arguments, i)) return EXIT_USAGE;
     } else if (a == QLatin1String("--")) {  // the command follows
@@ -218,6 +237,9 @@ int RunZelctl(const QStringList& arguments) {
     } else if (a == QLatin1String("--device") || a.startsWith(QLatin1String("--device="))) {
       device << a;
       if (a == QLatin1String("--device") && k + 1 < arguments.size()) device << arguments[++k];
+    } else if (IsDelayOption(a)) {
+      device << a;
+      if (!a.contains(QLatin1Char('=')) && k + 1 < arguments.size()) device << arguments[++k];
     } else {
       rest << a;
     }
@@ -233,7 +255,7 @@ int RunZelctl(const QStringList& arguments) {
     return EXIT_OK;
   }
 
-  // The device's address, by the window's rules.
+  // The device's address (or the simulated device and its delays), by the window's rules.
   QStringList addressArgs = device;
   if (simulator) addressArgs << QStringLiteral("--simulator");
   const TCommandLine where = ParseCommandLine(addressArgs);
@@ -253,6 +275,7 @@ int RunZelctl(const QStringList& arguments) {
   std::unique_ptr<zelsim::Simulator> sim;
   if (simulator && command->needsDevice) {
     sim = std::make_unique<zelsim::Simulator>();
+    zelsim::ModelDevice(*sim, where.latencyMs, where.jitterMs);
     if (!sim->start(0)) return cli.Fail(EXIT_DEVICE, QStringLiteral("The simulated device could not be started."));
     cli.host = QStringLiteral("127.0.0.1");
     cli.port = sim->port();

@@ -30,13 +30,27 @@ bool ParseDevice(const QString& value, TCommandLine& out) {
   return true;
 }
 
+// A delay in milliseconds for the simulated device's answers.
+bool ParseDelay(const QString& option, const QString& value, int& out, QString& error) {
+  bool ok = false;
+  const int n = value.toInt(&ok, 10);
+  if (!ok || n < 0 || n > 60000 || value.startsWith(QLatin1Char('+'))) {
+    error = QStringLiteral("%1: \"%2\" is not a number of milliseconds from 0 to 60000").arg(option, value);
+    return false;
+  }
+  out = n;
+  return true;
+}
+
 }  // namespace
 
 QString CommandLineUsage() {
   return QStringLiteral(
-      "Usage: zelpocket [--device HOST[:PORT]] [--simulator] [--show-hidden-pages]\n"
+      "Usage: zelpocket [--device HOST[:PORT]] [--simulator [--latency MS] [--jitter MS]] [--show-hidden-pages]\n"
       "  --device HOST[:PORT]  address of the device (default %1:%2)\n"
       "  --simulator           start the built-in simulated device on 127.0.0.1 and use it\n"
+      "  --latency MS          with --simulator: delay every answer by MS milliseconds, as over Wi-Fi\n"
+      "  --jitter MS           with --simulator: vary each delay by up to MS milliseconds either way\n"
       "  --show-hidden-pages   show the memory-slot page and the live page as tabs\n"
       "  --help                show this text\n"
       "  --version             show the program's version\n")
@@ -47,6 +61,7 @@ QString CommandLineUsage() {
 TCommandLine ParseCommandLine(const QStringList& arguments) {
   TCommandLine out;
   bool haveDevice = false;
+  QString delayOption;  // the first delay option given
   for (int i = 0; i < arguments.size(); ++i) {
     const QString& a = arguments[i];
     if (a == QLatin1String("--simulator")) {
@@ -74,6 +89,22 @@ TCommandLine ParseCommandLine(const QStringList& arguments) {
       }
       haveDevice = true;
       if (!ParseDevice(value, out)) return out;
+    } else if (a == QLatin1String("--latency") || a == QLatin1String("--jitter") ||
+               a.startsWith(QLatin1String("--latency=")) || a.startsWith(QLatin1String("--jitter="))) {
+      const qsizetype eq = a.indexOf(QLatin1Char('='));
+      const QString option = eq < 0 ? a : a.left(eq);
+      QString value;
+      if (eq >= 0) {
+        value = a.mid(eq + 1);
+      } else if (i + 1 < arguments.size()) {
+        value = arguments[++i];
+      } else {
+        out.error = QStringLiteral("%1 needs a value: MS").arg(option);
+        return out;
+      }
+      if (!ParseDelay(option, value, option == QLatin1String("--latency") ? out.latencyMs : out.jitterMs, out.error))
+        return out;
+      if (delayOption.isEmpty()) delayOption = option;
     } else if (a.startsWith(QLatin1Char('-'))) {
       // Options the toolkit itself understands (-platform, -style, ...) are
       // taken out before this runs; anything left is unknown.
@@ -85,5 +116,7 @@ TCommandLine ParseCommandLine(const QStringList& arguments) {
     }
   }
   if (haveDevice && out.simulator) out.error = QStringLiteral("--device and --simulator exclude each other");
+  else if (!delayOption.isEmpty() && !out.simulator)
+    out.error = QStringLiteral("%1 delays the simulated device's answers; it needs --simulator").arg(delayOption);
   return out;
 }

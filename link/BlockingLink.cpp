@@ -4,10 +4,6 @@
 
 #include <algorithm>
 
-namespace {
-constexpr int kConnectMs = 5000;
-}
-
 // Waits with the link's deadline; every frame restarts it.
 class TBlockingLink::TDriver : public ILinkDriver {
  public:
@@ -61,7 +57,7 @@ bool TBlockingLink::LinkLost() const { return client_.PeerClosed() || socketErro
 
 bool TBlockingLink::Open() {
   socketError_ = 0;
-  if (client_.Open(kConnectMs)) return true;
+  if (client_.Open(connectMs_)) return true;
   failure_ = TOutcome::NoConnection;
   error_ = QStringLiteral("The device at %1:%2 cannot be reached. Join the device's access point, or give its "
                           "address with --device HOST[:PORT] (or try --simulator).")

@@ -23,6 +23,8 @@ class TBlockingLink : private IFrameTarget {
 
   // Connects; false with Error() set when the device cannot be reached.
   bool Open();
+  // How long Open() waits for the connect (default 5000 ms).
+  void SetConnectMs(int ms) { connectMs_ = ms; }
   // Starts an exchange: Busy set, ReplyCode = waitingCode, buffer emptied.
   void Begin(int32_t waitingCode);
   // Sends raw request bytes; false (Error() set) when the link fails.
@@ -71,6 +73,7 @@ class TBlockingLink : private IFrameTarget {
   QString host_;
   uint16_t port_;
   int watchdogMs_;
+  int connectMs_ = 5000;
   TLinkClient client_;
   TLinkState st_;
   std::vector<uint8_t> buffer_ = std::vector<uint8_t>(MAX_FRAME_LENGTH);

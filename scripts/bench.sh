@@ -8,7 +8,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 cmake -S . -B build-bench -DCMAKE_BUILD_TYPE=Release -DZEL_BUILD_TESTS=OFF >/dev/null
 cmake --build build-bench -j"$(nproc)" --target zel_bench >/dev/null
-filter='BM_UploadHandlerVsMinimal|BM_DisplayScanWVGA|BM_CopyThroughWindow|BM_DecodeBlock|BM_SilentDeviceWait|BM_StartToWindowShown|BM_CopyPeakMemory'
+filter='BM_UploadHandlerVsMinimal|BM_DisplayScanWVGA|BM_CopyThroughWindow|BM_DecodeBlock|BM_SilentDeviceWait|BM_StartToWindowShown|BM_CopyPeakMemory|OverWifi'
 for platform in offscreen xcb; do
   out="build-bench/bench-$platform.json"
   run=(./build-bench/bench/zel_bench --benchmark_filter="$filter" --benchmark_out="$out" --benchmark_out_format=json "$@")

@@ -142,6 +142,10 @@ if [ -f /usr/share/bash-completion/bash_completion ]; then
       "zelctl copy --n|--new --name"
       "zelsim --st|--status"
       "zelsim --status |85 90"
+      "zelsim --after-update |new old never"
+      "zelctl --simulator --latency 20 st|status"
+      "zelctl update --no|--no-verify"
+      "zelctl update --verify-timeout |"
     )
     status=0
     for c in "${cases[@]}"; do

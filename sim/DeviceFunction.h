@@ -11,6 +11,7 @@
 #include <QByteArrayView>
 
 #include <cstdint>
+#include <functional>
 
 namespace zelsim {
 
@@ -27,6 +28,11 @@ class DeviceLink {
   virtual void SendAfter(int delayMs, const QByteArray& bytes) = 0;
   // Drops the connection (nothing more is sent on it).
   virtual void DropConnection(Drop how) = 0;
+  // The device restarts `afterMs` from now, once every answer written
+  // before has left: each connection is closed in order and the port
+  // refuses connections for `offMs`; then `back` runs and the device accepts
+  // again. With `offMs` below 0 it never comes back.
+  virtual void Restart(int afterMs, int offMs, std::function<void()> back) = 0;
 };
 
 class DeviceFunction {

@@ -14,10 +14,12 @@ std::vector<std::shared_ptr<DeviceFunction>> MakeDeviceFunctions() {
   // One line per device function, in the order they are asked for requests.
   functions.push_back(std::make_shared<SlotsFunction>());  // memory slots
   functions.push_back(std::make_shared<Recordings>());  // recordings
-  functions.push_back(std::make_shared<UploadFunction>());  // firmware upload
+  // The upload changes the installed versions when the device restarts.
+  auto versions = std::make_shared<VersionFunction>();
+  functions.push_back(std::make_shared<UploadFunction>(versions));  // firmware upload
   functions.push_back(std::make_shared<ScanFunction>());  // display scan
   functions.push_back(std::make_shared<StatusFunction>());  // status query
-  functions.push_back(std::make_shared<VersionFunction>());  // version query
+  functions.push_back(versions);  // version query
   return functions;
 }
 

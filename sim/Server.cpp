@@ -7,12 +7,15 @@
 #include "sim/Functions.h"
 #include "sim/RequestCutter.h"
 #include "sim/Status.h"
+#include "sim/Upload.h"
 
+#include <QElapsedTimer>
 #include <QHostAddress>
 #include <QMutex>
 #include <QMutexLocker>
 #include <QObject>
 #include <QPointer>
+#include <QRandomGenerator>
 #include <QSemaphore>
 #include <QTcpServer>
 #include <QTcpSocket>
@@ -20,6 +23,8 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <deque>
+#include <functional>
 #include <optional>
 #include <utility>
 #include <vector>
@@ -44,6 +49,8 @@ namespace {
 struct SimState {
   mutable QMutex mu;
   int answerCut = 0;  // 0: every answer is written whole
+  int latencyMs = 0;  // every answer leaves this long after it was written ...
+  int jitterMs = 0;   // ... give or take up to this much
   QList<LoggedRequest> log;  // the newest kLogLimit requests, each its own copy
   int accepted = 0;
   int open = 0;
@@ -82,7 +89,11 @@ void SetLingerZero(qintptr descriptor) {
 class Worker : public QObject {
  public:
   explicit Worker(SimState* state)
-      : state_(state), server_(new QTcpServer(this)), streamTimer_(new QTimer(this)) {
+      : state_(state), server_(new QTcpServer(this)), streamTimer_(new QTimer(this)), outTimer_(new QTimer(this)) {
+    clock_.start();
+    outTimer_->setSingleShot(true);
+    outTimer_->setTimerType(Qt::PreciseTimer);
+    QObject::connect(outTimer_, &QTimer::timeout, this, [this] { LeaveDue(); });
     QObject::connect(server_, &QTcpServer::newConnection, this, [this] { OnNewConnections(); });
     QObject::connect(streamTimer_, &QTimer::timeout, this, [this] {
       if (Conn* c = Newest()) Write(c->sock, streamBytes_);
@@ -91,6 +102,8 @@ class Worker : public QObject {
 
   ~Worker() override {
     streamTimer_->stop();
+    outTimer_->stop();
+    out_.clear();
     server_->close();
     std::vector<Conn> conns;
     conns.swap(conns_);
@@ -160,6 +173,16 @@ class Worker : public QObject {
     QByteArray held;  // the tail of a cut answer, not written yet
   };
 
+  // An answer on its way through the access point, or the restart queued
+  // behind the answers before it.
+  struct Outgoing {
+    qint64 dueNs = 0;  // on clock_
+    QPointer<QTcpSocket> sock;
+    QByteArray bytes;
+    bool scripted = false;       // a fault's chunk: written as it is, never cut
+    std::function<void()> then;  // instead of bytes
+  };
+
   // The connection as a device function sees it.
   class ConnLink : public DeviceLink {
    public:
@@ -175,6 +198,12 @@ class Worker : public QObject {
     }
     void DropConnection(Drop how) override {
       if (sock_ && worker_->Find(sock_)) worker_->DropConnection(sock_, how);
+    }
+    void Restart(int afterMs, int offMs, std::function<void()> back) override {
+      Worker* w = worker_;
+      auto begin = [w, offMs, back] { w->Pass(nullptr, {}, false, [w, offMs, back] { w->Restart(offMs, back); }); };
+      if (afterMs <= 0) return begin();
+      QTimer::singleShot(afterMs, worker_, begin);
     }
 
    private:
@@ -269,10 +298,76 @@ class Worker : public QObject {
     }
   }
 
+  void Answer(QTcpSocket* sock, const QByteArray& bytes) { Pass(sock, bytes, false, {}); }
+
+  // Everything the device sends passes the access point: with a latency set
+  // it leaves that long (give or take the jitter) after it was written, and
+  // never before what was written earlier. Waiting is a timer, so the
+  // device goes on reading and answering meanwhile.
+  void Pass(QTcpSocket* sock, const QByteArray& bytes, bool scripted, std::function<void()> then) {
+    int latency = 0, jitter = 0;
+    {
+      QMutexLocker lock(&state_->mu);
+      latency = state_->latencyMs;
+      jitter = state_->jitterMs;
+    }
+    Outgoing o{0, sock, bytes, scripted, std::move(then)};
+    if (latency <= 0 && jitter <= 0 && out_.empty()) return Leave(o);
+    const int delayMs = jitter > 0 ? std::max(0, latency + QRandomGenerator::global()->bounded(-jitter, jitter + 1)) : latency;
+    o.dueNs = clock_.nsecsElapsed() + qint64(delayMs) * 1000000;
+    if (!out_.empty()) o.dueNs = std::max(o.dueNs, out_.back().dueNs);  // answers keep their order
+    out_.push_back(std::move(o));
+    if (out_.size() == 1) ArmOut();
+  }
+
+  void ArmOut() {
+    if (out_.empty()) return;
+    const qint64 leftNs = std::max<qint64>(0, out_.front().dueNs - clock_.nsecsElapsed());
+    outTimer_->start(int((leftNs + 999999) / 1000000));  // rounded up: never before it is due
+  }
+
+  void LeaveDue() {
+    const qint64 now = clock_.nsecsElapsed();
+    while (!out_.empty() && out_.front().dueNs <= now) {
+      Outgoing o = std::move(out_.front());
+      out_.pop_front();
+      Leave(o);
+    }
+    ArmOut();
+  }
+
+  void Leave(Outgoing& o) {
+    if (o.then) return o.then();
+    if (!o.sock) return;
+    if (o.scripted) return Write(o.sock, o.bytes);
+    Deliver(o.sock, o.bytes);
+  }
+
+  // The device restarts: every connection is closed in order after what was
+  // written on it, and the port refuses connections for `offMs` (for good
+  // when below 0); then `back` runs and it listens again.
+  void Restart(int offMs, const std::function<void()>& back) {
+    std::vector<QTcpSocket*> socks;
+    for (const Conn& c : conns_) socks.push_back(c.sock);
+    for (QTcpSocket* sock : socks) {
+      if (Conn* c = Find(sock); c && !c->held.isEmpty()) {
+        Write(sock, c->held);
+        c->held.clear();
+      }
+      DropConnection(sock, Drop::Close);
+    }
+    server_->close();
+    if (offMs < 0) return;
+    QTimer::singleShot(offMs, this, [this, back] {
+      if (back) back();
+      SetListening(true);
+    });
+  }
+
   // Writes one answer of the device. With a cut set, only its first bytes go
   // now; the tail follows a moment later, in the same write as the head of
   // the next answer if that comes first.
-  void Answer(QTcpSocket* sock, const QByteArray& bytes) {
+  void Deliver(QTcpSocket* sock, const QByteArray& bytes) {
     Conn* c = Find(sock);
     if (!c) return;
     int cut = 0;
@@ -298,7 +393,7 @@ class Worker : public QObject {
     const int delayMs = chunks.at(index).delayMs;
     auto writeChunk = [this, sock, chunks = std::move(chunks), index] {
       if (!sock || sock->state() != QAbstractSocket::ConnectedState) return;
-      Write(sock, chunks.at(index).bytes);
+      Pass(sock, chunks.at(index).bytes, true, {});
       PlayChunks(sock, chunks, index + 1);
     };
     if (delayMs <= 0) {
@@ -359,6 +454,9 @@ class Worker : public QObject {
   SimState* state_;
   QTcpServer* server_;
   QTimer* streamTimer_;
+  QTimer* outTimer_;  // the next answer on its way is due
+  QElapsedTimer clock_;
+  std::deque<Outgoing> out_;  // answers on their way, in order
   QByteArray streamBytes_;
   std::vector<Conn> conns_;  // in order of acceptance
   uint16_t port_ = 0;
@@ -463,6 +561,12 @@ void Simulator::setAnswerCut(int bytes) {
   d->state.answerCut = bytes;
 }
 
+void Simulator::setLatency(int ms, int jitterMs) {
+  QMutexLocker lock(&d->state.mu);
+  d->state.latencyMs = std::max(0, ms);
+  d->state.jitterMs = std::max(0, jitterMs);
+}
+
 void Simulator::setFault(const Fault& fault) { d->state.faults.Set(fault); }
 
 void Simulator::clearFaults(std::optional<uint8_t> requestCode) { d->state.faults.Clear(requestCode); }
@@ -538,6 +642,13 @@ qsizetype Simulator::loggedBytes() const {
 int Simulator::openConnections() const {
   QMutexLocker lock(&d->state.mu);
   return d->state.open;
+}
+
+void ModelDevice(Simulator& sim, int latencyMs, int jitterMs) {
+  RestartPlan restart;
+  restart.on = true;
+  sim.function<UploadFunction>()->setRestart(restart);
+  sim.setLatency(latencyMs, jitterMs);
 }
 
 }  // namespace zelsim

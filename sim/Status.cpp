@@ -21,6 +21,11 @@ void VersionFunction::setVersions(const Versions& v) {
   versions_ = v;
 }
 
+Versions VersionFunction::versions() const {
+  QMutexLocker lock(&mu_);
+  return versions_;
+}
+
 int VersionFunction::RequestLength(QByteArrayView pending) { return uint8_t(pending.front()) == 0x12 ? 1 : kNotMine; }
 
 void VersionFunction::Handle(const QByteArray&, DeviceLink& link) {

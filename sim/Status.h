@@ -24,11 +24,12 @@ class StatusFunction : public DeviceFunction {
 class VersionFunction : public DeviceFunction {
  public:
   void setVersions(const Versions& v);
+  Versions versions() const;
   int RequestLength(QByteArrayView pending) override;
   void Handle(const QByteArray& request, DeviceLink& link) override;
 
  private:
-  QMutex mu_;
+  mutable QMutex mu_;
   Versions versions_;
 };
 

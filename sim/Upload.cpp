@@ -1,6 +1,11 @@
 #include "sim/Upload.h"
 
+#include "sim/Status.h"
+
 #include <QMutexLocker>
+
+#include <algorithm>
+#include <functional>
 
 namespace zelsim {
 
@@ -13,7 +18,17 @@ constexpr int kLanDataLength = 257;
 constexpr int kBlock = 256;
 
 uint8_t Sequence(int64_t counter) { return static_cast<uint8_t>(0x80 + counter % 128); }
+
+// The value of a hexadecimal digit, if it is one.
+std::optional<uint16_t> HexDigit(char c) {
+  if (c >= '0' && c <= '9') return uint16_t(c - '0');
+  if (c >= 'A' && c <= 'F') return uint16_t(c - 'A' + 10);
+  if (c >= 'a' && c <= 'f') return uint16_t(c - 'a' + 10);
+  return std::nullopt;
+}
 }  // namespace
+
+UploadFunction::UploadFunction(std::shared_ptr<VersionFunction> versions) : versions_(std::move(versions)) {}
 
 int UploadFunction::RequestLength(QByteArrayView pending) {
   const auto code = static_cast<uint8_t>(pending.front());
@@ -44,18 +59,43 @@ void UploadFunction::Handle(const QByteArray& request, DeviceLink& link) {
       if (reply == 90) phase_ = pocket_ ? Phase::NameWords : Phase::Data;
     }
     link.Send(Frame(StatusRecord(reply)));
-    if (reply == 90) link.SendAfter(clearing, Frame(StatusRecord(0)));
+    if (reply == 90) {
+      link.SendAfter(clearing, Frame(StatusRecord(0)));
+      // An empty image is complete with the acknowledgement that ends the clearing.
+      std::optional<Restart> restart;
+      {
+        QMutexLocker lock(&mu_);
+        if (size_ == 0) {
+          phase_ = Phase::Idle;
+          restart = PlannedRestart();
+        }
+      }
+      if (restart) link.Restart(clearing, restart->offMs, restart->back);
+    }
     return;
   }
 
   UploadFault fault;
+  bool last = false;
   {
     QMutexLocker lock(&mu_);
+    const bool taking = phase_ != Phase::Idle;
     Take(request);
+    last = taking && phase_ == Phase::Idle;
     if (fault_.kind != UploadFault::None && fault_.request == received_) fault = fault_;
   }
   switch (fault.kind) {
-    case UploadFault::None: link.Send(Frame(StatusRecord(0))); break;
+    case UploadFault::None:
+      link.Send(Frame(StatusRecord(0)));
+      if (last) {
+        std::optional<Restart> restart;
+        {
+          QMutexLocker lock(&mu_);
+          restart = PlannedRestart();
+        }
+        if (restart) link.Restart(0, restart->offMs, restart->back);
+      }
+      break;
     case UploadFault::Answer: link.Send(Frame(StatusRecord(fault.code))); break;
     case UploadFault::Silent: break;
     case UploadFault::Drop: link.DropConnection(fault.how); break;
@@ -104,6 +144,24 @@ void UploadFunction::Take(const QByteArray& request) {
   }
 }
 
+std::optional<UploadFunction::Restart> UploadFunction::PlannedRestart() {
+  if (!restart_.on) return std::nullopt;
+  ++restarts_;
+  std::function<void()> back;
+  if (versions_ && restart_.after == AfterUpdate::New) {
+    Versions v = versions_->versions();
+    if (pocket_) {
+      // The name field holds two bytes, then the file name's first ten characters.
+      if (const auto digit = name_.size() >= 12 ? HexDigit(name_.at(11)) : std::nullopt)
+        v.firmware = uint16_t((v.firmware & 0xFFF0) | *digit);
+    } else {
+      v.lan = restart_.lanAfter.value_or(uint8_t(std::min(0xFF, v.lan + 1)));
+    }
+    back = [versions = versions_, v] { versions->setVersions(v); };
+  }
+  return Restart{restart_.after == AfterUpdate::Never ? -1 : restart_.offMs, std::move(back)};
+}
+
 void UploadFunction::Reset() {
   phase_ = Phase::Idle;
   size_ = 0;
@@ -127,6 +185,16 @@ void UploadFunction::setStartReply(uint8_t code) {
 void UploadFunction::setClearingMs(int ms) {
   QMutexLocker lock(&mu_);
   clearingMs_ = ms;
+}
+
+void UploadFunction::setRestart(const RestartPlan& plan) {
+  QMutexLocker lock(&mu_);
+  restart_ = plan;
+}
+
+int UploadFunction::restarts() const {
+  QMutexLocker lock(&mu_);
+  return restarts_;
 }
 
 void UploadFunction::setFault(const UploadFault& fault) {

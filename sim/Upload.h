@@ -2,7 +2,9 @@
 // 0x09 network module driver) with the image size, the clearing of its
 // memory, then name words (application image only) and data requests, each
 // led by sequence bytes and each acknowledged with 0. The image is put back
-// together and checked as it arrives; tests read it back.
+// together and checked as it arrives; tests read it back. Once the last
+// block is acknowledged the device may restart and come back with the new
+// version (see RestartPlan).
 #pragma once
 
 #include "sim/DeviceFunction.h"
@@ -14,8 +16,33 @@
 #include <QStringList>
 
 #include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
 
 namespace zelsim {
+
+class VersionFunction;
+
+// How the device comes back from the restart that follows a complete image.
+enum class AfterUpdate {
+  New,    // with the image's version
+  Old,    // with the version it had (the update did not take)
+  Never,  // not at all: the port keeps refusing connections
+};
+
+// The restart after a complete image: the device closes the link once the
+// last acknowledgement has left, refuses connections for `offMs`, then
+// accepts again. The new version of a "Pocket Software" image: the firmware
+// version's last hexadecimal digit becomes the version character of the
+// name it received (the file name's 10th character); of a "LAN Driver"
+// image: `lanAfter`, or one above the installed LAN driver when unset.
+struct RestartPlan {
+  bool on = false;  // off: the device keeps the link and its versions
+  int offMs = 3000;
+  AfterUpdate after = AfterUpdate::New;
+  std::optional<uint8_t> lanAfter;
+};
 
 // A misbehaviour at one request after the start request (counted from 1:
 // name words and data requests alike).
@@ -38,6 +65,10 @@ class UploadFunction : public DeviceFunction {
   static constexpr uint8_t kPocketStart = 0x0C;
   static constexpr uint8_t kLanStart = 0x09;
 
+  // `versions` is the device's version answer, changed by a restart (none:
+  // a restart leaves the versions alone).
+  explicit UploadFunction(std::shared_ptr<VersionFunction> versions = nullptr);
+
   int RequestLength(QByteArrayView pending) override;
   void Handle(const QByteArray& request, DeviceLink& link) override;
   void ConnectionOpened() override;
@@ -48,6 +79,8 @@ class UploadFunction : public DeviceFunction {
   // How long the device clears its memory before it acknowledges.
   void setClearingMs(int ms);
   void setFault(const UploadFault& fault);
+  // Off by default: tests go on talking to the device after an upload.
+  void setRestart(const RestartPlan& plan);
 
   // --- read-back -------------------------------------------------------------
   // The image as received, cut to the size of the start request.
@@ -63,11 +96,20 @@ class UploadFunction : public DeviceFunction {
   bool complete() const;
   // What did not match: sequence bytes, padding, lengths. Empty when all fit.
   QStringList problems() const;
+  // Restarts begun after a complete image.
+  int restarts() const;
 
  private:
   enum class Phase { Idle, NameWords, Data };
   void Reset();
   void Take(const QByteArray& request);  // with mu_ held
+  // The restart after a complete image, when the plan has one (counted);
+  // with mu_ held. The caller orders it on the link once mu_ is released.
+  struct Restart {
+    int offMs;                   // below 0: never back
+    std::function<void()> back;  // puts the new versions in place
+  };
+  std::optional<Restart> PlannedRestart();
 
   mutable QMutex mu_;
   uint8_t startReply_ = 90;
@@ -82,6 +124,9 @@ class UploadFunction : public DeviceFunction {
   QByteArray name_;
   QByteArray data_;  // every data byte received, padding included
   QStringList problems_;
+  std::shared_ptr<VersionFunction> versions_;
+  RestartPlan restart_;
+  int restarts_ = 0;
 };
 
 }  // namespace zelsim

@@ -71,6 +71,10 @@ class Simulator {
   // the head of the next answer when that is written first. Scripted chunks
   // are written as scripted.
   void setAnswerCut(int bytes);
+  // Every answer leaves `ms` after the device wrote it, give or take up to
+  // `jitterMs` at random, as through the device's access point; answers
+  // keep their order and the device goes on reading meanwhile (0, 0: at once).
+  void setLatency(int ms, int jitterMs = 0);
   // Write bytes now on the newest connection (returns false if none).
   bool sendNow(const QByteArray& bytes);
   // Drop the newest connection now.
@@ -108,5 +112,11 @@ class Simulator {
   struct Impl;
   std::unique_ptr<Impl> d;
 };
+
+// The simulated device as the programs' --simulator runs it: like a real
+// one it restarts after a complete update and comes back with the new
+// version (see RestartPlan), and its answers take `latencyMs`, give or take
+// `jitterMs`.
+void ModelDevice(Simulator& sim, int latencyMs = 0, int jitterMs = 0);
 
 }  // namespace zelsim

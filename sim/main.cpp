@@ -2,6 +2,8 @@
 // tool without a device. Listens on 127.0.0.1 only.
 //
 //   zelsim [--port N] [--status 85|90] [--versions LAN,DEVICE,FIRMWARE]
+//          [--latency MS [--jitter MS]] [--restart-ms MS] [--after-update new|old|never]
+#include "sim/Upload.h"
 #include "sim/ZelSim.h"
 #include "ZelVersion.h"
 
@@ -102,10 +104,39 @@ int main(int argc, char** argv) {
       QStringLiteral("Cut every answer after its first N bytes; the rest follows a moment later, joined with "
                      "the next answer when that comes first (0 = send answers whole, the default)."),
       QStringLiteral("N"), QStringLiteral("0"));
+  const QCommandLineOption latencyOption(
+      QStringLiteral("latency"),
+      QStringLiteral("Delay every answer by MS milliseconds, as the device's access point would; answers keep "
+                     "their order (default 0)."),
+      QStringLiteral("MS"), QStringLiteral("0"));
+  const QCommandLineOption jitterOption(
+      QStringLiteral("jitter"),
+      QStringLiteral("Vary each answer's delay at random by up to MS milliseconds either way (default 0)."),
+      QStringLiteral("MS"), QStringLiteral("0"));
+  const QCommandLineOption restartOption(
+      QStringLiteral("restart-ms"),
+      QStringLiteral("After a complete update the device closes the link and refuses connections for MS "
+                     "milliseconds while it restarts (default 3000)."),
+      QStringLiteral("MS"), QStringLiteral("3000"));
+  const QCommandLineOption afterUpdateOption(
+      QStringLiteral("after-update"),
+      QStringLiteral("How the device comes back from that restart: new (with the update's version, the "
+                     "default), old (with the version it had: the update did not take) or never."),
+      QStringLiteral("HOW"), QStringLiteral("new"));
+  const QCommandLineOption lanAfterOption(
+      QStringLiteral("lan-after-update"),
+      QStringLiteral("The LAN driver version (0-255) the device reports after a LAN driver update (default: one "
+                     "above the installed one)."),
+      QStringLiteral("N"));
   parser.addOption(portOption);
   parser.addOption(statusOption);
   parser.addOption(versionsOption);
   parser.addOption(cutOption);
+  parser.addOption(latencyOption);
+  parser.addOption(jitterOption);
+  parser.addOption(restartOption);
+  parser.addOption(afterUpdateOption);
+  parser.addOption(lanAfterOption);
 
   if (!parser.parse(QCoreApplication::arguments())) return UsageError(parser.errorText());
   if (parser.isSet(helpOption)) parser.showHelp(0);
@@ -120,6 +151,30 @@ int main(int argc, char** argv) {
   if (!status) return UsageError(QStringLiteral("bad status code '%1'").arg(parser.value(statusOption)));
   const auto cut = ParseNumber(parser.value(cutOption), 0, 65535);
   if (!cut) return UsageError(QStringLiteral("bad answer cut '%1'").arg(parser.value(cutOption)));
+  const auto latency = ParseNumber(parser.value(latencyOption), 0, 60000);
+  if (!latency) return UsageError(QStringLiteral("bad latency '%1'").arg(parser.value(latencyOption)));
+  const auto jitter = ParseNumber(parser.value(jitterOption), 0, 60000);
+  if (!jitter) return UsageError(QStringLiteral("bad jitter '%1'").arg(parser.value(jitterOption)));
+  zelsim::RestartPlan restart;
+  restart.on = true;
+  const auto restartMs = ParseNumber(parser.value(restartOption), 0, 3600000);
+  if (!restartMs) return UsageError(QStringLiteral("bad restart time '%1'").arg(parser.value(restartOption)));
+  restart.offMs = static_cast<int>(*restartMs);
+  const QString after = parser.value(afterUpdateOption);
+  if (after == QLatin1String("new")) {
+    restart.after = zelsim::AfterUpdate::New;
+  } else if (after == QLatin1String("old")) {
+    restart.after = zelsim::AfterUpdate::Old;
+  } else if (after == QLatin1String("never")) {
+    restart.after = zelsim::AfterUpdate::Never;
+  } else {
+    return UsageError(QStringLiteral("bad --after-update '%1' (expected new, old or never)").arg(after));
+  }
+  if (parser.isSet(lanAfterOption)) {
+    const auto lan = ParseNumber(parser.value(lanAfterOption), 0, 255);
+    if (!lan) return UsageError(QStringLiteral("bad LAN driver version '%1'").arg(parser.value(lanAfterOption)));
+    restart.lanAfter = static_cast<uint8_t>(*lan);
+  }
 
   zelsim::Versions versions;
   if (parser.isSet(versionsOption)) {
@@ -146,6 +201,8 @@ int main(int argc, char** argv) {
   sim.setStatusReply(static_cast<uint8_t>(*status));
   sim.setVersions(versions);
   sim.setAnswerCut(static_cast<int>(*cut));
+  sim.setLatency(static_cast<int>(*latency), static_cast<int>(*jitter));
+  sim.function<zelsim::UploadFunction>()->setRestart(restart);
   if (!sim.start(static_cast<uint16_t>(*port))) {
     std::fprintf(stderr, "zelsim: cannot listen on 127.0.0.1:%ld\n", *port);
     return 1;

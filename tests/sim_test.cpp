@@ -2,10 +2,13 @@
 // connection handling, seen from a client on 127.0.0.1.
 #include "Blackhole.h"
 #include "sim/RequestCutter.h"
+#include "sim/Upload.h"
 #include "sim/ZelSim.h"
+#include "update/UploadRequests.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
+#include <QElapsedTimer>
 #include <QEventLoop>
 #include <QHostAddress>
 #include <QTcpSocket>
@@ -621,4 +624,163 @@ TEST(SimLog, KeepsOnlyTheRequestsOwnBytes) {
   }
   ASSERT_TRUE(PumpUntil([&] { return sim.requests().size() == kConnections; }));
   EXPECT_LE(sim.loggedBytes(), qsizetype(kConnections) * 64) << "bytes held for " << kConnections << " one-byte requests";
+}
+
+// --- a delayed link -------------------------------------------------------------
+
+using SimLatency = SimFixture;
+
+TEST_F(SimLatency, AnswersLeaveAfterTheDelayInOrderWhileTheDeviceKeepsReading) {
+  Client c;
+  Connect(c);
+  sim.setLatency(200);
+  QElapsedTimer took;
+  took.start();
+  c.Send(Bytes({0x55}));
+  ASSERT_EQ(c.Expect(kStatus85), Hex(kStatus85));
+  EXPECT_GE(took.elapsed(), 200) << "the answer came before the latency";
+
+  // Each answer 200 to 400 ms late at random: they still come in the order
+  // asked, and the device has read every request before the first leaves.
+  sim.setLatency(300, 100);
+  QByteArray requests, expected;
+  for (int i = 0; i < 30; ++i) {
+    requests.append(char(i % 3 ? 0x55 : 0x12));
+    expected.append(i % 3 ? kStatus85 : kDefaultVersion);
+  }
+  took.restart();
+  c.Send(requests);
+  ASSERT_TRUE(WaitForLogSize(1 + requests.size()));
+  EXPECT_EQ(c.socket().bytesAvailable(), 0) << "an answer left before its delay";
+  EXPECT_EQ(c.Expect(expected), Hex(expected));
+  EXPECT_GE(took.elapsed(), 200);
+
+  sim.setLatency(0);
+  took.restart();
+  c.Send(Bytes({0x55}));
+  EXPECT_EQ(c.Expect(kStatus85), Hex(kStatus85));
+  EXPECT_LT(took.elapsed(), 200) << "without a latency the answer comes at once";
+}
+
+// --- the restart after an update ------------------------------------------------
+
+namespace {
+
+// Sends a whole image through `c`, every request acknowledged.
+void UploadThrough(Client& c, TUpdateTarget target, const QByteArray& image, const char* name) {
+  const QByteArray clearing = zelsim::Frame(zelsim::StatusRecord(90)), ack = zelsim::Frame(zelsim::StatusRecord(0));
+  c.Send(StartRequest(target == TUpdateTarget::Pocket ? 0x0C : 0x09, uint64_t(image.size())));
+  ASSERT_EQ(c.Expect(clearing), Hex(clearing));
+  ASSERT_EQ(c.Expect(ack), Hex(ack));
+  TUploadRequests requests(target, image, name);
+  while (requests.BytesSent() < image.size()) {
+    bool caption = false;
+    c.Send(requests.Next(&caption));
+    ASSERT_EQ(c.Expect(ack), Hex(ack));
+  }
+}
+
+// Connects `c` as soon as the device accepts again.
+bool ConnectWhenBack(Client& c, uint16_t port, int timeoutMs) {
+  return PumpUntil(
+      [&] {
+        QTcpSocket& s = c.socket();
+        if (s.state() == QAbstractSocket::UnconnectedState) s.connectToHost(QHostAddress(QHostAddress::LocalHost), port);
+        return s.state() == QAbstractSocket::ConnectedState;
+      },
+      timeoutMs);
+}
+
+}  // namespace
+
+TEST(SimRestart, AfterACompleteImageTheDeviceClosesRefusesThenComesBackWithItsVersion) {
+  using zelsim::AfterUpdate;
+  const zelsim::Versions old;  // LAN V03, firmware V109
+  const struct {
+    const char* what;
+    TUpdateTarget target;
+    const char* name;
+    zelsim::RestartPlan plan;
+    zelsim::Versions after;
+  } cases[] = {
+      {"firmware: the name's version character becomes its last digit", TUpdateTarget::Pocket, "ZELPOCKETB.RPD",
+       {true, 1000, AfterUpdate::New, std::nullopt}, {old.lan, old.device, 0x010B}},
+      {"firmware: a version character that is no digit changes nothing", TUpdateTarget::Pocket, "ZELPOCKETZ.RPD",
+       {true, 1000, AfterUpdate::New, std::nullopt}, old},
+      {"LAN driver: the one given", TUpdateTarget::Lan, "ZELLANDRV7.BIN", {true, 1000, AfterUpdate::New, 0x07},
+       {0x07, old.device, old.firmware}},
+      {"LAN driver: one above without one given", TUpdateTarget::Lan, "ZELLANDRV7.BIN",
+       {true, 1000, AfterUpdate::New, std::nullopt}, {0x04, old.device, old.firmware}},
+      {"the update did not take", TUpdateTarget::Pocket, "ZELPOCKETB.RPD", {true, 1000, AfterUpdate::Old, std::nullopt},
+       old},
+  };
+  const QByteArray image(700, '\x42');
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    Simulator sim;
+    ASSERT_TRUE(sim.start());
+    const uint16_t port = sim.port();
+    sim.function<zelsim::UploadFunction>()->setRestart(c.plan);
+    Client up;
+    ASSERT_TRUE(up.Connect(port));
+    UploadThrough(up, c.target, image, c.name);
+    ASSERT_TRUE(PumpUntil([&] { return up.socket().state() == QAbstractSocket::UnconnectedState; }))
+        << "the device closes the link after the last acknowledgement";
+    EXPECT_EQ(sim.function<zelsim::UploadFunction>()->restarts(), 1);
+
+    Client refused;
+    refused.socket().connectToHost(QHostAddress(QHostAddress::LocalHost), port);
+    ASSERT_TRUE(PumpUntil([&] { return refused.socket().state() == QAbstractSocket::UnconnectedState; }));
+    EXPECT_EQ(refused.socket().error(), QAbstractSocket::ConnectionRefusedError) << "refused while it restarts";
+
+    Client back;
+    ASSERT_TRUE(ConnectWhenBack(back, port, kWaitMs));
+    back.Send(Bytes({0x12}));
+    const QByteArray version = zelsim::Frame(zelsim::VersionRecord(c.after.lan, c.after.device, c.after.firmware));
+    EXPECT_EQ(back.Expect(version), Hex(version));
+    EXPECT_EQ(sim.function<zelsim::UploadFunction>()->image(), image);
+  }
+}
+
+TEST(SimRestart, NeverComesBackWhenToldAndNeverRestartsUnlessToldTo) {
+  const QByteArray image(300, '\x42');
+  {
+    Simulator sim;
+    ASSERT_TRUE(sim.start());
+    sim.function<zelsim::UploadFunction>()->setRestart({true, 0, zelsim::AfterUpdate::Never, std::nullopt});
+    Client up;
+    ASSERT_TRUE(up.Connect(sim.port()));
+    UploadThrough(up, TUpdateTarget::Pocket, image, "ZELPOCKETB.RPD");
+    ASSERT_TRUE(PumpUntil([&] { return up.socket().state() == QAbstractSocket::UnconnectedState; }));
+    Client again;
+    EXPECT_FALSE(ConnectWhenBack(again, sim.port(), 500)) << "back although told never to come back";
+  }
+  {
+    // The in-process default: the device keeps the link and its versions.
+    Simulator sim;
+    ASSERT_TRUE(sim.start());
+    Client up;
+    ASSERT_TRUE(up.Connect(sim.port()));
+    UploadThrough(up, TUpdateTarget::Pocket, image, "ZELPOCKETB.RPD");
+    up.Send(Bytes({0x12}));
+    EXPECT_EQ(up.Expect(kDefaultVersion), Hex(kDefaultVersion));
+    EXPECT_EQ(sim.function<zelsim::UploadFunction>()->restarts(), 0);
+    EXPECT_EQ(sim.connectionsAccepted(), 1);
+  }
+}
+
+TEST(SimRestart, TheRestartFollowsTheLastAnswerThroughADelayedLink) {
+  Simulator sim;
+  ASSERT_TRUE(sim.start());
+  sim.setLatency(30, 20);
+  sim.function<zelsim::UploadFunction>()->setRestart({true, 200, zelsim::AfterUpdate::New, std::nullopt});
+  Client up;
+  ASSERT_TRUE(up.Connect(sim.port()));
+  UploadThrough(up, TUpdateTarget::Pocket, QByteArray(1000, '\x42'), "ZELPOCKETC.RPD");
+  ASSERT_TRUE(PumpUntil([&] { return up.socket().state() == QAbstractSocket::UnconnectedState; }));
+  Client back;
+  ASSERT_TRUE(ConnectWhenBack(back, sim.port(), kWaitMs));
+  back.Send(Bytes({0x12}));
+  const QByteArray version = zelsim::Frame(zelsim::VersionRecord(0x03, 0x0A1B, 0x010C));
+  EXPECT_EQ(back.Expect(version), Hex(version));
 }

@@ -143,6 +143,43 @@ TEST(UpdateCheck, NameAndExtensionOfAPath) {
   EXPECT_EQ(FileName8Bit(QStringLiteral("/tmp/Grüße_V11.RPD")), QByteArray("Gr\xFC\xDF" "e_V11.RPD"));
 }
 
+TEST(UpdateCheck, VerifiesTheUpdatedTargetsVersionCharacterAfterTheRestart) {
+  using T = TUpdateTarget;
+  struct Case {
+    const char* what;
+    T target;
+    const char* name;  // version character is the 10th
+    QByteArray description;
+    bool verified;
+    char expected, found;
+    int position;
+  };
+  const Case cases[] = {
+      {"firmware took", T::Pocket, "ZELPOCKETA.RPD", Description('3', 'A'), true, 'A', 'A', 21},
+      {"firmware kept the old version", T::Pocket, "ZELPOCKETA.RPD", Description('3', '9'), false, 'A', '9', 21},
+      {"firmware compares character 21, not the LAN driver's", T::Pocket, "ZELPOCKET3.RPD", Description('3', '9'),
+       false, '3', '9', 21},
+      {"LAN driver took", T::Lan, "ZELLANDRV4.BIN", Description('4', '9'), true, '4', '4', 7},
+      {"LAN driver compares character 7, not the firmware's", T::Lan, "ZELLANDRV9.BIN", Description('3', '9'), false,
+       '9', '3', 7},
+      {"the letter's case counts, as in the checks", T::Pocket, "ZELPOCKETa.RPD", Description('3', 'A'), false, 'a',
+       'A', 21},
+      {"a description too short to hold character 21", T::Pocket, "ZELPOCKETA.RPD", "LAN V03; ZEL0A1B VA", false, 'A',
+       0, 21},
+      {"no description: the device reported no versions", T::Lan, "ZELLANDRV4.BIN", "", false, '4', 0, 7},
+      {"a name too short to hold the version", T::Lan, "ZEL.BIN", Description('4', '9'), false, 0, '4', 7},
+      {"no target", T::None, "ZELPOCKETA.RPD", Description('3', 'A'), false, 0, 0, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    const TUpdateVerdict v = VerifyUpdate(c.target, c.name, c.description);
+    EXPECT_EQ(v.verified, c.verified);
+    EXPECT_EQ(v.expected, c.expected);
+    EXPECT_EQ(v.found, c.found);
+    EXPECT_EQ(v.position, c.position);
+  }
+}
+
 TEST(UploadRequests, FailureTexts) {
   const std::vector<std::pair<int32_t, const char*>> cases = {
       {1, "NACK_TX_Port: Data can not be sent to external task!"},

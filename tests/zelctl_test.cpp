@@ -13,6 +13,7 @@
 #include "update/UploadRequests.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonArray>
@@ -102,9 +103,12 @@ TEST_F(ZelctlTest, StatusNamesTheImageAndVersion) {
     ASSERT_EQ(Run({"--json", "status"}), 0) << c.image << err.toStdString();
     EXPECT_EQ(Json(), (QJsonObject{{"ok", true}, {"image", c.image}, {"version", c.version}})) << c.image;
   }
-  // The built-in simulated device answers as the default one does.
-  ASSERT_EQ(Run({"status"}, false), 0) << err.toStdString();
-  EXPECT_EQ(out, QByteArray("image: application\nversion: LAN V03; ZEL0A1B V109\n"));
+  // The built-in simulated device answers as the default one does, over a
+  // delayed link as well.
+  for (const QStringList& delays : {QStringList{}, QStringList{"--latency", "20", "--jitter", "5"}}) {
+    ASSERT_EQ(Run(delays + QStringList{"status"}, false), 0) << err.toStdString();
+    EXPECT_EQ(out, QByteArray("image: application\nversion: LAN V03; ZEL0A1B V109\n"));
+  }
 }
 
 TEST_F(ZelctlTest, UsageErrorsExitTwoAndSayWhatIsWrong) {
@@ -128,6 +132,11 @@ TEST_F(ZelctlTest, UsageErrorsExitTwoAndSayWhatIsWrong) {
       {{"status", "--timeout", "x"}, "--timeout"},
       {{"decode", "x.HEX", "-o", ""}, "-o needs a file name"},
       {{"decode", "x.HEX", "--output="}, "-o needs a file name"},
+      {{"--latency", "20", "status"}, "needs --simulator"},
+      {{"status", "--jitter", "2"}, "needs --simulator"},
+      {{"update", "x.RPD", "--verify-timeout", "0"}, "--verify-timeout needs"},
+      {{"update", "x.RPD", "--verify-timeout", "soon"}, "--verify-timeout needs"},
+      {{"update", "x.RPD", "--no-verify", "--verify-timeout", "5"}, "exclude each other"},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(Run(c.args), 2) << c.args.join(' ').toStdString();
@@ -551,6 +560,8 @@ TEST_F(ZelctlTest, UpdateDryRunChecksAndSendsNothing) {
   sim.setStatusReply(85);
   EXPECT_EQ(sim.countRequests(REQ_UPDATE_POCKET) + sim.countRequests(REQ_UPDATE_LAN), 0);
 
+  // The device restarts with the driver it was given.
+  sim.function<zelsim::UploadFunction>()->setRestart({true, 50, zelsim::AfterUpdate::New, 0x02});
   ASSERT_EQ(Run({"update", "ZELLANDRV2.BIN", "--yes"}), 0) << err.toStdString();
   EXPECT_TRUE(out.contains("File transfer finished successfully!"));
   EXPECT_EQ(upload->image(), image);
@@ -625,6 +636,7 @@ TEST_F(ZelctlTest, UploadAnswersOfTheDevice) {
     zelsim::Simulator fresh;
     ASSERT_TRUE(fresh.start());
     c.setup(*fresh.function<zelsim::UploadFunction>());
+    fresh.function<zelsim::UploadFunction>()->setRestart({true, 50, zelsim::AfterUpdate::New, std::nullopt});
     QProcess p;
     p.setWorkingDirectory(dir.path());
     p.start(QStringLiteral(ZELCTL_PATH), {"--timeout", "400", "--device", QStringLiteral("127.0.0.1:%1").arg(fresh.port()),
@@ -887,5 +899,110 @@ TEST_F(ZelctlTest, CtrlCEndsAScreenshotSeriesAtOnceKeepingFinishedFiles) {
     EXPECT_EQ(Files(), QStringList{"c-1.png"}) << "the finished file is kept, and nothing else is left";
     EXPECT_EQ(QImage(Path("c-1.png")).size(), QSize(810, 490));
   }
+}
+#endif
+
+// After the last block the device restarts; zelctl waits for it, reads its
+// versions again and exits 0 only when the updated target reports the
+// file's version character.
+TEST_F(ZelctlTest, UpdateWaitsForTheRestartAndChecksTheNewVersion) {
+  const QByteArray image(600, '\x3C');
+  WriteAll(Path("ZELPOCKETA.RPD"), image);
+  WriteAll(Path("ZELLANDRV4.BIN"), image);
+  const QString before = QStringLiteral("LAN V03; ZEL0A1B V109");
+  using zelsim::AfterUpdate;
+  const struct {
+    const char* name;
+    zelsim::RestartPlan plan;
+    QStringList args;
+    int exit;
+    const char* says;
+    QJsonValue after;  // versionAfter in the JSON result
+    bool verified;
+    bool reconnects;  // the version is read on a new connection
+  } cases[] = {
+      {"firmware took", {true, 300, AfterUpdate::New, std::nullopt}, {"ZELPOCKETA.RPD"}, 0, "Verified",
+       QStringLiteral("LAN V03; ZEL0A1B V10A"), true, true},
+      {"LAN driver took", {true, 300, AfterUpdate::New, 0x04}, {"ZELLANDRV4.BIN"}, 0, "Verified",
+       QStringLiteral("LAN V04; ZEL0A1B V109"), true, true},
+      {"LAN driver came back with another one", {true, 300, AfterUpdate::New, 0x05}, {"ZELLANDRV4.BIN"}, 1,
+       "update again", QStringLiteral("LAN V05; ZEL0A1B V109"), false, true},
+      {"came back with the old firmware", {true, 300, AfterUpdate::Old, std::nullopt}, {"ZELPOCKETA.RPD"}, 1,
+       "The update did not take", before, false, true},
+      {"never came back", {true, 0, AfterUpdate::Never, std::nullopt}, {"ZELPOCKETA.RPD", "--verify-timeout", "1"}, 1,
+       "did not come back within 1 s", QJsonValue(), false, false},
+      // Back at once, yet zelctl does not look: nothing but the upload's connection.
+      {"not asked to verify", {true, 0, AfterUpdate::New, std::nullopt}, {"ZELPOCKETA.RPD", "--no-verify"}, 0,
+       "Not verified", QJsonValue(), false, false},
+  };
+  for (const auto& c : cases) {
+    for (const bool json : {false, true}) {
+      SCOPED_TRACE(std::string(c.name) + (json ? " (json)" : ""));
+      zelsim::Simulator fresh;
+      ASSERT_TRUE(fresh.start());
+      fresh.function<zelsim::UploadFunction>()->setRestart(c.plan);
+      QProcess p;
+      p.setWorkingDirectory(dir.path());
+      QStringList args = {"--timeout", "400", "--device", QStringLiteral("127.0.0.1:%1").arg(fresh.port()), "update"};
+      if (json) args << "--json";
+      QElapsedTimer took;
+      took.start();
+      p.start(QStringLiteral(ZELCTL_PATH), args + c.args);
+      p.closeWriteChannel();
+      ASSERT_TRUE(p.waitForFinished(30000));
+      const qint64 ms = took.elapsed();
+      EXPECT_EQ(p.exitCode(), c.exit);
+      const QByteArray stdoutText = p.readAllStandardOutput(), stderrText = p.readAllStandardError();
+      EXPECT_EQ(fresh.function<zelsim::UploadFunction>()->image(), image);
+      EXPECT_EQ(fresh.function<zelsim::UploadFunction>()->restarts(), 1);
+      EXPECT_EQ(fresh.connectionsAccepted() > 1, c.reconnects);
+      if (c.reconnects) {
+        const QList<zelsim::LoggedRequest> log = fresh.requests();
+        ASSERT_FALSE(log.isEmpty());
+        EXPECT_GT(log.last().connection, 1) << "the versions after come from a new connection";
+        EXPECT_EQ(uint8_t(log.last().bytes.at(0)), REQ_VERSION);
+      }
+      if (c.plan.after == AfterUpdate::Never) {
+        EXPECT_GE(ms, 1000) << "it waited for the device";
+        EXPECT_LT(ms, 10000) << "and gave up at the verify time-out";
+      }
+      if (json) {
+        const QJsonObject o = QJsonDocument::fromJson(stdoutText.trimmed()).object();
+        EXPECT_EQ(o.value("ok"), QJsonValue(c.exit == 0)) << stdoutText.toStdString();
+        EXPECT_EQ(o.value("verified"), QJsonValue(c.verified));
+        EXPECT_EQ(o.value("versionBefore"), QJsonValue(before));
+        EXPECT_EQ(o.value("versionAfter"), c.after);
+        EXPECT_EQ(o.value("bytes"), QJsonValue(600));
+        if (c.exit != 0) {
+          EXPECT_TRUE(o.value("error").toString().contains(c.says)) << stdoutText.toStdString();
+        }
+      } else {
+        const QByteArray all = stdoutText + stderrText;
+        EXPECT_TRUE(all.contains(c.says)) << all.toStdString();
+        EXPECT_TRUE(stdoutText.contains("Version before: " + before.toLatin1())) << stdoutText.toStdString();
+        if (c.after.isString()) {
+          EXPECT_TRUE(stdoutText.contains("Version after:  " + c.after.toString().toLatin1())) << stdoutText.toStdString();
+        } else {
+          EXPECT_FALSE(stdoutText.contains("Version after")) << stdoutText.toStdString();
+        }
+      }
+    }
+  }
+}
+
+#ifndef _WIN32
+TEST_F(ZelctlTest, AnInterruptedWaitForTheRestartEndsAtOnce) {
+  WriteAll(Path("ZELPOCKETA.RPD"), QByteArray(300, '\x11'));
+  auto* device = sim.function<zelsim::UploadFunction>();
+  device->setRestart({true, 0, zelsim::AfterUpdate::Never, std::nullopt});
+  QProcess p;
+  p.setWorkingDirectory(dir.path());
+  p.start(QStringLiteral(ZELCTL_PATH), {"--device", QStringLiteral("127.0.0.1:%1").arg(sim.port()), "update",
+                                        "ZELPOCKETA.RPD", "--verify-timeout", "600"});
+  ASSERT_TRUE(WaitUntil([&] { return device->restarts() == 1 && sim.openConnections() == 0; }, 10000));
+  p.terminate();
+  ASSERT_TRUE(p.waitForFinished(10000)) << "still waiting for the device";
+  EXPECT_EQ(p.exitCode(), 1);
+  EXPECT_TRUE(p.readAllStandardError().contains("Interrupted while waiting for the device"));
 }
 #endif

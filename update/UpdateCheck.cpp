@@ -86,6 +86,19 @@ TUpdateCheckResult CheckUpdate(const TUpdateCheckInput& in, const std::function<
   return Refuse("No Target selected!", TBoxKind::Information);
 }
 
+TUpdateVerdict VerifyUpdate(TUpdateTarget target, const QByteArray& fileName, const QByteArray& description) {
+  TUpdateVerdict v;
+  switch (target) {
+    case TUpdateTarget::None: return v;
+    case TUpdateTarget::Pocket: v.position = kFirmwareCharOfDescription; break;
+    case TUpdateTarget::Lan: v.position = kLanCharOfDescription; break;
+  }
+  if (fileName.size() >= kVersionCharOfName) v.expected = fileName.at(kVersionCharOfName - 1);
+  if (description.size() >= v.position) v.found = description.at(v.position - 1);
+  v.verified = v.expected != 0 && v.found == v.expected;
+  return v;
+}
+
 QByteArray To8Bit(const QString& text) {
   QStringEncoder encode("windows-1252");
   return encode(text);

@@ -40,6 +40,18 @@ struct TUpdateCheckResult {
 // Yes; a question answered otherwise refuses without a further box.
 TUpdateCheckResult CheckUpdate(const TUpdateCheckInput& in, const std::function<bool(const char*)>& ask);
 
+// Whether an update took: after its restart the device reports its versions
+// again, and the updated target's version character in the description
+// (the 21st for "Pocket Software", the 7th for "LAN Driver") must be the
+// file's version character (the 10th of its name).
+struct TUpdateVerdict {
+  bool verified = false;
+  char expected = 0;  // the file's version character; 0 when its name is too short
+  char found = 0;     // the device's; 0 when the description is too short
+  int position = 0;   // the character of the description compared (counted from 1); 0 without a target
+};
+TUpdateVerdict VerifyUpdate(TUpdateTarget target, const QByteArray& fileName, const QByteArray& description);
+
 // The 8-bit name and extension (with dot) of a path's file, in the
 // single-byte code page.
 QByteArray FileName8Bit(const QString& path);

@@ -6,14 +6,14 @@ _zelctl()
     _init_completion -n = || return
 
     local commands="status list copy decode screenshot slots update"
-    local global="--device --simulator --json --timeout --help --version"
+    local global="--device --simulator --latency --jitter --json --timeout --help --version"
 
     # The command is the first word that is neither an option nor the value
-    # of --device or --timeout.
+    # of an option that takes one.
     local i command="" sub=""
     for ((i = 1; i < cword; i++)); do
         case ${words[i]} in
-            --device | --timeout) ((i++)) ;;
+            --device | --timeout | --latency | --jitter | --verify-timeout) ((i++)) ;;
             -*) ;;
             *)
                 if [[ -z $command ]]; then
@@ -26,7 +26,7 @@ _zelctl()
     done
 
     case $prev in
-        --device | --timeout | --name | --area | --every | --count)
+        --device | --timeout | --latency | --jitter | --verify-timeout | --name | --area | --every | --count)
             return ;;
         -o | --output)
             if [[ $command == copy ]]; then
@@ -61,7 +61,7 @@ _zelctl()
         return
     fi
 
-    local options="--help --json --device --simulator"
+    local options="--help --json --device --simulator --latency --jitter"
     case $command in
         copy) options+=" --all --new -o --output --raw --name" ;;
         decode) options+=" --rate --layout -o --output" ;;
@@ -76,7 +76,7 @@ _zelctl()
                 clear) options+=" --yes" ;;
             esac
             ;;
-        update) options+=" --target --yes --dry-run" ;;
+        update) options+=" --target --yes --dry-run --verify-timeout --no-verify" ;;
     esac
 
     if [[ $cur == -* ]]; then

@@ -4,6 +4,8 @@ set -l commands status list copy decode screenshot slots update
 complete -c zelctl -f
 complete -c zelctl -l device -x -d 'Address of the device, HOST[:PORT]'
 complete -c zelctl -l simulator -d 'Use a built-in simulated device on 127.0.0.1'
+complete -c zelctl -l latency -x -d 'With --simulator: delay every answer (ms)'
+complete -c zelctl -l jitter -x -d 'With --simulator: vary each delay either way (ms)'
 complete -c zelctl -l json -d 'Machine-readable output on standard output'
 complete -c zelctl -n "not __fish_seen_subcommand_from $commands" -l timeout -x -d 'How long to wait for an answer (ms)'
 complete -c zelctl -s h -l help -d 'Show the help text'
@@ -47,4 +49,6 @@ complete -c zelctl -n '__fish_seen_subcommand_from clear' -l yes -d 'Clear witho
 complete -c zelctl -n '__fish_seen_subcommand_from update' -l target -x -a 'pocket lan' -d 'The kind of update file'
 complete -c zelctl -n '__fish_seen_subcommand_from update' -l yes -d "Answer Yes to the checks' questions"
 complete -c zelctl -n '__fish_seen_subcommand_from update' -l dry-run -d 'Run every check, send nothing'
+complete -c zelctl -n '__fish_seen_subcommand_from update' -l verify-timeout -x -d 'How long to wait for the device to come back (s)'
+complete -c zelctl -n '__fish_seen_subcommand_from update' -l no-verify -d 'Do not wait for the device to come back'
 complete -c zelctl -n '__fish_seen_subcommand_from update' -F
