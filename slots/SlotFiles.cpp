@@ -2,6 +2,7 @@
 // table without a header.
 #include "app/FolderMemory.h"
 #include "app/Main_eng.h"
+#include "core/InputFile.h"
 #include "app/Prompter.h"
 #include "core/SafeSave.h"
 #include "slots/SlotRecord.h"
@@ -37,10 +38,13 @@ void TFMain::OpenSlotFile() {
   const QString path = OpenFileIn(TFolder::SlotFileOpen, this, DialogSpec(OD_App_DefaultExt, OD_App_Filter));
   if (path.isEmpty()) return;
   ShowSource(LB_Speicher, path);
-  QFile file(path);
-  if (!file.open(QIODevice::ReadOnly)) FileError(file.errorString());
-  const QByteArray content = file.readAll();
-  if (file.error() != QFileDevice::NoError) FileError(file.errorString());
+  // A slot file is 16128 bytes; a name that leads to a pipe or a device, or a
+  // file far larger than any slot file, is not read.
+  constexpr qint64 kSlotFileLimit = 1 << 20;
+  QString error;
+  const std::optional<QByteArray> read = ReadInputFile(path, kSlotFileLimit, &error);
+  if (!read) FileError(error);
+  const QByteArray& content = *read;
   // The file is kept whole, whatever its length; a short file shows its
   // missing bytes as zeros.
   DataStream.buffer() = content;

@@ -191,6 +191,21 @@ TEST_F(RecorderTest, ListFailuresEndWithTheirText) {
   }
 }
 
+// A device that lists on past the 256 entries it can number ends the load
+// with a message rather than growing the list for ever.
+TEST_F(RecorderTest, AListPastTheDevicesBoundEnds) {
+  OpenRecorder();
+  QList<Recording> many;
+  for (int i = 0; i < 300; ++i) many.append({QByteArray("r") + QByteArray::number(i), 0, 16, uint32_t(i)});
+  device->setRecordings(many);
+  prompter.shown.clear();
+  w->B_ListClick();
+  EXPECT_EQ(prompter.Infos(), QStringList{"Error on reading list: the device lists more than 256 recordings!"});
+  EXPECT_EQ(sim.countRequests(REQ_RECORDER_START) + sim.countRequests(REQ_RECORDER_NEXT), 257)
+      << "nothing asked after the 257th entry";
+  EXPECT_TRUE(w->B_List->isEnabled());
+}
+
 TEST_F(RecorderTest, CopyWritesEachRateAndLayoutAsWavAndHex) {
   OpenRecorder();
   // Slots read earlier: the copies must leave them for a later write or save.

@@ -12,6 +12,7 @@
 #ifndef _WIN32
 #include <csignal>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #endif
 
 using zelsim::SlotsFunction;
@@ -136,14 +137,32 @@ TEST_F(SlotFilesTest, FileThatCannotBeOpenedChangesNothing) {
   const QByteArray table = SlotFileBytes(SLOT_TABLE_SIZE);
   Table() = table;
   FillRow(1, QStringLiteral("kept"));
-  OpenFile(Path("missing.Mem"));
-  ASSERT_EQ(prompter.shown.size(), 2u);
-  EXPECT_EQ(prompter.shown[1].kind, TPromptRecord::Error);
-  EXPECT_EQ(prompter.shown[1].text, QStringLiteral("No such file or directory"));
-  EXPECT_EQ(Table(), table);
-  EXPECT_EQ(Row(1), QStringList(11, QStringLiteral("kept")));
-  EXPECT_EQ(Items(w->LB_Speicher), QStringList{"missing.Mem"}) << "named before the file is read";
-  EXPECT_FALSE(w->B_Speichern->isEnabled());
+  struct Case {
+    const char* name;
+    const char* error;
+  } cases[] = {{"missing.Mem", "No such file or directory"},
+#ifndef _WIN32
+               // Neither hangs on a pipe nor reads a device without end.
+               {"pipe.Mem", "not a regular file"},
+               {"zero.Mem", "not a regular file"},
+#endif
+  };
+#ifndef _WIN32
+  ASSERT_EQ(::mkfifo(QFile::encodeName(Path("pipe.Mem")).constData(), 0600), 0);
+  ASSERT_TRUE(QFile::link(QStringLiteral("/dev/zero"), Path("zero.Mem")));
+#endif
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    prompter.shown.clear();
+    OpenFile(Path(c.name));
+    ASSERT_EQ(prompter.shown.size(), 2u);
+    EXPECT_EQ(prompter.shown[1].kind, TPromptRecord::Error);
+    EXPECT_EQ(prompter.shown[1].text, QString::fromLatin1(c.error));
+    EXPECT_EQ(Table(), table);
+    EXPECT_EQ(Row(1), QStringList(11, QStringLiteral("kept")));
+    EXPECT_EQ(Items(w->LB_Speicher), QStringList{c.name}) << "named before the file is read";
+    EXPECT_FALSE(w->B_Speichern->isEnabled());
+  }
 }
 
 #ifndef _WIN32
