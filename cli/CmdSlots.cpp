@@ -231,7 +231,7 @@ int DiffSlots(const TCli& cli, const QString& first, const QString& second) {
       DiffSlotTables(tables[0], tables[1], deviceRead ? SLOT_RECEIVED_SIZE : SLOT_RECORD_SIZE);
   QJsonArray list;
   for (const TSlotChange& c : changes) {
-    cli.Print(SlotChangeLine(c));
+    cli.Print(Printable(SlotChangeLine(c)));  // names may hold any byte
     list.append(QJsonObject{{QStringLiteral("slot"), c.slot}, {QStringLiteral("field"), c.field},
                             {QStringLiteral("from"), c.before}, {QStringLiteral("to"), c.after}});
   }

@@ -765,6 +765,13 @@ TEST_F(ZelctlTest, SlotsDiffNamesEachChangeInTheGridsWords) {
   EXPECT_EQ(list[0].toObject(), (QJsonObject{{"slot", 12}, {"field", "frequency"}, {"from", "145577.6"}, {"to", frequency}}));
   EXPECT_EQ(Json().value("equal"), QJsonValue(false));
   EXPECT_EQ(device->writesStored(), QList<int>()) << "a comparison writes nothing";
+  // A name with control characters shows them escaped, on one line.
+  QByteArray odd = table;
+  odd.replace(SlotOffset(3) + SlotField::Name.offset, 4, QByteArray("a\x1b\nb"));
+  WriteAll(Path("odd.Mem"), odd);
+  EXPECT_EQ(Run({"slots", "diff", "slots.Mem", "odd.Mem"}), 1);
+  EXPECT_TRUE(out.contains("\\x1b\\x0a") && !out.contains('\x1b')) << out.toStdString();
+  EXPECT_EQ(out.count('\n'), 1);
 
   const struct {
     QStringList args;
