@@ -26,4 +26,4 @@ export UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1"
 export LSAN_OPTIONS="suppressions=$PWD/scripts/lsan.supp:print_suppressions=0"
 (cd build-asan && QT_QPA_PLATFORM=offscreen ctest --output-on-failure --timeout 600 -j"$jobs")
 
-bash scripts/fuzz.sh "${ZEL_FUZZ_SECONDS:-20}" build-asan
+bash scripts/fuzz.sh "${ZEL_FUZZ_SECONDS:-10}" build-asan
