@@ -20,11 +20,11 @@ struct TTimings {
   // firmware update
   int watchdogAfterWorking = 5000;  // Timer after the device says it is still working (85)
   int directReceiveWait = 2000;     // one wait for data in the receive after an 85
-  int progressRefresh = 40;         // least time between two progress updates while sending
+  int progressRefresh = 100;        // least time between two progress updates while sending
   // Display copy: pace of painting the column counter and bar during a scan.
-  int scanPaintPace = 40;
+  int scanPaintPace = 100;
   // Recorder: pace of painting the compression rate and the bar during a copy.
-  int copyPaintPace = 40;
+  int copyPaintPace = 100;
 };
 
 const TTimings& Timings();
