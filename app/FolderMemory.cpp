@@ -42,12 +42,12 @@ void RememberFolder(TFolder which, const QString& folder) {
   if (settings.value(Key(which)).toString() != clean) settings.setValue(Key(which), clean);
 }
 
-QString OpenFileIn(TFolder which, QWidget* parent, TFileDialogSpec spec) {
-  if (spec.initialDir.isEmpty()) spec.initialDir = RememberedFolder(which);
-  return Remembered(which, Prompter().OpenFile(parent, spec));
+QString OpenFileIn(TFolder which, QWidget* parent, TFileDialog asked) {
+  if (asked.initialDir.isEmpty()) asked.initialDir = RememberedFolder(which);
+  return Remembered(which, Prompter().OpenFile(parent, asked));
 }
 
-QString SaveFileIn(TFolder which, QWidget* parent, TFileDialogSpec spec) {
-  if (spec.initialDir.isEmpty()) spec.initialDir = RememberedFolder(which);
-  return Remembered(which, Prompter().SaveFile(parent, spec));
+QString SaveFileIn(TFolder which, QWidget* parent, TFileDialog asked) {
+  if (asked.initialDir.isEmpty()) asked.initialDir = RememberedFolder(which);
+  return Remembered(which, Prompter().SaveFile(parent, asked));
 }

@@ -32,5 +32,5 @@ void RememberFolder(TFolder which, const QString& folder);
 // The prompter's open and save dialogs, started in the folder remembered for
 // `which` (when the dialog names none); the folder of the file chosen is
 // remembered. Empty means cancelled, as with the prompter.
-QString OpenFileIn(TFolder which, QWidget* parent, TFileDialogSpec spec);
-QString SaveFileIn(TFolder which, QWidget* parent, TFileDialogSpec spec);
+QString OpenFileIn(TFolder which, QWidget* parent, TFileDialog asked);
+QString SaveFileIn(TFolder which, QWidget* parent, TFileDialog asked);

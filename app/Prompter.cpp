@@ -25,9 +25,9 @@ QString WithDefaultExt(const QString& name, const QString& defaultExt) {
   return name + ext;
 }
 
-QString SelectedFilter(const TFileDialogSpec& spec) {
-  const QStringList filters = QtFilterFromPipes(spec.filter).split(QStringLiteral(";;"));
-  const int i = spec.filterIndex - 1;
+QString SelectedFilter(const TFileDialog& asked) {
+  const QStringList filters = QtFilterFromPipes(asked.filter).split(QStringLiteral(";;"));
+  const int i = asked.filterIndex - 1;
   return i >= 0 && i < filters.size() ? filters[i] : QString();
 }
 
@@ -51,18 +51,18 @@ class TRealPrompter : public TPrompter {
   void Error(QWidget* parent, const QString& text) override {
     QMessageBox::critical(parent, Title(parent), text, QMessageBox::Ok);
   }
-  QString OpenFile(QWidget* parent, const TFileDialogSpec& spec) override {
-    QString selected = SelectedFilter(spec);
-    return QFileDialog::getOpenFileName(parent, QString(), spec.initialDir, QtFilterFromPipes(spec.filter),
+  QString OpenFile(QWidget* parent, const TFileDialog& asked) override {
+    QString selected = SelectedFilter(asked);
+    return QFileDialog::getOpenFileName(parent, QString(), asked.initialDir, QtFilterFromPipes(asked.filter),
                                         &selected);
   }
-  QString SaveFile(QWidget* parent, const TFileDialogSpec& spec) override {
-    QString selected = SelectedFilter(spec);
-    QString start = spec.initialDir;
-    if (!spec.fileName.isEmpty()) start = start.isEmpty() ? spec.fileName : start + QLatin1Char('/') + spec.fileName;
+  QString SaveFile(QWidget* parent, const TFileDialog& asked) override {
+    QString selected = SelectedFilter(asked);
+    QString start = asked.initialDir;
+    if (!asked.fileName.isEmpty()) start = start.isEmpty() ? asked.fileName : start + QLatin1Char('/') + asked.fileName;
     return WithDefaultExt(
-        QFileDialog::getSaveFileName(parent, QString(), start, QtFilterFromPipes(spec.filter), &selected),
-        spec.defaultExt);
+        QFileDialog::getSaveFileName(parent, QString(), start, QtFilterFromPipes(asked.filter), &selected),
+        asked.defaultExt);
   }
   std::optional<QColor> ChooseColor(QWidget* parent, const QColor& initial) override {
     const QColor c = QColorDialog::getColor(initial, parent);

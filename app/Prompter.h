@@ -10,7 +10,7 @@
 class QDialog;
 class QWidget;
 
-struct TFileDialogSpec {
+struct TFileDialog {
   QString defaultExt;   // e.g. "*.RPD"
   QString filter;       // "Text *.EXT|*.EXT|..." as in the dialogs' layout
   int filterIndex = 1;  // 1-based, selected filter
@@ -33,8 +33,8 @@ class TPrompter {
   // The toolkit's error box for an error that reached an event handler.
   virtual void Error(QWidget* parent, const QString& text) = 0;
   // Open and save dialogs; an empty result means cancelled.
-  virtual QString OpenFile(QWidget* parent, const TFileDialogSpec& spec) = 0;
-  virtual QString SaveFile(QWidget* parent, const TFileDialogSpec& spec) = 0;
+  virtual QString OpenFile(QWidget* parent, const TFileDialog& asked) = 0;
+  virtual QString SaveFile(QWidget* parent, const TFileDialog& asked) = 0;
   // Colour dialog; nullopt means cancelled.
   virtual std::optional<QColor> ChooseColor(QWidget* parent, const QColor& initial) = 0;
   // Shows a dialog of the tool modally and returns when it closes.

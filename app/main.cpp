@@ -7,6 +7,7 @@
 #include "sim/ZelSim.h"
 #include "ZelVersion.h"
 
+#include <csignal>
 #include <QApplication>
 
 #include <cstdio>
@@ -59,6 +60,11 @@ int main(int argc, char** argv) {
     if (early.error.isEmpty() && AnswerHelpOrVersion(early)) return 0;
   }
 
+#ifndef _WIN32
+  // A file size limit makes a save fail (and be reported, the old file kept)
+  // rather than end the program.
+  ::signal(SIGXFSZ, SIG_IGN);
+#endif
   TApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("zelpocket"));
   QApplication::setOrganizationName(QStringLiteral("zelpocket"));

@@ -39,8 +39,8 @@ class TBenchPrompter : public TPrompter {
   bool ConfirmRisk(QWidget*, const QString&) override { return false; }
   void QuestionOk(QWidget*, const QString& text) override { Shown(text); }
   void Error(QWidget*, const QString& text) override { Shown(text); }
-  QString OpenFile(QWidget*, const TFileDialogSpec&) override { return openPath; }
-  QString SaveFile(QWidget*, const TFileDialogSpec&) override { return {}; }
+  QString OpenFile(QWidget*, const TFileDialog&) override { return openPath; }
+  QString SaveFile(QWidget*, const TFileDialog&) override { return {}; }
   std::optional<QColor> ChooseColor(QWidget*, const QColor&) override { return std::nullopt; }
   int ShowModal(QDialog*) override { return 0; }
 

@@ -69,6 +69,9 @@ void CatchInterrupts() {
   sigemptyset(&sa.sa_mask);
   ::sigaction(SIGINT, &sa, nullptr);
   ::sigaction(SIGTERM, &sa, nullptr);
+  // A file size limit makes a write fail (and be reported, the old file
+  // kept) rather than end the program.
+  ::signal(SIGXFSZ, SIG_IGN);
 #else
   std::signal(SIGINT, OnSignal);
   std::signal(SIGTERM, OnSignal);

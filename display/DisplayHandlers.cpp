@@ -220,7 +220,7 @@ void TFMain::B_ClipClick() { QGuiApplication::clipboard()->setImage(I_Scan->Pict
 void TFMain::SaveScanPicture() {
   SD_Datei_DefaultExt = QStringLiteral("*.BMP");
   SD_Datei_Filter = QStringLiteral("Bilddatei *.BMP|*.BMP");
-  TFileDialogSpec dialog;
+  TFileDialog dialog;
   dialog.defaultExt = SD_Datei_DefaultExt;
   dialog.filter = SD_Datei_Filter;
   const QString path = SaveFileIn(TFolder::ScanPicture, this, dialog);

@@ -18,8 +18,8 @@ namespace {
 
 [[noreturn]] void FileError(const QString& systemText) { throw std::runtime_error(systemText.toLocal8Bit().toStdString()); }
 
-TFileDialogSpec DialogSpec(const QString& defaultExt, const QString& filter) {
-  TFileDialogSpec dialog;
+TFileDialog FileDialog(const QString& defaultExt, const QString& filter) {
+  TFileDialog dialog;
   dialog.defaultExt = defaultExt;
   dialog.filter = filter;
   return dialog;
@@ -35,7 +35,7 @@ void ShowSource(QListWidget* box, const QString& path) {
 void TFMain::OpenSlotFile() {
   OD_App_DefaultExt = QStringLiteral("*.Mem");
   OD_App_Filter = QStringLiteral("Memory file *.Mem|*.Mem");
-  const QString path = OpenFileIn(TFolder::SlotFileOpen, this, DialogSpec(OD_App_DefaultExt, OD_App_Filter));
+  const QString path = OpenFileIn(TFolder::SlotFileOpen, this, FileDialog(OD_App_DefaultExt, OD_App_Filter));
   if (path.isEmpty()) return;
   ShowSource(LB_Speicher, path);
   // A slot file is 16128 bytes; a name that leads to a pipe or a device, or a
@@ -59,7 +59,7 @@ void TFMain::OpenSlotFile() {
 void TFMain::SaveSlotFile() {
   SD_Datei_DefaultExt = QStringLiteral("*.Mem");
   SD_Datei_Filter = QStringLiteral("Speicherplatz-Datei *.Mem|*.Mem");
-  const QString path = SaveFileIn(TFolder::SlotFileSave, this, DialogSpec(SD_Datei_DefaultExt, SD_Datei_Filter));
+  const QString path = SaveFileIn(TFolder::SlotFileSave, this, FileDialog(SD_Datei_DefaultExt, SD_Datei_Filter));
   if (path.isEmpty()) return;
   ShowSource(LB_Speicher, path);
   // Written beside the old file and put in its place only when complete.

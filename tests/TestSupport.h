@@ -53,8 +53,8 @@ class TFakePrompter : public TPrompter {
   }
   void Error(QWidget*, const QString& text) override { shown.push_back({TPromptRecord::Error, text}); }
   void QuestionOk(QWidget*, const QString& text) override { shown.push_back({TPromptRecord::QuestionOk, text}); }
-  QString OpenFile(QWidget*, const TFileDialogSpec& spec) override { return NextFile(TPromptRecord::OpenFile, spec); }
-  QString SaveFile(QWidget*, const TFileDialogSpec& spec) override { return NextFile(TPromptRecord::SaveFile, spec); }
+  QString OpenFile(QWidget*, const TFileDialog& asked) override { return NextFile(TPromptRecord::OpenFile, asked); }
+  QString SaveFile(QWidget*, const TFileDialog& asked) override { return NextFile(TPromptRecord::SaveFile, asked); }
   std::optional<QColor> ChooseColor(QWidget*, const QColor& initial) override {
     shown.push_back({TPromptRecord::ChooseColor, QString()});
     // Display copy: colour dialog answers and the colours it opened with.
@@ -75,8 +75,8 @@ class TFakePrompter : public TPrompter {
   }
 
  private:
-  QString NextFile(TPromptRecord::Kind kind, const TFileDialogSpec& spec) {
-    shown.push_back({kind, spec.filter});
+  QString NextFile(TPromptRecord::Kind kind, const TFileDialog& asked) {
+    shown.push_back({kind, asked.filter});
     if (fileAnswers.empty()) return QString();
     QString a = fileAnswers.front();
     fileAnswers.pop_front();

@@ -34,13 +34,13 @@ namespace {
 class TFolderPrompter : public TFakePrompter {
  public:
   std::vector<QString> initialDirs;
-  QString OpenFile(QWidget* parent, const TFileDialogSpec& spec) override {
-    initialDirs.push_back(spec.initialDir);
-    return TFakePrompter::OpenFile(parent, spec);
+  QString OpenFile(QWidget* parent, const TFileDialog& asked) override {
+    initialDirs.push_back(asked.initialDir);
+    return TFakePrompter::OpenFile(parent, asked);
   }
-  QString SaveFile(QWidget* parent, const TFileDialogSpec& spec) override {
-    initialDirs.push_back(spec.initialDir);
-    return TFakePrompter::SaveFile(parent, spec);
+  QString SaveFile(QWidget* parent, const TFileDialog& asked) override {
+    initialDirs.push_back(asked.initialDir);
+    return TFakePrompter::SaveFile(parent, asked);
   }
 };
 

@@ -392,6 +392,24 @@ TEST_F(ZelctlTest, InputsMustBeRegularFiles) {
 }
 #endif
 
+#ifndef _WIN32
+// Under a file size limit a write fails and is reported; the program is not
+// ended by the system's signal, and the old file stays.
+TEST_F(ZelctlTest, AFileSizeLimitIsReportedAndKeepsTheOldFile) {
+  WriteAll(Path("keep.Mem"), "old");
+  QProcess p;
+  p.setWorkingDirectory(dir.path());
+  p.start(QStringLiteral("/bin/sh"), {"-c", QStringLiteral("ulimit -f 4; exec \"$0\" --device 127.0.0.1:%1 slots read -o keep.Mem")
+                                                .arg(sim.port()),
+                                      QStringLiteral(ZELCTL_PATH)});
+  ASSERT_TRUE(p.waitForFinished(30000));
+  EXPECT_EQ(p.exitStatus(), QProcess::NormalExit);
+  EXPECT_EQ(p.exitCode(), 1);
+  EXPECT_TRUE(p.readAllStandardError().contains("File too large"));
+  EXPECT_EQ(ReadAll(Path("keep.Mem")), QByteArray("old"));
+}
+#endif
+
 // A slot file that is not 63 slots long, or whose slots are all empty, is
 // written only with a Yes, as clearing is.
 TEST_F(ZelctlTest, OddSlotFilesNeedAYes) {

@@ -103,7 +103,7 @@ void TFMain::RB_LANClick() {
 }
 
 void TFMain::OpenUpdateFile() {
-  TFileDialogSpec dialog;
+  TFileDialog dialog;
   dialog.defaultExt = OD_App_DefaultExt;
   dialog.filter = OD_App_Filter;
   const QString path = OpenFileIn(TFolder::UpdateFile, this, dialog);
