@@ -1,8 +1,9 @@
-// The steps every device exchange shares: the watchdog armed, Busy and
-// ReplyCode set, the request sent, events pumped until the reply changes,
-// and the outcome shown once.
+// The steps every device exchange shares, and the window's device
+// operations: each runs on the window's runner and ends in its own handler,
+// where its outcome is shown once.
 #include "app/Main_eng.h"
 #include "app/Prompter.h"
+#include "app/WindowRunner.h"
 #include "core/Timings.h"
 #include "link/LinkClient.h"
 
@@ -19,19 +20,42 @@ void TFMain::SendRequest(const QByteArray& request) {
   TransferCommand(reinterpret_cast<const uint8_t*>(request.constData()), static_cast<int32_t>(request.size()));
 }
 
-void TFMain::WaitForReply(int32_t waitingCode) {
-  PumpWhile([waitingCode] { return LinkState.ReplyCode == waitingCode && LinkState.Busy; });
-}
-
-void TFMain::Exchange(const QByteArray& request, int32_t waitingCode) {
-  BeginExchange(waitingCode);
-  SendRequest(request);
-  WaitForReply(waitingCode);
-}
-
 void TFMain::EndExchange() {
   LinkState.Busy = false;
   Timer->stop();
+}
+
+void TFMain::StartOperation(TOperationRun& run, std::unique_ptr<TOperation> op,
+                            std::function<void(const TStep&)> ended) {
+  run.HandOn();
+  Runner->Start(std::move(op), [this, ended = std::move(ended)](const TStep& end) {
+    RunHandler([&] {
+      if (ended) ended(end);
+    });
+    EndOperation();
+  });
+}
+
+void TFMain::StartBackground(std::unique_ptr<TOperation> op, std::function<void(const TStep&)> ended) {
+  Runner->Start(std::move(op), [this, ended = std::move(ended)](const TStep& end) {
+    if (ended) RunHandler([&] { ended(end); });
+  });
+}
+
+void TFMain::EndOperation() {
+  Operation = TDeviceOperation::None;
+  // The user chose to close while this ran; the close waited for the end.
+  if (CloseRequested) QTimer::singleShot(0, this, [this] { close(); });
+}
+
+bool TFMain::LinkIdle() const { return Runner->Idle(); }
+
+void TFMain::ShowWhenFree(const QString& text) {
+  if (!Runner || !Runner->Inside()) {
+    Prompter().Information(this, text);
+    return;
+  }
+  QTimer::singleShot(0, this, [this, text] { Prompter().Information(this, text); });
 }
 
 QString ResultTextString() {

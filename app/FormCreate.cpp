@@ -2,6 +2,7 @@
 // the scan picture, and learn the device's state and versions.
 #include "app/Controls.h"
 #include "app/Main_eng.h"
+#include "app/WindowRunner.h"
 #include "core/Timings.h"
 #include "link/LinkClient.h"
 #include "ops/StatusSteps.h"
@@ -24,13 +25,16 @@ void TFMain::FormCreate() {
   setWindowTitle(QStringLiteral("USB / WLAN Interface to ZEL Pocket Ver D01"));
 
   if (!CB_WLAN->isChecked()) return;
-  ProcessMessages();
+  // Synchronize runs on from here; its end asks for the versions.
+  starting_ = true;
   B_SyncClick();
-  if (!CB_Boot->isChecked() && !CB_Konfiguration->isChecked()) return;
+  if (Operation != TDeviceOperation::Sync) starting_ = false;
+}
 
-  // Ask for the versions; the answer fills the version text. Nothing waits
-  // for it beyond the transfer itself: the watchdog ends the exchange later.
-  RestartTimer(Timer, Timings().watchdog);
-  LinkState.Busy = true;
-  SendRequest(VersionRequest());
+void TFMain::AfterStartupSync() {
+  starting_ = false;
+  if (!CB_Boot->isChecked() && !CB_Konfiguration->isChecked()) return;
+  // Ask for the versions; the answer fills the version text. It is no
+  // operation of the user's: nothing else is locked out meanwhile.
+  StartBackground(std::make_unique<TVersionOperation>(TVersionOperation::Startup));
 }

@@ -2,6 +2,7 @@
 
 #include "app/Info.h"
 #include "app/Prompter.h"
+#include "app/WindowRunner.h"
 #include "core/Timings.h"
 #include "link/LinkClient.h"
 #include "link/LinkSession.h"
@@ -26,6 +27,7 @@ TFMain::TFMain(const TFMainOptions& options, QWidget* parent) : QMainWindow(pare
   TCP_Client->SetRemote(options_.host, options_.port);
   TCP_Client->OnError = [this](int socketError) { TCP_ClientError(socketError); };
   Session = std::make_unique<TLinkSession>(*TCP_Client, LinkState, ReceiveBuffer);
+  Runner = std::make_unique<TWindowRunner>(*this);
 
   ITCP_Client = new TLinkClient(this);
   ITCP_Client->setObjectName(QStringLiteral("ITCP_Client"));
@@ -37,6 +39,7 @@ TFMain::TFMain(const TFMainOptions& options, QWidget* parent) : QMainWindow(pare
 }
 
 TFMain::~TFMain() {
+  Runner.reset();
   if (FMain == this) FMain = nullptr;
   // The base class hides the window after this object is gone; the focus
   // change that causes must not reach a handler of this window any more.
@@ -74,14 +77,21 @@ bool TFMain::event(QEvent* e) {
 void TFMain::closeEvent(QCloseEvent* e) {
   if (Operation != TDeviceOperation::None) {
     // Nothing is cut off behind the user's back: they are asked, and on Yes
-    // the operation is ended first; its end closes the window.
+    // the operation is ended first; its end closes the window. The operation
+    // goes on while the question is up; an end that comes meanwhile is
+    // shown after a No.
     e->ignore();
-    if (CloseRequested || !Prompter().ConfirmRisk(this, OperationCloseQuestion(Operation))) return;
-    if (Operation != TDeviceOperation::None) {  // it may have ended while the question was up
+    if (CloseRequested || asking_) return;
+    asking_ = true;
+    Runner->HoldEnds(true);
+    const bool yes = Prompter().ConfirmRisk(this, OperationCloseQuestion(Operation));
+    asking_ = false;
+    if (yes) {
       CloseRequested = true;
       StopOperation();
-      return;
     }
+    Runner->HoldEnds(false);
+    return;
   }
   bool canClose = true;
   RunHandler([&] { FormCloseQuery(canClose); });
@@ -92,15 +102,11 @@ void TFMain::closeEvent(QCloseEvent* e) {
 }
 
 void TFMain::StopOperation() {
-  if (Operation == TDeviceOperation::Scan) {
-    B_AbortClick();  // the device is told to stop sending columns
-    return;
-  }
-  // Every wait of an operation ends when Busy is cleared; the operation's
-  // loop then sees CloseRequested and sends nothing more.
-  LinkState.Busy = false;
+  // The operation ends with Busy cleared and sends nothing more; a scan
+  // first tells the device to stop sending columns. Its end shows no box.
   Timer->stop();
   Timer2->stop();
+  Runner->Cancel();
 }
 
 void TFMain::FormCloseQuery(bool& CanClose) {
@@ -115,7 +121,8 @@ void TFMain::PC_mainChange() {
 }
 
 void TFMain::MI_BeendenClick() {
-  if (Prompter().Confirm(this, QStringLiteral("Close application?"))) close();
+  // While an operation runs, the close asks its own question, once.
+  if (Operation != TDeviceOperation::None || Prompter().Confirm(this, QStringLiteral("Close application?"))) close();
 }
 
 void TFMain::MI_InfoClick() {

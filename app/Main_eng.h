@@ -46,6 +46,9 @@ class QTreeView;
 class QWidget;
 class TImage;
 class TLinkClient;
+class TOperation;
+class TSlotStore;
+struct TStep;
 class TLinkSession;
 class TShape;
 
@@ -256,6 +259,8 @@ class TFMain : public QMainWindow, private IFrameTarget {
   void ShowSlotRecord(const uint8_t* record, int row);
   // Writes the cell (EditCol, EditRow) back into the slot table.
   void CommitSlotCell();
+  // A write or clear run of the slots, for the operation `run` started.
+  void StoreSlots(TOperationRun& run, const TSlotStore& store);
   // ---- end memory slots ----
   // Recorder
   void B_ListClick();
@@ -266,17 +271,29 @@ class TFMain : public QMainWindow, private IFrameTarget {
   void TransferCommand(const uint8_t* request, int32_t count);
   void OnDeviceFrame(const uint8_t* payload, int32_t length);
 
-  // ---- shared steps of a device exchange (link/Exchange.cpp) -----------------
+  // ---- shared steps of a device exchange (app/Exchange.cpp) -----------------
   // Arms the watchdog with its exchange interval, sets Busy and ReplyCode.
   void BeginExchange(int32_t waitingCode);
   // Sends a request through TransferCommand.
   void SendRequest(const QByteArray& request);
-  // Pumps events, sleeping, while ReplyCode is still `waitingCode` and Busy is set.
-  void WaitForReply(int32_t waitingCode);
-  // BeginExchange, SendRequest and WaitForReply in one.
-  void Exchange(const QByteArray& request, int32_t waitingCode);
   // Clears Busy and stops the watchdog.
   void EndExchange();
+
+  // ---- device operations (app/WindowRunner.h) --------------------------------
+  // Hands the operation `run` started to the runner: `op` runs, driven by the
+  // socket's and the timers' events, and `ended` runs after its end; then
+  // the operation ends (EndOperation).
+  void StartOperation(TOperationRun& run, std::unique_ptr<TOperation> op, std::function<void(const TStep&)> ended);
+  // Runs `op` beside the user's operations (the start-up version query, the
+  // keep-alive, the search's version query): no operation of its own.
+  void StartBackground(std::unique_ptr<TOperation> op, std::function<void(const TStep&)> ended = {});
+  // The running operation has ended and its end been shown; a close the
+  // user asked for meanwhile goes ahead now.
+  void EndOperation();
+  // Nothing runs on the link, waits to start, or has an end still to show.
+  bool LinkIdle() const;
+  class TWindowRunner;
+  std::unique_ptr<TWindowRunner> Runner;
   // Shows ResultText once, in an information box.
   void ShowResultText();
   void OnDeviceNotify();
@@ -290,6 +307,8 @@ class TFMain : public QMainWindow, private IFrameTarget {
   void RunHandler(const std::function<void()>& handler);
   // Ends the running operation in order because the window closes.
   void StopOperation();
+  // Stops `timer`, gives it `intervalMs` and starts it again.
+  void RestartTimer(QTimer* timer, int intervalMs);
   QColor GroupCaptionColor(const QGroupBox* box) const;
 
  protected:
@@ -299,7 +318,6 @@ class TFMain : public QMainWindow, private IFrameTarget {
  private:
   void CreateControls();   // layout, initial states, wiring
   void StartupProbe();     // step 1 of FormCreate
-  void RestartTimer(QTimer* timer, int intervalMs);
 
   // IFrameTarget
   bool RecorderPageActive() override;
@@ -313,16 +331,15 @@ class TFMain : public QMainWindow, private IFrameTarget {
 
   // Posts one frame to the window and has it handled before returning.
   void PostFrame(const uint8_t* payload, int32_t length);
-  class TWindowDriver;
-
-  // firmware update (update/)
-  // After an 85 during an upload: reads the device's next frame straight
-  // off the link and hands it to the frame handler.
-  void UploadDirectReceive();
+  // Shows a box now, or, from inside a read or a step of the runner, from
+  // the event loop right after it.
+  void ShowWhenFree(const QString& text);
+  // The start-up's version query, once Synchronize has ended.
+  void AfterStartupSync();
 
   TFMainOptions options_;
-  bool searching_ = false;
-  bool keepAliveRunning_ = false;
+  bool starting_ = false;  // FormCreate's Synchronize runs
+  bool asking_ = false;    // the close question is up
   uint64_t framesHandled_ = 0;
 };
 

@@ -68,8 +68,5 @@ TOperationRun::TOperationRun(TFMain& window, TDeviceOperation op) : window_(wind
 }
 
 TOperationRun::~TOperationRun() {
-  if (!started_) return;
-  window_.Operation = TDeviceOperation::None;
-  // The user chose to close while this ran; the close waited for the end.
-  if (window_.CloseRequested) QTimer::singleShot(0, &window_, [w = &window_] { w->close(); });
+  if (started_ && !handedOn_) window_.EndOperation();
 }

@@ -1,11 +1,13 @@
 // One device operation at a time.
 //
-// While the window waits for the device it keeps handling events, so a click
-// can arrive in the middle of an operation. A second exchange started then
-// would take the running one's answers (a firmware update started under a
-// display scan would even clear the device's memory). Every handler that
-// talks to the device therefore runs as a TOperationRun: it starts only when
-// nothing else runs, and a refusal says what does.
+// The window keeps handling events while an operation runs, so a click can
+// arrive in the middle of one. A second exchange started then would take the
+// running one's answers (a firmware update started under a display scan
+// would even clear the device's memory). Every handler that talks to the
+// device therefore starts as a TOperationRun: only when nothing else runs,
+// and a refusal says what does. The operation then goes on after its
+// handler has returned, and ends when its end has been shown
+// (TFMain::EndOperation).
 //
 // This is not LinkState.Busy: Busy belongs to one exchange and the start-up
 // version query leaves it set for a while without any operation running.
@@ -29,14 +31,17 @@ class TOperationRun {
  public:
   // Starts `op`, or refuses with a message when another operation runs.
   TOperationRun(TFMain& window, TDeviceOperation op);
-  // Ends it; a close the user asked for meanwhile goes ahead now.
+  // Ends it, unless it was handed on to the runner.
   ~TOperationRun();
   TOperationRun(const TOperationRun&) = delete;
   TOperationRun& operator=(const TOperationRun&) = delete;
 
   explicit operator bool() const { return started_; }
+  // The operation outlives the handler: its end ends it.
+  void HandOn() { handedOn_ = true; }
 
  private:
   TFMain& window_;
   bool started_ = false;
+  bool handedOn_ = false;
 };

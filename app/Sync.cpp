@@ -2,6 +2,7 @@
 // the version record that fills the version text.
 #include "app/Main_eng.h"
 #include "app/Style.h"
+#include "app/WindowRunner.h"
 #include "link/DeviceState.h"
 #include "ops/StatusSteps.h"
 
@@ -20,26 +21,30 @@ void TFMain::B_SyncClick() {
   if (!CB_WLAN->isChecked()) return;
 
   B_Sync->setEnabled(false);
-  Exchange(StatusRequest(), REPLY_WAITING);
-
-  // A status that names no image, or none at all, leaves the page as it is.
-  TRunningImage image = TRunningImage::Unknown;
-  StatusAfterReply(LinkState, image);
-  switch (image) {
-    case TRunningImage::Factory:
-      CB_Boot->setChecked(true);
-      GB_Download->setEnabled(true);
-      SetGroupCaptionColor(GB_Download, Qt::black);
-      break;
-    case TRunningImage::Application:
-      CB_Konfiguration->setChecked(true);
-      GB_Download->setEnabled(true);
-      SetGroupCaptionColor(GB_Download, Qt::black);
-      break;
-    case TRunningImage::Unknown: break;
-  }
-  EndExchange();
-  B_Sync->setEnabled(true);
+  auto status = std::make_unique<TStatusOperation>();
+  const TStatusOperation* query = status.get();
+  StartOperation(operation, std::move(status), [this, query](const TStep&) {
+    // A status that names no image, or none at all, leaves the page as it is.
+    switch (query->Image()) {
+      case TRunningImage::Factory:
+        CB_Boot->setChecked(true);
+        GB_Download->setEnabled(true);
+        SetGroupCaptionColor(GB_Download, Qt::black);
+        break;
+      case TRunningImage::Application:
+        CB_Konfiguration->setChecked(true);
+        GB_Download->setEnabled(true);
+        SetGroupCaptionColor(GB_Download, Qt::black);
+        break;
+      case TRunningImage::Unknown: break;
+    }
+    EndExchange();
+    B_Sync->setEnabled(true);
+    if (starting_) AfterStartupSync();
+  });
 }
 
-void TFMain::VersionRecord(const uint8_t* record) { EWLANDevice->setText(VersionTextFromRecord(record)); }
+void TFMain::VersionRecord(const uint8_t* record) {
+  EWLANDevice->setText(VersionTextFromRecord(record));
+  if (TOperation* op = Runner->Current()) op->Version(LinkState, record);
+}

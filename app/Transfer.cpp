@@ -1,9 +1,9 @@
-// The window's side of the link: its driver for the session (window events
-// handled between reads, the watchdog timer ends a silent exchange), the
-// transfer of a request and its answer, and the frame handler.
+// The window's side of the link: the transfer of a request and its answer,
+// and the frame handler. The answer is read by the runner's socket events
+// (app/WindowRunner.cpp); device operations never wait here.
 #include "app/Main_eng.h"
 #include "app/Prompter.h"
-#include "app/WindowDriver.h"
+#include "app/WindowRunner.h"
 #include "core/Timings.h"
 #include "link/LinkClient.h"
 #include "link/LinkSession.h"
@@ -18,7 +18,7 @@
 void TFMain::PostFrame(const uint8_t* payload, int32_t length) {
   // The frame's event is delivered at once, while its payload still lies in
   // ReceiveBuffer: neither queued nor preceded by a round through every other
-  // pending event (the transfer loop handles those between its reads).
+  // pending event.
   TDeviceFrameEvent frame(payload, length);
   QCoreApplication::sendEvent(this, &frame);
 }
@@ -38,8 +38,11 @@ void TFMain::TransferCommand(const uint8_t* request, int32_t count) {
     RestartTimer(Timer, Timings().watchdog);
     RestartTimer(Timer1, Timings().keepAlive);
 
-    TWindowDriver driver(*this, Timings().dataWait);
-    Session->Gather(driver, true);
+    // Returns once the answer's data has ended on a frame boundary, or the
+    // exchange has ended.
+    const uint64_t drains = Runner->Drains();
+    PumpWhile([&] { return LinkState.Busy && Runner->Drains() == drains; });
+    ProcessMessages();  // a socket error's box, shown right after the read that met it
   } catch (const std::exception&) {
     Prompter().Information(this, QStringLiteral("Access Point ZEL7x not found!"));
   }

@@ -1,6 +1,7 @@
 // copy: recordings into WAV or raw files, each appearing only when complete.
 #include "cli/Cli.h"
 #include "core/SafeSave.h"
+#include "ops/BlockingRun.h"
 #include "ops/CopySteps.h"
 #include "recorder/RawCopyFacts.h"
 #include "recorder/RecorderRequests.h"
@@ -59,36 +60,24 @@ bool CopyOne(const TCli& cli, TBlockingLink& link, const TListedRecording& rec, 
   }
   BeginRecordingCopy(r, std::move(file), wav);
   r.Mode = TRecorderMode::Copying;
-  link.RecorderTable = true;
-  link.OnHeader = [&](const uint8_t* record) { link.State().ReplyCode = TakeRecordingHeader(r, record); };
-  link.OnBlock = [&](const uint8_t* record) { link.State().ReplyCode = TakeRecordingBlock(r, record); };
-  const auto index = uint8_t(rec.index);
   std::optional<TProgress> progress;
-  bool ok = link.Exchange(CopyFirstRequest(index), REPLY_ENTRY_ARRIVED);
-  bool done = false;
-  while (ok) {
-    TStep step = CopyAfterReply(r, link.State(), index);
-    if (step.kind == TStep::Done) step = FinishCopy(r);
-    if (step.kind == TStep::Failed) {
-      error = step.outcome == TOutcome::CopyWriteFailed
-                  ? QStringLiteral("%1 %2 could not be completed: %3.")
-                        .arg(QString::fromLatin1(step.Text()), QDir::toNativeSeparators(path),
-                             r.File ? r.File->ErrorString() : QString())
-                  : step.Message();
-      break;
-    }
+  TCopyOperation copy(r, uint8_t(rec.index), [&] {
+    if (!r.HeaderSeen) return;
     if (!progress) progress.emplace(cli, QFileInfo(path).fileName(), uint64_t(r.RecordingUnits) * 256u);
     progress->Update(uint64_t(std::min(r.UnitsReceived, r.RecordingUnits)) * 256u);
-    if (step.kind == TStep::Done) {
-      done = true;
-      break;
-    }
-    ok = link.Exchange(step.request, REPLY_ENTRY_ARRIVED);
+  });
+  TStep end;
+  bool done = RunOperation(link, copy, &end);
+  if (!done) {
+    error = link.Error();
+  } else if (end.kind == TStep::Failed) {
+    done = false;
+    error = end.outcome == TOutcome::CopyWriteFailed
+                ? QStringLiteral("%1 %2 could not be completed: %3.")
+                      .arg(QString::fromLatin1(end.Text()), QDir::toNativeSeparators(path),
+                           r.File ? r.File->ErrorString() : QString())
+                : end.Message();
   }
-  if (!ok) error = link.Error();
-  link.OnHeader = nullptr;
-  link.OnBlock = nullptr;
-  link.RecorderTable = false;
   if (done && !wav && !KeepRawFacts(rec, r, path, error)) done = false;
   bytesWritten = r.BytesWritten;
   r.File.reset();  // not committed: the temporary file is removed

@@ -9,19 +9,8 @@
 bool ListRecordings(TBlockingLink& link, QList<TListedRecording>& out) {
   out.clear();
   if (!link.Open()) return false;
-  link.RecorderTable = true;
-  link.OnListEntry = [&](const uint8_t* record) {
-    out.append({int(out.size()), RecordingListName(record)});
-    link.State().ReplyCode = REPLY_ENTRY_ARRIVED;
-  };
-  int entries = 0;
-  const TStep end = RunSteps(link, ListFirstRequest(), REPLY_RECORDER_WAITING,
-                             [&] { return ListAfterReply(link.State(), entries); });
-  link.OnListEntry = nullptr;
-  link.RecorderTable = false;
-  if (end.kind == TStep::Done) return true;
-  if (end.outcome != link.Failure()) link.SetError(end.Message());
-  return false;
+  TListOperation list([&](const uint8_t* record) { out.append({int(out.size()), RecordingListName(record)}); });
+  return RunToDone(link, list);
 }
 
 int CmdList(const TCli& cli, const QStringList& args) {

@@ -5,6 +5,7 @@
 #include "display/BitmapExport.h"
 #include "display/CaptureArea.h"
 #include "display/ScanLogic.h"
+#include "ops/BlockingRun.h"
 #include "ops/ScanSteps.h"
 
 #include <QBuffer>
@@ -61,27 +62,14 @@ int ScanInto(const TCli& cli, TBlockingLink& link, const TShotJob& job, const QS
   QImage picture = NewScanPicture();
   FillFrameArea(picture, area.ImageWidth, area.ImageHeight, job.frame);
 
-  TLinkState& st = link.State();
-  int received = 0, acknowledged = -1;
-  link.OnScan = [&](const uint8_t* payload, int32_t length) {
-    const TScanStep step = TakeScanPayload(st, payload, length, area.W, area.H, picture);
-    if (step.kind == TScanStep::Restart) received = 0;
-    if (step.kind == TScanStep::Column) received = step.received;
-  };
   TProgress progress(cli, QStringLiteral("columns"), uint64_t(area.W));
-  link.Begin(ColumnPayloadLength(area.H));
-  st.Scanning = true;
-  bool ok = link.Send(ScanFirstRequest(area.X, area.Y, area.W, area.H));
-  while (ok && st.Busy) {
-    if (const auto ack = ScanAcknowledgement(received, acknowledged)) {
-      progress.Update(uint64_t(received));
-      ok = link.Send(*ack);
-    } else {
-      ok = link.Pump([&] { return received == acknowledged; });
-    }
-  }
-  const TStep outcome = ScanOutcome(st, received, area.W);
+  TScanOperation scan({area.X, area.Y, area.W, area.H}, picture, {},
+                      [&](int received) { progress.Update(uint64_t(received)); });
+  TStep outcome;
+  const bool ok = RunOperation(link, scan, &outcome);
+  const int received = scan.Received();
   if (!ok || outcome.kind == TStep::Failed) {
+    TLinkState& st = link.State();
     st.Scanning = false;
     st.Busy = false;
     link.Send(ScanCancelRequest());  // the device stops sending columns

@@ -3,6 +3,7 @@
 #include "cli/Cli.h"
 #include "core/InputFile.h"
 #include "core/SafeSave.h"
+#include "ops/BlockingRun.h"
 #include "ops/SlotSteps.h"
 #include "slots/SlotBackup.h"
 #include "slots/SlotCsv.h"
@@ -31,34 +32,13 @@ bool ReadDeviceSlots(const TCli& cli, QByteArray& table, QString& error) {
     return false;
   }
   table = QByteArray(SLOT_TABLE_SIZE, '\0');
-  bool badSize = false;
-  link->OnSlot = [&](const uint8_t* message, int32_t remaining) {
-    if (!TakeSlotMessage(table, message, remaining).sizeOk) {
-      badSize = true;
-      link->State().Busy = false;
-      return;
-    }
-    link->State().ReplyCode = STATUS_OK;
-  };
   TProgress progress(cli, QStringLiteral("slots"), SLOT_TABLE_SIZE);
-  QByteArray request = ReadSlotRequest();
-  for (int slot = 1;; ++slot) {
-    if (!link->Exchange(request, REPLY_WAITING)) {
-      error = link->Error();
-      return false;
-    }
-    if (badSize) {
-      error = OutcomeMessage(TOutcome::SlotBadSize);
-      return false;
-    }
-    const TStep step = SlotReadAfterReply(link->State(), slot);
-    if (step.kind == TStep::Failed) {
-      error = step.Message();
-      return false;
-    }
-    progress.Update(uint64_t(slot) * SLOT_RECORD_SIZE);
-    if (step.kind == TStep::Done) break;
-    request = step.request;
+  TSlotReadOperation::TOptions options;
+  options.taken = [&](int slot, const uint8_t*) { progress.Update(uint64_t(slot) * SLOT_RECORD_SIZE); };
+  TSlotReadOperation read(table, std::move(options));
+  if (!RunToDone(*link, read)) {
+    error = link->Error();
+    return false;
   }
   progress.Finish();
   return true;
@@ -83,17 +63,15 @@ int StoreSlots(const TCli& cli, const TSlotStore& store, const std::function<voi
   auto link = cli.Link();
   if (!link->Open()) return cli.Fail(EXIT_DEVICE, link->Error());
   TProgress progress(cli, QStringLiteral("slots"), uint64_t(store.Count()) * SLOT_RECORD_SIZE);
-  QByteArray request = store.Request(store.First());
-  for (int slot = store.First(), done = 1;; slot = store.After(slot), ++done) {
-    if (!link->Exchange(request, REPLY_WAITING))
-      return cli.Fail(EXIT_DEVICE, QString::fromLatin1(store.Failure(slot).Text()) + QLatin1Char(' ') + link->Error());
-    const TStep step = store.AfterReply(link->State(), slot);
-    if (step.kind == TStep::Failed) return cli.Fail(EXIT_DEVICE, step.Message());
+  int done = 0;
+  TSlotStoreOperation run(store, {}, [&](int slot) {
     if (stored) stored(slot);
-    progress.Update(uint64_t(done) * SLOT_RECORD_SIZE);
-    if (step.kind == TStep::Done) break;
-    request = step.request;
-  }
+    progress.Update(uint64_t(++done) * SLOT_RECORD_SIZE);
+  });
+  TStep end;
+  if (!RunOperation(*link, run, &end))
+    return cli.Fail(EXIT_DEVICE, QString::fromLatin1(store.Failure(run.Slot()).Text()) + QLatin1Char(' ') + link->Error());
+  if (end.kind == TStep::Failed) return cli.Fail(EXIT_DEVICE, end.Message());
   progress.Finish();
   return EXIT_OK;
 }

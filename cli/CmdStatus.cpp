@@ -1,38 +1,25 @@
 // status: which image the device runs and its version text.
 #include "cli/Cli.h"
 #include "link/DeviceState.h"
+#include "ops/BlockingRun.h"
 #include "ops/StatusSteps.h"
 
 #include <QJsonObject>
 
 bool QueryDevice(TBlockingLink& link, TDeviceInfo& info) {
-  link.RecorderTable = false;
   if (!link.Open()) return false;
-  if (!link.Exchange(StatusRequest(), REPLY_WAITING)) return false;
-  TRunningImage image = TRunningImage::Unknown;
-  const TStep status = StatusAfterReply(link.State(), image);
-  if (status.kind == TStep::Failed) {
-    link.SetError(status.Message());
-    return false;
-  }
-  switch (image) {
+  TStatusOperation status;
+  if (!RunToDone(link, status)) return false;
+  switch (status.Image()) {
     case TRunningImage::Factory: info.image = QStringLiteral("factory"); break;
     case TRunningImage::Application: info.image = QStringLiteral("application"); break;
     case TRunningImage::Unknown: info.image = QStringLiteral("unknown"); return true;
   }
   // The version query is answered with a version record only.
-  bool got = false;
-  link.OnVersion = [&](const uint8_t* record) {
-    info.version = VersionTextFromRecord(record);
-    got = true;
-  };
-  link.Begin(REPLY_WAITING);
-  const bool ok = link.Send(VersionRequest()) && link.Pump([&] { return !got; });
-  link.OnVersion = nullptr;
-  if (!ok) return false;
-  const TStep version = VersionAfterReply(got);
-  if (version.kind == TStep::Failed) link.SetError(version.Message());
-  return version.kind == TStep::Done;
+  TVersionOperation version;
+  if (!RunToDone(link, version)) return false;
+  info.version = VersionTextFromRecord(version.Record());
+  return true;
 }
 
 int CmdStatus(const TCli& cli, const QStringList& args) {

@@ -3,6 +3,7 @@
 #include "cli/Cli.h"
 #include "core/InputFile.h"
 #include "core/Timings.h"
+#include "ops/BlockingRun.h"
 #include "ops/UploadSteps.h"
 #include "update/UpdateCheck.h"
 #include "update/UploadRequests.h"
@@ -12,11 +13,9 @@
 #include <QFileInfo>
 #include <QJsonArray>
 
-namespace {
+#include <optional>
 
-// The device clears its memory before it takes data; the window waits for
-// that as long as it takes, counting seconds.
-constexpr int kClearingLimitMs = 10 * 60 * 1000;
+namespace {
 
 QString FirstBytes(const QByteArray& request) { return QString::fromLatin1(request.first(std::min<qsizetype>(8, request.size())).toHex(' ')); }
 
@@ -71,29 +70,35 @@ int DryRun(const TCli& cli, TUploadRun& run) {
   return EXIT_OK;
 }
 
-int Upload(const TCli& cli, TBlockingLink& link, TUploadRun& run, QJsonObject& result) {
-  TLinkState& st = link.State();
-  const QString cannot = QString::fromLatin1(OutcomeText(TOutcome::UploadCannotLoad)) + QLatin1Char(' ');
-  auto waitForAnswer = [&](int watchdogMs) { return link.Pump([&] { return st.ReplyCode == REPLY_WAITING; }, watchdogMs); };
-  link.Begin(REPLY_WAITING);
-  if (!link.Send(run.StartRequest()) || !waitForAnswer(0)) return cli.Fail(EXIT_DEVICE, cannot + link.Error());
-  if (run.AfterStart(st)) {
-    cli.Print(QStringLiteral("Clearing memory..."));
-    if (!waitForAnswer(kClearingLimitMs)) return cli.Fail(EXIT_DEVICE, cannot + link.Error());
+// What the terminal shows of an upload: a line when the clearing begins,
+// then the progress of the acknowledged bytes.
+class TUploadLines : public IUploadView {
+ public:
+  TUploadLines(const TCli& cli, const TUploadRun& run) : cli_(cli), run_(run) {}
+  void Clearing() override { cli_.Print(QStringLiteral("Clearing memory...")); }
+  void Acknowledged(int64_t bytes, bool) override { Progress().Update(uint64_t(bytes)); }
+  void Working() override { Progress(); }
+  TProgress& Progress() {
+    if (!progress_) progress_.emplace(cli_, QStringLiteral("upload"), run_.FileSize());
+    return *progress_;
   }
-  TProgress progress(cli, QStringLiteral("upload"), run.FileSize());
-  for (;;) {
-    const TStep step = run.AfterReply(st);
-    progress.Update(uint64_t(run.Acknowledged()));
-    if (step.kind == TStep::Done) break;
-    if (step.kind == TStep::Failed) {
-      progress.Finish();
-      return cli.Fail(EXIT_DEVICE, step.Message());
-    }
-    st.ReplyCode = REPLY_WAITING;
-    const bool answered = step.kind == TStep::Wait ? waitForAnswer(Timings().watchdogAfterWorking)
-                                                   : link.Send(step.request) && waitForAnswer(0);
-    if (!answered) return cli.Fail(EXIT_DEVICE, cannot + link.Error());
+
+ private:
+  const TCli& cli_;
+  const TUploadRun& run_;
+  std::optional<TProgress> progress_;
+};
+
+int Upload(const TCli& cli, TBlockingLink& link, TUploadRun& run, QJsonObject& result) {
+  const QString cannot = QString::fromLatin1(OutcomeText(TOutcome::UploadCannotLoad)) + QLatin1Char(' ');
+  TUploadLines lines(cli, run);
+  TUploadOperation upload(run, lines);
+  TStep end;
+  if (!RunOperation(link, upload, &end)) return cli.Fail(EXIT_DEVICE, cannot + link.Error());
+  TProgress& progress = lines.Progress();
+  if (end.kind == TStep::Failed) {
+    progress.Finish();
+    return cli.Fail(EXIT_DEVICE, end.Message());
   }
   progress.Finish();
   cli.Print(QString::fromLatin1(OutcomeText(TOutcome::UploadDone)));

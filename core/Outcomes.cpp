@@ -57,6 +57,8 @@ constexpr std::array kTexts{
     TOutcomeTexts{TOutcome::SlotReadFailed, "Error on reading!",
                   "The device did not answer slot %1 as expected; read again."},
     TOutcomeTexts{TOutcome::SlotBadSize, "Error on reading!", "The device sent a slot of the wrong size; read again."},
+    TOutcomeTexts{TOutcome::SlotReadCut, "Read from ZEL74 not completed: the link to the device was lost.",
+                  "Check the link and read again."},
     TOutcomeTexts{TOutcome::SlotsSaved, "63 slots written", ""},
     TOutcomeTexts{TOutcome::SlotsSaveFailed, "Error on saving!",
                   "The device did not store slot %1; the slots before it are stored. Try again."},

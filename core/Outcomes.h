@@ -40,6 +40,7 @@ enum class TOutcome {
   SlotsRead,
   SlotReadFailed,    // number: the slot the device did not answer
   SlotBadSize,       // a slot message of the wrong size
+  SlotReadCut,       // the link was lost before every slot was read
   SlotsSaved,
   SlotsSaveFailed,   // number: the slot the device did not store
   SlotsCleared,

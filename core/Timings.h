@@ -20,6 +20,9 @@ struct TTimings {
   // firmware update
   int watchdogAfterWorking = 5000;  // Timer after the device says it is still working (85)
   int directReceiveWait = 2000;     // one wait for data in the receive after an 85
+  // zelctl: the longest the device may take to clear its memory before an
+  // upload (the window's bound is the keep-alive's, see Timer1Timer).
+  int clearingLimit = 10 * 60 * 1000;
   int progressRefresh = 100;        // least time between two progress updates while sending
   // Display copy: pace of painting the column counter and bar during a scan.
   int scanPaintPace = 100;

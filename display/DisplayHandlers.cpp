@@ -4,6 +4,7 @@
 #include "app/PacedPaint.h"
 #include "app/Main_eng.h"
 #include "app/Prompter.h"
+#include "app/WindowRunner.h"
 #include "core/Timings.h"
 #include "display/BitmapExport.h"
 #include "display/CaptureArea.h"
@@ -23,6 +24,7 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <memory>
 #include <stdexcept>
 
 namespace {
@@ -128,48 +130,43 @@ void TFMain::B_DispcpyClick() {
   PaintFrameArea(*this);
   if (!CB_WLAN->isChecked()) {
     SetResultText(LinkState, OutcomeText(TOutcome::NoConnection).constData());
-  } else {
-    const QByteArray request = ScanFirstRequest(SE_X->value(), SE_Y->value(), SE_B->value(), SE_H->value());
-    L_Spalte->setText(QStringLiteral("0"));
-    const int32_t expected = ColumnPayloadLength(SE_H->value());
-
-    I_Scan->hide();  // not repainted for every pixel; shown once at the end
-    LinkState.Scanning = true;
-    LinkState.BytesReceived = 0;
-    BeginExchange(expected);
-    B_Dispcpy->setEnabled(false);
-    B_Abort->setEnabled(true);
-    SetResultText(LinkState, OutcomeText(TOutcome::ScanNoResponse).constData());
-    int acknowledged = -1;  // the counter acknowledged last; none before the first pass
-
-    // The bar starts from 0 before the request: frames handled within this
-    // first call (a one-column scan ends there) keep their progress.
-    PB_Scan->setValue(0);
-    TScanProgressDisplay progress(L_Spalte, PB_Scan, SE_B->maximum());
-    SendRequest(request);
-    while (LinkState.Busy) {
-      // Pending events are processed first thing in every transfer; only a
-      // loop pass that sends nothing pumps them itself (below).
-      // The counter's text is what is acknowledged.
-      if (const auto ack = ScanAcknowledgement(L_Spalte->text().toInt(), acknowledged)) {
-        SendRequest(*ack);
-      } else {
-        PumpWhile([&] { return LinkState.Busy && L_Spalte->text().toInt() == acknowledged; });
-      }
-    }
-
-    LinkState.Scanning = false;
+    I_Scan->show();
+    ShowResultText();
+    return;
+  }
+  L_Spalte->setText(QStringLiteral("0"));
+  I_Scan->hide();  // not repainted for every pixel; shown once at the end
+  B_Dispcpy->setEnabled(false);
+  B_Abort->setEnabled(true);
+  SetResultText(LinkState, OutcomeText(TOutcome::ScanNoResponse).constData());
+  // The bar starts from 0 before the request.
+  PB_Scan->setValue(0);
+  auto progress = std::make_shared<TScanProgressDisplay>(L_Spalte, PB_Scan, SE_B->maximum());
+  // The columns are read with the width and rows the fields show as they
+  // come; the counter and the bar follow every column.
+  auto scan = std::make_unique<TScanOperation>(
+      TScanArea{SE_X->value(), SE_Y->value(), SE_B->value(), SE_H->value()}, I_Scan->Picture(),
+      [this] { return TScanArea{SE_X->value(), SE_Y->value(), SE_B->value(), SE_H->value()}; },
+      [this](int received) {
+        L_Spalte->setText(QString::number(received));
+        if (received > 0) PB_Scan->setValue(ScanProgress(received, SE_B->value()));
+      });
+  StartOperation(operation, std::move(scan), [this, progress](const TStep&) mutable {
     Timer->stop();
     B_Dispcpy->setEnabled(true);
     B_Abort->setEnabled(false);
-  }
-  I_Scan->show();
-  ProcessMessages();
-  ShowResultText();
+    progress.reset();  // the last values painted, the counter sized to its text again
+    I_Scan->show();
+    ShowResultText();
+  });
 }
 
 void TFMain::B_AbortClick() {
   if (!CB_WLAN->isChecked()) return;
+  if (Runner->Current() && Runner->Current()->Scans()) {
+    Runner->Cancel();  // the device is told to stop, and the scan ends
+    return;
+  }
   LinkState.Scanning = false;
   LinkState.Busy = false;
   // With Busy clear the byte is sent and nothing is waited for.
@@ -179,19 +176,8 @@ void TFMain::B_AbortClick() {
 // One status or column frame of a running scan.
 void TFMain::ScanPayload(const uint8_t* payload, int32_t length) {
   Timer->stop();
-  const int width = SE_B->value();
-  const TScanStep step = TakeScanPayload(LinkState, payload, length, width, SE_H->value(), I_Scan->Picture());
-  switch (step.kind) {
-    case TScanStep::Restart:
-      L_Spalte->setText(QStringLiteral("0"));
-      RestartWatchdog(Timer);
-      return;
-    case TScanStep::Ended: return;
-    case TScanStep::Column: break;
-  }
+  if (TOperation* op = Runner->Current()) op->ScanPayload(LinkState, payload, length);
   if (LinkState.Scanning) RestartWatchdog(Timer);
-  L_Spalte->setText(QString::number(step.received));
-  PB_Scan->setValue(ScanProgress(step.received, width));
 }
 
 // ---- capture area and frame ---------------------------------------------------

@@ -93,6 +93,12 @@ bool TBlockingLink::Pump(const std::function<bool()>& keepWaiting, int watchdogM
   return !driver.Failed();
 }
 
+bool TBlockingLink::PumpUntilDrained(int watchdogMs) {
+  TDriver driver(*this, watchdogMs > 0 ? watchdogMs : watchdogMs_);
+  session_.Gather(driver, true);
+  return !driver.Failed();
+}
+
 bool TBlockingLink::Exchange(const QByteArray& request, int32_t waitingCode) {
   Begin(waitingCode);
   if (!Send(request)) return false;

@@ -34,6 +34,10 @@ class TBlockingLink : private IFrameTarget {
   // with Error() set on a time-out, a lost link, an interruption or a frame
   // the device cannot send; on a time-out ReplyCode is REPLY_TIMEOUT.
   bool Pump(const std::function<bool()>& keepWaiting, int watchdogMs = 0);
+  // Reads and routes frames until the data ends on a frame boundary or Busy
+  // is cleared, with the watchdog of `watchdogMs` (0: the link's own)
+  // restarted by every frame. False as Pump.
+  bool PumpUntilDrained(int watchdogMs = 0);
   // Begin, Send and Pump until ReplyCode leaves waitingCode.
   bool Exchange(const QByteArray& request, int32_t waitingCode);
 
@@ -46,27 +50,35 @@ class TBlockingLink : private IFrameTarget {
   uint16_t Port() const { return port_; }
   int WatchdogMs() const { return watchdogMs_; }
 
-  // Records route by the recorder table while this is set.
-  bool RecorderTable = false;
-  // The records' receivers; unset ones are dropped.
-  std::function<void(const uint8_t*)> OnListEntry, OnHeader, OnBlock, OnVersion;
-  std::function<void(const uint8_t*, int32_t)> OnSlot, OnScan;
+  // Where the device's records go (not owned); none: they are dropped.
+  void SetRecords(IFrameTarget* records) { records_ = records; }
   // Asked in every wait: true ends the running exchange (Ctrl-C, say).
   std::function<bool()> Interrupted;
 
  private:
   class TDriver;
-  bool RecorderPageActive() override { return RecorderTable; }
-  void GripMove(uint16_t) override {}
-  void RecordingListEntry(const uint8_t* r) override { if (OnListEntry) OnListEntry(r); }
-  void RecordingHeader(const uint8_t* r) override { if (OnHeader) OnHeader(r); }
-  void RecordingBlock(const uint8_t* r) override { if (OnBlock) OnBlock(r); }
-  int32_t SlotRecord(const uint8_t* r, int32_t remaining) override {
-    if (OnSlot) OnSlot(r, remaining);
-    return remaining;
+  bool RecorderPageActive() override { return records_ && records_->RecorderPageActive(); }
+  void GripMove(uint16_t distance) override {
+    if (records_) records_->GripMove(distance);
   }
-  void VersionRecord(const uint8_t* r) override { if (OnVersion) OnVersion(r); }
-  void ScanPayload(const uint8_t* p, int32_t length) override { if (OnScan) OnScan(p, length); }
+  void RecordingListEntry(const uint8_t* r) override {
+    if (records_) records_->RecordingListEntry(r);
+  }
+  void RecordingHeader(const uint8_t* r) override {
+    if (records_) records_->RecordingHeader(r);
+  }
+  void RecordingBlock(const uint8_t* r) override {
+    if (records_) records_->RecordingBlock(r);
+  }
+  int32_t SlotRecord(const uint8_t* r, int32_t remaining) override {
+    return records_ ? records_->SlotRecord(r, remaining) : remaining;
+  }
+  void VersionRecord(const uint8_t* r) override {
+    if (records_) records_->VersionRecord(r);
+  }
+  void ScanPayload(const uint8_t* p, int32_t length) override {
+    if (records_) records_->ScanPayload(p, length);
+  }
   bool LinkLost() const;
   void Fail(TOutcome outcome);
 
@@ -81,4 +93,5 @@ class TBlockingLink : private IFrameTarget {
   TOutcome failure_ = TOutcome::Count;
   QString error_;
   int socketError_ = 0;
+  IFrameTarget* records_ = nullptr;
 };

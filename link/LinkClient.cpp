@@ -145,8 +145,7 @@ bool TLinkClient::Open(int timeoutMs) {
       if (NowMs() >= deadline) break;
       SleepUntil(deadline, true);
     }
-    delete writeNotifier_;
-    writeNotifier_ = nullptr;
+    DropNotifier(writeNotifier_);
     if (fd_ != s) return false;  // closed while we waited
     if (done) {
       socklen_t len = sizeof soError;
@@ -164,17 +163,40 @@ bool TLinkClient::Open(int timeoutMs) {
   }
   readNotifier_ = new QSocketNotifier(static_cast<qintptr>(s), QSocketNotifier::Read, this);
   readNotifier_->setEnabled(false);
-  // The notifier only wakes a waiting loop; it is switched off at once so a
-  // socket with unread data cannot keep the event loop spinning.
-  connect(readNotifier_, &QSocketNotifier::activated, this, [this] { readNotifier_->setEnabled(false); });
+  // In a blocking wait the notifier only wakes the waiting loop; it is
+  // switched off at once so a socket with unread data cannot keep the event
+  // loop spinning. Otherwise it calls the watch, which reads.
+  QSocketNotifier* n = readNotifier_;
+  connect(n, &QSocketNotifier::activated, this, [this, n] {
+    if (n != readNotifier_) return;  // a notifier of a closed socket
+    n->setEnabled(false);
+    if (waiting_ == 0 && watch_) watch_();
+    UpdateWatch();
+  });
+  UpdateWatch();
   return true;
 }
 
+void TLinkClient::WatchReadable(std::function<void()> handler) {
+  watch_ = std::move(handler);
+  UpdateWatch();
+}
+
+void TLinkClient::UpdateWatch() {
+  if (readNotifier_) readNotifier_->setEnabled(watch_ && waiting_ == 0 && !peerClosed_ && fd_ != kNoSocket);
+}
+
+void TLinkClient::DropNotifier(QSocketNotifier*& notifier) {
+  if (!notifier) return;
+  // It may be the one whose signal is being handled right now.
+  notifier->setEnabled(false);
+  notifier->deleteLater();
+  notifier = nullptr;
+}
+
 void TLinkClient::Close() {
-  delete readNotifier_;
-  readNotifier_ = nullptr;
-  delete writeNotifier_;
-  writeNotifier_ = nullptr;
+  DropNotifier(readNotifier_);
+  DropNotifier(writeNotifier_);
   if (fd_ != kNoSocket) {
     CloseSocket(fd_);
     fd_ = kNoSocket;
@@ -206,8 +228,7 @@ bool TLinkClient::Send(const void* data, int count) {
       const Socket s = fd_;
       writeNotifier_ = new QSocketNotifier(static_cast<qintptr>(s), QSocketNotifier::Write, this);
       SleepUntil(std::min<int64_t>(deadline, NowMs() + 50), true);
-      delete writeNotifier_;
-      writeNotifier_ = nullptr;
+      DropNotifier(writeNotifier_);
       if (fd_ != s) return false;
       continue;
     }
@@ -247,10 +268,13 @@ void TLinkClient::SleepUntil(int64_t deadlineMs, bool wantWrite) {
   if (n && (wantWrite || !peerClosed_)) n->setEnabled(true);
   // Sleeps until an event arrives: the socket, the wake-up timer or anything
   // else the window has to handle (timers, clicks, posted frames).
+  ++waiting_;
   QCoreApplication::processEvents(wantWrite ? QEventLoop::WaitForMoreEvents | QEventLoop::ExcludeUserInputEvents
                                             : QEventLoop::WaitForMoreEvents);
+  --waiting_;
   n = wantWrite ? writeNotifier_ : readNotifier_;
   if (n) n->setEnabled(false);
+  UpdateWatch();
 }
 
 bool TLinkClient::PollBriefly(int64_t deadlineMs) {

@@ -43,6 +43,12 @@ class TLinkClient : public QObject {
   // Reads what is there, at most `max` bytes; 0 when nothing could be read.
   int Receive(void* buffer, int max);
 
+  // Calls `handler` from the event loop whenever data, or the peer's close,
+  // can be read, for as long as it is set (across re-opens); the handler
+  // reads. A blocking wait (WaitForData) has the socket to itself while it
+  // runs. An empty handler ends the watch.
+  void WatchReadable(std::function<void()> handler);
+
   // Called with the socket error code whenever a connect, send or receive
   // fails. An orderly close by the peer is not an error.
   std::function<void(int)> OnError;
@@ -62,6 +68,10 @@ class TLinkClient : public QObject {
   static constexpr int64_t kBriefPollMs = 2;
   void Fail(int code);
   void SleepUntil(int64_t deadlineMs, bool wantWrite);
+  // The read notifier is on while a watch is set and no wait runs, and off
+  // once the peer has closed (its socket would read as ready for ever).
+  void UpdateWatch();
+  void DropNotifier(QSocketNotifier*& notifier);
 
   QString host_;
   uint16_t port_ = 0;
@@ -69,6 +79,8 @@ class TLinkClient : public QObject {
   bool peerClosed_ = false;
   QSocketNotifier* readNotifier_ = nullptr;
   QSocketNotifier* writeNotifier_ = nullptr;
+  std::function<void()> watch_;
+  int waiting_ = 0;  // blocking waits running
 };
 
 // Processes all pending window events once and returns.

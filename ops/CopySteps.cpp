@@ -1,6 +1,7 @@
 #include "ops/CopySteps.h"
 
 #include "recorder/RecorderRequests.h"
+#include "recorder/RecordingCopy.h"
 
 QByteArray CopyFirstRequest(uint8_t index) { return CopyRequest(REQ_RECORDER_START, index); }
 
@@ -20,3 +21,19 @@ TStep FinishCopy(TRecorderState& r) {
   if (!r.File || !r.File->Commit()) return TStep::Fail(TOutcome::CopyWriteFailed);
   return TStep::Finished(TOutcome::CopyLoaded);
 }
+
+void TCopyOperation::Header(TLinkState& st, const uint8_t* record) {
+  st.ReplyCode = TakeRecordingHeader(r_, record);
+}
+
+void TCopyOperation::Block(TLinkState& st, const uint8_t* record) {
+  st.ReplyCode = TakeRecordingBlock(r_, record);
+  if (progress_) progress_();
+}
+
+TStep TCopyOperation::Next(TLinkState& st) {
+  if (st.Busy && st.ReplyCode == REPLY_ENTRY_ARRIVED) return TStep::AwaitNext();
+  return CopyAfterReply(r_, st, index_);
+}
+
+TStep TCopyOperation::Finish(const TStep& last) { return last.kind == TStep::Done ? FinishCopy(r_) : last; }

@@ -12,3 +12,13 @@ TStep ListAfterReply(const TLinkState& st, int& entries) {
   if (++entries > kMaxListEntries) return TStep::Fail(TOutcome::ListTooLong, kMaxListEntries);
   return TStep::Next(ListRequest(REQ_RECORDER_NEXT));
 }
+
+void TListOperation::ListEntry(TLinkState& st, const uint8_t* record) {
+  if (entry_) entry_(record);
+  st.ReplyCode = REPLY_ENTRY_ARRIVED;
+}
+
+TStep TListOperation::Next(TLinkState& st) {
+  if (st.Busy && st.ReplyCode == REPLY_RECORDER_WAITING) return TStep::AwaitNext();
+  return ListAfterReply(st, entries_);
+}

@@ -3,7 +3,10 @@
 #pragma once
 
 #include "link/LinkState.h"
+#include "ops/Operation.h"
 #include "ops/Step.h"
+
+#include <functional>
 
 // The list's first request. Each answer is waited for with ReplyCode at
 // REPLY_RECORDER_WAITING; an entry sets REPLY_ENTRY_ARRIVED.
@@ -15,3 +18,19 @@ constexpr int kMaxListEntries = 256;
 // more entries than the device can number). `entries` counts the entries
 // that arrived so far, this answer's included.
 TStep ListAfterReply(const TLinkState& st, int& entries);
+
+// The recording list. Each entry's 32-byte record goes to `entry` as it comes.
+class TListOperation : public TOperation {
+ public:
+  explicit TListOperation(std::function<void(const uint8_t*)> entry) : entry_(std::move(entry)) {}
+  TStep First(TLinkState&) override { return TStep::Next(ListFirstRequest()); }
+  TStep Next(TLinkState& st) override;
+  int32_t Waiting() const override { return REPLY_RECORDER_WAITING; }
+  bool RecorderRecords() const override { return true; }
+  void ListEntry(TLinkState& st, const uint8_t* record) override;
+  int Entries() const { return entries_; }
+
+ private:
+  std::function<void(const uint8_t*)> entry_;
+  int entries_ = 0;
+};

@@ -2,7 +2,7 @@
 
 QString SlotClearQuestion() { return QStringLiteral("Wirklich alle Speicherplätze im ZEL74 löschen?"); }
 
-QString SlotReadCutText() { return QStringLiteral("Read from ZEL74 not completed: the link to the device was lost."); }
+QString SlotReadCutText() { return QString::fromLatin1(OutcomeText(TOutcome::SlotReadCut)); }
 
 TSlotTaken TakeSlotMessage(QByteArray& table, const uint8_t* message, int32_t remaining) {
   TSlotTaken taken;
@@ -44,4 +44,62 @@ TStep TSlotStore::AfterReply(const TLinkState& st, int slot) const {
   const int next = After(slot);
   if (next == 0) return TStep::Finished(table_ ? TOutcome::SlotsSaved : TOutcome::SlotsCleared);
   return TStep::Next(Request(next));
+}
+
+TStep TSlotReadOperation::First(TLinkState&) {
+  table_.resize(SLOT_TABLE_SIZE, '\0');
+  asked_ = 1;
+  return TStep::Next(ReadSlotRequest());
+}
+
+void TSlotReadOperation::Slot(TLinkState& st, const uint8_t* message, int32_t remaining) {
+  const TSlotTaken taken = TakeSlotMessage(table_, message, remaining);
+  if (!taken.sizeOk) {
+    if (o_.badSize) o_.badSize();
+    if (o_.strict) {
+      badSize_ = true;
+      st.Busy = false;
+    }
+    // Lenient, the exchange stays unanswered until the watchdog ends it.
+    return;
+  }
+  if (taken.slot && o_.taken) o_.taken(taken.slot, taken.record);
+  // A slot number outside 1..63 has no entry and no row; the exchange ends all the same.
+  st.ReplyCode = STATUS_OK;
+}
+
+TStep TSlotReadOperation::Next(TLinkState& st) {
+  if (st.Busy && st.ReplyCode == REPLY_WAITING) return TStep::AwaitNext();
+  if (o_.strict) {
+    if (badSize_) return TStep::Fail(TOutcome::SlotBadSize);
+    const TStep step = SlotReadAfterReply(st, asked_);
+    if (step.kind == TStep::Send) ++asked_;
+    return step;
+  }
+  // The outcome of a slot is not looked at; a lost link ends the read.
+  if (!LinkUp()) return TStep::Fail(TOutcome::SlotReadCut);
+  if (asked_ >= SLOT_COUNT) return TStep::Finished(TOutcome::SlotsRead);
+  ++asked_;
+  return TStep::Next(ReadSlotRequest());
+}
+
+TStep TSlotStoreOperation::Request() const {
+  if (linkUp_ && !linkUp_()) return store_.Failure(slot_);  // nothing would be sent
+  return TStep::Next(store_.Request(slot_));
+}
+
+TStep TSlotStoreOperation::First(TLinkState&) {
+  slot_ = store_.First();
+  if (slot_ == 0) return TStep::Finished(TOutcome::SlotsSaved);  // nothing to store
+  return Request();
+}
+
+TStep TSlotStoreOperation::Next(TLinkState& st) {
+  if (st.Busy && st.ReplyCode == REPLY_WAITING) return TStep::AwaitNext();
+  const TStep step = store_.AfterReply(st, slot_);
+  if (step.kind == TStep::Failed) return step;
+  if (stored_) stored_(slot_);
+  if (step.kind == TStep::Done) return step;
+  slot_ = store_.After(slot_);
+  return Request();
 }

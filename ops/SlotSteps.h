@@ -4,11 +4,13 @@
 #pragma once
 
 #include "link/LinkState.h"
+#include "ops/Operation.h"
 #include "ops/Step.h"
 #include "slots/SlotTransfer.h"
 
 #include <QList>
 
+#include <functional>
 #include <utility>
 
 // The question before every slot is cleared.
@@ -54,4 +56,56 @@ class TSlotStore {
   const QByteArray* table_;
   QList<int> only_;
   bool some_ = false;
+};
+
+// Whether the link can still be used; asked before every slot.
+using TLinkUp = std::function<bool()>;
+
+// The read of all 63 slots into `table` (which outlives the run), slot by
+// slot. Strict, a run ends at the first slot that was not answered as asked
+// (or whose message has the wrong size). Lenient, as the window reads: a slot
+// that does not answer keeps its entry and the run goes on with the next;
+// only a link that is gone ends it early.
+class TSlotReadOperation : public TOperation {
+ public:
+  struct TOptions {
+    bool strict = true;
+    TLinkUp linkUp;                            // unset: always up
+    std::function<void(int slot, const uint8_t* record)> taken;  // a slot stored
+    std::function<void()> badSize;             // a message of the wrong size
+  };
+  TSlotReadOperation(QByteArray& table, TOptions options) : table_(table), o_(std::move(options)) {}
+  TStep First(TLinkState& st) override;
+  TStep Next(TLinkState& st) override;
+  void Slot(TLinkState& st, const uint8_t* message, int32_t remaining) override;
+  // Slots asked for and answered so far.
+  int Asked() const { return asked_; }
+
+ private:
+  bool LinkUp() const { return !o_.linkUp || o_.linkUp(); }
+  QByteArray& table_;
+  TOptions o_;
+  int asked_ = 0;  // the slot asked for last
+  bool badSize_ = false;
+};
+
+// A store run (write or clear) with the device. `stored` hears of every slot
+// the device took.
+class TSlotStoreOperation : public TOperation {
+ public:
+  TSlotStoreOperation(TSlotStore store, TLinkUp linkUp = {}, std::function<void(int slot)> stored = {})
+      : store_(std::move(store)), linkUp_(std::move(linkUp)), stored_(std::move(stored)) {}
+  TStep First(TLinkState& st) override;
+  TStep Next(TLinkState& st) override;
+  // The slot the run is at.
+  int Slot() const { return slot_; }
+  const TSlotStore& Store() const { return store_; }
+
+ private:
+  // The request for slot_, or its failure when the link is gone.
+  TStep Request() const;
+  TSlotStore store_;
+  TLinkUp linkUp_;
+  std::function<void(int)> stored_;
+  int slot_ = 0;
 };

@@ -5,6 +5,7 @@
 
 #include "link/DeviceState.h"
 #include "link/LinkState.h"
+#include "ops/Operation.h"
 #include "ops/Step.h"
 
 QByteArray StatusRequest();
@@ -16,3 +17,50 @@ TStep StatusAfterReply(const TLinkState& st, TRunningImage& image);
 
 // After the version query's exchange: done when a version record came.
 TStep VersionAfterReply(bool versionCame);
+
+// The status query: which image the device runs.
+class TStatusOperation : public TOperation {
+ public:
+  TStep First(TLinkState&) override { return TStep::Next(StatusRequest()); }
+  TStep Next(TLinkState& st) override;
+  TRunningImage Image() const { return image_; }
+
+ private:
+  TRunningImage image_ = TRunningImage::Unknown;
+};
+
+// The keep-alive: a status query straight on the link whose answer, one
+// 8-byte frame, is only taken off the link, never handed on.
+class TKeepAliveOperation : public TOperation {
+ public:
+  TStep First(TLinkState&) override { return TStep::Next(StatusRequest(), TDeadline::KeepAlive); }
+  TStep Next(TLinkState&) override;
+  bool Direct() const override { return true; }
+  int32_t DirectFrameMax() const override { return 8; }
+};
+
+// The version query: done when the version record came. The WLAN search
+// asks it straight on the link and hands on at most a 12-byte frame; the
+// start-up leaves its exchange to the watchdog.
+class TVersionOperation : public TOperation {
+ public:
+  enum TWay { Exchange, Search, Startup };
+  explicit TVersionOperation(TWay way = Exchange) : way_(way) {}
+  TStep First(TLinkState&) override {
+    return TStep::Next(VersionRequest(), way_ == Search ? TDeadline::Search : TDeadline::Answer);
+  }
+  TStep Next(TLinkState& st) override;
+  bool Direct() const override { return way_ == Search; }
+  int32_t DirectFrameMax() const override { return 12; }
+  bool DirectDispatch() const override { return true; }
+  bool LeavesExchangeOpen() const override { return way_ == Startup; }
+  void Version(TLinkState&, const uint8_t* record) override;
+  bool Came() const { return came_; }
+  // The record's 8 bytes, when it came.
+  const uint8_t* Record() const { return record_; }
+
+ private:
+  TWay way_;
+  bool came_ = false;
+  uint8_t record_[8] = {};
+};

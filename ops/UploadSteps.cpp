@@ -34,3 +34,34 @@ TStep TUploadRun::AfterReply(const TLinkState& st) {
   if (ReadFailed()) return TStep::Fail(TOutcome::UploadFileUnreadable);
   return TStep::Next(next);
 }
+
+TStep TUploadOperation::Next(TLinkState& st) {
+  if (st.Busy && st.ReplyCode == REPLY_WAITING) return TStep::AwaitNext();
+  if (phase_ == TPhase::Starting && st.Busy) {
+    if (run_.AfterStart(st)) {
+      phase_ = TPhase::Clearing;
+      view_.Clearing();
+      return TStep::AwaitNext(TDeadline::Clearing);  // the device's next answer ends the clearing
+    }
+    phase_ = TPhase::Sending;  // refused: the failure is reported below
+  }
+  if (phase_ == TPhase::Clearing) {
+    phase_ = TPhase::Sending;
+    view_.Cleared();
+  }
+  const TStep step = run_.AfterReply(st);
+  switch (step.kind) {
+    case TStep::Wait:
+      view_.Working();
+      st.ReplyCode = REPLY_WAITING;
+      return TStep::AwaitNext(TDeadline::Working);
+    case TStep::Send:
+    case TStep::Done:
+      view_.Acknowledged(run_.Acknowledged(), run_.BytesSentCaption());
+      break;
+    case TStep::Failed:
+      if (st.Busy) view_.DeviceFailed();
+      break;
+  }
+  return step;
+}

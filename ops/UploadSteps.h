@@ -3,6 +3,7 @@
 #pragma once
 
 #include "link/LinkState.h"
+#include "ops/Operation.h"
 #include "ops/Step.h"
 #include "update/UploadRequests.h"
 
@@ -44,4 +45,36 @@ class TUploadRun {
   TUploadRequests requests_;
   int64_t acknowledged_ = 0;
   bool caption_ = false;
+};
+
+// What a face shows of an upload as it goes.
+class IUploadView {
+ public:
+  virtual ~IUploadView() = default;
+  // The device took the start request and clears its memory.
+  virtual void Clearing() {}
+  // Its memory is clear: the first answer of the sending phase came.
+  virtual void Cleared() {}
+  // It is still working (85): its next answer follows by itself.
+  virtual void Working() {}
+  // A block was acknowledged; `caption`: the progress caption turns back to
+  // "Bytes sent:" with the request that follows.
+  virtual void Acknowledged(int64_t /*bytes*/, bool /*caption*/) {}
+  // The device failed the upload with one of its codes.
+  virtual void DeviceFailed() {}
+};
+
+// The whole upload: the start request, the clearing, then stop and wait.
+class TUploadOperation : public TOperation {
+ public:
+  // `run` and `view` outlive the operation.
+  TUploadOperation(TUploadRun& run, IUploadView& view) : run_(run), view_(view) {}
+  TStep First(TLinkState&) override { return TStep::Next(run_.StartRequest()); }
+  TStep Next(TLinkState& st) override;
+
+ private:
+  enum class TPhase { Starting, Clearing, Sending };
+  TUploadRun& run_;
+  IUploadView& view_;
+  TPhase phase_ = TPhase::Starting;
 };

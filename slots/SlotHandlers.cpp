@@ -3,6 +3,7 @@
 #include "app/Main_eng.h"
 #include "app/Operation.h"
 #include "app/Prompter.h"
+#include "app/WindowRunner.h"
 #include "link/LinkClient.h"
 #include "ops/SlotSteps.h"
 #include "slots/SlotRecord.h"
@@ -38,46 +39,9 @@ void SetCellText(QTableWidget* grid, int row, int col, const QString& text) {
 }
 
 // A transfer run takes the read and write buttons for its duration.
-class TSlotRun {
- public:
-  explicit TSlotRun(TFMain& w) : w_(w) {
-    w_.B_Laden->setEnabled(false);
-    w_.B_Speichern->setEnabled(false);
-  }
-  ~TSlotRun() {
-    w_.EndExchange();
-    w_.B_Laden->setEnabled(true);
-    w_.B_Speichern->setEnabled(true);
-  }
-  TSlotRun(const TSlotRun&) = delete;
-  TSlotRun& operator=(const TSlotRun&) = delete;
-
- private:
-  TFMain& w_;
-};
-
-// Sends one 260-byte request per slot, in slot order, each of which the
-// device must acknowledge with status 0. The first failure is reported and
-// ends the run; so does a link that is lost on the way.
-void StoreAllSlots(TFMain& w, const TSlotStore& store) {
-  w.L_SBytes->setText(QStringLiteral("0"));
-  ProcessMessages();
-  QByteArray request = store.Request(1);
-  for (int slot = 1; slot <= SLOT_COUNT; ++slot) {
-    // Without the link nothing would be sent and each exchange would only
-    // wait for the watchdog.
-    const bool linked = w.CB_WLAN->isChecked();
-    if (linked) w.Exchange(request, REPLY_WAITING);
-    if (w.CloseRequested) return;  // the window closes: no more slots, no box
-    const TStep step = linked ? store.AfterReply(LinkState, slot) : store.Failure(slot);
-    if (step.kind == TStep::Failed) {
-      Prompter().Information(&w, QString::fromLatin1(step.Text()));
-      return;
-    }
-    w.L_SBytes->setText(SlotProgressText(slot));
-    ProcessMessages();
-    request = step.request;
-  }
+void SetTransferButtonsEnabled(TFMain& w, bool enabled) {
+  w.B_Laden->setEnabled(enabled);
+  w.B_Speichern->setEnabled(enabled);
 }
 
 }  // namespace
@@ -128,51 +92,76 @@ void TFMain::B_LadenClick() {
   if (!CB_WLAN->isChecked()) return;
   TOperationRun operation(*this, TDeviceOperation::SlotRead);
   if (!operation) return;
-  int slotsAsked = 0;
-  {
-    TSlotRun run(*this);
-    LB_Speicher->clear();
-    LB_Speicher->addItem(QStringLiteral("Try to read out..."));
-    L_SBytes->setText(QStringLiteral("0"));
-    ProcessMessages();
-    QByteArray& table = DataStream.buffer();
-    table.resize(SLOT_TABLE_SIZE, '\0');
-    DataStream.seek(0);
-    // The outcome of a slot is not checked: a slot that does not answer keeps
-    // its entry and row. A lost link ends the run.
-    for (; slotsAsked < SLOT_COUNT && CB_WLAN->isChecked() && !CloseRequested; ++slotsAsked)
-      Exchange(ReadSlotRequest(), REPLY_WAITING);
-  }
-  // A link lost on the way, or a close, ends the read before every slot was
-  // asked for (or while the last was): the table is not the device's.
-  const bool complete = slotsAsked == SLOT_COUNT && CB_WLAN->isChecked() && !CloseRequested;
+  SetTransferButtonsEnabled(*this, false);
   LB_Speicher->clear();
-  LB_Speicher->addItem(complete ? QString::fromLatin1(OutcomeText(TOutcome::SlotsRead))
-                                : SlotReadCutText());
+  LB_Speicher->addItem(QStringLiteral("Try to read out..."));
+  L_SBytes->setText(QStringLiteral("0"));
+  DataStream.seek(0);
+  // The outcome of a slot is not checked: a slot that does not answer keeps
+  // its entry and row. A lost link ends the read.
+  TSlotReadOperation::TOptions options;
+  options.strict = false;
+  options.linkUp = [this] { return CB_WLAN->isChecked(); };
+  options.taken = [this](int slot, const uint8_t* record) {
+    ShowSlotRecord(record, slot);
+    L_SBytes->setText(SlotProgressText(slot));
+  };
+  // The exchange stays unanswered until the watchdog ends it.
+  options.badSize = [this] { ShowWhenFree(QString::fromLatin1(OutcomeText(TOutcome::SlotBadSize))); };
+  StartOperation(operation, std::make_unique<TSlotReadOperation>(DataStream.buffer(), std::move(options)),
+                 [this](const TStep& end) {
+                   EndExchange();
+                   SetTransferButtonsEnabled(*this, true);
+                   // A lost link, or a close, ends the read before every slot
+                   // was read: the table is not the device's.
+                   const bool complete = end.kind == TStep::Done && !CloseRequested;
+                   LB_Speicher->clear();
+                   LB_Speicher->addItem(complete ? QString::fromLatin1(OutcomeText(TOutcome::SlotsRead))
+                                                 : SlotReadCutText());
+                 });
 }
 
 int32_t TFMain::SlotRecord(const uint8_t* record, int32_t remaining) {
+  if (auto* read = dynamic_cast<TSlotReadOperation*>(Runner->Current())) {
+    read->Slot(LinkState, record, remaining);
+    return remaining;
+  }
+  // Outside a read the slot is taken all the same.
   const TSlotTaken taken = TakeSlotMessage(DataStream.buffer(), record, remaining);
   if (!taken.sizeOk) {
-    // The exchange stays unanswered until the watchdog ends it.
-    Prompter().Information(this, QString::fromLatin1(OutcomeText(TOutcome::SlotBadSize)));
+    ShowWhenFree(QString::fromLatin1(OutcomeText(TOutcome::SlotBadSize)));
     return remaining;
   }
   if (taken.slot) {
     ShowSlotRecord(taken.record, taken.slot);
     L_SBytes->setText(SlotProgressText(taken.slot));
   }
-  // A slot number outside 1..63 has no entry and no row; the exchange ends all the same.
   LinkState.ReplyCode = STATUS_OK;
   return remaining;
+}
+
+// Sends one 260-byte request per slot, in slot order, each of which the
+// device must acknowledge with status 0. The first failure is reported and
+// ends the run; so does a link that is lost on the way.
+void TFMain::StoreSlots(TOperationRun& operation, const TSlotStore& store) {
+  SetTransferButtonsEnabled(*this, false);
+  L_SBytes->setText(QStringLiteral("0"));
+  auto run = std::make_unique<TSlotStoreOperation>(
+      store, [this] { return CB_WLAN->isChecked(); },
+      [this](int slot) { L_SBytes->setText(SlotProgressText(slot)); });
+  StartOperation(operation, std::move(run), [this](const TStep& end) {
+    EndExchange();
+    SetTransferButtonsEnabled(*this, true);
+    // The window closes: no box.
+    if (end.kind == TStep::Failed && !CloseRequested) Prompter().Information(this, QString::fromLatin1(end.Text()));
+  });
 }
 
 void TFMain::B_SpeichernClick() {
   if (!CB_WLAN->isChecked()) return;
   TOperationRun operation(*this, TDeviceOperation::SlotWrite);
   if (!operation) return;
-  TSlotRun run(*this);
-  StoreAllSlots(*this, TSlotStore(&DataStream.buffer()));
+  StoreSlots(operation, TSlotStore(&DataStream.buffer()));
 }
 
 void TFMain::B_LoeschenClick() {
@@ -182,6 +171,5 @@ void TFMain::B_LoeschenClick() {
   if (!operation) return;
   if (!Prompter().Confirm(this, SlotClearQuestion())) return;
   if (!CB_WLAN->isChecked()) return;
-  TSlotRun run(*this);
-  StoreAllSlots(*this, TSlotStore(nullptr));
+  StoreSlots(operation, TSlotStore(nullptr));
 }

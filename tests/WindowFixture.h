@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QAbstractButton>
 #include <QCheckBox>
 #include <QGroupBox>
 #include <QLineEdit>
@@ -17,6 +18,23 @@
 #include <QTimer>
 
 #include <memory>
+
+// Waits until the window's device work has ended: no operation, nothing on
+// the link, every end shown.
+inline bool Settled(TFMain& w, int timeoutMs = 20000) {
+  return WaitUntil([&] { return w.Operation == TDeviceOperation::None && w.LinkIdle(); }, timeoutMs);
+}
+// A click as the user makes it, and the wait until what it started has ended.
+inline void Click(TFMain& w, void (TFMain::*handler)()) {
+  (w.*handler)();
+  EXPECT_TRUE(Settled(w)) << "the operation did not end";
+}
+
+// A button clicked as the user clicks it, and the wait for its end.
+inline void Click(QAbstractButton* button) {
+  button->click();
+  EXPECT_TRUE(Settled(*FMain)) << "the operation did not end";
+}
 
 class WindowTest : public ::testing::Test {
  protected:
@@ -28,14 +46,18 @@ class WindowTest : public ::testing::Test {
   void SetUp() override { ASSERT_TRUE(sim.start()); }
   void TearDown() override { w.reset(); }
 
+  // Opens the window and waits for its start-up to end (Synchronize and the
+  // version query; the watchdog may still have to end the query's exchange).
   TFMain& Open() {
     w = std::make_unique<TFMain>(TFMainOptions{QStringLiteral("127.0.0.1"), sim.port()});
+    EXPECT_TRUE(Settled(*w));
     return *w;
   }
   // Opens the window and lets the start-up exchange run out.
   TFMain& OpenIdle() {
     Open();
     EXPECT_TRUE(WaitUntil([] { return !LinkState.Busy; }));
+    EXPECT_TRUE(Settled(*w));
     sim.clearLog();
     prompter.shown.clear();
     return *w;

@@ -19,7 +19,7 @@ TEST_F(WindowTest, SearchWithDeviceReachable) {
   w->CB_Boot->setChecked(true);  // the search does not synchronise
   w->CB_Konfiguration->setChecked(false);
   sim.setVersions({0x05, 0x0B2C, 0x0123});
-  w->MI_WLANClick();
+  Click(*w, &TFMain::MI_WLANClick);
   ASSERT_TRUE(WaitUntil([&] { return !w->EWLANDevice->text().isEmpty(); }));
   EXPECT_TRUE(w->CB_WLAN->isChecked());
   EXPECT_EQ(w->EWLANDevice->text(), QStringLiteral("LAN V05; ZEL0B2C V123"));
@@ -36,7 +36,7 @@ TEST_F(WindowTest, SearchWithDeviceUnreachable) {
   ASSERT_FALSE(w->EWLANDevice->text().isEmpty());
   sim.setListening(false);
   sim.dropNow(Drop::Close);
-  w->MI_WLANClick();
+  Click(*w, &TFMain::MI_WLANClick);
   EXPECT_EQ(prompter.Infos(), QStringList{"Access Point ZEL7x not found!"});
   EXPECT_FALSE(w->CB_WLAN->isChecked());
   EXPECT_TRUE(w->EWLANDevice->text().isEmpty());
@@ -62,7 +62,7 @@ TEST_F(WindowTest, ProbeGivesUpOnADeviceThatDoesNotAnswerTheConnectAfterItsTimeO
        [&] {
          w->TCP_Client->SetRemote(QStringLiteral("127.0.0.1"), hole.port());
          w->ITCP_Client->SetRemote(QStringLiteral("127.0.0.1"), hole.port());
-         w->MI_WLANClick();
+         Click(*w, &TFMain::MI_WLANClick);
        },
        QStringLiteral("Access Point ZEL7x not found!")},
   };
@@ -88,7 +88,7 @@ TEST_F(WindowTest, SearchAnswerIsReadUntilItsFrameIsComplete) {
   OpenIdle();
   const QByteArray answer = Frame(VersionRecord(0x07, 0x0A1B, 0x0222));
   sim.setFault(zelsim::Fault::Answered(0x12, {Chunk{answer.left(1), 0}, Chunk{answer.mid(1, 6), 40}, Chunk{answer.mid(7), 40}}));
-  w->MI_WLANClick();
+  Click(*w, &TFMain::MI_WLANClick);
   EXPECT_EQ(w->EWLANDevice->text(), QStringLiteral("LAN V07; ZEL0A1B V222"));
 }
 
@@ -99,7 +99,7 @@ TEST_F(WindowTest, SearchAnswerCutShortIsIgnoredNotFilledWithOldBytes) {
   std::memcpy(ReceiveBuffer, stale.constData(), size_t(stale.size()));
   const QByteArray answer = Frame(VersionRecord(0x07, 0x0A1B, 0x0222));
   sim.setFault(zelsim::Fault::Answered(0x12, {Chunk{answer.left(6), 0}}));
-  w->MI_WLANClick();
+  Click(*w, &TFMain::MI_WLANClick);
   EXPECT_TRUE(w->EWLANDevice->text().isEmpty());
   EXPECT_TRUE(w->CB_WLAN->isChecked());
 }
@@ -111,7 +111,7 @@ TEST_F(WindowTest, SearchAnswerLongerThanTwelveBytesIsCut) {
   const QByteArray answer = Frame(VersionRecord(0x07, 0x0A1B, 0x0222) + StatusRecord(0x33));
   sim.setFault(zelsim::Fault::Answered(0x12, {Chunk{answer, 0}}));
   LinkState.Busy = true;
-  w->MI_WLANClick();
+  Click(*w, &TFMain::MI_WLANClick);
   EXPECT_EQ(w->EWLANDevice->text(), QStringLiteral("LAN V07; ZEL0A1B V222"));
   EXPECT_TRUE(LinkState.Busy);
   LinkState.Busy = false;
@@ -121,7 +121,7 @@ TEST_F(WindowTest, SearchAnswerOnTheRecorderPageIsNotAVersion) {
   OpenIdle();
   w->SelectVisiblePage(PAGE_RECORDER);
   LinkState.Busy = true;
-  w->MI_WLANClick();
+  Click(*w, &TFMain::MI_WLANClick);
   EXPECT_TRUE(w->EWLANDevice->text().isEmpty());
   EXPECT_FALSE(LinkState.Busy) << "code 18 is unknown to the recorder table";
 }
@@ -164,10 +164,10 @@ TEST_F(WindowTest, ResetDuringAnExchangeTakesTheLinkDown) {
 
   // Later commands send nothing until a search succeeds.
   sim.clearLog();
-  w->B_SyncClick();
+  Click(*w, &TFMain::B_SyncClick);
   Exchange(Bytes({0x55}));
   EXPECT_EQ(sim.connectionsAccepted(), 2) << "no reconnect";
-  w->MI_WLANClick();
+  Click(*w, &TFMain::MI_WLANClick);
   EXPECT_TRUE(w->CB_WLAN->isChecked());
   ASSERT_TRUE(SimGot(1));
   EXPECT_EQ(sim.requestCodes(), QList<uint8_t>{0x12});
@@ -232,7 +232,7 @@ TEST_F(WindowTest, ReopeningARefusedLinkIsASocketError) {
 TEST_F(WindowTest, KeepAliveIntervalReturnsToNormalAtTheNextExchange) {
   OpenIdle();
   ASSERT_NE(Timings().keepAlive, Timings().keepAliveAfterSearch);
-  w->MI_WLANClick();
+  Click(*w, &TFMain::MI_WLANClick);
   ASSERT_EQ(w->Timer1->interval(), Timings().keepAliveAfterSearch);
   Exchange(Bytes({0x55}));
   EXPECT_EQ(w->Timer1->interval(), Timings().keepAlive);

@@ -69,7 +69,7 @@ class DisplayTest : public WindowTest {
   // Runs "Scan" to its end and returns the message it showed.
   QString Scan() {
     prompter.shown.clear();
-    w->B_DispcpyClick();
+    Click(*w, &TFMain::B_DispcpyClick);
     const QStringList infos = prompter.Infos();
     return infos.isEmpty() ? QString() : infos.last();
   }

@@ -43,7 +43,7 @@ void Upload(TFMain& w, TFakePrompter& p, const QString& name, bool pocket) {
   p.fileAnswers = {FirmwareFile(name)};
   w.MI_OeffnenClick();
   (pocket ? w.RB_Pocket : w.RB_LAN)->setChecked(true);
-  w.B_StartClick();
+  Click(w, &TFMain::B_StartClick);
 }
 
 void Copy(TFMain& w, const QString& dir, bool wav) {
@@ -52,7 +52,7 @@ void Copy(TFMain& w, const QString& dir, bool wav) {
   w.CB_Deco->setChecked(wav);
   w.SG_Files->setRowCount(2);
   w.SG_Files->setCurrentCell(1, 0);
-  w.B_FilesClick();
+  Click(w, &TFMain::B_FilesClick);
 }
 
 // How an operation ends, by the kind of fault it met: the information boxes
@@ -111,17 +111,17 @@ const std::vector<Operation>& Operations() {
   static const std::vector<Operation> ops = {
       {"version query at start-up", 0x12, nullptr, SyncButton, {{}, {kWlanLost}, {}, {}}, {TFault::GeneralRecordCut}, {},
        [](TFMain& w, zelsim::Simulator&, const QString&) { return Versions(w); }},
-      {"keep-alive", 0x55, [](TFMain& w, TFakePrompter&, const QString&) { w.Timer1Timer(); }, SyncButton,
+      {"keep-alive", 0x55, [](TFMain& w, TFakePrompter&, const QString&) { Click(w, &TFMain::Timer1Timer); }, SyncButton,
        {{}, {kWlanLost}, {}, {}}, {}, {},
        // The answer is read whole: the next exchange on the same link works.
        [](TFMain& w, zelsim::Simulator&, const QString&) {
-         w.B_SyncClick();
+         Click(w, &TFMain::B_SyncClick);
          return Synchronised(w);
        }},
-      {"synchronise", 0x55, [](TFMain& w, TFakePrompter&, const QString&) { w.B_SyncClick(); }, SyncButton,
+      {"synchronise", 0x55, [](TFMain& w, TFakePrompter&, const QString&) { Click(w, &TFMain::B_SyncClick); }, SyncButton,
        {{}, {kWlanLost}, {}, {}}, {TFault::GeneralRecordCut}, {},
        [](TFMain& w, zelsim::Simulator&, const QString&) { return Synchronised(w); }},
-      {"WLAN search", 0x12, [](TFMain& w, TFakePrompter&, const QString&) { w.MI_WLANClick(); }, SyncButton,
+      {"WLAN search", 0x12, [](TFMain& w, TFakePrompter&, const QString&) { Click(w, &TFMain::MI_WLANClick); }, SyncButton,
        {{}, {kWlanLost}, {}, {}}, {}, {},
        [](TFMain& w, zelsim::Simulator&, const QString&) { return Versions(w); }},
       {"firmware upload, Pocket", 0x0C,
@@ -137,7 +137,7 @@ const std::vector<Operation>& Operations() {
       {"display scan", 0x08,
        [](TFMain& w, TFakePrompter&, const QString&) {
          w.SelectVisiblePage(PAGE_DISPCPY);
-         w.B_DispcpyClick();
+         Click(w, &TFMain::B_DispcpyClick);
        },
        [](TFMain& w) -> QWidget* { return w.B_Dispcpy; },
        {{kTimeout}, {kWlanLost, kScanFailed}, {kTimeout}, {kScanFailed}}, {}, {kScanDone},
@@ -149,7 +149,7 @@ const std::vector<Operation>& Operations() {
        [](TFMain& w, TFakePrompter&, const QString& dir) {
          w.SelectVisiblePage(PAGE_RECORDER);
          SetRecorderDirectory(w, dir);
-         w.B_ListClick();
+         Click(w, &TFMain::B_ListClick);
        },
        [](TFMain& w) -> QWidget* { return w.B_List; },
        {{kListFailed}, {kWlanLost, kListFailed}, {kListFailed}, {kListFailed}}, {TFault::GeneralRecordCut, TFault::RecorderBlockCut}, {kListLoaded},
@@ -166,7 +166,7 @@ const std::vector<Operation>& Operations() {
        {{kCopyFailed}, {kWlanLost, kCopyFailed}, {kCopyFailed}, {kCopyFailed}}, {TFault::GeneralRecordCut, TFault::RecorderBlockCut}, {kCopyLoaded}, CopiedFile},
       // A slot that gets no answer is skipped and the run goes on; the next
       // request meets the closed link.
-      {"slot read", 0x10, [](TFMain& w, TFakePrompter&, const QString&) { w.B_Laden->click(); },
+      {"slot read", 0x10, [](TFMain& w, TFakePrompter&, const QString&) { Click(w.B_Laden); },
        [](TFMain& w) -> QWidget* { return w.B_Laden; }, {{}, {kWlanLost}, {kWlanLost}, {}}, {TFault::GeneralRecordCut}, {},
        [](TFMain& w, zelsim::Simulator&, const QString&) {
          return w.L_SBytes->text() == kSlotsDone ? w.DataStream.buffer() : QByteArray();
@@ -175,7 +175,7 @@ const std::vector<Operation>& Operations() {
        [](TFMain& w, TFakePrompter&, const QString&) {
          w.DataStream.buffer() = QByteArray(SLOT_TABLE_SIZE, '\x01');
          w.B_Speichern->setEnabled(true);
-         w.B_Speichern->click();
+         Click(w.B_Speichern);
        },
        [](TFMain& w) -> QWidget* { return w.B_Speichern; },
        {{kNotSaved}, {kWlanLost, kNotSaved}, {kNotSaved}, {kNotSaved}}, {TFault::GeneralRecordCut}, {},
@@ -183,7 +183,7 @@ const std::vector<Operation>& Operations() {
       {"slot clear", 0x11,
        [](TFMain& w, TFakePrompter& p, const QString&) {
          p.confirmAnswers = {true};
-         w.B_Loeschen->click();
+         Click(w.B_Loeschen);
        },
        [](TFMain& w) -> QWidget* { return w.B_Loeschen; },
        {{kNotCleared}, {kWlanLost, kNotCleared}, {kNotCleared}, {kNotCleared}}, {TFault::GeneralRecordCut}, {},
@@ -278,7 +278,7 @@ class FaultMatrix : public WindowTest {
     w->TCP_Client->Close();
     w->CB_WLAN->setChecked(true);
     prompter.shown.clear();
-    w->B_SyncClick();
+    Click(*w, &TFMain::B_SyncClick);
     EXPECT_TRUE(w->CB_Konfiguration->isChecked());
     EXPECT_TRUE(prompter.shown.empty());
     EXPECT_FALSE(LinkState.Busy);

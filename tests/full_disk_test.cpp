@@ -141,23 +141,23 @@ TEST_F(FullDisk, TheWindowReportsTheFailureAndKeepsTheOldFile) {
        [](TFMain& win, TFakePrompter&, const QString& folder) {
          win.SelectVisiblePage(PAGE_RECORDER);
          win.CB_Deco->setChecked(true);
-         win.B_ListClick();
+         Click(win, &TFMain::B_ListClick);
          win.SG_Files->setCurrentCell(0, 0);
          // Chosen last: the folder box follows the file system, and the
          // previous case's folder goes away while the list is loaded.
          ASSERT_TRUE(SetRecorderDirectory(win, folder));
-         win.B_FilesClick();
+         Click(win, &TFMain::B_FilesClick);
        }},
       {"File0.HEX",
        [](TFMain& win, TFakePrompter&, const QString& folder) {
          win.SelectVisiblePage(PAGE_RECORDER);
          win.CB_Deco->setChecked(false);
-         win.B_ListClick();
+         Click(win, &TFMain::B_ListClick);
          win.SG_Files->setCurrentCell(0, 0);
          // Chosen last: the folder box follows the file system, and the
          // previous case's folder goes away while the list is loaded.
          ASSERT_TRUE(SetRecorderDirectory(win, folder));
-         win.B_FilesClick();
+         Click(win, &TFMain::B_FilesClick);
        }},
   };
   for (const auto& c : cases) {

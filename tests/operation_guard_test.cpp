@@ -57,7 +57,8 @@ class OperationTest : public WindowTest {
   }
 
   // Runs `start` and, once the device has its first request `code`, `during`
-  // (from the event loop the operation pumps). False when `during` never ran.
+  // (from the event loop, while the operation runs); then waits for the
+  // operation's end. False when `during` never ran.
   bool During(uint8_t code, const std::function<void()>& start, const std::function<void()>& during) {
     return During([&] { return sim.countRequests(code) >= 1; }, start, during);
   }
@@ -72,6 +73,9 @@ class OperationTest : public WindowTest {
     });
     poll.start(2);
     start();
+    EXPECT_TRUE(WaitUntil([&] { return ran || (w->Operation == TDeviceOperation::None && w->LinkIdle()); }));
+    poll.stop();
+    EXPECT_TRUE(Settled(*w));
     return ran;
   }
 };
@@ -121,7 +125,7 @@ TEST_F(OperationTest, WhileOneRunsNothingElseStarts) {
   sim.clearFaults();
   prompter.shown.clear();
   w->SelectVisiblePage(PAGE_RECORDER);
-  w->B_ListClick();
+  Click(*w, &TFMain::B_ListClick);
   EXPECT_EQ(prompter.Infos(), QStringList{texts::kListLoaded});
 }
 
@@ -136,7 +140,7 @@ TEST_F(OperationTest, TheStartUpQueryLocksNothing) {
   EXPECT_TRUE(During(REQ_VERSION, [&] { Open(); },
                      [&] {
                        busy = LinkState.Busy;
-                       FMain->B_SyncClick();
+                       Click(*FMain, &TFMain::B_SyncClick);
                      }));
   EXPECT_TRUE(busy);
   EXPECT_TRUE(prompter.Infos().isEmpty());
@@ -153,8 +157,10 @@ TEST_F(OperationTest, NoKeepAliveDuringAnOperation) {
   w.reset();
   OpenIdle();
   ChooseUpdate(600);
-  Upload().setClearingMs(700);  // longer than the watchdog and many keep-alive intervals
-  w->B_StartClick();
+  // Many keep-alive intervals; the first of them stops the clearing's ticker
+  // (the bound of a silent clearing), so the clearing ends within the watchdog.
+  Upload().setClearingMs(t.watchdog * 3 / 4);
+  Click(*w, &TFMain::B_StartClick);
   EXPECT_EQ(prompter.Infos(), QStringList{texts::kUploaded});
   EXPECT_EQ(Upload().image(), Image(600));
   // Idle before and after, the keep-alive runs; between the start request and

@@ -118,7 +118,7 @@ class RecorderTest : public WindowTest {
     if (w->SG_Files->rowCount() <= row) w->SG_Files->setRowCount(row + 1);
     w->SG_Files->setCurrentCell(row, 0);
     prompter.shown.clear();
-    w->B_FilesClick();
+    Click(*w, &TFMain::B_FilesClick);
   }
   QString Target(int row, bool wav) const {
     return dir.filePath(QStringLiteral("File%1.%2").arg(row).arg(wav ? "WAV" : "HEX"));
@@ -143,7 +143,7 @@ TEST_F(RecorderTest, ListShowsEveryNameInOrder) {
     device->setRecordings(c.recordings);
     sim.clearLog();
     prompter.shown.clear();
-    w->B_ListClick();
+    Click(*w, &TFMain::B_ListClick);
     EXPECT_EQ(Rows(), c.rows);
     EXPECT_EQ(prompter.Infos(), QStringList{"List loaded successfully!"});
     EXPECT_TRUE(w->B_List->isEnabled());
@@ -182,7 +182,7 @@ TEST_F(RecorderTest, ListFailuresEndWithTheirText) {
     OpenRecorder();
     w->SG_Files->setItem(0, 0, new QTableWidgetItem(QStringLiteral("old")));
     c.setup();
-    w->B_ListClick();
+    Click(*w, &TFMain::B_ListClick);
     EXPECT_EQ(prompter.Infos(), c.infos);
     EXPECT_EQ(Rows(), c.rows);
     EXPECT_TRUE(w->B_List->isEnabled());
@@ -199,7 +199,7 @@ TEST_F(RecorderTest, AListPastTheDevicesBoundEnds) {
   for (int i = 0; i < 300; ++i) many.append({QByteArray("r") + QByteArray::number(i), 0, 16, uint32_t(i)});
   device->setRecordings(many);
   prompter.shown.clear();
-  w->B_ListClick();
+  Click(*w, &TFMain::B_ListClick);
   EXPECT_EQ(prompter.Infos(), QStringList{"Error on reading list: the device lists more than 256 recordings!"});
   EXPECT_EQ(sim.countRequests(REQ_RECORDER_START) + sim.countRequests(REQ_RECORDER_NEXT), 257)
       << "nothing asked after the 257th entry";

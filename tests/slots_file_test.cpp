@@ -191,7 +191,7 @@ TEST_F(SlotFilesTest, FailedSaveLeavesTheOldFile) {
 
 TEST_F(SlotFilesTest, DeviceGetsBackItsOwnBytesThroughAFile) {
   OpenIdle();
-  w->B_Laden->click();
+  Click(w->B_Laden);
   const QString path = Path("backup.Mem");
   SaveFile(path);
   EXPECT_EQ(ReadAll(path).size(), SLOT_TABLE_SIZE);
@@ -201,7 +201,7 @@ TEST_F(SlotFilesTest, DeviceGetsBackItsOwnBytesThroughAFile) {
   OpenIdle();
   for (int k = 1; k <= SLOT_COUNT; ++k) Device().setSlot(k, QByteArray());
   OpenFile(path);
-  w->B_Speichern->click();
+  Click(w->B_Speichern);
   EXPECT_TRUE(prompter.Infos().isEmpty());
   for (int k = 1; k <= SLOT_COUNT; ++k) {
     // The device never sends a record's last 8 bytes; the table had zeros there.

@@ -20,7 +20,7 @@ QByteArray Received(int slot) { return SlotsFunction::InitialSlot(slot).left(SLO
 TEST_F(SlotsTest, ReadFillsTableAndGridFromEverySlot) {
   OpenIdle();
   Table() = QByteArray(20000, '\x5A');  // e.g. a copied recording
-  w->B_Laden->click();
+  Click(w->B_Laden);
   EXPECT_EQ(w->L_SBytes->text(), QStringLiteral("16128  OK!"));
   EXPECT_EQ(Items(w->LB_Speicher), QStringList{"Read from ZEL74!"});
   EXPECT_TRUE(w->B_Laden->isEnabled());
@@ -72,7 +72,7 @@ TEST_F(SlotsTest, ReadSkipsSlotsThatFail) {
     FillRow(5, QStringLiteral("old"));
     int watchdogEnds = 0;
     QObject::connect(w->Timer, &QTimer::timeout, [&] { ++watchdogEnds; });
-    w->B_Laden->click();
+    Click(w->B_Laden);
     EXPECT_EQ(watchdogEnds, c.watchdogEnds) << c.what;
     EXPECT_EQ(prompter.Infos(), c.infos) << c.what;
     EXPECT_EQ(sim.countRequests(0x10), SLOT_COUNT) << c.what << ": the run goes on";
@@ -98,7 +98,7 @@ TEST_F(SlotsTest, ProgressStopsAtTheLastSlotThatArrived) {
     if (sim.countRequests(0x10) == 6 && seen.isEmpty()) seen << w->L_SBytes->text();
   });
   probe.start(5);
-  w->B_Laden->click();
+  Click(w->B_Laden);
   EXPECT_EQ(seen, QStringList{"1280"});
 }
 
@@ -126,7 +126,7 @@ TEST_F(SlotsTest, WriteSendsEveryEntryAndStopsAtTheFirstFailure) {
     table.chop(100);  // the last entry's end lies beyond the table
     Table() = table;
     w->B_Speichern->setEnabled(true);
-    w->B_Speichern->click();
+    Click(w->B_Speichern);
     EXPECT_EQ(prompter.Infos(), c.infos) << c.what;
     EXPECT_EQ(w->L_SBytes->text(), c.progress) << c.what;
     QList<int> expected;
@@ -166,7 +166,7 @@ TEST_F(SlotsTest, ClearAsksAndZeroesTheDeviceOnly) {
     Table() = table;
     FillRow(1, QStringLiteral("kept"));
     prompter.confirmAnswers = {c.yes};
-    w->B_Loeschen->click();
+    Click(w->B_Loeschen);
     ASSERT_FALSE(prompter.shown.empty());
     EXPECT_EQ(prompter.shown[0].kind, TPromptRecord::Confirm);
     EXPECT_EQ(prompter.shown[0].text, QStringLiteral("Wirklich alle Speicherplätze im ZEL74 löschen?"));
@@ -188,7 +188,7 @@ TEST_F(SlotsTest, WithoutTheLinkNothingHappens) {
     OpenIdle();
     w->CB_WLAN->setChecked(false);
     prompter.confirmAnswers = {true};
-    (w.get()->*handler)();
+    Click(*w, handler);
     // Clear asks first and only then finds the link down.
     const bool clear = handler == &TFMain::B_LoeschenClick;
     EXPECT_EQ(prompter.shown.size(), clear ? 1u : 0u);
@@ -229,7 +229,7 @@ TEST_F(SlotsTest, ALostLinkEndsTheRunAtOnce) {
     prompter.confirmAnswers = {true};
     QElapsedTimer t;
     t.start();
-    (w.get()->*c.handler)();
+    Click(*w, c.handler);
     // Waiting out the rest of the run slot by slot would take 58 watchdog times.
     EXPECT_LT(t.elapsed(), 10 * Timings().watchdog) << c.what;
     EXPECT_EQ(sim.countRequests(c.code), 5) << c.what;
@@ -257,14 +257,14 @@ TEST_F(SlotsTest, ClearCannotStartWhileAnotherRunRuns) {
     w->B_Loeschen->click();
   });
   press.start(5);
-  w->B_Laden->click();
+  Click(w->B_Laden);
   EXPECT_TRUE(pressed);
   EXPECT_EQ(prompter.Infos(), QStringList{texts::kRefusedBy.arg("The reading of the memory slots")}) << "not even asked";
   EXPECT_EQ(sim.countRequests(0x11), 0);
   EXPECT_EQ(sim.countRequests(0x10), SLOT_COUNT);
   // Once the read is over, a clear runs.
   Device().setSilentAt(3, false);
-  w->B_Loeschen->click();
+  Click(w->B_Loeschen);
   EXPECT_EQ(sim.countRequests(0x11), SLOT_COUNT);
 }
 
@@ -272,7 +272,7 @@ TEST_F(SlotsTest, WriteRightAfterStartSendsZeroRecords) {
   OpenIdle();
   ASSERT_TRUE(Table().isEmpty());
   w->B_Speichern->setEnabled(true);
-  w->B_Speichern->click();
+  Click(w->B_Speichern);
   EXPECT_EQ(Device().writesStored().size(), SLOT_COUNT);
   for (const auto& r : sim.requests()) {
     ASSERT_EQ(r.bytes.size(), WRITE_SLOT_REQUEST_SIZE);

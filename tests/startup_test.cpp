@@ -90,7 +90,7 @@ TEST_F(WindowTest, SynchronizeShowsTheRunningImage) {
       sim.setFault(zelsim::Fault::Silent(0x55));
     else
       sim.setFault(zelsim::Fault::Answered(0x55, c.answer));
-    w->B_SyncClick();
+    Click(*w, &TFMain::B_SyncClick);
     sim.clearFaults(0x55);
     const bool known = c.boot || c.konfiguration;
     EXPECT_EQ(w->CB_Boot->isChecked(), c.boot) << c.name;
@@ -109,7 +109,7 @@ TEST_F(WindowTest, SynchronizeDisablesItsButtonWhileItWaits) {
   sim.setFault(zelsim::Fault::Answered(0x55, {Chunk{Frame(StatusRecord(85)), 150}}));
   bool enabledDuringWait = true;
   QTimer::singleShot(50, [&] { enabledDuringWait = w->B_Sync->isEnabled(); });
-  w->B_SyncClick();
+  Click(*w, &TFMain::B_SyncClick);
   EXPECT_FALSE(enabledDuringWait);
   EXPECT_TRUE(w->B_Sync->isEnabled());
   EXPECT_TRUE(w->CB_Konfiguration->isChecked());
@@ -119,7 +119,7 @@ TEST_F(WindowTest, SynchronizeWithoutLinkOnlyResets) {
   OpenIdle();
   ASSERT_TRUE(w->CB_Konfiguration->isChecked());
   w->CB_WLAN->setChecked(false);
-  w->B_SyncClick();
+  Click(*w, &TFMain::B_SyncClick);
   EXPECT_FALSE(w->CB_Boot->isChecked());
   EXPECT_FALSE(w->CB_Konfiguration->isChecked());
   EXPECT_FALSE(w->GB_Download->isEnabled());
@@ -130,7 +130,7 @@ TEST_F(WindowTest, SynchronizeWithoutLinkOnlyResets) {
 TEST_F(WindowTest, SynchronizeSurvivesASocketError) {
   OpenIdle();
   sim.setFault(zelsim::Fault::Dropped(0x55, zelsim::Drop::Reset));
-  w->B_SyncClick();
+  Click(*w, &TFMain::B_SyncClick);
   EXPECT_FALSE(w->CB_Konfiguration->isChecked());
   EXPECT_FALSE(w->GB_Download->isEnabled());
   EXPECT_TRUE(w->B_Sync->isEnabled());

@@ -166,7 +166,7 @@ TEST_F(UpdateTest, RefusalsShowTheirBoxAndSendNothing) {
     box.confirmAnswers.assign(c.answers.begin(), c.answers.end());
     sim.clearLog();
 
-    w->B_StartClick();
+    Click(*w, &TFMain::B_StartClick);
 
     ASSERT_EQ(box.shown.size(), c.kinds.size()) << Texts(box.shown).join(" | ").toStdString();
     for (size_t i = 0; i < c.kinds.size(); ++i) {
@@ -209,7 +209,7 @@ TEST_F(UpdateTest, UploadedImageEqualsTheFile) {
     sim.clearLog();
     startEnabledAtBox.reset();
 
-    w->B_StartClick();
+    Click(*w, &TFMain::B_StartClick);
 
     EXPECT_EQ(box.Infos(), QStringList{kSuccess});
     box.shown.clear();
@@ -251,7 +251,7 @@ TEST_F(UpdateTest, ClearingCountsSecondsAndKeepsTheWatchdogOff) {
     if (w->L_Send->text() == QStringLiteral("Clearing memory:")) counted = std::max(counted, w->L_Bytes->text().toInt());
   });
   sample.start(5);
-  w->B_StartClick();
+  Click(*w, &TFMain::B_StartClick);
   EXPECT_EQ(box.Infos(), QStringList{kSuccess});
   EXPECT_GE(counted, 3);
   EXPECT_EQ(w->L_Bytes->text(), QStringLiteral("256"));
@@ -308,7 +308,7 @@ TEST_F(UpdateTest, EveryFailureEndsWithItsTextAndOneOutcomeBox) {
     sim.clearLog();
     startEnabledAtBox.reset();
 
-    w->B_StartClick();
+    Click(*w, &TFMain::B_StartClick);
 
     EXPECT_EQ(box.Infos(), c.boxes);
     box.shown.clear();
@@ -353,7 +353,7 @@ TEST_F(UpdateTest, ReceiveAfterStillWorkingReadsWholeFrames) {
     f.request = 2;
     f.then = c.then;
     device().setFault(f);
-    w->B_StartClick();
+    Click(*w, &TFMain::B_StartClick);
     EXPECT_EQ(box.Infos(), QStringList{QString::fromLatin1(c.outcome)});
     box.shown.clear();
     if (QByteArray(c.outcome) == kSuccess) {

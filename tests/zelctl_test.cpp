@@ -216,13 +216,13 @@ TEST_F(ZelctlTest, CopiesAreTheWindowsBytesAndDecodeEqualsTheOnlineCopy) {
   OpenIdle();
   w->SelectVisiblePage(PAGE_RECORDER);
   ASSERT_TRUE(SetRecorderDirectory(*w, windowDir.path()));
-  w->B_ListClick();
+  Click(*w, &TFMain::B_ListClick);
   ASSERT_EQ(w->SG_Files->rowCount(), recordings.size());
   for (int row = 0; row < recordings.size(); ++row) {
     for (const bool wav : {true, false}) {
       w->CB_Deco->setChecked(wav);
       w->SG_Files->setCurrentCell(row, 0);
-      w->B_FilesClick();
+      Click(*w, &TFMain::B_FilesClick);
       const QString name = QStringLiteral("File%1.%2").arg(row).arg(wav ? "WAV" : "HEX");
       const QByteArray window = ReadAll(QDir(windowDir.path()).filePath(name));
       ASSERT_FALSE(window.isEmpty()) << name.toStdString();
@@ -455,7 +455,7 @@ TEST_F(ZelctlTest, ScreenshotIsTheWindowsPicture) {
     OpenIdle();
     (w.get()->*c.button)->click();
     w->CD_Rahmen_Color = QColor::fromString(QString::fromLatin1(c.colour));
-    w->B_DispcpyClick();
+    Click(*w, &TFMain::B_DispcpyClick);
     const QImage window = w->I_Scan->Picture();
     EXPECT_EQ(ReadAll(Path("s.bmp")), EncodeBitmap(window));
     const int width = w->SE_B->value(), height = w->SE_H->value();
@@ -471,7 +471,7 @@ TEST_F(ZelctlTest, SlotsReadAsTheWindowReadsThemAndWriteBack) {
   ASSERT_EQ(Run({"slots", "read", "-o", "slots.Mem"}), 0) << err.toStdString();
   ASSERT_EQ(Run({"slots", "read", "-o", "slots.csv"}), 0);
   OpenIdle();
-  w->B_LadenClick();
+  Click(*w, &TFMain::B_LadenClick);
   const QByteArray table = w->DataStream.data();
   w.reset();
   ASSERT_EQ(table.size(), SLOT_TABLE_SIZE);

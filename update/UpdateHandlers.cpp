@@ -4,7 +4,7 @@
 #include "core/InputFile.h"
 #include "app/Prompter.h"
 #include "core/Timings.h"
-#include "app/WindowDriver.h"
+#include "app/WindowRunner.h"
 #include "link/LinkClient.h"
 #include "update/UpdateCheck.h"
 #include "ops/UploadSteps.h"
@@ -90,6 +90,54 @@ class TSentDisplay {
   QElapsedTimer shown_;
 };
 
+// The upload as the window runs it: the file, the operation, and what the
+// page shows of it.
+class TUploadSession : public TOperation, private IUploadView {
+ public:
+  TUploadSession(TFMain& w, std::unique_ptr<QFile> image, TUpdateTarget target, uint64_t fileSize,
+                 const QByteArray& fileName, uint8_t requestCode)
+      : w_(w), image_(std::move(image)), run_(target, image_.get(), fileSize, fileName, requestCode),
+        op_(run_, *this), sent_(w.L_Bytes, w.PB_Sent, fileSize) {}
+
+  TStep First(TLinkState& st) override { return op_.First(st); }
+  TStep Next(TLinkState& st) override { return op_.Next(st); }
+  // The last count is up before the outcome is shown; the file is let go.
+  void Finished() {
+    sent_.Show();
+    image_->close();
+  }
+
+ private:
+  void Clearing() override {
+    w_.L_Send->setText(QStringLiteral("Clearing memory:"));
+    w_.RestartTimer(w_.Timer2, Timings().ticker);
+  }
+  void Cleared() override {
+    w_.Timer2->stop();
+    w_.PB_Sent->setValue(0);
+  }
+  void Working() override {
+    sent_.Show();
+    w_.L_Bytes->setText(QString::number(w_.L_Bytes->text().toLongLong() + 1));
+  }
+  void Acknowledged(int64_t bytes, bool caption) override {
+    w_.Timer2->stop();
+    sent_.Acknowledged(bytes);
+    if (caption) w_.L_Send->setText(QStringLiteral("Bytes sent:"));
+  }
+  void DeviceFailed() override {
+    w_.Timer2->stop();
+    sent_.Show();
+    w_.L_Bytes->setText(QStringLiteral("0"));
+  }
+
+  TFMain& w_;
+  std::unique_ptr<QFile> image_;
+  TUploadRun run_;
+  TUploadOperation op_;
+  TSentDisplay sent_;
+};
+
 }  // namespace
 
 void TFMain::RB_PocketClick() {
@@ -122,9 +170,9 @@ void TFMain::B_StartClick() {
     Prompter().Information(this, QStringLiteral("No connection or file available!"));
     return;
   }
-  QFile image;
-  if (!OpenUpdateImage(this, image, UpdateFilePath)) return;
-  const auto fileSize = static_cast<uint64_t>(image.size());
+  auto image = std::make_unique<QFile>();
+  if (!OpenUpdateImage(this, *image, UpdateFilePath)) return;
+  const auto fileSize = static_cast<uint64_t>(image->size());
 
   // Compatibility with what the device runs.
   const TUpdateTarget target = CheckedTarget(RB_Pocket, RB_LAN);
@@ -138,80 +186,27 @@ void TFMain::B_StartClick() {
     return;
   }
 
-  // Start request; the device answers 90 and clears its memory.
-  TUploadRun run(target, &image, fileSize, fileName, check.requestCode);
-  BeginExchange(REPLY_WAITING);
+  // The start request; the device answers 90 and clears its memory, then
+  // takes the file one request at a time.
+  auto upload = std::make_unique<TUploadSession>(*this, std::move(image), target, fileSize, fileName,
+                                                  check.requestCode);
+  TUploadSession& session = *upload;
   SetResultText(LinkState, "File cannot be loaded into ZEL!");
   L_Bytes->setText(QStringLiteral("0"));
   B_Start->setEnabled(false);
   B_Sync->setEnabled(false);
   PC_main->setEnabled(false);
-  ProcessMessages();
-  SendRequest(run.StartRequest());
-  WaitForReply(REPLY_WAITING);
-  Timer->stop();
-
-  if (run.AfterStart(LinkState)) {
-    L_Send->setText(QStringLiteral("Clearing memory:"));
-    RestartTimer(Timer2, Timings().ticker);
-    TransferCommand(nullptr, 0);  // the device's next answer ends the clearing
-  }
-  Timer2->stop();
-  PB_Sent->setValue(0);
-  Session->ResetBuffer();
-
-  // Stop and wait: one request out, one answer back.
-  TSentDisplay sent(L_Bytes, PB_Sent, fileSize);
-  while (LinkState.Busy && !CloseRequested) {
-    WaitForReply(REPLY_WAITING);
-    Timer->stop();
-    if (!LinkState.Busy || CloseRequested) break;
-    const TStep step = run.AfterReply(LinkState);
-    switch (step.kind) {
-      case TStep::Wait:  // still working: the device answers again by itself
-        sent.Show();
-        L_Bytes->setText(QString::number(L_Bytes->text().toLongLong() + 1));
-        RestartTimer(Timer, Timings().watchdogAfterWorking);
-        LinkState.ReplyCode = REPLY_WAITING;
-        UploadDirectReceive();
-        break;
-      case TStep::Done:
-        Timer2->stop();
-        sent.Acknowledged(run.Acknowledged());
-        sent.Show();
-        LinkState.Busy = false;
-        SetResultText(LinkState, step.Text().constData());
-        break;
-      case TStep::Send:
-        Timer2->stop();
-        sent.Acknowledged(run.Acknowledged());
-        if (run.BytesSentCaption()) L_Send->setText(QStringLiteral("Bytes sent:"));
-        LinkState.ReplyCode = REPLY_WAITING;
-        RestartTimer(Timer, Timings().watchdog);
-        SendRequest(step.request);
-        break;
-      case TStep::Failed:
-        Timer2->stop();
-        LinkState.Busy = false;
-        SetResultText(LinkState, step.Text().constData());
-        sent.Show();
-        L_Bytes->setText(QStringLiteral("0"));
-        break;
-    }
-  }
-  sent.Show();
-
-  image.close();
-  Timer2->stop();
-  ShowResultText();
-  B_Start->setEnabled(true);
-  B_Sync->setEnabled(true);
-  PC_main->setEnabled(true);
-}
-
-void TFMain::UploadDirectReceive() {
-  TWindowDriver driver(*this, Timings().directReceiveWait);
-  Session->NextFrame(driver);
+  StartOperation(operation, std::move(upload), [this, &session](const TStep& end) {
+    session.Finished();
+    // A failure of the exchange itself (the watchdog, a lost link, a code
+    // nobody knows) is reported by the text it left; every other end by its own.
+    if (end.outcome != TOutcome::UploadCannotLoad) SetResultText(LinkState, end.Text().constData());
+    Timer2->stop();
+    ShowResultText();
+    B_Start->setEnabled(true);
+    B_Sync->setEnabled(true);
+    PC_main->setEnabled(true);
+  });
 }
 
 // Ticks while the device clears its memory: one more second shown, and the
