@@ -12,6 +12,8 @@
 
 TFMain::TWindowRunner::TWindowRunner(TFMain& window) : w_(window), core_(window.Session->State(), *this) {
   w_.TCP_Client->WatchReadable([this] { Readable(); });
+  owedWait_.setSingleShot(true);
+  QObject::connect(&owedWait_, &QTimer::timeout, &context_, [this] { StartNext(); });
   directWait_.setSingleShot(true);
   QObject::connect(&directWait_, &QTimer::timeout, &context_, [this] {
     if (TOperation* op = core_.Current(); op && op->Direct()) {
@@ -30,6 +32,10 @@ void TFMain::TWindowRunner::Start(std::unique_ptr<TOperation> op, TEnd ended) {
 
 void TFMain::TWindowRunner::StartNext() {
   if (core_.Running() || queue_.empty()) return;
+  if (Owed()) {
+    owedWait_.start(int(std::max<qint64>(1, owed_.remainingTime())));
+    return;
+  }
   running_ = std::move(queue_.front());
   queue_.pop_front();
   TLinkState& st = core_.State();
@@ -48,7 +54,12 @@ void TFMain::TWindowRunner::StartNext() {
 
 void TFMain::TWindowRunner::Advance() { core_.Advance(); }
 
-void TFMain::TWindowRunner::Cancel() { core_.Cancel(); }
+void TFMain::TWindowRunner::Cancel() {
+  if (!core_.Running()) return;
+  cancelled_ = true;
+  core_.Cancel();
+  cancelled_ = false;
+}
 
 void TFMain::TWindowRunner::ReadDirect(TOperation& op) {
   TLinkState& st = core_.State();
@@ -95,9 +106,11 @@ void TFMain::TWindowRunner::Readable() {
   bool step = !st.Busy;
   if (got > 0) {
     if (!st.Busy) {
-      // No exchange is open: an answer that came too late for its own.
+      // No exchange is open: an answer that came too late for its own. The
+      // next operation waits until the link has been quiet for a moment.
       st.BytesReceived = 0;
       st.FrameLength = 0;
+      if (Owed()) owed_.setRemainingTime(Timings().drainWait);
     } else {
       st.BytesReceived += got;
       const TCutOutcome outcome =
@@ -147,6 +160,9 @@ void TFMain::TWindowRunner::Arm(TDeadline deadline) {
 
 void TFMain::TWindowRunner::Ended(TOperation& op, const TStep& end) {
   TLinkState& st = core_.State();
+  const bool unanswered = op.Direct() ? op.DirectExpired && !op.DirectAnswered
+                                      : st.ReplyCode == REPLY_TIMEOUT || cancelled_;
+  if (unanswered && w_.TCP_Client->Connected()) owed_.setRemainingTime(Timings().watchdog);
   if (op.Direct()) {
     directWait_.stop();
     st.BytesReceived = 0;

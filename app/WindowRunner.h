@@ -17,6 +17,7 @@
 #include "ops/Operation.h"
 #include "ops/Run.h"
 
+#include <QDeadlineTimer>
 #include <QObject>
 #include <QTimer>
 
@@ -42,10 +43,12 @@ class TFMain::TWindowRunner : private IRunDriver {
   void Advance();
   // Ends the running operation: Busy cleared, its cancel request sent.
   void Cancel();
+  // An answer is still owed by an exchange that ended without it.
+  bool Owed() const { return !owed_.hasExpired(); }
 
   TOperation* Current() const { return core_.Current(); }
   // Nothing runs, waits to start or has an end still to be handled.
-  bool Idle() const { return !core_.Running() && queue_.empty() && ends_.empty() && !delivering_; }
+  bool Idle() const { return !core_.Running() && queue_.empty() && ends_.empty() && !delivering_ && !Owed(); }
   // Inside a read or a step: a box must not be shown from here.
   bool Inside() const { return reading_ || core_.Running(); }
 
@@ -91,4 +94,11 @@ class TFMain::TWindowRunner : private IRunDriver {
   uint64_t drains_ = 0;
   QObject context_;  // posted calls die with the runner
   QTimer directWait_;  // a direct exchange's own deadline
+  // An exchange that ended without its answer (its time ran out, or it was
+  // cancelled) may still get it. The next operation starts only once that
+  // answer has come and gone (the link quiet again) or the watchdog's
+  // interval has passed.
+  QDeadlineTimer owed_{0};
+  QTimer owedWait_;
+  bool cancelled_ = false;
 };

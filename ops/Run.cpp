@@ -33,7 +33,22 @@ void TRunCore::Cancel() {
   const QByteArray cancel = op_->CancelRequest();
   // With Busy clear the request goes out and nothing waits for an answer.
   if (!cancel.isEmpty()) driver_.Send(cancel);
-  Advance();
+  if (!op_) return;  // the send failed, and that ended it
+  if (acting_) {
+    again_ = true;
+    return;
+  }
+  // An operation that would go on regardless of its answer (the window's
+  // slot read) ends here all the same.
+  acting_ = true;
+  TStep step = op_->Next(st_);
+  if (!step.Ends()) step = TStep::Fail(TOutcome::Interrupted);
+  Act(step);
+  while (again_ && op_) {
+    again_ = false;
+    Act(op_->Next(st_));
+  }
+  acting_ = false;
 }
 
 void TRunCore::Act(TStep step) {

@@ -37,15 +37,13 @@ TStep TUploadRun::AfterReply(const TLinkState& st) {
 
 TStep TUploadOperation::Next(TLinkState& st) {
   if (st.Busy && st.ReplyCode == REPLY_WAITING) return TStep::AwaitNext();
-  if (phase_ == TPhase::Starting && st.Busy) {
-    if (run_.AfterStart(st)) {
-      phase_ = TPhase::Clearing;
-      view_.Clearing();
-      return TStep::AwaitNext(TDeadline::Clearing);  // the device's next answer ends the clearing
-    }
-    phase_ = TPhase::Sending;  // refused: the failure is reported below
+  if (phase_ == TPhase::Starting && st.Busy && run_.AfterStart(st)) {
+    phase_ = TPhase::Clearing;
+    view_.Clearing();
+    return TStep::AwaitNext(TDeadline::Clearing);  // the device's next answer ends the clearing
   }
-  if (phase_ == TPhase::Clearing) {
+  if (phase_ != TPhase::Sending) {
+    // Cleared, refused or ended: the sending phase begins from 0 either way.
     phase_ = TPhase::Sending;
     view_.Cleared();
   }

@@ -53,7 +53,8 @@ class IUploadView {
   virtual ~IUploadView() = default;
   // The device took the start request and clears its memory.
   virtual void Clearing() {}
-  // Its memory is clear: the first answer of the sending phase came.
+  // The clearing is over (or never began: the start was refused or the
+  // exchange ended): the sending phase begins.
   virtual void Cleared() {}
   // It is still working (85): its next answer follows by itself.
   virtual void Working() {}

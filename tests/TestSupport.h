@@ -35,9 +35,19 @@ class TFakePrompter : public TPrompter {
   std::deque<std::optional<QColor>> colorAnswers;
   std::vector<QColor> colorInitials;
 
-  void Information(QWidget*, const QString& text) override { shown.push_back({TPromptRecord::Information, text}); }
+  // Boxes that `hold` picks stay open for holdMs in an event loop of their
+  // own, as a box does while the user reads it; the rest are answered at once.
+  int holdMs = 0;
+  std::function<bool(TPromptRecord::Kind, const QString&)> hold;
+  int held = 0;  // boxes held so far
+
+  void Information(QWidget*, const QString& text) override {
+    shown.push_back({TPromptRecord::Information, text});
+    Hold(TPromptRecord::Information, text);
+  }
   bool Confirm(QWidget*, const QString& text) override {
     shown.push_back({TPromptRecord::Confirm, text});
+    Hold(TPromptRecord::Confirm, text);
     if (confirmAnswers.empty()) return false;
     const bool a = confirmAnswers.front();
     confirmAnswers.pop_front();
@@ -46,6 +56,7 @@ class TFakePrompter : public TPrompter {
   // Answered from confirmAnswers as well; recorded as a risk question.
   bool ConfirmRisk(QWidget*, const QString& text) override {
     shown.push_back({TPromptRecord::ConfirmRisk, text});
+    Hold(TPromptRecord::ConfirmRisk, text);
     if (confirmAnswers.empty()) return false;
     const bool a = confirmAnswers.front();
     confirmAnswers.pop_front();
@@ -75,8 +86,10 @@ class TFakePrompter : public TPrompter {
   }
 
  private:
+  void Hold(TPromptRecord::Kind kind, const QString& text);
   QString NextFile(TPromptRecord::Kind kind, const TFileDialog& asked) {
     shown.push_back({kind, asked.filter});
+    Hold(kind, asked.filter);
     if (fileAnswers.empty()) return QString();
     QString a = fileAnswers.front();
     fileAnswers.pop_front();

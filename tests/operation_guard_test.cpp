@@ -3,15 +3,25 @@
 #include "Texts.h"
 #include "WindowFixture.h"
 #include "recorder/FileBoxes.h"
+#include "slots/SlotRecord.h"
+#include "sim/Recordings.h"
 #include "sim/Upload.h"
 
+#include <QApplication>
 #include <QDir>
+#include <QElapsedTimer>
+#include <QSet>
 #include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QListWidget>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QProgressBar>
 #include <QTabWidget>
 #include <QRadioButton>
+#include <QSpinBox>
+#include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTimer>
 
@@ -295,4 +305,331 @@ TEST_F(OperationTest, ControlsWhileAnOperationWaits) {
     EXPECT_TRUE(During(c.waiting, [&] { (w.get()->*c.start)(); }, [&] { seen = c.seen(); }));
     EXPECT_EQ(seen, c.expected);
   }
+}
+
+// No box stalls an operation. Help > Info, the close question answered No
+// and the refusal of a second operation each stay open far longer than the
+// watchdog, as a box does while the user reads it; the running operation
+// goes on meanwhile and ends whole, with its own outcome, shown after the
+// box. (Were the exchange driven by a loop nested in the operation's
+// handler, the watchdog would end it while the box is up.)
+TEST_F(OperationTest, NoBoxStallsAnOperation) {
+  TTimings t = Timings();
+  t.watchdog = 150;
+  SetTimings(t);
+  w.reset();
+  OpenIdle();
+  ASSERT_TRUE(SetRecorderDirectory(*w, dir.path()));
+  w->show();
+  sim.setLatency(2);  // every answer takes a while, as over the device's Wi-Fi
+  constexpr qsizetype kImage = 256 * 100;
+  ChooseUpdate(kImage);
+  const int recordings = int(sim.function<zelsim::Recordings>()->recordings().size());
+
+  struct Op {
+    const char* what;
+    int page;
+    void (TFMain::*start)();
+    uint8_t first;                      // its first request
+    QStringList infos;                  // the boxes it shows at its end
+    std::function<bool()> whole;        // what it leaves, checked
+  };
+  const Op ops[] = {
+      {"update", PAGE_UPDATE, &TFMain::B_StartClick, REQ_UPDATE_POCKET, {texts::kUploaded},
+       [&] { return Upload().image() == Image(kImage) && w->L_Bytes->text() == QString::number(kImage); }},
+      {"scan", PAGE_DISPCPY, &TFMain::B_DispcpyClick, REQ_SCAN, {texts::kScanDone},
+       [&] { return w->L_Spalte->text() == QString::number(w->SE_B->value()); }},
+      {"list", PAGE_RECORDER, &TFMain::B_ListClick, REQ_RECORDER_START, {texts::kListLoaded},
+       [&] { return w->SG_Files->rowCount() == recordings; }},
+      {"copy", PAGE_RECORDER, &TFMain::B_FilesClick, REQ_RECORDER_START, {texts::kCopyLoaded},
+       [&] { return QFileInfo::exists(QDir(dir.path()).filePath(QStringLiteral("File0.WAV"))); }},
+      {"slot read", PAGE_UPDATE, &TFMain::B_LadenClick, REQ_READ_SLOT, {},
+       [&] { return w->LB_Speicher->item(0)->text() == texts::kSlotsRead && w->L_SBytes->text() == texts::kSlotsDone; }},
+      {"slot write", PAGE_UPDATE, &TFMain::B_SpeichernClick, REQ_WRITE_SLOT, {},
+       [&] { return sim.countRequests(REQ_WRITE_SLOT) == SLOT_COUNT && w->L_SBytes->text() == texts::kSlotsDone; }},
+  };
+  struct Box {
+    const char* what;
+    std::function<void()> open;  // opens it while the operation runs
+    TPromptRecord::Kind kind;
+  };
+  const Box boxes[] = {
+      {"Info", [&] { w->MI_InfoClick(); }, TPromptRecord::ShowModal},
+      {"close question, No", [&] { w->close(); }, TPromptRecord::ConfirmRisk},
+      {"refusal", [&] { w->B_SyncClick(); }, TPromptRecord::Information},
+  };
+  prompter.holdMs = 3 * t.watchdog;
+  for (const Op& op : ops) {
+    for (const Box& box : boxes) {
+      SCOPED_TRACE(std::string(op.what) + " / " + box.what);
+      sim.clearLog();
+      w->SelectVisiblePage(op.page);
+      prompter.shown.clear();
+      prompter.confirmAnswers.clear();  // the close question: No
+      prompter.held = 0;
+      prompter.hold = [&](TPromptRecord::Kind kind, const QString& text) {
+        return kind == box.kind && (kind != TPromptRecord::Information || text.contains(QLatin1String("still running")));
+      };
+      bool stillRunning = false;
+      ASSERT_TRUE(During(op.first, [&] { (w.get()->*op.start)(); },
+                         [&] {
+                           stillRunning = w->Operation != TDeviceOperation::None;
+                           box.open();
+                         }));
+      EXPECT_TRUE(stillRunning) << "the box opened while the operation ran";
+      EXPECT_EQ(prompter.held, 1);
+      QStringList infos = prompter.Infos();
+      infos.removeIf([](const QString& s) { return s.contains(QLatin1String("still running")); });
+      EXPECT_EQ(infos, op.infos);
+      EXPECT_TRUE(op.whole());
+      EXPECT_TRUE(w->isVisible()) << "No keeps the window";
+    }
+  }
+}
+
+// Yes to the close question ends each operation in order, whatever it was
+// doing: a scan tells the device to stop, a slot write sends no further
+// slot, nothing shows an outcome box, and the window closes.
+TEST_F(OperationTest, CloseAnsweredYesEndsEachOperationInOrder) {
+  struct Case {
+    const char* what;
+    int page;
+    void (TFMain::*start)();
+    uint8_t code;
+    std::function<void()> check;
+  };
+  qsizetype atYes = 0;  // the operation's requests when the user said Yes
+  const Case cases[] = {
+      {"scan", PAGE_DISPCPY, &TFMain::B_DispcpyClick, REQ_SCAN,
+       [&] { EXPECT_EQ(sim.countRequests(REQ_SCAN_CANCEL), 1) << "the device is told to stop"; }},
+      {"slot write", PAGE_UPDATE, &TFMain::B_SpeichernClick, REQ_WRITE_SLOT,
+       // (one sent just before the Yes may reach the device's log after it)
+       [&] { EXPECT_LE(sim.countRequests(REQ_WRITE_SLOT), atYes + 1) << "no slot after the one in flight"; }},
+      {"slot read", PAGE_UPDATE, &TFMain::B_LadenClick, REQ_READ_SLOT,
+       [&] { EXPECT_LE(sim.countRequests(REQ_READ_SLOT), atYes + 1); }},
+      {"list", PAGE_RECORDER, &TFMain::B_ListClick, REQ_RECORDER_START, [] {}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    w.reset();
+    OpenIdle();
+    w->show();
+    sim.setLatency(20);  // slow enough that the question comes in the middle
+    w->SelectVisiblePage(c.page);
+    prompter.confirmAnswers = {true};
+    prompter.holdMs = 50;
+    prompter.hold = [](TPromptRecord::Kind kind, const QString&) { return kind == TPromptRecord::ConfirmRisk; };
+    ASSERT_TRUE(During(c.code, [&] { (w.get()->*c.start)(); },
+                       [&] {
+                         w->close();
+                         atYes = sim.countRequests(c.code);
+                       }));
+    EXPECT_TRUE(WaitUntil([&] { return !w->isVisible(); })) << "closed once the operation ended";
+    EXPECT_TRUE(prompter.Infos().isEmpty()) << "no outcome box on the way out";
+    c.check();
+    sim.setLatency(0);
+  }
+}
+
+// File > Close during an operation asks its one question, not "Close
+// application?" first.
+TEST_F(OperationTest, FileCloseDuringAnOperationAsksOnce) {
+  w->show();
+  sim.setLatency(10);
+  w->SelectVisiblePage(PAGE_UPDATE);
+  ASSERT_TRUE(During(REQ_READ_SLOT, [&] { w->B_LadenClick(); }, [&] { w->MI_BeendenClick(); }));
+  ASSERT_EQ(prompter.shown.size(), 1u);
+  EXPECT_EQ(prompter.shown.front().kind, TPromptRecord::ConfirmRisk);
+  EXPECT_TRUE(w->isVisible()) << "answered No";
+  EXPECT_EQ(w->LB_Speicher->item(0)->text(), texts::kSlotsRead);
+}
+
+// An operation that ends while the close question is up keeps its outcome,
+// shown after the No.
+TEST_F(OperationTest, AnEndWhileTheCloseQuestionIsUpIsShownAfterIt) {
+  w->show();
+  w->SelectVisiblePage(PAGE_RECORDER);
+  prompter.holdMs = 600;  // far longer than the list takes
+  prompter.hold = [](TPromptRecord::Kind kind, const QString&) { return kind == TPromptRecord::ConfirmRisk; };
+  ASSERT_TRUE(During(REQ_RECORDER_START, [&] { w->B_ListClick(); }, [&] { w->close(); }));
+  ASSERT_EQ(prompter.shown.size(), 2u);
+  EXPECT_EQ(prompter.shown[0].kind, TPromptRecord::ConfirmRisk);
+  EXPECT_EQ(prompter.shown[1].text, texts::kListLoaded);
+  EXPECT_TRUE(w->isVisible());
+}
+
+// What each operation's end has done when its outcome box appears.
+TEST_F(OperationTest, WhatTheOutcomeBoxFinds) {
+  QStringList seen;
+  const auto on = [](QWidget* c) { return QString::fromLatin1(c->isEnabled() ? "on" : "off"); };
+  struct Case {
+    const char* what;
+    int page;
+    void (TFMain::*start)();
+    std::function<void()> before;
+    std::function<QStringList()> atBox;
+    QStringList expected;
+  };
+  const Case cases[] = {
+      // The update's controls come back only once its box is closed.
+      {"update", PAGE_UPDATE, &TFMain::B_StartClick, [&] { ChooseUpdate(2000); },
+       [&] {
+         return QStringList{on(w->B_Sync), on(w->PC_main), on(w->B_Start), w->L_Bytes->text(),
+                            QString::number(w->PB_Sent->value())};
+       },
+       {"off", "off", "off", "2048", "100"}},
+      // The device refuses the start: the bar is back at 0 all the same.
+      {"update refused", PAGE_UPDATE, &TFMain::B_StartClick,
+       [&] {
+         ChooseUpdate(2000);
+         w->PB_Sent->setValue(55);
+         sim.setFault(Fault::Answered(REQ_UPDATE_POCKET, {zelsim::Chunk{zelsim::Frame(zelsim::StatusRecord(0)), 0}}));
+       },
+       [&] { return QStringList{w->L_Bytes->text(), QString::number(w->PB_Sent->value())}; }, {"0", "0"}},
+      // The copy's last bar and rate are painted before its box.
+      {"copy", PAGE_RECORDER, &TFMain::B_FilesClick, [] {},
+       [&] {
+         return QStringList{QString::number(w->PB_Files->value()), w->PB_Files->updatesEnabled() ? "painted" : "held",
+                            w->L_Deco->updatesEnabled() ? "painted" : "held", w->L_Deco->text().isEmpty() ? "" : "rate"};
+       },
+       {"100", "painted", "painted", "rate"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    sim.clearFaults();
+    w->SelectVisiblePage(c.page);
+    c.before();
+    prompter.shown.clear();
+    seen.clear();
+    prompter.holdMs = 1;
+    prompter.hold = [&](TPromptRecord::Kind kind, const QString&) {
+      if (kind == TPromptRecord::Information && seen.isEmpty()) seen = c.atBox();
+      return false;
+    };
+    Click(*w, c.start);
+    EXPECT_EQ(seen, c.expected);
+    EXPECT_TRUE(w->B_Sync->isEnabled() && w->PC_main->isEnabled()) << "back after the box";
+  }
+}
+
+// While a scan runs: its bar starts from 0, and the capture area's fields
+// stay usable (a change applies to the columns still to come).
+TEST_F(OperationTest, WhileAScanRuns) {
+  w->SelectVisiblePage(PAGE_DISPCPY);
+  w->PB_Scan->setValue(55);
+  sim.setLatency(5);
+  QStringList seen;
+  ASSERT_TRUE(During(REQ_SCAN, [&] { w->B_DispcpyClick(); },
+                     [&] {
+                       seen << QString::number(w->PB_Scan->value());
+                       for (QWidget* f : {static_cast<QWidget*>(w->SE_X), static_cast<QWidget*>(w->SE_Y),
+                                          static_cast<QWidget*>(w->SE_B), static_cast<QWidget*>(w->SE_H)})
+                         seen << (f->isEnabled() ? "on" : "off");
+                     }));
+  EXPECT_EQ(seen, (QStringList{"0", "on", "on", "on", "on"}));
+  EXPECT_EQ(prompter.Infos(), QStringList{texts::kScanDone});
+}
+
+// The upload's counter and bar move while it runs, not only at its end.
+TEST_F(OperationTest, UploadProgressIsShownAsItGoes) {
+  TTimings t = Timings();
+  t.progressRefresh = 20;
+  SetTimings(t);
+  ChooseUpdate(256 * 120);
+  sim.setLatency(2);
+  QSet<QString> counts;
+  QSet<int> bars;
+  QTimer watch;
+  QObject::connect(&watch, &QTimer::timeout, [&] {
+    if (w->Operation != TDeviceOperation::Update || w->L_Send->text() != QStringLiteral("Bytes sent:")) return;
+    counts << w->L_Bytes->text();
+    bars << w->PB_Sent->value();
+  });
+  watch.start(5);
+  Click(*w, &TFMain::B_StartClick);
+  EXPECT_EQ(prompter.Infos(), QStringList{texts::kUploaded});
+  counts.remove(QStringLiteral("0"));
+  counts.remove(QString::number(256 * 120));
+  bars.remove(0);
+  bars.remove(100);
+  EXPECT_GE(counts.size(), 3) << "byte counts between the first and the last";
+  EXPECT_GE(bars.size(), 3) << "bar positions between empty and full";
+}
+
+// A device that falls silent while it clears its memory is not waited for
+// for ever: once the keep-alive's interval has passed, the ticker stops and
+// the watchdog ends the update. No status query goes out meanwhile.
+TEST_F(OperationTest, ASilentClearingEndsAfterTheKeepAlivesInterval) {
+  TTimings t = Timings();
+  t.keepAlive = 900;
+  t.ticker = 100;
+  SetTimings(t);
+  ChooseUpdate(600);
+  Upload().setClearingMs(60 * 60 * 1000);  // it never ends by itself
+  QElapsedTimer took;
+  took.start();
+  Click(*w, &TFMain::B_StartClick);
+  const qint64 ms = took.elapsed();
+  EXPECT_EQ(prompter.Infos(), QStringList{texts::kTimeout});
+  EXPECT_GE(ms, t.keepAlive) << "the ticker kept the watchdog off until then";
+  EXPECT_LT(ms, t.keepAlive + t.watchdog + 2000);
+  EXPECT_GE(w->L_Bytes->text().toInt(), 5) << "seconds counted while it cleared";
+  EXPECT_EQ(sim.countRequests(REQ_STATUS), 0);
+}
+
+// An answer that comes after its exchange has ended is thrown away, never
+// taken as the next exchange's reply: here the keep-alive's status answer,
+// late on a slow link, and then a slot write.
+TEST_F(OperationTest, ALateAnswerIsNotTheNextExchangesReply) {
+  TTimings t = Timings();
+  t.keepAlive = 100;
+  t.keepAliveAnswerWait = 50;
+  SetTimings(t);
+  // The status answer comes far beyond the keep-alive's wait.
+  sim.setFault(Fault::Answered(REQ_STATUS, {zelsim::Chunk{zelsim::Frame(zelsim::StatusRecord(85)), 300}}));
+  w->Timer1->start(t.keepAlive);
+  ASSERT_TRUE(WaitUntil([&] { return sim.countRequests(REQ_STATUS) >= 1; }));
+  w->Timer1->stop();
+  ASSERT_TRUE(Settled(*w));
+  Click(*w, &TFMain::B_SpeichernClick);
+  EXPECT_TRUE(prompter.Infos().isEmpty()) << "written, no failure";
+  EXPECT_EQ(sim.countRequests(REQ_WRITE_SLOT), SLOT_COUNT);
+  EXPECT_EQ(w->L_SBytes->text(), texts::kSlotsDone);
+}
+
+// The intervals the tool ships, which the tests otherwise shorten.
+TEST(ShippedTimings, AreTheDevicesAndTheWindows) {
+  const TTimings t;
+  EXPECT_EQ(t.watchdog, 3000);
+  EXPECT_EQ(t.watchdogAfterWorking, 5000);
+  EXPECT_EQ(t.keepAlive, 90000);
+  EXPECT_EQ(t.keepAliveAfterSearch, 60000);
+  EXPECT_EQ(t.ticker, 1000);
+  EXPECT_EQ(t.probeConnect, 500);
+  EXPECT_EQ(t.keepAliveAnswerWait, 200);
+  EXPECT_EQ(t.searchAnswerWait, 500);
+  EXPECT_EQ(t.progressRefresh, 100);
+  EXPECT_EQ(t.scanPaintPace, 100);
+  EXPECT_EQ(t.copyPaintPace, 100);
+}
+
+// The close question is the real warning box, and No is its default button:
+// Enter on it keeps the operation running.
+TEST_F(OperationTest, TheCloseQuestionDefaultsToNo) {
+  SetPrompter(nullptr);  // the real boxes
+  QString defaultButton;
+  QTimer look;
+  QObject::connect(&look, &QTimer::timeout, [&] {
+    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+    if (!box) return;
+    look.stop();
+    defaultButton = box->defaultButton() ? box->defaultButton()->text() : QStringLiteral("none");
+    defaultButton.remove(QLatin1Char('&'));
+    box->defaultButton() ? box->defaultButton()->click() : box->reject();
+  });
+  look.start(10);
+  const bool yes = Prompter().ConfirmRisk(w.get(), OperationCloseQuestion(TDeviceOperation::Update));
+  SetPrompter(&prompter);
+  EXPECT_FALSE(yes);
+  EXPECT_EQ(defaultButton, QStringLiteral("No"));
 }
