@@ -1,13 +1,17 @@
 #include "cli/Cli.h"
 
+#include "core/SafeSave.h"
+
+#include <QDir>
 #include <QJsonDocument>
-#include <QTextStream>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 
 #ifndef _WIN32
+#include <fcntl.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
 #endif
@@ -18,20 +22,81 @@ TProgress* g_liveProgress = nullptr;
 void ClearLiveProgress() {
   if (g_liveProgress) g_liveProgress->Clear();
 }
+// The reason the first write to standard output failed.
+QString g_stdoutFailure;
 }  // namespace
+
+void WriteStandardOutput(const QByteArray& bytes) {
+  errno = 0;
+  const bool written = std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stdout) == size_t(bytes.size());
+  if ((std::fflush(stdout) != 0 || !written) && g_stdoutFailure.isEmpty())
+    g_stdoutFailure = errno != 0 ? qt_error_string(errno) : QStringLiteral("write error");
+}
+
+QString CloseStandardOutput() {
+  errno = 0;
+  const bool flushed = std::fflush(stdout) == 0 && !std::ferror(stdout);
+  if (!flushed && g_stdoutFailure.isEmpty())
+    g_stdoutFailure = errno != 0 ? qt_error_string(errno) : QStringLiteral("write error");
+  errno = 0;
+  if (std::fclose(stdout) != 0 && g_stdoutFailure.isEmpty())
+    g_stdoutFailure = errno != 0 ? qt_error_string(errno) : QStringLiteral("close error");
+  return g_stdoutFailure;
+}
+
+void GuardStandardStreams() {
+#ifndef _WIN32
+  for (int fd = 0; fd <= 2; ++fd) {
+    if (::fcntl(fd, F_GETFD) != -1 || errno != EBADF) continue;
+    // The lowest free number is `fd` itself: the ones below are open by now.
+    // Opened for reading, a write to it fails with "Bad file descriptor".
+    const int stand = ::open("/dev/null", O_RDONLY | O_NOCTTY);
+    if (stand >= 0 && stand != fd) {
+      ::dup2(stand, fd);
+      ::close(stand);
+    }
+  }
+#endif
+}
+
+QByteArray JsonLine(const QJsonObject& object) {
+  const QByteArray json = QJsonDocument(object).toJson(QJsonDocument::Compact);
+  QByteArray out;
+  out.reserve(json.size() + 1);
+  for (qsizetype i = 0; i < json.size(); ++i) {
+    const auto c = uchar(json[i]);
+    // In UTF-8, U+0080 to U+009F are 0xC2 followed by 0x80 to 0x9F.
+    if (c == 0xC2 && i + 1 < json.size() && uchar(json[i + 1]) >= 0x80 && uchar(json[i + 1]) <= 0x9F) {
+      out += QByteArrayLiteral("\\u00") + QByteArray::number(uchar(json[++i]), 16);
+    } else if (c == 0x7F) {
+      out += QByteArrayLiteral("\\u007f");
+    } else {
+      out += char(c);
+    }
+  }
+  return out.append('\n');
+}
+
+QString ShownPath(const QString& path) {
+  return IsStandardOutput(path) ? QStringLiteral("standard output") : QDir::toNativeSeparators(path);
+}
 
 void TCli::Print(const QString& text) const {
   if (json) return;
   ClearLiveProgress();
-  std::fputs(qPrintable(text + QLatin1Char('\n')), stdout);
-  std::fflush(stdout);
+  const QByteArray line = (text + QLatin1Char('\n')).toLocal8Bit();
+  if (dataOnStdout_) {
+    std::fputs(line.constData(), stderr);
+    std::fflush(stderr);
+    return;
+  }
+  WriteStandardOutput(line);
 }
 
 void TCli::Json(QJsonObject result) const {
   if (!json) return;
   if (!result.contains(QStringLiteral("ok"))) result.insert(QStringLiteral("ok"), true);
-  std::fputs(QJsonDocument(result).toJson(QJsonDocument::Compact).append('\n').constData(), stdout);
-  std::fflush(stdout);
+  WriteStandardOutput(JsonLine(result));
 }
 
 int TCli::Fail(int code, const QString& message, const QJsonObject& extra) const {
@@ -42,10 +107,16 @@ int TCli::Fail(int code, const QString& message, const QJsonObject& extra) const
     o.insert(QStringLiteral("ok"), false);
     o.insert(QStringLiteral("error"), message);
     o.insert(QStringLiteral("exit"), code);
-    std::fputs(QJsonDocument(o).toJson(QJsonDocument::Compact).append('\n').constData(), stdout);
-    std::fflush(stdout);
+    WriteStandardOutput(JsonLine(o));
   }
   return code;
+}
+
+int TCli::OutputToStandardOutput(const QString& command) const {
+  if (json)
+    return UsageError(command, QStringLiteral("-o - and --json both want standard output; give the output a file name"));
+  dataOnStdout_ = true;
+  return EXIT_OK;
 }
 
 std::optional<bool> TCli::Ask(const QString& question) const {

@@ -37,7 +37,34 @@ struct TCli {
   int Fail(int code, const QString& message, const QJsonObject& extra = {}) const;
   // Asks a yes/no question on the terminal; nothing when there is none.
   std::optional<bool> Ask(const QString& question) const;
+  // `-o -`: the command's one output (a picture, a WAV file, a slot table)
+  // goes to standard output, and from then on its lines to standard error.
+  // Under --json, whose result object standard output carries, a usage
+  // error instead. EXIT_OK or that error's code.
+  int OutputToStandardOutput(const QString& command) const;
+
+ private:
+  mutable bool dataOnStdout_ = false;  // standard output carries the command's output
 };
+
+// An output's name in messages: "-" is standard output.
+QString ShownPath(const QString& path);
+
+// Standard output, checked. Every line and object zelctl prints goes
+// through WriteStandardOutput; the first write that fails keeps the
+// system's reason. CloseStandardOutput flushes and closes standard output
+// before zelctl ends and returns that reason, or the close's, or nothing.
+void WriteStandardOutput(const QByteArray& bytes);
+QString CloseStandardOutput();
+// Called first, before anything opens a file: a standard stream that was
+// closed gets a stand-in that refuses every write, so that no file or socket
+// opened later takes its number and receives what was meant for it; writes
+// to standard output then fail as they do on a closed stream.
+void GuardStandardStreams();
+// An object as one line of JSON. Control characters are escaped, DEL and
+// U+0080 to U+009F as well (as text mode shows them), so device text
+// cannot reach a terminal raw.
+QByteArray JsonLine(const QJsonObject& object);
 
 // A bar with bytes, rate and time left on standard error, at most a few
 // times a second; nothing unless the tool shows progress. The line fits the
@@ -74,7 +101,9 @@ QString ProgressText(const QString& label, uint64_t done, uint64_t total, double
 // The width of the terminal on `fd`; else $COLUMNS; else 80.
 int TerminalColumns(int fd);
 
-// A usage error of one command: message and the command's help.
+// A usage error of one command (`command` empty: of the shared options): one
+// line with the message and where the help is; under --json also an object
+// on standard output. Returns EXIT_USAGE.
 int UsageError(const QString& command, const QString& message);
 QString CommandHelp(const QString& command);
 QString ProgramHelp();
@@ -146,5 +175,6 @@ void CatchInterrupts();
 // Ctrl-C or SIGTERM arrives (or has arrived).
 bool SleepUnlessInterrupted(qint64 ms);
 
-// Runs zelctl with the arguments after the program name.
+// Runs zelctl with the arguments after the program name; standard output
+// is closed when it returns, and a failure to write it fails the run.
 int RunZelctl(const QStringList& arguments);

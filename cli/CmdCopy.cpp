@@ -38,7 +38,7 @@ bool KeepRawFacts(const TListedRecording& rec, const TRecorderState& r, const QS
   facts.units = r.RecordingUnits;
   QString why;
   if (SaveWhole(factsPath, RawFactsJson(facts), &why)) return true;
-  QFile::remove(factsPath);
+  if (QFileInfo(factsPath).isFile()) QFile::remove(factsPath);  // stale facts go; a FIFO or device stays
   error = QStringLiteral("%1 was copied, but its recording's facts cannot be kept in %2: %3. Decode it with --rate %4 "
                          "--layout %5.")
               .arg(QDir::toNativeSeparators(path), QDir::toNativeSeparators(factsPath), why)

@@ -49,6 +49,10 @@ int DecodeFormat(const TCli& cli, const TArgs& a, const QString& input, TDecodeF
 
   const std::optional<QString> rateText = a.Value(QStringLiteral("--rate"));
   const std::optional<QString> layout = a.Value(QStringLiteral("--layout"));
+  if (!facts && !rateText && !layout)
+    return UsageError(cmd, QStringLiteral("%1 has no facts file beside it (%2, which copy --raw writes): give the "
+                                          "recording's --rate and --layout")
+                               .arg(QDir::toNativeSeparators(input), shownFacts));
   bool ok = false;
   const int rate = rateText.value_or(QString()).toInt(&ok);
   if ((rateText || !facts) && (!ok || rate % 40960 != 0 || rate < 40960 || rate > 4 * 40960))
@@ -94,6 +98,8 @@ int CmdDecode(const TCli& cli, const QStringList& args) {
   const std::optional<QString> named = a.Value(QStringLiteral("-o")) ? a.Value(QStringLiteral("-o"))
                                                                      : a.Value(QStringLiteral("--output"));
   if (named && named->isEmpty()) return UsageError(cmd, QStringLiteral("-o needs a file name"));
+  if (named && IsStandardOutput(*named))
+    if (const int rc = cli.OutputToStandardOutput(cmd); rc != EXIT_OK) return rc;
 
   TDecodeFormat format;
   if (const int rc = DecodeFormat(cli, a, input, format); rc != EXIT_OK) return rc;
@@ -103,8 +109,13 @@ int CmdDecode(const TCli& cli, const QStringList& args) {
     const QFileInfo in(input);
     output = in.dir().filePath(in.completeBaseName() + QStringLiteral(".WAV"));
   }
-  if (SameFile(output, input))
-    return UsageError(cmd, QStringLiteral("the WAV file must not replace the raw copy; choose another name with -o"));
+  if (!IsStandardOutput(output)) {
+    if (SameFile(output, input))
+      return UsageError(cmd, QStringLiteral("the WAV file must not replace the raw copy; choose another name with -o"));
+    if (SameFile(output, RawFactsPath(input)))
+      return UsageError(cmd, QStringLiteral("the WAV file must not replace the raw copy's facts file; choose another "
+                                            "name with -o"));
+  }
 
   QFile in;
   if (QString error; !OpenInputFile(in, input, &error))
@@ -130,27 +141,47 @@ int CmdDecode(const TCli& cli, const QStringList& args) {
                                       .arg(*format.units));
   const auto units = format.units.value_or(uint32_t(blocks * 16));
 
-  TRecordingFile file(output, true);
-  if (!file.Open() || !file.BeginWav(flags, MaxDecodedBytes(units, flags)))
-    return cli.Fail(EXIT_DEVICE, QStringLiteral("%1 cannot be written: %2. Choose another name with -o.")
-                                     .arg(output, file.ErrorString()));
+  const QString shown = ShownPath(output);
   std::vector<uint8_t> block(kRecordingBlockBytes), decoded(kMaxDecodedBlockBytes);
-  TProgress progress(cli, QFileInfo(output).fileName(), uint64_t(size));
+  // Each block of the raw copy in turn; false when it cannot be read.
+  auto readBlock = [&] {
+    return in.read(reinterpret_cast<char*>(block.data()), kRecordingBlockBytes) == kRecordingBlockBytes;
+  };
+  // A FIFO, a device or standard output cannot go back to the header: the
+  // samples are counted first, and the header written with its length.
+  std::optional<uint64_t> length;
+  if (WrittenInPlace(output, TDash::StandardOutput)) {
+    length = 0;
+    for (uint64_t b = 0; b < blocks; ++b) {
+      if (Interrupted()) return cli.Fail(EXIT_DEVICE, QStringLiteral("Interrupted; nothing was written to %1.").arg(shown));
+      if (!readBlock()) return cli.Fail(EXIT_DEVICE, QStringLiteral("%1 cannot be read: %2").arg(input, in.errorString()));
+      *length += DecodeBlock(block.data(), flags, decoded.data());
+    }
+    if (!in.seek(0)) return cli.Fail(EXIT_DEVICE, QStringLiteral("%1 cannot be read: %2").arg(input, in.errorString()));
+  }
+  TRecordingFile file(output, true, kRiffDataLimit, TDash::StandardOutput);
+  if (!file.Open(length.has_value()) ||
+      !(length ? file.BeginWavOfLength(flags, *length) : file.BeginWav(flags, MaxDecodedBytes(units, flags))))
+    return cli.Fail(EXIT_DEVICE, QStringLiteral("%1 cannot be written: %2. Choose another name with -o.")
+                                     .arg(shown, file.ErrorString()));
+  TProgress progress(cli, IsStandardOutput(output) ? shown : QFileInfo(output).fileName(), uint64_t(size));
   for (uint64_t b = 0; b < blocks; ++b) {
-    if (Interrupted()) return cli.Fail(EXIT_DEVICE, QStringLiteral("Interrupted; %1 was not written.").arg(output));
-    if (in.read(reinterpret_cast<char*>(block.data()), kRecordingBlockBytes) != kRecordingBlockBytes)
-      return cli.Fail(EXIT_DEVICE, QStringLiteral("%1 cannot be read: %2").arg(input, in.errorString()));
+    if (Interrupted())
+      return cli.Fail(EXIT_DEVICE, (file.InPlace() ? QStringLiteral("Interrupted; %1 got only part of the recording.")
+                                                   : QStringLiteral("Interrupted; %1 was not written."))
+                                       .arg(shown));
+    if (!readBlock()) return cli.Fail(EXIT_DEVICE, QStringLiteral("%1 cannot be read: %2").arg(input, in.errorString()));
     const size_t n = DecodeBlock(block.data(), flags, decoded.data());
     if (!file.Append(decoded.data(), n))
-      return cli.Fail(EXIT_DEVICE, QStringLiteral("%1 cannot be written: %2.").arg(output, file.ErrorString()));
+      return cli.Fail(EXIT_DEVICE, QStringLiteral("%1 cannot be written: %2.").arg(shown, file.ErrorString()));
     progress.Update((b + 1) * kRecordingBlockBytes);
   }
   if (!file.Commit())
-    return cli.Fail(EXIT_DEVICE, QStringLiteral("%1 cannot be written: %2.").arg(output, file.ErrorString()));
+    return cli.Fail(EXIT_DEVICE, QStringLiteral("%1 cannot be written: %2.").arg(shown, file.ErrorString()));
   progress.Finish();
-  cli.Print(QStringLiteral("decoded %1 -> %2").arg(QDir::toNativeSeparators(input), QDir::toNativeSeparators(output)));
-  cli.Json(QJsonObject{{QStringLiteral("file"), QDir::toNativeSeparators(output)},
-                       {QStringLiteral("bytes"), qint64(QFileInfo(output).size())},
+  cli.Print(QStringLiteral("decoded %1 -> %2").arg(QDir::toNativeSeparators(input), shown));
+  cli.Json(QJsonObject{{QStringLiteral("file"), shown},
+                       {QStringLiteral("bytes"), qint64(file.HeaderBytes()) + qint64(file.DataBytes())},
                        {QStringLiteral("rate"), RecordingRate(flags)},
                        {QStringLiteral("layout"), RecordingLayout(flags)}});
   return EXIT_OK;

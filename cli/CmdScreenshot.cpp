@@ -83,19 +83,19 @@ int ScanInto(const TCli& cli, TBlockingLink& link, const TShotJob& job, const QS
   bool written = false;
   QString why;
   if (job.ext == QLatin1String("bmp")) {
-    written = SaveBitmap(out, path, &why);
+    written = SaveBitmap(out, path, &why, TDash::StandardOutput);
   } else {
     QByteArray bytes;
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::WriteOnly);
-    written = out.save(&buffer, "PNG") && SaveWhole(path, bytes, &why);
+    written = out.save(&buffer, "PNG") && SaveWhole(path, bytes, &why, TDash::StandardOutput);
     if (!written && why.isEmpty()) why = QStringLiteral("the picture could not be encoded");
   }
   if (!written) {
-    error = QStringLiteral("%1 cannot be written: %2. Choose another file with -o.").arg(QDir::toNativeSeparators(path), why);
+    error = QStringLiteral("%1 cannot be written: %2. Choose another file with -o.").arg(ShownPath(path), why);
     return EXIT_DEVICE;
   }
-  cli.Print(QStringLiteral("%1 %2 written").arg(outcome.Text(), QDir::toNativeSeparators(path)));
+  cli.Print(QStringLiteral("%1 %2 written").arg(outcome.Text(), ShownPath(path)));
   shot.width = out.width();
   shot.height = out.height();
   return EXIT_OK;
@@ -197,9 +197,15 @@ int CmdScreenshot(const TCli& cli, const QStringList& args) {
   if (!a.plain.isEmpty()) return UsageError(cmd, QStringLiteral("unexpected argument \"%1\"").arg(a.plain.first()));
   const QString path = a.Value(QStringLiteral("-o")).value_or(a.Value(QStringLiteral("--output")).value_or(QString()));
   if (path.isEmpty()) return UsageError(cmd, QStringLiteral("give the picture's file with -o FILE.bmp or FILE.png"));
-  const QString ext = QFileInfo(path).suffix().toLower();
+  // Standard output takes one PNG picture.
+  const bool toStdout = IsStandardOutput(path);
+  const QString ext = toStdout ? QStringLiteral("png") : QFileInfo(path).suffix().toLower();
   if (ext != QLatin1String("bmp") && ext != QLatin1String("png"))
     return UsageError(cmd, QStringLiteral("the file must end in .bmp or .png"));
+  if (toStdout && (a.Value(QStringLiteral("--every")) || a.Value(QStringLiteral("--count"))))
+    return UsageError(cmd, QStringLiteral("a series cannot go to standard output; give -o a file name with {n} in it"));
+  if (toStdout)
+    if (const int rc = cli.OutputToStandardOutput(cmd); rc != EXIT_OK) return rc;
 
   const std::optional<TAreaPreset> chosen =
       PresetNamed(a.Value(QStringLiteral("--preset")).value_or(QStringLiteral("full-wvga")));
@@ -250,7 +256,7 @@ int CmdScreenshot(const TCli& cli, const QStringList& args) {
   TShot shot;
   const QString file = ExpandShotName(path, QDateTime::currentDateTime(), 1, 0);
   if (const int rc = ScanInto(cli, *link, job, file, shot, error); rc != EXIT_OK) return cli.Fail(rc, error);
-  cli.Json(QJsonObject{{QStringLiteral("file"), QDir::toNativeSeparators(file)},
+  cli.Json(QJsonObject{{QStringLiteral("file"), ShownPath(file)},
                        {QStringLiteral("area"), AreaText(area)},
                        {QStringLiteral("width"), shot.width},
                        {QStringLiteral("height"), shot.height}});

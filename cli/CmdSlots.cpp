@@ -47,13 +47,13 @@ bool ReadDeviceSlots(const TCli& cli, QByteArray& table, QString& error) {
 int ReadSlots(const TCli& cli, const QString& path) {
   QByteArray table;
   if (QString error; !ReadDeviceSlots(cli, table, error)) return cli.Fail(EXIT_DEVICE, error);
-  const QByteArray bytes = IsCsv(path) ? SlotTableToCsv(table) : table;
+  const QByteArray bytes = IsCsv(path) || IsStandardOutput(path) ? SlotTableToCsv(table) : table;
   QString error;
-  if (!SaveWhole(path, bytes, &error))
+  if (!SaveWhole(path, bytes, &error, TDash::StandardOutput))
     return cli.Fail(EXIT_DEVICE, QStringLiteral("%1 cannot be written: %2. Choose another file with -o.")
-                                     .arg(QDir::toNativeSeparators(path), error));
-  cli.Print(QStringLiteral("%1 %2 written").arg(QString::fromLatin1(OutcomeText(TOutcome::SlotsRead)), QDir::toNativeSeparators(path)));
-  cli.Json(QJsonObject{{QStringLiteral("file"), QDir::toNativeSeparators(path)}, {QStringLiteral("slots"), SLOT_COUNT}});
+                                     .arg(ShownPath(path), error));
+  cli.Print(QStringLiteral("%1 %2 written").arg(QString::fromLatin1(OutcomeText(TOutcome::SlotsRead)), ShownPath(path)));
+  cli.Json(QJsonObject{{QStringLiteral("file"), ShownPath(path)}, {QStringLiteral("slots"), SLOT_COUNT}});
   return EXIT_OK;
 }
 
@@ -250,7 +250,11 @@ int CmdSlots(const TCli& cli, const QStringList& args) {
     return UsageError(cmd, QStringLiteral("--no-backup and --only-changed go with slots write"));
   if (action == QLatin1String("read")) {
     if (a.plain.size() != 1 || output.isEmpty()) return UsageError(cmd, QStringLiteral("slots read needs -o FILE"));
-    if (const QString e = needsKind(output); !e.isEmpty()) return UsageError(cmd, e);
+    if (IsStandardOutput(output)) {
+      if (const int rc = cli.OutputToStandardOutput(cmd); rc != EXIT_OK) return rc;
+    } else if (const QString e = needsKind(output); !e.isEmpty()) {
+      return UsageError(cmd, e);
+    }
     return ReadSlots(cli, output);
   }
   if (action == QLatin1String("write")) {

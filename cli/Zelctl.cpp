@@ -55,14 +55,15 @@ const QMap<QString, TCommand>& Commands() {
         "Decodes a raw copy into a WAV file; no device is needed.\n"
         "  --rate R           the recording's rate\n"
         "  --layout S         the recording's sub-block size\n"
-        "  -o, --output FILE  the WAV file (default: FILE.HEX's name with .WAV)\n"
+        "  -o, --output FILE  the WAV file (default: FILE.HEX's name with .WAV); - for standard output\n"
         "Without --rate and --layout both are taken from FILE.HEX.json, the facts of the\n"
         "recording's header that copy --raw keeps beside the raw copy; a flag that\n"
         "contradicts them is refused (exit 3).\n"}},
       {QStringLiteral("screenshot"),
        {&CmdScreenshot, true,
         "Usage: zelctl [OPTIONS] screenshot -o FILE [--preset P] [--area X,Y,W,H] [--frame-colour C] [--crop]\n"
-        "Copies the device's screen into an 810 x 490 picture, written as BMP or PNG by FILE's extension.\n"
+        "Copies the device's screen into an 810 x 490 picture, written as BMP or PNG by FILE's extension;\n"
+        "-o - writes one PNG picture to standard output.\n"
         "  --preset P        full-vga, full-wvga (default), diagram-vga or diagram-wvga\n"
         "  --area X,Y,W,H    the rectangle to copy, kept inside the preset's screen\n"
         "  --frame-colour C  colour around the copy: a name or #RRGGBB (default black)\n"
@@ -80,6 +81,7 @@ const QMap<QString, TCommand>& Commands() {
         "       zelctl [OPTIONS] slots write FILE [--no-backup] [--only-changed] | slots diff A B\n"
         "Reads, writes or clears the device's 63 memory slots. FILE is a slot file (.Mem) or\n"
         "a table (.csv) with one row per slot; in a table only the name and digit may be edited.\n"
+        "slots read -o - writes the table to standard output.\n"
         "  --yes   clear without asking\n"
         "  --no-backup     write without first keeping the device's slots as a dated .Mem\n"
         "                  in the data folder (default: keep them, and say where)\n"
@@ -153,17 +155,43 @@ bool IsDelayOption(const QString& a) {
 }  // namespace
 
 int UsageError(const QString& command, const QString& message) {
-  std::fprintf(stderr, "zelctl %s: %s\n%s", qPrintable(command), qPrintable(message),
-               qPrintable(CommandHelp(command)));
-  if (g_json) {
-    TCli cli;
-    cli.json = true;
-    cli.Json(QJsonObject{{QStringLiteral("ok"), false}, {QStringLiteral("error"), message}, {QStringLiteral("exit"), EXIT_USAGE}});
-  }
+  const QString who = command.isEmpty() ? QStringLiteral("zelctl") : QStringLiteral("zelctl ") + command;
+  std::fprintf(stderr, "%s: %s (see %s --help)\n", qPrintable(who), qPrintable(message), qPrintable(who));
+  if (g_json)
+    WriteStandardOutput(JsonLine(
+        QJsonObject{{QStringLiteral("ok"), false}, {QStringLiteral("error"), message}, {QStringLiteral("exit"), EXIT_USAGE}}));
   return EXIT_USAGE;
 }
 
+namespace {
+
+// Whether --json is among the shared options, wherever they stand: a usage
+// error found before it is reported as JSON as well.
+bool WantsJson(const QStringList& arguments) {
+  for (const QString& a : arguments) {
+    if (a == QLatin1String("--")) return false;
+    if (a == QLatin1String("--json")) return true;
+  }
+  return false;
+}
+
+int RunCommand(const QStringList& arguments);
+
+}  // namespace
+
 int RunZelctl(const QStringList& arguments) {
+  int code = RunCommand(arguments);
+  if (const QString failure = CloseStandardOutput(); !failure.isEmpty()) {
+    std::fprintf(stderr, "zelctl: standard output cannot be written: %s\n", qPrintable(failure));
+    if (code == EXIT_OK) code = EXIT_DEVICE;
+  }
+  return code;
+}
+
+namespace {
+
+int RunCommand(const QStringList& arguments) {
+  g_json = WantsJson(arguments);
   // The shared options come before the command.
   QStringList device;
   bool simulator = false, json = false, help = false;
@@ -177,7 +205,7 @@ int RunZelctl(const QStringList& arguments) {
     bool ok = false;
     timeoutMs = value.toInt(&ok);
     if (ok && timeoutMs >= 1) return true;
-    std::fprintf(stderr, "zelctl: --timeout needs a number of milliseconds above 0\n%s", qPrintable(ProgramHelp()));
+    UsageError(QString(), QStringLiteral("--timeout needs a number of milliseconds above 0"));
     return false;
   };
   int i = 0;
@@ -190,7 +218,7 @@ int RunZelctl(const QStringList& arguments) {
     } else if (a == QLatin1String("--help") || a == QLatin1String("-h")) {
       help = true;
     } else if (a == QLatin1String("--version")) {
-      std::fputs("zelctl " ZEL_VERSION "\n", stdout);
+      WriteStandardOutput("zelctl " ZEL_VERSION "\n");
       return EXIT_OK;
     } else if (a == QLatin1String("--device") || a.startsWith(QLatin1String("--device="))) {
       device << a;
@@ -204,19 +232,17 @@ int RunZelctl(const QStringList& arguments) {
       ++i;
       break;
     } else if (a.startsWith(QLatin1Char('-'))) {
-      std::fprintf(stderr, "zelctl: unknown option \"%s\"\n%s", qPrintable(a), qPrintable(ProgramHelp()));
-      return EXIT_USAGE;
+      return UsageError(QString(), QStringLiteral("unknown option \"%1\"").arg(a));
     } else {
       break;
     }
   }
   if (i >= arguments.size()) {
     if (help) {
-      std::fputs(qPrintable(ProgramHelp()), stdout);
+      WriteStandardOutput(ProgramHelp().toLocal8Bit());
       return EXIT_OK;
     }
-    std::fprintf(stderr, "zelctl: which command?\n%s", qPrintable(ProgramHelp()));
-    return EXIT_USAGE;
+    return UsageError(QString(), QStringLiteral("which command?"));
   }
   const QString name = arguments[i];
   // The shared options may follow the command as well, up to a "--" after
@@ -246,12 +272,10 @@ int RunZelctl(const QStringList& arguments) {
   }
   const auto command = Commands().find(name);
   if (command == Commands().end()) {
-    std::fprintf(stderr, "zelctl: unknown command \"%s\"\n%s", qPrintable(name), qPrintable(ProgramHelp()));
-    return EXIT_USAGE;
+    return UsageError(QString(), QStringLiteral("unknown command \"%1\"").arg(name));
   }
-  g_json = json;
   if (help || rest.contains(QStringLiteral("--help")) || rest.contains(QStringLiteral("-h"))) {
-    std::fputs(command->help, stdout);
+    WriteStandardOutput(command->help);
     return EXIT_OK;
   }
 
@@ -260,8 +284,7 @@ int RunZelctl(const QStringList& arguments) {
   if (simulator) addressArgs << QStringLiteral("--simulator");
   const TCommandLine where = ParseCommandLine(addressArgs);
   if (!where.error.isEmpty()) {
-    std::fprintf(stderr, "zelctl: %s\n%s", qPrintable(where.error), qPrintable(ProgramHelp()));
-    return EXIT_USAGE;
+    return UsageError(QString(), where.error);
   }
 
   TCli cli;
@@ -276,9 +299,12 @@ int RunZelctl(const QStringList& arguments) {
   if (simulator && command->needsDevice) {
     sim = std::make_unique<zelsim::Simulator>();
     zelsim::ModelDevice(*sim, where.latencyMs, where.jitterMs);
-    if (!sim->start(0)) return cli.Fail(EXIT_DEVICE, QStringLiteral("The simulated device could not be started."));
+    if (!sim->start(0))
+      return cli.Fail(EXIT_DEVICE, QStringLiteral("The simulated device could not be started: %1").arg(sim->startError()));
     cli.host = QStringLiteral("127.0.0.1");
     cli.port = sim->port();
   }
   return command->run(cli, rest);
 }
+
+}  // namespace

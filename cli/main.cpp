@@ -4,6 +4,7 @@
 #include <QCoreApplication>
 
 int main(int argc, char** argv) {
+  GuardStandardStreams();  // before the application opens anything
   QCoreApplication app(argc, argv);
   QCoreApplication::setApplicationName(QStringLiteral("zelctl"));
   CatchInterrupts();

@@ -13,11 +13,11 @@ QByteArray EncodeBitmap(const QImage& picture) {
   return bytes;
 }
 
-bool SaveBitmap(const QImage& picture, const QString& path, QString* error) {
+bool SaveBitmap(const QImage& picture, const QString& path, QString* error, TDash dash) {
   const QByteArray bytes = EncodeBitmap(picture);
   if (bytes.isEmpty()) {
     *error = QStringLiteral("The picture could not be encoded as a bitmap.");
     return false;
   }
-  return SaveWhole(path, bytes, error);
+  return SaveWhole(path, bytes, error, dash);
 }

@@ -1,6 +1,8 @@
 // Writing the scan picture as a 24-bit bitmap file.
 #pragma once
 
+#include "core/SafeSave.h"
+
 #include <QByteArray>
 #include <QImage>
 #include <QString>
@@ -11,7 +13,8 @@ constexpr qint64 SCAN_BITMAP_FILE_SIZE = 1191734;
 // The picture as an uncompressed 24-bit bitmap, bottom row first.
 QByteArray EncodeBitmap(const QImage& picture);
 
-// Writes the bitmap to `path`, replacing the file only once the whole file is
-// written. On failure returns false, leaves an existing file untouched and
+// Writes the bitmap to `path` as SaveWhole writes: a regular file is
+// replaced only once the whole file is written, a FIFO or device written
+// into. On failure returns false, leaves an existing file untouched and
 // sets `error` to the system's error text.
-bool SaveBitmap(const QImage& picture, const QString& path, QString* error);
+bool SaveBitmap(const QImage& picture, const QString& path, QString* error, TDash dash = TDash::File);

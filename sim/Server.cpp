@@ -55,6 +55,7 @@ struct SimState {
   int accepted = 0;
   int open = 0;
   uint16_t port = 0;
+  QString startError;  // why the last start could not listen
   // Set once before the thread starts, never changed afterwards; the
   // functions and the fault plan guard their own state.
   std::vector<std::shared_ptr<DeviceFunction>> functions;
@@ -121,14 +122,16 @@ class Worker : public QObject {
   Worker& operator=(const Worker&) = delete;
 
   bool Listen(uint16_t port) {
-    if (!server_->listen(QHostAddress::LocalHost, port)) {
-      qWarning("zelsim: cannot listen on 127.0.0.1:%u: %s", unsigned(port),
-               qPrintable(server_->errorString()));
+    const bool listening = server_->listen(QHostAddress::LocalHost, port);
+    QMutexLocker lock(&state_->mu);
+    if (!listening) {
+      // Reported once, by whoever started the simulator.
+      state_->startError = server_->errorString();
       return false;
     }
     port_ = server_->serverPort();
-    QMutexLocker lock(&state_->mu);
     state_->port = port_;
+    state_->startError.clear();
     return true;
   }
 
@@ -550,6 +553,11 @@ void Simulator::stop() {
 uint16_t Simulator::port() const {
   QMutexLocker lock(&d->state.mu);
   return d->state.port;
+}
+
+QString Simulator::startError() const {
+  QMutexLocker lock(&d->state.mu);
+  return d->state.startError;
 }
 
 void Simulator::setStatusReply(uint8_t code) { function<StatusFunction>()->setReply(code); }

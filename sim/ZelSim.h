@@ -52,9 +52,11 @@ class Simulator {
   Simulator& operator=(const Simulator&) = delete;
 
   // Listens on 127.0.0.1:port (0 = a free port) and starts the thread.
+  // False, with the reason in startError(), when it cannot listen.
   bool start(uint16_t port = 0);
   void stop();
   uint16_t port() const;
+  QString startError() const;
 
   // --- normal behaviour --------------------------------------------------
   // Answer to the status query 0x55 (one 8-byte frame with a status record).

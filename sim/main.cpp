@@ -204,7 +204,7 @@ int main(int argc, char** argv) {
   sim.setLatency(static_cast<int>(*latency), static_cast<int>(*jitter));
   sim.function<zelsim::UploadFunction>()->setRestart(restart);
   if (!sim.start(static_cast<uint16_t>(*port))) {
-    std::fprintf(stderr, "zelsim: cannot listen on 127.0.0.1:%ld\n", *port);
+    std::fprintf(stderr, "zelsim: cannot listen on 127.0.0.1:%ld: %s\n", *port, qPrintable(sim.startError()));
     return 1;
   }
   std::printf("zelsim listening on 127.0.0.1:%u\n", unsigned(sim.port()));

@@ -3,6 +3,7 @@
 #include "core/SafeSave.h"
 #include "display/BitmapExport.h"
 #include "recorder/RecordingFile.h"
+#include "SpecialFiles.h"
 
 #include <QDir>
 #include <QFile>
@@ -43,12 +44,15 @@ class TFileSizeLimit {
   bool ok_ = false;
 };
 
-bool WriteRecording(const QString& path, bool wav) {
+// A recording of four blocks of 700 bytes; `sized`: a WAV file whose length
+// is told before its first sample.
+bool WriteRecording(const QString& path, bool wav, bool sized = false) {
+  constexpr int kBlock = 700, kBlocks = 4;
   TRecordingFile file(path, wav);
-  if (!file.Open()) return false;
-  if (wav && !file.BeginWav(1, 1 << 20)) return false;
-  const std::vector<uint8_t> block(700, 0x5A);
-  for (int k = 0; k < 4; ++k)
+  if (!file.Open(sized)) return false;
+  if (wav && !(sized ? file.BeginWavOfLength(1, kBlock * kBlocks) : file.BeginWav(1, 1 << 20))) return false;
+  const std::vector<uint8_t> block(kBlock, 0x5A);
+  for (int k = 0; k < kBlocks; ++k)
     if (!file.Append(block.data(), block.size())) return false;
   return file.Commit();
 }
@@ -56,6 +60,7 @@ bool WriteRecording(const QString& path, bool wav) {
 struct Writer {
   const char* name;
   std::function<bool(const QString&)> write;  // writes well over 1000 bytes
+  bool streams = true;  // can write into a FIFO or device: needs no going back
 };
 
 const Writer kWriters[] = {
@@ -67,7 +72,8 @@ const Writer kWriters[] = {
        return SaveBitmap(picture, p, &e);
      }},
     {"raw recording", [](const QString& p) { return WriteRecording(p, false); }},
-    {"wav recording", [](const QString& p) { return WriteRecording(p, true); }},
+    {"wav recording", [](const QString& p) { return WriteRecording(p, true); }, false},
+    {"wav recording of known length", [](const QString& p) { return WriteRecording(p, true, true); }},
 };
 
 }  // namespace
@@ -99,6 +105,70 @@ TEST(SafeSave, ShortWriteLeavesTheOldFileAndNothingElse) {
     EXPECT_TRUE(w.write(path));
     EXPECT_GT(QFileInfo(path).size(), 1000);
   }
+}
+
+QStringList Entries(const QString& folder) {
+  return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
+}
+
+// A FIFO or a device at the path is written into, never replaced by a
+// regular file: the reader gets exactly what a regular file would hold. A
+// WAV file that must go back to its header is refused there before anything
+// is written.
+TEST(SafeSave, AFifoOrDeviceIsWrittenIntoNeverReplaced) {
+  for (const Writer& w : kWriters) {
+    SCOPED_TRACE(w.name);
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString regular = dir.filePath(QStringLiteral("regular.bin"));
+    ASSERT_TRUE(w.write(regular));
+    QFile f(regular);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    const QByteArray expected = f.readAll();
+    ASSERT_GT(expected.size(), 1000);
+
+    QStringList entries = {QStringLiteral("fifo.bin"), QStringLiteral("regular.bin")};
+    {
+      SCOPED_TRACE("FIFO");
+      const QString path = dir.filePath(QStringLiteral("fifo.bin"));
+      TFifoReader fifo(path);
+      ASSERT_TRUE(fifo.Made());
+      EXPECT_EQ(w.write(path), w.streams);
+      EXPECT_EQ(fifo.Finish(), w.streams ? expected : QByteArray());
+      EXPECT_TRUE(StillSpecial(path, true));
+    }
+    const struct {
+      const char* name;
+      bool full;
+    } devices[] = {{"null device", false}, {"full device", true}};
+    for (const auto& d : devices) {
+      SCOPED_TRACE(d.name);
+      const QString path = CharDevice(dir.filePath(QString::fromLatin1(d.name)), d.full);
+      if (path.isEmpty()) {
+        ADD_FAILURE() << "no character device to write into";
+        continue;
+      }
+      if (path.startsWith(dir.path())) entries << QString::fromLatin1(d.name);
+      EXPECT_EQ(w.write(path), w.streams && !d.full);
+      EXPECT_TRUE(StillSpecial(path, false));
+    }
+    // Nothing stray beside the targets.
+    entries.sort();
+    EXPECT_EQ(Entries(dir.path()), entries);
+  }
+}
+
+// A failed write into a device says why, in the system's words.
+TEST(SafeSave, AFailedWriteInPlaceIsReported) {
+  QTemporaryDir dir;
+  const QString path = CharDevice(dir.filePath(QStringLiteral("full")), true);
+  ASSERT_FALSE(path.isEmpty());
+  QString error;
+  EXPECT_FALSE(SaveWhole(path, QByteArray(100, 'x'), &error));
+  EXPECT_EQ(error, QStringLiteral("No space left on device"));
+  TRecordingFile file(path, true);
+  EXPECT_FALSE(file.Open());
+  EXPECT_TRUE(file.ErrorString().contains(QStringLiteral("is not a regular file"))) << file.ErrorString().toStdString();
 }
 #endif
 

@@ -11,6 +11,7 @@
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QHostAddress>
+#include <QProcess>
 #include <QTcpSocket>
 #include <QTimer>
 
@@ -171,6 +172,24 @@ class RawClient {
 #endif
 
 // --- frames -------------------------------------------------------------------
+
+// A port already taken: start() says why, and zelsim says so once, with
+// the system's reason, and exits 1.
+TEST(SimProgram, APortInUseIsReportedOnce) {
+  Simulator first;
+  ASSERT_TRUE(first.start());
+  Simulator second;
+  EXPECT_FALSE(second.start(first.port()));
+  const QString why = second.startError();
+  EXPECT_FALSE(why.isEmpty());
+  QProcess p;
+  p.start(QStringLiteral(ZELSIM_PATH), {QStringLiteral("--port"), QString::number(first.port())});
+  ASSERT_TRUE(p.waitForFinished(30000));
+  EXPECT_EQ(p.exitStatus(), QProcess::NormalExit);
+  EXPECT_EQ(p.exitCode(), 1);
+  const QByteArray err = p.readAllStandardError();
+  EXPECT_EQ(err, QStringLiteral("zelsim: cannot listen on 127.0.0.1:%1: %2\n").arg(first.port()).arg(why).toLocal8Bit());
+}
 
 TEST(SimFrames, HelpersBuildExactBytes) {
   struct Case {

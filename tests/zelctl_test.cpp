@@ -1,5 +1,6 @@
 // zelctl run as a program against the simulated device, and compared with
 // what the window makes of the same device state.
+#include "SpecialFiles.h"
 #include "WindowFixture.h"
 #include "display/BitmapExport.h"
 #include "recorder/FileBoxes.h"
@@ -61,9 +62,11 @@ class ZelctlTest : public WindowTest {
   QString dataHome = data.path();
 
   // Runs zelctl against the fixture's simulated device in `dir` (or, with
-  // `device` false, its own built-in one); returns its exit code.
-  int Run(const QStringList& args, bool device = true) {
+  // `device` false, its own built-in one); returns its exit code. `prepare`
+  // may send its standard output elsewhere first.
+  int Run(const QStringList& args, bool device = true, const std::function<void(QProcess&)>& prepare = {}) {
     QProcess p;
+    if (prepare) prepare(p);
     p.setWorkingDirectory(dir.path());
     QStringList all;
     if (device) {
@@ -138,9 +141,12 @@ TEST_F(ZelctlTest, UsageErrorsExitTwoAndSayWhatIsWrong) {
       {{"update", "x.RPD", "--verify-timeout", "soon"}, "--verify-timeout needs"},
       {{"update", "x.RPD", "--no-verify", "--verify-timeout", "5"}, "exclude each other"},
   };
+  // One line: what is wrong, and where the help is.
+  const QRegularExpression oneLine(QStringLiteral("^zelctl( [a-z]+)?: [^\n]+ \\(see zelctl( [a-z]+)? --help\\)\n$"));
   for (const auto& c : cases) {
     EXPECT_EQ(Run(c.args), 2) << c.args.join(' ').toStdString();
     EXPECT_TRUE(err.contains(c.says)) << c.args.join(' ').toStdString() << ": " << err.toStdString();
+    EXPECT_TRUE(oneLine.match(QString::fromLocal8Bit(err)).hasMatch()) << err.toStdString();
   }
   EXPECT_TRUE(sim.requests().isEmpty()) << "a usage error sends nothing";
   EXPECT_EQ(Run({"--json", "copy", "1", "--all"}), 2);
@@ -149,6 +155,38 @@ TEST_F(ZelctlTest, UsageErrorsExitTwoAndSayWhatIsWrong) {
   EXPECT_TRUE(out.contains("--name TEMPLATE"));
   EXPECT_EQ(Run({"--help"}, false), 0);
   EXPECT_TRUE(out.contains("Exit codes"));
+}
+
+// Under --json every usage error is an object on standard output as well,
+// wherever --json stands, and the message names the command's help.
+TEST_F(ZelctlTest, UsageErrorsUnderJsonAreJsonToo) {
+  const struct {
+    QStringList args;
+    bool device;  // against the fixture's device (else the built-in one)
+    const char* says;
+    const char* help;  // where the one line sends the reader
+  } cases[] = {
+      {{"--json", "--timeout", "0", "status"}, true, "--timeout needs", "see zelctl --help"},
+      {{"--timeout", "x", "--json", "status"}, true, "--timeout needs", "see zelctl --help"},
+      {{"--json", "--bogus", "status"}, true, "unknown option \"--bogus\"", "see zelctl --help"},
+      {{"--json"}, true, "which command", "see zelctl --help"},
+      {{"--json", "frobnicate"}, true, "unknown command \"frobnicate\"", "see zelctl --help"},
+      {{"status", "--json", "--device", "127.0.0.1:99999"}, false, "not a port from 1 to 65535", "see zelctl --help"},
+      {{"--json", "--simulator", "status"}, true, "--device and --simulator exclude each other", "see zelctl --help"},
+      {{"--json", "copy"}, true, "INDEX..., --all or --new", "see zelctl copy --help"},
+      {{"slots", "--json", "read", "-o", "x.txt"}, true, ".Mem or .csv", "see zelctl slots --help"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.args.join(' ').toStdString());
+    EXPECT_EQ(Run(c.args, c.device), 2);
+    const QJsonObject o = Json();
+    EXPECT_EQ(o.value("ok"), QJsonValue(false)) << out.toStdString();
+    EXPECT_EQ(o.value("exit"), QJsonValue(2));
+    EXPECT_TRUE(o.value("error").toString().contains(QString::fromUtf8(c.says))) << out.toStdString();
+    EXPECT_EQ(err.count('\n'), 1) << err.toStdString();
+    EXPECT_TRUE(err.contains(c.says) && err.contains(c.help)) << err.toStdString();
+  }
+  EXPECT_TRUE(sim.requests().isEmpty()) << "a usage error sends nothing";
 }
 
 TEST_F(ZelctlTest, DeviceFaultsExitOneWithAMessageAndLeaveNoFile) {
@@ -292,10 +330,24 @@ TEST_F(ZelctlTest, DecodeRefusesFlagsThatContradictTheKeptFacts) {
     EXPECT_TRUE(err.contains(u.says)) << err.toStdString();
     EXPECT_FALSE(QFileInfo::exists(Path("out.WAV")));
   }
-  // Without facts and flags, as ever: the flags are asked for.
+  // The facts file is never the output: refused as the raw copy itself is,
+  // however the path is spelt, and left as it was.
+  WriteAll(Path("File5.HEX"), raw);
+  WriteAll(Path("File5.HEX.json"), facts);
+  QDir(dir.path()).mkdir("sub");
+  for (const char* output : {"File5.HEX.json", "sub/../File5.HEX.json", "File5.HEX"}) {
+    SCOPED_TRACE(output);
+    EXPECT_EQ(Run({"decode", "File5.HEX", "-o", output}, false), 2);
+    EXPECT_TRUE(err.contains("must not replace the raw copy")) << err.toStdString();
+    EXPECT_EQ(ReadAll(Path("File5.HEX.json")), facts);
+    EXPECT_EQ(ReadAll(Path("File5.HEX")), raw);
+  }
+  // Without facts and flags: the missing facts file is named, and the flags asked for.
   QFile::remove(Path("File5.HEX.json"));
   EXPECT_EQ(Run({"decode", "File5.HEX", "-o", "out.WAV"}, false), 2);
-  EXPECT_TRUE(err.contains("--rate must be")) << err.toStdString();
+  EXPECT_TRUE(err.contains("File5.HEX has no facts file beside it (File5.HEX.json")) << err.toStdString();
+  EXPECT_TRUE(err.contains("--rate and --layout")) << err.toStdString();
+  EXPECT_FALSE(QFileInfo::exists(Path("out.WAV")));
 
   // Facts that cannot be kept: the copy says so and names the flags to decode it with.
   QDir(dir.path()).mkdir("File5.HEX.json");
@@ -337,6 +389,14 @@ TEST_F(ZelctlTest, DeviceTextIsEscapedAndNamesCarryNoControls) {
   device->setRecordings({{"a\x1b[2J\nb", 0, 20, 1}, {"c\x7f\x81\x9d", 1, 20, 2}});
   ASSERT_EQ(Run({"list"}), 0) << err.toStdString();
   EXPECT_EQ(out, QByteArray("0\ta\\x1b[2J\\x0ab\n1\tc\\x7f\\x81\\x9d\n"));
+  // JSON escapes the same characters, and the names read back unchanged.
+  ASSERT_EQ(Run({"--json", "list"}), 0) << err.toStdString();
+  EXPECT_TRUE(out.contains(R"("a\u001b[2J\nb")")) << out.toStdString();
+  EXPECT_TRUE(out.contains(R"("c\u007f\u0081\u009d")")) << out.toStdString();
+  for (const char* raw : {"\x1b", "\x7f", "\xc2\x81", "\xc2\x9d"}) EXPECT_FALSE(out.contains(raw)) << out.toStdString();
+  const QJsonArray listed = Json().value("recordings").toArray();
+  ASSERT_EQ(listed.size(), 2);
+  EXPECT_EQ(listed[1].toObject().value("name").toString(), QStringLiteral("c\u007f\u0081\u009d"));
   ASSERT_EQ(Run({"copy", "--all", "--name", "{name}"}), 0) << err.toStdString();
   EXPECT_EQ(Files(), (QStringList{"a_[2J_b.WAV", "c___.WAV"}));
 }
@@ -407,6 +467,94 @@ TEST_F(ZelctlTest, AFileSizeLimitIsReportedAndKeepsTheOldFile) {
   EXPECT_EQ(p.exitCode(), 1);
   EXPECT_TRUE(p.readAllStandardError().contains("File too large"));
   EXPECT_EQ(ReadAll(Path("keep.Mem")), QByteArray("old"));
+}
+
+// Each command's one output goes into a FIFO or a device as into a file,
+// byte for byte, and the FIFO or device stays what it is; `-o -` sends it
+// to standard output, and the command's own line to standard error.
+TEST_F(ZelctlTest, AnOutputGoesIntoAFifoADeviceOrStandardOutput) {
+  ASSERT_EQ(Run({"copy", "3", "--raw"}), 0) << err.toStdString();
+  const struct {
+    const char* name;
+    QStringList args;  // the output's name follows
+    const char* suffix;
+    const char* says;  // the line that tells it is written
+  } outputs[] = {
+      {"decode", {"decode", "File3.HEX", "-o"}, "WAV", "decoded File3.HEX -> "},
+      {"screenshot", {"screenshot", "-o"}, "png", " written"},
+      {"slots read", {"slots", "read", "-o"}, "csv", " written"},
+  };
+  for (const auto& o : outputs) {
+    SCOPED_TRACE(o.name);
+    const QString suffix = QString::fromLatin1(o.suffix);
+    ASSERT_EQ(Run(o.args + QStringList{"file." + suffix}), 0) << err.toStdString();
+    const QByteArray expected = ReadAll(Path("file." + suffix));
+    ASSERT_GT(expected.size(), 1000);
+
+    {
+      TFifoReader fifo(Path("fifo." + suffix));
+      ASSERT_TRUE(fifo.Made());
+      EXPECT_EQ(Run(o.args + QStringList{"fifo." + suffix}), 0) << err.toStdString();
+      EXPECT_EQ(fifo.Finish(), expected);
+      EXPECT_TRUE(StillSpecial(Path("fifo." + suffix), true));
+    }
+    const QString null = CharDevice(Path("null." + suffix), false);
+    if (null.endsWith(suffix)) {  // else the system's own, whose name the command may refuse
+      EXPECT_EQ(Run(o.args + QStringList{null}), 0) << err.toStdString();
+      EXPECT_TRUE(StillSpecial(null, false));
+    }
+    EXPECT_EQ(Run(o.args + QStringList{"-"}), 0) << err.toStdString();
+    EXPECT_EQ(out, expected);
+    EXPECT_TRUE(err.contains(o.says)) << err.toStdString();
+    EXPECT_TRUE(err.contains("standard output")) << err.toStdString();
+    // The JSON result would have to share standard output: refused.
+    EXPECT_EQ(Run(QStringList{"--json"} + o.args + QStringList{"-"}), 2);
+    EXPECT_EQ(Json().value("exit"), QJsonValue(2));
+  }
+  // A series of pictures has no one stream to go to.
+  EXPECT_EQ(Run({"screenshot", "-o", "-", "--every", "1", "--count", "2"}), 2);
+  EXPECT_TRUE(out.isEmpty());
+  // A copy's WAV file is completed at its header last: a FIFO is refused at
+  // once (no wait for a reader) and stays; a raw copy goes into it.
+  TFifoReader wav(Path("File2.WAV")), raw(Path("File2.HEX"));
+  EXPECT_EQ(Run({"copy", "2"}), 1);
+  EXPECT_TRUE(err.contains("File2.WAV is not a regular file")) << err.toStdString();
+  EXPECT_EQ(wav.Finish(), QByteArray());
+  EXPECT_TRUE(StillSpecial(Path("File2.WAV"), true));
+  EXPECT_EQ(Run({"copy", "2", "--raw"}), 0) << err.toStdString();
+  EXPECT_EQ(raw.Finish().size() % 4096, 0);
+  EXPECT_TRUE(StillSpecial(Path("File2.HEX"), true));
+}
+
+// Standard output that cannot take what zelctl writes (a full disk, a
+// closed stream) fails the run with the system's reason, whatever is
+// written there: lines, JSON, help or a picture.
+TEST_F(ZelctlTest, AFailedWriteToStandardOutputFailsTheRun) {
+  const auto full = [](QProcess& p) { p.setStandardOutputFile(QStringLiteral("/dev/full")); };
+  const auto closed = [](QProcess& p) { p.setChildProcessModifier([] { ::close(1); }); };
+  const struct {
+    QStringList args;
+    std::function<void(QProcess&)> redirect;  // standard output
+    int exit;
+    const char* says;
+  } cases[] = {
+      {{"--json", "list"}, full, 1, "No space left on device"},
+      {{"status"}, full, 1, "No space left on device"},
+      {{"list"}, closed, 1, "Bad file descriptor"},
+      {{"--json", "status"}, closed, 1, "Bad file descriptor"},
+      {{"screenshot", "-o", "-"}, full, 1, "No space left on device"},
+      {{"copy", "--help"}, full, 1, "No space left on device"},
+      // A failure of the command keeps its own exit code.
+      {{"--json", "copy"}, full, 2, "No space left on device"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.args.join(' ').toStdString());
+    EXPECT_EQ(Run(c.args, true, c.redirect), c.exit);
+    EXPECT_TRUE(err.contains(c.says)) << err.toStdString();
+  }
+  // Nothing failed: nothing said.
+  EXPECT_EQ(Run({"status"}), 0);
+  EXPECT_TRUE(err.isEmpty()) << err.toStdString();
 }
 #endif
 
