@@ -83,6 +83,17 @@ inline double ThreadCpuSeconds() {
 #endif
 }
 
+// Waits, sleeping in the event loop, until the window's device work has
+// ended: the operation's box shown, nothing left on the link.
+inline void PumpUntilSettled(TFMain& w) {
+  PumpWhile([&] { return w.Operation != TDeviceOperation::None || !w.LinkIdle() || LinkState.Busy; });
+}
+// A click, and the wait for what it started to end.
+inline void RunToEnd(TFMain& w, void (TFMain::*handler)()) {
+  (w.*handler)();
+  PumpUntilSettled(w);
+}
+
 // A benchmark's own prompter, simulated device and window: Open() starts the
 // device on loopback and opens the window on it once the start-up exchange
 // has run out. The prompter stays installed for the rig's life.
@@ -110,7 +121,7 @@ struct TBenchRig {
     }
     window = std::make_unique<TFMain>(TFMainOptions{QStringLiteral("127.0.0.1"), sim.port()});
     // The start-up version query holds the link until its watchdog ends it.
-    PumpWhile([] { return LinkState.Busy; });
+    PumpUntilSettled(*window);
     return true;
   }
 };

@@ -81,7 +81,7 @@ void ScanVsClient(benchmark::State& state, int latencyMs) {
     double cpu = ThreadCpuSeconds();
     t.start();
     prompter.last.clear();
-    w->B_DispcpyClick();
+    RunToEnd(*w, &TFMain::B_DispcpyClick);
     const double tool = double(t.nsecsElapsed()) * 1e-9;
     toolCpu += ThreadCpuSeconds() - cpu;
     if (prompter.last != QStringLiteral("All data received!")) {

@@ -79,7 +79,7 @@ struct CopyRig {
     sim.function<zelsim::Recordings>()->setRecordings({zelsim::Recording{"bench", 1, units, 11, 16}});
     window = std::make_unique<TFMain>(TFMainOptions{QStringLiteral("127.0.0.1"), sim.port()});
     window->show();  // the user watches the page: the rate and the bar are painted
-    PumpWhile([] { return LinkState.Busy; });
+    PumpUntilSettled(*window);
     window->SelectVisiblePage(PAGE_RECORDER);
     SetRecorderDirectory(*window, dir.path());
     window->CB_Deco->setChecked(true);
@@ -153,7 +153,7 @@ void CopyThroughWindow(benchmark::State& state, CopyRig& rig) {
     auto timeWindow = [&] {
       QElapsedTimer t;
       t.start();
-      rig.window->B_FilesClick();
+      RunToEnd(*rig.window, &TFMain::B_FilesClick);
       window = double(t.nsecsElapsed()) / 1e9;
       if (rig.prompter.last != QStringLiteral("File loaded successfully!"))
         state.SkipWithError(rig.prompter.last.toStdString().c_str());
@@ -201,7 +201,7 @@ void BM_CopyPeakMemory(benchmark::State& state) {
     { std::ofstream("/proc/self/clear_refs") << "5"; }
     const long idle = StatusKb("VmRSS");
     const long idlePeak = StatusKb("VmHWM");
-    rig.window->B_FilesClick();
+    RunToEnd(*rig.window, &TFMain::B_FilesClick);
     const long peak = StatusKb("VmHWM");
     state.counters["idle_MB"] = double(idle) / 1024.0;
     state.counters["peak_above_idle_MB"] = double(peak - idle) / 1024.0;

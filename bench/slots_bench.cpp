@@ -50,9 +50,9 @@ void BM_SlotRun(benchmark::State& state) {
     t.start();
     if (write) {
       w->B_Speichern->setEnabled(true);
-      w->B_SpeichernClick();
+      RunToEnd(*w, &TFMain::B_SpeichernClick);
     } else {
-      w->B_LadenClick();
+      RunToEnd(*w, &TFMain::B_LadenClick);
     }
     const double tool = double(t.nsecsElapsed()) / 1e6;
     state.SetIterationTime(tool / 1e3);

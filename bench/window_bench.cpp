@@ -40,7 +40,7 @@ void BM_StartToWindowShown(benchmark::State& state) {
     state.SetIterationTime(s);
     best = std::min(best, s);
     state.PauseTiming();
-    PumpWhile([] { return LinkState.Busy; });  // the start-up exchange runs out
+    PumpUntilSettled(*w);  // the start-up exchange runs out
     w.reset();
     sim.reset();
     state.ResumeTiming();
@@ -63,7 +63,7 @@ void BM_SilentDeviceWait(benchmark::State& state) {
     t.start();
     const double cpu0 = ThreadCpuSeconds();
     w.B_Sync->click();
-    PumpWhile([] { return LinkState.Busy; });
+    PumpWhile([&] { return w.Operation != TDeviceOperation::None; });
     cpu += ThreadCpuSeconds() - cpu0;
     const double s = double(t.nsecsElapsed()) * 1e-9;
     wall += s;

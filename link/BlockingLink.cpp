@@ -17,7 +17,6 @@ class TBlockingLink::TDriver : public ILinkDriver {
     } else if (deadline_.hasExpired()) {
       st.Busy = false;
       st.ReplyCode = REPLY_TIMEOUT;
-      SetResultText(st, OutcomeText(TOutcome::Timeout).constData());
       Fail(TOutcome::Timeout);
     }
   }

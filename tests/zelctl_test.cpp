@@ -1127,7 +1127,8 @@ TEST_F(ZelctlTest, UpdateWaitsForTheRestartAndChecksTheNewVersion) {
       EXPECT_EQ(p.exitCode(), c.exit);
       const QByteArray stdoutText = p.readAllStandardOutput(), stderrText = p.readAllStandardError();
       EXPECT_EQ(fresh.function<zelsim::UploadFunction>()->image(), image);
-      EXPECT_EQ(fresh.function<zelsim::UploadFunction>()->restarts(), 1);
+      // Without a wait for it, zelctl may be gone before the device's restart begins.
+      EXPECT_TRUE(WaitUntil([&] { return fresh.function<zelsim::UploadFunction>()->restarts() == 1; }));
       EXPECT_EQ(fresh.connectionsAccepted() > 1, c.reconnects);
       if (c.reconnects) {
         const QList<zelsim::LoggedRequest> log = fresh.requests();
