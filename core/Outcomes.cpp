@@ -59,6 +59,10 @@ constexpr std::array kTexts{
     TOutcomeTexts{TOutcome::SlotBadSize, "Error on reading!", "The device sent a slot of the wrong size; read again."},
     TOutcomeTexts{TOutcome::SlotReadCut, "Read from ZEL74 not completed: the link to the device was lost.",
                   "Check the link and read again."},
+    TOutcomeTexts{TOutcome::SlotReadWrong, "Read from ZEL74 not completed: slot %1 was answered as another slot.",
+                  "Read again."},
+    TOutcomeTexts{TOutcome::SlotReadMissing, "Read from ZEL74 not completed: slot %1 did not answer.",
+                  "Read again."},
     TOutcomeTexts{TOutcome::SlotsSaved, "63 slots written", ""},
     TOutcomeTexts{TOutcome::SlotsSaveFailed, "Error on saving!",
                   "The device did not store slot %1; the slots before it are stored. Try again."},
@@ -108,3 +112,5 @@ QString OutcomeMessage(TOutcome outcome, int number) {
   if (*advice) message += QLatin1Char(' ') + QString::fromUtf8(advice).replace(QLatin1String("%1"), QString::number(number));
   return message;
 }
+
+QString SlotReadIncompleteLine() { return QStringLiteral("Read incomplete!"); }

@@ -41,6 +41,8 @@ enum class TOutcome {
   SlotReadFailed,    // number: the slot the device did not answer
   SlotBadSize,       // a slot message of the wrong size
   SlotReadCut,       // the link was lost before every slot was read
+  SlotReadWrong,     // number: the slot answered as another slot (the window's read)
+  SlotReadMissing,   // number: the first slot that did not answer (the window's read)
   SlotsSaved,
   SlotsSaveFailed,   // number: the slot the device did not store
   SlotsCleared,
@@ -61,6 +63,10 @@ enum class TOutcome {
   CopyRowOutOfReach,     // the list's row lies past what a request can name
   Count              // not an outcome: the number of outcomes
 };
+
+// The slot list box holds one short line: a read that did not complete says
+// so in a line that fits it, and its outcome's text is the line's tip.
+QString SlotReadIncompleteLine();
 
 // The window's text of an outcome; "%1" in it takes `number`.
 QByteArray OutcomeText(TOutcome outcome, int number = 0);

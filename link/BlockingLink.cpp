@@ -8,6 +8,9 @@
 class TBlockingLink::TDriver : public ILinkDriver {
  public:
   TDriver(TBlockingLink& link, int limitMs) : link_(link), limitMs_(limitMs), deadline_(limitMs) {}
+  // A deadline that no frame moves: it counts from the request.
+  TDriver(TBlockingLink& link, const QDeadlineTimer& fixed)
+      : link_(link), limitMs_(0), deadline_(fixed), restarts_(false) {}
 
   void BetweenReads() override {
     TLinkState& st = link_.st_;
@@ -29,7 +32,7 @@ class TBlockingLink::TDriver : public ILinkDriver {
     Fail(TOutcome::LinkClosed);
   }
   void Deliver(const uint8_t* payload, int32_t length) override {
-    deadline_.setRemainingTime(limitMs_);
+    if (restarts_) deadline_.setRemainingTime(limitMs_);
     DispatchFrame(payload, length, link_.st_, link_);
   }
   void BadLength() override { Fail(TOutcome::BadFrame); }
@@ -43,6 +46,7 @@ class TBlockingLink::TDriver : public ILinkDriver {
   TBlockingLink& link_;
   int limitMs_;
   QDeadlineTimer deadline_;
+  bool restarts_ = true;
   bool failed_ = false;
 };
 
@@ -92,8 +96,8 @@ bool TBlockingLink::Pump(const std::function<bool()>& keepWaiting, int watchdogM
   return !driver.Failed();
 }
 
-bool TBlockingLink::PumpUntilDrained(int watchdogMs) {
-  TDriver driver(*this, watchdogMs > 0 ? watchdogMs : watchdogMs_);
+bool TBlockingLink::PumpUntilDrained(const QDeadlineTimer& deadline) {
+  TDriver driver(*this, deadline);
   session_.Gather(driver, true);
   return !driver.Failed();
 }

@@ -11,6 +11,7 @@
 #include "link/LinkState.h"
 
 #include <QByteArray>
+#include <QDeadlineTimer>
 #include <QString>
 
 #include <cstdint>
@@ -35,9 +36,8 @@ class TBlockingLink : private IFrameTarget {
   // the device cannot send; on a time-out ReplyCode is REPLY_TIMEOUT.
   bool Pump(const std::function<bool()>& keepWaiting, int watchdogMs = 0);
   // Reads and routes frames until the data ends on a frame boundary or Busy
-  // is cleared, with the watchdog of `watchdogMs` (0: the link's own)
-  // restarted by every frame. False as Pump.
-  bool PumpUntilDrained(int watchdogMs = 0);
+  // is cleared, or `deadline` has passed (no frame moves it). False as Pump.
+  bool PumpUntilDrained(const QDeadlineTimer& deadline);
   // Begin, Send and Pump until ReplyCode leaves waitingCode.
   bool Exchange(const QByteArray& request, int32_t waitingCode);
 

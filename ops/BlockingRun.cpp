@@ -15,7 +15,7 @@ class TBlockingRun : private IRunDriver, private IFrameTarget {
     link_.Begin(op_.Waiting());
     core_.Start(op_);
     while (core_.Running()) {
-      if (!link_.PumpUntilDrained(armedMs_)) linkFailed_ = true;
+      if (!link_.PumpUntilDrained(deadline_)) linkFailed_ = true;
       core_.Advance();
     }
     st.Busy = false;
@@ -29,15 +29,19 @@ class TBlockingRun : private IRunDriver, private IFrameTarget {
   void Send(const QByteArray& request) override {
     if (!link_.Send(request)) linkFailed_ = true;  // Busy is clear: the next step ends the run
   }
+  // The deadline counts from the request (or from the step that named a
+  // new one): records that come meanwhile and change nothing do not move it.
   void Arm(TDeadline deadline) override {
+    int ms = 0;
     switch (deadline) {
-      case TDeadline::Answer: armedMs_ = 0; break;  // the link's own watchdog
-      case TDeadline::Working: armedMs_ = Timings().watchdogAfterWorking; break;
-      case TDeadline::Clearing: armedMs_ = Timings().clearingLimit; break;
-      case TDeadline::KeepAlive: armedMs_ = Timings().keepAliveAnswerWait; break;
-      case TDeadline::Search: armedMs_ = Timings().searchAnswerWait; break;
-      case TDeadline::Unchanged: break;
+      case TDeadline::Answer: ms = link_.WatchdogMs(); break;
+      case TDeadline::Working: ms = Timings().watchdogAfterWorking; break;
+      case TDeadline::Clearing: ms = Timings().clearingLimit; break;
+      case TDeadline::KeepAlive: ms = Timings().keepAliveAnswerWait; break;
+      case TDeadline::Search: ms = Timings().searchAnswerWait; break;
+      case TDeadline::Unchanged: return;
     }
+    deadline_.setRemainingTime(ms, Qt::PreciseTimer);
   }
   void Ended(TOperation&, const TStep& end) override { end_ = end; }
 
@@ -57,7 +61,7 @@ class TBlockingRun : private IRunDriver, private IFrameTarget {
   TBlockingLink& link_;
   TOperation& op_;
   TRunCore core_;
-  int armedMs_ = 0;
+  QDeadlineTimer deadline_;
   bool linkFailed_ = false;
   TStep end_;
 };

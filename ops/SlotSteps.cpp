@@ -48,13 +48,20 @@ TStep TSlotStore::AfterReply(const TLinkState& st, int slot) const {
 
 TStep TSlotReadOperation::First(TLinkState&) {
   table_.resize(SLOT_TABLE_SIZE, '\0');
-  asked_ = 1;
+  return Ask();
+}
+
+TStep TSlotReadOperation::Ask() {
+  ++asked_;
+  answered_ = false;
+  wrong_ = false;
   return TStep::Next(ReadSlotRequest());
 }
 
 void TSlotReadOperation::Slot(TLinkState& st, const uint8_t* message, int32_t remaining) {
-  const TSlotTaken taken = TakeSlotMessage(table_, message, remaining);
-  if (!taken.sizeOk) {
+  bool sizeOk = false;
+  const std::optional<TReceivedSlot> received = ParseSlotMessage(message, remaining, &sizeOk);
+  if (!sizeOk) {
     if (o_.badSize) o_.badSize();
     if (o_.strict) {
       badSize_ = true;
@@ -63,8 +70,14 @@ void TSlotReadOperation::Slot(TLinkState& st, const uint8_t* message, int32_t re
     // Lenient, the exchange stays unanswered until the watchdog ends it.
     return;
   }
-  if (taken.slot && o_.taken) o_.taken(taken.slot, taken.record);
-  // A slot number outside 1..63 has no entry and no row; the exchange ends all the same.
+  if (!received || received->slot != asked_) {
+    // Another slot's record (or none) is not taken for this one.
+    wrong_ = true;
+  } else {
+    WriteSlotTable(table_, SlotOffset(received->slot), QByteArrayView(received->record, SLOT_RECEIVED_SIZE));
+    answered_ = true;
+    if (o_.taken) o_.taken(received->slot, received->record);
+  }
   st.ReplyCode = STATUS_OK;
 }
 
@@ -72,15 +85,16 @@ TStep TSlotReadOperation::Next(TLinkState& st) {
   if (st.Busy && st.ReplyCode == REPLY_WAITING) return TStep::AwaitNext();
   if (o_.strict) {
     if (badSize_) return TStep::Fail(TOutcome::SlotBadSize);
+    if (!answered_ || wrong_) return TStep::Fail(TOutcome::SlotReadFailed, asked_);
     const TStep step = SlotReadAfterReply(st, asked_);
-    if (step.kind == TStep::Send) ++asked_;
-    return step;
+    return step.kind == TStep::Send ? Ask() : step;
   }
-  // The outcome of a slot is not looked at; a lost link ends the read.
   if (!LinkUp()) return TStep::Fail(TOutcome::SlotReadCut);
-  if (asked_ >= SLOT_COUNT) return TStep::Finished(TOutcome::SlotsRead);
-  ++asked_;
-  return TStep::Next(ReadSlotRequest());
+  if (wrong_) return TStep::Fail(TOutcome::SlotReadWrong, asked_);
+  if (!answered_ && firstMissing_ == 0) firstMissing_ = asked_;
+  if (asked_ < SLOT_COUNT) return Ask();
+  if (firstMissing_) return TStep::Fail(TOutcome::SlotReadMissing, firstMissing_);
+  return TStep::Finished(TOutcome::SlotsRead);
 }
 
 TStep TSlotStoreOperation::Request() const {

@@ -62,10 +62,12 @@ class TSlotStore {
 using TLinkUp = std::function<bool()>;
 
 // The read of all 63 slots into `table` (which outlives the run), slot by
-// slot. Strict, a run ends at the first slot that was not answered as asked
-// (or whose message has the wrong size). Lenient, as the window reads: a slot
-// that does not answer keeps its entry and the run goes on with the next;
-// only a link that is gone ends it early.
+// slot. A slot's answer is taken only when it is that very slot; a read is
+// complete only when every slot was answered so. Strict, as zelctl reads, a
+// run ends at the first slot that was not (or whose message has the wrong
+// size). Lenient, as the window reads, a slot that does not answer keeps its
+// entry and row and the run goes on with the next, ending "not completed";
+// a slot answered as another slot, or a link that is gone, ends it at once.
 class TSlotReadOperation : public TOperation {
  public:
   struct TOptions {
@@ -78,15 +80,19 @@ class TSlotReadOperation : public TOperation {
   TStep First(TLinkState& st) override;
   TStep Next(TLinkState& st) override;
   void Slot(TLinkState& st, const uint8_t* message, int32_t remaining) override;
-  // Slots asked for and answered so far.
+  // The slot asked for last.
   int Asked() const { return asked_; }
 
  private:
   bool LinkUp() const { return !o_.linkUp || o_.linkUp(); }
+  TStep Ask();
   QByteArray& table_;
   TOptions o_;
-  int asked_ = 0;  // the slot asked for last
+  int asked_ = 0;         // the slot asked for last
+  bool answered_ = false; // ... answered as that slot
+  bool wrong_ = false;    // ... answered as another slot (or none)
   bool badSize_ = false;
+  int firstMissing_ = 0;  // lenient: the first slot that did not answer
 };
 
 // A store run (write or clear) with the device. `stored` hears of every slot

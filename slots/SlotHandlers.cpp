@@ -97,8 +97,8 @@ void TFMain::B_LadenClick() {
   LB_Speicher->addItem(QStringLiteral("Try to read out..."));
   L_SBytes->setText(QStringLiteral("0"));
   DataStream.seek(0);
-  // The outcome of a slot is not checked: a slot that does not answer keeps
-  // its entry and row. A lost link ends the read.
+  // A slot that does not answer keeps its entry and row, and the read goes
+  // on; one answered as another slot, or a lost link, ends it.
   TSlotReadOperation::TOptions options;
   options.strict = false;
   options.linkUp = [this] { return CB_WLAN->isChecked(); };
@@ -112,12 +112,18 @@ void TFMain::B_LadenClick() {
                  [this](const TStep& end) {
                    EndExchange();
                    SetTransferButtonsEnabled(*this, true);
-                   // A lost link, or a close, ends the read before every slot
-                   // was read: the table is not the device's.
-                   const bool complete = end.kind == TStep::Done && !CloseRequested;
+                   // A slot that did not answer as itself, a lost link, or a
+                   // close ends the read incomplete: the table is not the
+                   // device's. The box is one short line wide; why is its tip.
                    LB_Speicher->clear();
-                   LB_Speicher->addItem(complete ? QString::fromLatin1(OutcomeText(TOutcome::SlotsRead))
-                                                 : SlotReadCutText());
+                   if (end.kind == TStep::Done) {
+                     LB_Speicher->addItem(QString::fromLatin1(OutcomeText(TOutcome::SlotsRead)));
+                     return;
+                   }
+                   auto* line = new QListWidgetItem(SlotReadIncompleteLine());
+                   line->setToolTip(end.outcome == TOutcome::Interrupted ? SlotReadCutText()
+                                                                         : QString::fromLatin1(end.Text()));
+                   LB_Speicher->addItem(line);
                  });
 }
 

@@ -42,26 +42,36 @@ TEST_F(SlotsTest, ReadFillsTableAndGridFromEverySlot) {
   for (const auto& r : requests) EXPECT_EQ(r.bytes, QByteArray(1, '\x10')) << "only the request code goes out";
 }
 
-TEST_F(SlotsTest, ReadSkipsSlotsThatFail) {
+// A slot that does not answer keeps its entry and row, and the read goes on;
+// a slot answered as another slot (or as none) is not taken for it and ends
+// the read at once. Either way the read says it is incomplete, in a line
+// that fits the box, with the reason as the line's tip.
+TEST_F(SlotsTest, ReadGoesOnPastASilentSlotAndEndsAtAWrongOne) {
   struct Case {
     const char* what;
     std::function<void(SlotsFunction&)> misbehave;
     QStringList infos;
-    bool slot5Stored;
+    int requests;  // read requests sent
     QString progressAfterRun;
     int watchdogEnds;  // exchanges left to the watchdog
+    QString why;       // the line's tip
   };
+  const QString silent5 = QStringLiteral("Read from ZEL74 not completed: slot 5 did not answer.");
+  const QString wrong5 = QStringLiteral("Read from ZEL74 not completed: slot 5 was answered as another slot.");
   const Case cases[] = {
-      {"slot 5 silent", [](SlotsFunction& d) { d.setSilentAt(5, true); }, {}, false, "16128  OK!", 1},
+      {"slot 5 silent", [](SlotsFunction& d) { d.setSilentAt(5, true); }, {}, SLOT_COUNT, "16128  OK!", 1, silent5},
       {"slot 5 message of 255 bytes", [](SlotsFunction& d) { d.setReplyLengthAt(5, 255); }, {"Error on reading!"},
-       false, "16128  OK!", 1},
+       SLOT_COUNT, "16128  OK!", 1, silent5},
       {"slot 5 message of 260 bytes", [](SlotsFunction& d) { d.setReplyLengthAt(5, 260); }, {"Error on reading!"},
-       false, "16128  OK!", 1},
-      {"slot 5 names slot 0", [](SlotsFunction& d) { d.setReportedSlotAt(5, 0); }, {}, false, "16128  OK!", 0},
-      {"slot 5 names slot 64", [](SlotsFunction& d) { d.setReportedSlotAt(5, 64); }, {}, false, "16128  OK!", 0},
-      {"slot 5 names slot 0x80000005", [](SlotsFunction& d) { d.setReportedSlotAt(5, 0x80000005u); }, {}, false,
-       "16128  OK!", 0},
-      {"slot 63 silent", [](SlotsFunction& d) { d.setSilentAt(63, true); }, {}, true, "15872", 1},
+       SLOT_COUNT, "16128  OK!", 1, silent5},
+      {"slot 5 names slot 6", [](SlotsFunction& d) { d.setReportedSlotAt(5, 6); }, {}, 5, "1024", 0, wrong5},
+      {"slot 5 names slot 1", [](SlotsFunction& d) { d.setReportedSlotAt(5, 1); }, {}, 5, "1024", 0, wrong5},
+      {"slot 5 names slot 0", [](SlotsFunction& d) { d.setReportedSlotAt(5, 0); }, {}, 5, "1024", 0, wrong5},
+      {"slot 5 names slot 64", [](SlotsFunction& d) { d.setReportedSlotAt(5, 64); }, {}, 5, "1024", 0, wrong5},
+      {"slot 5 names slot 0x80000005", [](SlotsFunction& d) { d.setReportedSlotAt(5, 0x80000005u); }, {}, 5, "1024", 0,
+       wrong5},
+      {"slot 63 silent", [](SlotsFunction& d) { d.setSilentAt(63, true); }, {}, SLOT_COUNT, "15872", 1,
+       QStringLiteral("Read from ZEL74 not completed: slot 63 did not answer.")},
   };
   for (const Case& c : cases) {
     OpenIdle();
@@ -69,19 +79,30 @@ TEST_F(SlotsTest, ReadSkipsSlotsThatFail) {
     c.misbehave(Device());
     const QByteArray old(SLOT_TABLE_SIZE, '\x33');
     Table() = old;
-    FillRow(5, QStringLiteral("old"));
+    for (int row : {5, 6, 63}) FillRow(row, QStringLiteral("old"));
     int watchdogEnds = 0;
     QObject::connect(w->Timer, &QTimer::timeout, [&] { ++watchdogEnds; });
     Click(w->B_Laden);
     EXPECT_EQ(watchdogEnds, c.watchdogEnds) << c.what;
     EXPECT_EQ(prompter.Infos(), c.infos) << c.what;
-    EXPECT_EQ(sim.countRequests(0x10), SLOT_COUNT) << c.what << ": the run goes on";
-    EXPECT_EQ(Entry(5) == old.left(SLOT_RECORD_SIZE), !c.slot5Stored) << c.what;
-    EXPECT_EQ(Row(5).contains(QStringLiteral("old")), !c.slot5Stored) << c.what;
-    EXPECT_EQ(Entry(6).left(SLOT_RECEIVED_SIZE), Received(6)) << c.what << ": the next slot still arrives";
+    EXPECT_EQ(sim.countRequests(0x10), c.requests) << c.what;
+    EXPECT_EQ(Entry(1).left(SLOT_RECEIVED_SIZE), Received(1)) << c.what;
+    const int failing = c.why.contains(QLatin1String("slot 63")) ? 63 : 5;
+    EXPECT_EQ(Entry(failing), old.left(SLOT_RECORD_SIZE)) << c.what << ": the slot keeps its entry";
+    EXPECT_TRUE(Row(failing).contains(QStringLiteral("old"))) << c.what << ": and its row";
+    if (c.requests == SLOT_COUNT) {
+      EXPECT_EQ(Entry(6).left(SLOT_RECEIVED_SIZE), Received(6)) << c.what << ": the next slot still arrives";
+    } else {
+      EXPECT_EQ(Entry(6), old.left(SLOT_RECORD_SIZE)) << c.what << ": no other slot's record is taken for it";
+      EXPECT_TRUE(Row(6).contains(QStringLiteral("old"))) << c.what;
+    }
     EXPECT_EQ(Entry(64), QByteArray()) << c.what << ": nothing beyond the table";
     EXPECT_EQ(w->L_SBytes->text(), c.progressAfterRun) << c.what;
-    EXPECT_EQ(Items(w->LB_Speicher), QStringList{"Read from ZEL74!"}) << c.what;
+    EXPECT_EQ(Items(w->LB_Speicher), QStringList{"Read incomplete!"}) << c.what;
+    EXPECT_EQ(w->LB_Speicher->item(0)->toolTip(), c.why) << c.what;
+    EXPECT_LE(w->LB_Speicher->fontMetrics().horizontalAdvance(w->LB_Speicher->item(0)->text()),
+              w->LB_Speicher->viewport()->width())
+        << c.what << ": the line fits its box";
     EXPECT_TRUE(w->B_Speichern->isEnabled()) << c.what;
     w.reset();
   }
@@ -235,7 +256,8 @@ TEST_F(SlotsTest, ALostLinkEndsTheRunAtOnce) {
     EXPECT_EQ(sim.countRequests(c.code), 5) << c.what;
     EXPECT_EQ(prompter.Infos(), c.infos) << c.what;
     if (c.listed) {
-      EXPECT_EQ(Items(w->LB_Speicher), QStringList{c.listed}) << c.what;
+      EXPECT_EQ(Items(w->LB_Speicher), QStringList{"Read incomplete!"}) << c.what;
+      EXPECT_EQ(w->LB_Speicher->item(0)->toolTip(), QString::fromLatin1(c.listed)) << c.what;
     }
     EXPECT_TRUE(w->B_Laden->isEnabled() && w->B_Speichern->isEnabled()) << c.what;
     EXPECT_FALSE(LinkState.Busy) << c.what;

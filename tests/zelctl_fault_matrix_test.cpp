@@ -3,12 +3,16 @@
 // names the cause, writes no file, and a link the device closes or resets
 // ends it at once, not when its time-out runs out.
 #include "Faults.h"
+#include "link/BlockingLink.h"
+#include "ops/BlockingRun.h"
+#include "ops/StatusSteps.h"
 #include "sim/ZelSim.h"
 #include "slots/SlotRecord.h"
 
 #include <gtest/gtest.h>
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -92,4 +96,22 @@ TEST(ZelctlFaultMatrix, EveryCommandExitsOneWithItsCauseAndLeavesNoFile) {
       EXPECT_EQ(QDir(out.path()).entryList(QDir::Files | QDir::Hidden), QStringList()) << "no file, not even a part";
     }
   }
+}
+
+// An exchange's deadline counts from its request: a device that keeps
+// sending records the exchange does not use cannot hold it open.
+TEST(BlockingRun, RecordsThatChangeNothingDoNotPutTheDeadlineOff) {
+  zelsim::Simulator sim;
+  ASSERT_TRUE(sim.start());
+  sim.setFault(zelsim::Fault::Silent(REQ_STATUS));
+  TBlockingLink link(QStringLiteral("127.0.0.1"), sim.port(), 300);
+  ASSERT_TRUE(link.Open());
+  sim.setStream(zelsim::Frame(zelsim::StatusRecord(2)), 50);  // a skip record, again and again
+  QElapsedTimer took;
+  took.start();
+  TStatusOperation status;
+  EXPECT_FALSE(RunOperation(link, status));
+  EXPECT_EQ(link.Failure(), TOutcome::Timeout);
+  EXPECT_LT(took.elapsed(), 3000);
+  sim.setStream(QByteArray(), 0);
 }

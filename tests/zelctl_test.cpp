@@ -217,6 +217,10 @@ TEST_F(ZelctlTest, DeviceFaultsExitOneWithAMessageAndLeaveNoFile) {
        {"slots", "read", "-o", "s.Mem"}, "Timeout"},
       {"slots: wrong size", [](zelsim::Simulator& s) { s.function<zelsim::SlotsFunction>()->setReplyLengthAt(3, 100); },
        {"slots", "read", "-o", "s.csv"}, "Error on reading!"},
+      // Another slot's record is no answer for this one, whatever its status.
+      {"slots: answered as another slot",
+       [](zelsim::Simulator& s) { s.function<zelsim::SlotsFunction>()->setReportedSlotAt(40, 1); },
+       {"slots", "read", "-o", "s.Mem"}, "did not answer slot 40 as expected"},
       {"slots: link dropped", [](zelsim::Simulator& s) { s.function<zelsim::SlotsFunction>()->setDropAt(9, Drop::Close); },
        {"slots", "read", "-o", "s.Mem"}, "ZEL doesn't respond"},
       {"slots: write refused", [](zelsim::Simulator& s) { s.function<zelsim::SlotsFunction>()->setWriteStatusAt(7, 4); },
@@ -879,6 +883,8 @@ TEST_F(ZelctlTest, SlotsWriteWritesNothingWithoutItsBackup) {
   } cases[] = {
       {"the device does not answer a read", [](zelsim::SlotsFunction& d) { d.setSilentAt(5, true); }, data.path(),
        "could not be read for the backup: Timeout"},
+      {"the device answers slot 40 as slot 1", [](zelsim::SlotsFunction& d) { d.setReportedSlotAt(40, 1); },
+       data.path(), "could not be read for the backup: Error on reading!"},
       {"the backup cannot be written", [](zelsim::SlotsFunction&) {}, blocked.path(), "--no-backup writes without one"},
   };
   for (const auto& c : cases) {
