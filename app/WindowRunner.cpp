@@ -6,6 +6,7 @@
 #include "link/LinkSession.h"
 
 #include <QCheckBox>
+#include <QElapsedTimer>
 #include <QTimer>
 
 #include <algorithm>
@@ -84,6 +85,20 @@ void TFMain::TWindowRunner::ReadDirect(TOperation& op) {
 }
 
 void TFMain::TWindowRunner::Readable() {
+  // A device that answers at once answers within a millisecond or two: its
+  // next answer is taken here, watching the socket alone for that long,
+  // rather than after a round through the event loop, which would cost more
+  // than the answer. A burst gives the event loop its turn after a few
+  // milliseconds, so the window stays responsive.
+  QElapsedTimer burst;
+  burst.start();
+  do {
+    ReadOnce();
+  } while (core_.Running() && !burst.hasExpired(kBurstMs) && w_.TCP_Client->Connected() &&
+           w_.TCP_Client->ReadableWithin(kAnswerPollMs));
+}
+
+void TFMain::TWindowRunner::ReadOnce() {
   if (reading_) return;
   if (TOperation* op = core_.Current(); op && op->Direct()) {
     reading_ = true;

@@ -81,6 +81,12 @@ class TFMain::TWindowRunner : private IRunDriver {
   void PostDelivery();
   // A direct exchange's answer: read whole, up to its frame's bound.
   void ReadDirect(TOperation& op);
+  // One read, its frames handed on, and the operation's next step.
+  void ReadOnce();
+  // How long one burst of answers may hold the event loop, and how long it
+  // waits for the next answer.
+  static constexpr int kBurstMs = 8;
+  static constexpr int kAnswerPollMs = 2;
 
   TFMain& w_;
   TRunCore core_;

@@ -289,6 +289,17 @@ bool TLinkClient::PollBriefly(int64_t deadlineMs) {
 #endif
 }
 
+bool TLinkClient::ReadableWithin(int ms) {
+  if (fd_ == kNoSocket || peerClosed_) return false;
+#ifdef _WIN32
+  WSAPOLLFD p{static_cast<SOCKET>(fd_), POLLRDNORM, 0};
+  return ::WSAPoll(&p, 1, ms) > 0;
+#else
+  pollfd p{fd_, POLLIN, 0};
+  return ::poll(&p, 1, ms) > 0;
+#endif
+}
+
 bool TLinkClient::WaitForData(int timeoutMs, const std::function<bool()>& stop) {
   const int64_t deadline = NowMs() + timeoutMs;
   // A device that answers at once answers within a millisecond or two: wait

@@ -42,6 +42,9 @@ class TLinkClient : public QObject {
   bool WaitForData(int timeoutMs, const std::function<bool()>& stop = {});
   // Reads what is there, at most `max` bytes; 0 when nothing could be read.
   int Receive(void* buffer, int max);
+  // Watches the socket alone, no events handled, for at most `ms`
+  // milliseconds: true when it can be read (or the peer has closed it).
+  bool ReadableWithin(int ms);
 
   // Calls `handler` from the event loop whenever data, or the peer's close,
   // can be read, for as long as it is set (across re-opens); the handler
