@@ -12,14 +12,12 @@ struct TTimings {
   int probeConnect = 500;        // probe client's connect time-out
   int linkConnect = 5000;        // bound on the link client's connect
   int afterConnectWait = 200;    // wait for data after opening the link
-  int dataWait = 3000;           // one wait for data inside an exchange
   int searchAnswerWait = 500;    // WLAN search: wait for the version answer
   int keepAliveAnswerWait = 200; // keep-alive: wait for the status answer
   int drainWait = 100;           // close-down: drain until this long silent
   int drainLimit = 2000;         // close-down: give up draining after this long
   // firmware update
   int watchdogAfterWorking = 5000;  // Timer after the device says it is still working (85)
-  int directReceiveWait = 2000;     // one wait for data in the receive after an 85
   // zelctl: the longest the device may take to clear its memory before an
   // upload (the window's bound is the keep-alive's, see Timer1Timer).
   int clearingLimit = 10 * 60 * 1000;

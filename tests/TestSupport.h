@@ -103,7 +103,6 @@ inline TTimings FastTimings() {
   t.watchdog = 400;
   t.keepAlive = 60000;  // keep-alive tests set their own
   t.keepAliveAfterSearch = 30000;
-  t.dataWait = 400;
   return t;
 }
 

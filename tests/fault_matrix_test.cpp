@@ -233,8 +233,6 @@ class FaultMatrix : public WindowTest {
   TTimings quick = [] {
     TTimings t = FastTimings();
     t.watchdog = 150;
-    t.dataWait = 150;
-    t.directReceiveWait = 150;
     t.afterConnectWait = 50;  // inside the watchdog time, as shipped
     return t;
   }();

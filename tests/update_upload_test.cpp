@@ -56,7 +56,6 @@ class UpdateTest : public WindowTest {
     WindowTest::SetUp();
     TTimings t = FastTimings();
     t.watchdogAfterWorking = 1500;
-    t.directReceiveWait = 300;
     // Only the first count is shown at once; every later one must still
     // reach the screen before the counter is used again or the outcome shown.
     t.progressRefresh = 60000;
