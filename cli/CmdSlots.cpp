@@ -98,15 +98,25 @@ int StoreSlots(const TCli& cli, const TSlotStore& store, bool clearing, const st
     why = QString::fromLatin1(store.Failure(run.Slot()).Text()) + QLatin1Char(' ') + link->Error();
   else
     why = end.Message();
+  // The slot whose request went out and whose answer did not come: the
+  // device may have taken it or not.
+  const int open = ran ? 0 : run.Slot();
   QList<int> left;
   for (int slot = store.First(); slot != 0; slot = store.After(slot))
-    if (!taken.contains(slot)) left << slot;
+    if (!taken.contains(slot) && slot != open) left << slot;
   const QString verb = clearing ? QStringLiteral("cleared") : QStringLiteral("written");
-  QString held = taken.isEmpty() ? QStringLiteral("No slot was %1.").arg(verb)
-                                 : QStringLiteral("%1 of %2 slots were %3 (%4); slots %5 were not.")
+  QString held = taken.isEmpty() ? QStringLiteral("No slot was %1 for certain.").arg(verb)
+                                 : QStringLiteral("%1 of %2 slots were %3 (%4).")
                                        .arg(taken.size())
                                        .arg(store.Count())
-                                       .arg(verb, SlotRanges(taken), SlotRanges(left));
+                                       .arg(verb, SlotRanges(taken));
+  if (open != 0)
+    held += QStringLiteral(" Slot %1 was sent, but its answer did not come: the device may or may not hold it.")
+                .arg(open);
+  if (!left.isEmpty())
+    held += QStringLiteral(" %1 %2 %3 not %4.")
+                .arg(left.size() == 1 ? QStringLiteral("Slot") : QStringLiteral("Slots"), SlotRanges(left),
+                     left.size() == 1 ? QStringLiteral("was") : QStringLiteral("were"), verb);
   if (!backup.isEmpty())
     held += QStringLiteral(" The device's slots from before are in %1; `zelctl slots write %1 --no-backup` puts "
                            "them back.")
@@ -114,6 +124,7 @@ int StoreSlots(const TCli& cli, const TSlotStore& store, bool clearing, const st
   QJsonArray done;
   for (int slot : taken) done.append(slot);
   QJsonObject extra{{clearing ? QStringLiteral("cleared") : QStringLiteral("written"), done}};
+  if (open != 0) extra.insert(QStringLiteral("unconfirmed"), open);
   if (!backup.isEmpty()) extra.insert(QStringLiteral("backup"), QDir::toNativeSeparators(backup));
   return cli.Fail(EXIT_DEVICE, why + QLatin1Char(' ') + held, extra);
 }

@@ -1255,9 +1255,10 @@ TEST_F(ZelctlTest, AnInterruptionSaysWhatTheDeviceHoldsNow) {
          sim.setFault(zelsim::Fault{zelsim::Fault::What::Silence, uint8_t(0x11), 26, false, {}});
        },
        {"slots", "write", "in.Mem"},
-       [&] { return slotDevice->writesStored().size() == 25; },
-       {"Interrupted.", "25 of 63 slots were written (1-25); slots 26-63 were not.", "slots from before are in",
-        "zelctl/backups/slots-"},
+       // zelctl took the 25th answer once it has sent the 26th write.
+       [&] { return slotDevice->writesStored().size() == 25 && sim.countRequests(0x11) == 26; },
+       {"Interrupted.", "25 of 63 slots were written (1-25). Slot 26 was sent, but its answer did not come",
+        "Slots 27-63 were not written.", "slots from before are in", "zelctl/backups/slots-"},
        {"not yet complete"}},
       {"update after its start",
        [&] { upload->setFault({zelsim::UploadFault::Silent, 3, 0, {}, zelsim::Drop::Close}); },
@@ -1301,6 +1302,7 @@ TEST_F(ZelctlTest, AnInterruptionSaysWhatTheDeviceHoldsNow) {
         QJsonArray first25;
         for (int k = 1; k <= 25; ++k) first25.append(k);
         EXPECT_EQ(o.value("written"), QJsonValue(first25)) << stdoutText.toStdString();
+        EXPECT_EQ(o.value("unconfirmed"), QJsonValue(26)) << stdoutText.toStdString();
         EXPECT_TRUE(QFileInfo(o.value("backup").toString()).isFile()) << stdoutText.toStdString();
       }
     }
