@@ -19,6 +19,8 @@
 namespace {
 // The progress line on the terminal now, cleared before other output.
 TProgress* g_liveProgress = nullptr;
+// Characters a terminal echoes for Ctrl-C ("^C").
+constexpr int kEchoRoom = 2;
 void ClearLiveProgress() {
   if (g_liveProgress) g_liveProgress->Clear();
 }
@@ -131,8 +133,8 @@ std::optional<bool> TCli::Ask(const QString& question) const {
 
 // ---- progress ----------------------------------------------------------------
 
-TProgress::TProgress(const TCli& cli, QString label, uint64_t total)
-    : on_(cli.progress), columns_(cli.columns), label_(std::move(label)), total_(total) {
+TProgress::TProgress(const TCli& cli, QString label, uint64_t total, QString unit)
+    : on_(cli.progress), columns_(cli.columns), label_(std::move(label)), unit_(std::move(unit)), total_(total) {
   started_.start();
 }
 
@@ -154,7 +156,8 @@ void TProgress::Clear() {
   if (g_liveProgress == this) g_liveProgress = nullptr;
   drawn_.invalidate();
   if (shown_ == 0) return;
-  const QByteArray blank(shown_, ' ');
+  // The terminal echoes Ctrl-C as "^C" after the line: it goes too.
+  const QByteArray blank(shown_ + (Interrupted() ? kEchoRoom : 0), ' ');
   std::fprintf(stderr, "\r%s\r", blank.constData());
   std::fflush(stderr);
   shown_ = 0;
@@ -164,7 +167,9 @@ void TProgress::Draw() {
   drawn_.start();
   const double seconds = double(std::max<qint64>(1, started_.elapsed())) / 1000.0;
   const int columns = columns_ > 0 ? columns_ : TerminalColumns(2);
-  const QString text = ProgressText(label_, done_, total_, seconds, columns);
+  // Room is left for the "^C" a terminal echoes on Ctrl-C: a full line would
+  // wrap then, and the line could no longer be cleared.
+  const QString text = ProgressText(label_, done_, total_, seconds, std::max(1, columns - kEchoRoom), unit_);
   // Spaces over what a longer line before left.
   const QString line = text + QString(std::max<qsizetype>(0, shown_ - text.size()), QLatin1Char(' '));
   std::fputs(qPrintable(QLatin1Char('\r') + line), stderr);
@@ -173,7 +178,8 @@ void TProgress::Draw() {
   g_liveProgress = this;
 }
 
-QString ProgressText(const QString& label, uint64_t done, uint64_t total, double seconds, int columns) {
+QString ProgressText(const QString& label, uint64_t done, uint64_t total, double seconds, int columns,
+                     const QString& unit) {
   constexpr qsizetype kBarMax = 30, kBarMin = 10;
   const qsizetype room = std::max(1, columns - 1);
   const double rate = seconds > 0 ? double(done) / seconds : 0.0;
@@ -182,8 +188,10 @@ QString ProgressText(const QString& label, uint64_t done, uint64_t total, double
     const auto s = qint64(double(total - done) / rate);
     left = QStringLiteral("%1:%2").arg(s / 60).arg(s % 60, 2, 10, QLatin1Char('0'));
   }
-  const QString bytes = QStringLiteral(" %1/%2 bytes").arg(done).arg(total);
-  const QString speed = QStringLiteral(" %1 KiB/s").arg(rate / 1024.0, 0, 'f', 1);
+  const bool inBytes = unit == QLatin1String("bytes");
+  const QString bytes = QStringLiteral(" %1/%2 %3").arg(done).arg(total).arg(unit);
+  const QString speed = inBytes ? QStringLiteral(" %1 KiB/s").arg(rate / 1024.0, 0, 'f', 1)
+                                : QStringLiteral(" %1 %2/s").arg(rate, 0, 'f', 1).arg(unit);
   const QString remaining = QStringLiteral(" %1 left").arg(left);
   // From the whole line down to the bar alone.
   const QString tails[] = {bytes + speed + remaining, bytes + remaining, remaining, QString()};
@@ -303,4 +311,8 @@ std::unique_ptr<TBlockingLink> TCli::Link() const {
   auto link = std::make_unique<TBlockingLink>(host, port, timeoutMs);
   link->Interrupted = &::Interrupted;
   return link;
+}
+
+QString FailureWithoutFiles(const TBlockingLink& link) {
+  return link.Failure() == TOutcome::Interrupted ? QStringLiteral("Interrupted.") : link.Error();
 }

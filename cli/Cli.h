@@ -72,7 +72,8 @@ QByteArray JsonLine(const QJsonObject& object);
 // tool writes (TCli::Print, Fail, Ask), so no half-line stays behind.
 class TProgress {
  public:
-  TProgress(const TCli& cli, QString label, uint64_t total);
+  // `unit` names what is counted ("bytes", "columns"); bytes show a rate in KiB/s.
+  TProgress(const TCli& cli, QString label, uint64_t total, QString unit = QStringLiteral("bytes"));
   ~TProgress();
   TProgress(const TProgress&) = delete;
   TProgress& operator=(const TProgress&) = delete;
@@ -86,7 +87,7 @@ class TProgress {
   void Draw();
   bool on_;
   int columns_;
-  QString label_;
+  QString label_, unit_;
   uint64_t total_, done_ = 0;
   QElapsedTimer started_, drawn_;
   qsizetype shown_ = 0;  // characters of the line on the terminal now
@@ -97,7 +98,10 @@ class TProgress {
 // columns - 1 characters (the last column would wrap on some terminals).
 // Where the whole line does not fit, the bar narrows, then the rate and the
 // byte counts go, then the label is shortened.
-QString ProgressText(const QString& label, uint64_t done, uint64_t total, double seconds, int columns);
+// `unit` names what is counted: bytes show their rate in KiB/s, anything
+// else its count per second ("12.5 columns/s").
+QString ProgressText(const QString& label, uint64_t done, uint64_t total, double seconds, int columns,
+                     const QString& unit = QStringLiteral("bytes"));
 // The width of the terminal on `fd`; else $COLUMNS; else 80.
 int TerminalColumns(int fd);
 
@@ -134,6 +138,10 @@ int CmdDecode(const TCli& cli, const QStringList& args);
 int CmdScreenshot(const TCli& cli, const QStringList& args);
 int CmdSlots(const TCli& cli, const QStringList& args);
 int CmdUpdate(const TCli& cli, const QStringList& args);
+
+// The link's failure for a command that writes no file: an interruption
+// is said as such, without the words about files.
+QString FailureWithoutFiles(const TBlockingLink& link);
 
 // What the device reports about itself.
 struct TDeviceInfo {

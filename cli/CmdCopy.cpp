@@ -16,6 +16,10 @@
 #include <cstdio>
 #include <optional>
 
+#ifndef _WIN32
+#include <unistd.h>
+#endif
+
 namespace {
 
 QString TargetName(const QString& pattern, const TListedRecording& r, bool wav) {
@@ -84,11 +88,33 @@ bool CopyOne(const TCli& cli, TBlockingLink& link, const TListedRecording& rec, 
   return done;
 }
 
+// The longest file name the folder takes, in bytes of the system's encoding.
+qsizetype LongestName(const QString& dir) {
+#ifndef _WIN32
+  for (QString at = QFileInfo(dir).absoluteFilePath();; at = QFileInfo(at).path()) {
+    if (QFileInfo(at).isDir()) {
+      const long most = ::pathconf(QFile::encodeName(at).constData(), _PC_NAME_MAX);
+      if (most > 0) return qsizetype(most);
+      break;
+    }
+    if (QFileInfo(at).isRoot() || at.isEmpty()) break;
+  }
+#else
+  Q_UNUSED(dir);
+#endif
+  return 255;
+}
+
+// A file is written beside its target under the target's name and a suffix
+// of 7 characters, then put in its place.
+constexpr qsizetype kTemporarySuffix = 7;
+
 }  // namespace
 
 int CmdCopy(const TCli& cli, const QStringList& args) {
   const QString cmd = QStringLiteral("copy");
-  const TArgs a = ParseArgs(args, {QStringLiteral("--all"), QStringLiteral("--new"), QStringLiteral("--raw")},
+  const TArgs a = ParseArgs(args, {QStringLiteral("--all"), QStringLiteral("--new"), QStringLiteral("--raw"),
+                                  QStringLiteral("--overwrite")},
                             {QStringLiteral("-o"), QStringLiteral("--output"), QStringLiteral("--name")});
   if (!a.error.isEmpty()) return UsageError(cmd, a.error);
   const bool all = a.Has(QStringLiteral("--all")), fresh = a.Has(QStringLiteral("--new"));
@@ -105,8 +131,12 @@ int CmdCopy(const TCli& cli, const QStringList& args) {
   if (a.Value(QStringLiteral("-o")) && a.Value(QStringLiteral("--output")))
     return UsageError(cmd, QStringLiteral("-o and --output given both"));
   const QString dir = a.Value(QStringLiteral("-o")).value_or(a.Value(QStringLiteral("--output")).value_or(QStringLiteral(".")));
-  if (!QFileInfo(dir).isDir())
-    return UsageError(cmd, QStringLiteral("\"%1\" is not a folder; create it first or choose another with -o").arg(dir));
+  // A missing folder is made once the device has listed the recordings and
+  // every name has been checked; a file in its place is refused now.
+  if (QFileInfo(dir).exists() && !QFileInfo(dir).isDir())
+    return UsageError(cmd, QStringLiteral("\"%1\" is not a folder; choose another with -o").arg(dir));
+  const bool overwrite = a.Has(QStringLiteral("--overwrite"));
+  if (overwrite && fresh) return UsageError(cmd, QStringLiteral("--new and --overwrite exclude each other"));
   const QString pattern = a.Value(QStringLiteral("--name")).value_or(QString());
   if (a.Value(QStringLiteral("--name")) && pattern.trimmed().isEmpty())
     return UsageError(cmd, QStringLiteral("--name needs a template such as '{index}-{name}'"));
@@ -146,6 +176,50 @@ int CmdCopy(const TCli& cli, const QStringList& args) {
                                  .arg(name));
     targets.insert(name.toLower(), r.index);
   }
+
+  // Every name must fit the folder's file system, with the temporary name
+  // it is written under first (and, for a raw copy, the file of its facts).
+  const qsizetype longest = LongestName(dir) - kTemporarySuffix - (wav ? 0 : 5);
+  for (const TListedRecording& r : chosen) {
+    const QString name = TargetName(pattern, r, wav);
+    if (QFile::encodeName(name).size() > longest)
+      return UsageError(cmd, QStringLiteral("the file name of recording %1 would be %2 bytes long, and a name in \"%3\" "
+                                            "may have at most %4 here; shorten --name")
+                                 .arg(r.index)
+                                 .arg(QFile::encodeName(name).size())
+                                 .arg(dir)
+                                 .arg(longest));
+  }
+
+  // An existing file is not replaced without --overwrite: recording numbers
+  // shift when recordings are deleted on the device, so File4.WAV may hold
+  // another recording than number 4 now. Said before anything is copied.
+  if (!overwrite && !fresh) {
+    QStringList existing;
+    for (const TListedRecording& r : chosen) {
+      const QString path = QDir(dir).filePath(TargetName(pattern, r, wav));
+      QStringList written(path);
+      if (!wav) written << RawFactsPath(path);
+      for (const QString& p : written)
+        if (QFileInfo(p).isFile()) existing << QDir::toNativeSeparators(p);
+    }
+    if (!existing.isEmpty()) {
+      QJsonArray shown;
+      for (const QString& p : existing) shown.append(p);
+      return cli.Fail(EXIT_REFUSED,
+                      QStringLiteral("%1 %2; a file is replaced only with --overwrite (recording numbers "
+                                     "shift when recordings are deleted on the device, so an existing file may hold "
+                                     "another recording). --new skips existing files. Nothing was copied.")
+                          .arg(existing.join(QStringLiteral(", ")),
+                               existing.size() == 1 ? QStringLiteral("exists") : QStringLiteral("exist")),
+                      QJsonObject{{QStringLiteral("existing"), shown}});
+    }
+  }
+
+  if (!QFileInfo(dir).isDir() && !QDir().mkpath(dir))
+    return cli.Fail(EXIT_DEVICE, QStringLiteral("The folder %1 cannot be created; nothing was copied. Choose another "
+                                                "with -o.")
+                                     .arg(QDir::toNativeSeparators(dir)));
 
   QJsonArray copied, skipped;
   for (const TListedRecording& r : chosen) {

@@ -19,7 +19,7 @@ int CmdList(const TCli& cli, const QStringList& args) {
   if (!a.plain.isEmpty()) return UsageError(QStringLiteral("list"), QStringLiteral("no arguments expected"));
   auto link = cli.Link();
   QList<TListedRecording> list;
-  if (!ListRecordings(*link, list)) return cli.Fail(EXIT_DEVICE, link->Error());
+  if (!ListRecordings(*link, list)) return cli.Fail(EXIT_DEVICE, FailureWithoutFiles(*link));
   QJsonArray rows;
   for (const TListedRecording& r : list) {
     cli.Print(QStringLiteral("%1\t%2").arg(r.index).arg(Printable(r.name)));

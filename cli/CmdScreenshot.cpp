@@ -16,6 +16,7 @@
 #include <QFileInfo>
 #include <QJsonArray>
 
+#include <algorithm>
 #include <cstdio>
 #include <optional>
 
@@ -56,13 +57,14 @@ QString ExpandShotName(const QString& pattern, const QDateTime& when, int n, int
 
 // One display scan on `link`, written to `path` complete or not at all.
 // EXIT_OK, or the exit code with the reason in `error`.
-int ScanInto(const TCli& cli, TBlockingLink& link, const TShotJob& job, const QString& path, TShot& shot, QString& error) {
+int ScanInto(const TCli& cli, TBlockingLink& link, const TShotJob& job, const QString& path, TShot& shot, QString& error,
+             const QString& label = QStringLiteral("picture")) {
   const TArea& area = job.area;
   // The window's picture: black, framed, then the scan draws its columns.
   QImage picture = NewScanPicture();
   FillFrameArea(picture, area.ImageWidth, area.ImageHeight, job.frame);
 
-  TProgress progress(cli, QStringLiteral("columns"), uint64_t(area.W));
+  TProgress progress(cli, label, uint64_t(area.W), QStringLiteral("columns"));
   TScanOperation scan({area.X, area.Y, area.W, area.H}, picture, {},
                       [&](int received) { progress.Update(uint64_t(received)); });
   TStep outcome;
@@ -140,7 +142,8 @@ int ScreenshotSeries(const TCli& cli, const TShotJob& job, const QString& patter
     if (Interrupted()) break;
     due = clock.elapsed() + interval;  // from this scan's start: never less than SECONDS between two starts
     const QString path = ExpandShotName(pattern, QDateTime::currentDateTime(), n, digits);
-    if (written.contains(path)) {
+    // Two names may lead to one file ("d1/../s.png", "d2/../s.png").
+    if (std::any_of(written.cbegin(), written.cend(), [&](const QString& w) { return SameFile(w, path); })) {
       code = EXIT_REFUSED;
       error = QStringLiteral("%1 was written earlier in this series and is kept; the series ends here. Put {n} or "
                              "{date} in the name.")
@@ -150,7 +153,8 @@ int ScreenshotSeries(const TCli& cli, const TShotJob& job, const QString& patter
     // A link of its own for each picture, as a single screenshot has: an
     // interval may be longer than the device keeps an idle link.
     auto link = cli.Link();
-    code = link->Open() ? ScanInto(cli, *link, job, path, shot, error) : EXIT_DEVICE;
+    const QString label = count > 0 ? QStringLiteral("picture %1 of %2").arg(n).arg(count) : QStringLiteral("picture %1").arg(n);
+    code = link->Open() ? ScanInto(cli, *link, job, path, shot, error, label) : EXIT_DEVICE;
     if (code == EXIT_DEVICE && error.isEmpty()) error = link->Error();
     if (code != EXIT_OK) {
       if (Interrupted()) code = EXIT_OK;  // the scan under way is dropped: no part of a file

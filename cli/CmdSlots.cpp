@@ -16,6 +16,7 @@
 #include <QFileInfo>
 #include <QJsonArray>
 
+#include <cstdio>
 #include <functional>
 
 
@@ -57,23 +58,75 @@ int ReadSlots(const TCli& cli, const QString& path) {
   return EXIT_OK;
 }
 
+// Slot numbers as ranges: "1-25, 30".
+QString SlotRanges(const QList<int>& numbers) {
+  QStringList parts;
+  for (qsizetype i = 0; i < numbers.size();) {
+    qsizetype end = i;
+    while (end + 1 < numbers.size() && numbers[end + 1] == numbers[end] + 1) ++end;
+    parts << (end == i ? QString::number(numbers[i]) : QStringLiteral("%1-%2").arg(numbers[i]).arg(numbers[end]));
+    i = end + 1;
+  }
+  return parts.join(QStringLiteral(", "));
+}
+
 // One 260-byte request per slot of the run, each acknowledged with status 0;
-// `stored` hears of each slot the device took.
-int StoreSlots(const TCli& cli, const TSlotStore& store, const std::function<void(int)>& stored = {}) {
+// `stored` hears of each slot the device took. A run that ends early says
+// which slots the device took and which it did not, and where the backup of
+// its slots from before is (when one was kept): text and JSON alike.
+int StoreSlots(const TCli& cli, const TSlotStore& store, bool clearing, const std::function<void(int)>& stored = {},
+               const QString& backup = {}) {
   auto link = cli.Link();
-  if (!link->Open()) return cli.Fail(EXIT_DEVICE, link->Error());
+  if (!link->Open()) return cli.Fail(EXIT_DEVICE, link->Error() + QStringLiteral(" No slot was written."));
   TProgress progress(cli, QStringLiteral("slots"), uint64_t(store.Count()) * SLOT_RECORD_SIZE);
-  int done = 0;
+  QList<int> taken;
   TSlotStoreOperation run(store, {}, [&](int slot) {
+    taken << slot;
     if (stored) stored(slot);
-    progress.Update(uint64_t(++done) * SLOT_RECORD_SIZE);
+    progress.Update(uint64_t(taken.size()) * SLOT_RECORD_SIZE);
   });
   TStep end;
-  if (!RunOperation(*link, run, &end))
-    return cli.Fail(EXIT_DEVICE, QString::fromLatin1(store.Failure(run.Slot()).Text()) + QLatin1Char(' ') + link->Error());
-  if (end.kind == TStep::Failed) return cli.Fail(EXIT_DEVICE, end.Message());
-  progress.Finish();
-  return EXIT_OK;
+  const bool ran = RunOperation(*link, run, &end);
+  if (ran && end.kind != TStep::Failed) {
+    progress.Finish();
+    return EXIT_OK;
+  }
+  QString why;
+  if (!ran && link->Failure() == TOutcome::Interrupted)
+    why = QStringLiteral("Interrupted.");
+  else if (!ran)
+    why = QString::fromLatin1(store.Failure(run.Slot()).Text()) + QLatin1Char(' ') + link->Error();
+  else
+    why = end.Message();
+  // The slot whose request went out and whose answer did not come: the
+  // device may have taken it or not.
+  const int open = ran ? 0 : run.Slot();
+  QList<int> left;
+  for (int slot = store.First(); slot != 0; slot = store.After(slot))
+    if (!taken.contains(slot) && slot != open) left << slot;
+  const QString verb = clearing ? QStringLiteral("cleared") : QStringLiteral("written");
+  QString held = taken.isEmpty() ? QStringLiteral("No slot was %1 for certain.").arg(verb)
+                                 : QStringLiteral("%1 of %2 slots were %3 (%4).")
+                                       .arg(taken.size())
+                                       .arg(store.Count())
+                                       .arg(verb, SlotRanges(taken));
+  if (open != 0)
+    held += QStringLiteral(" Slot %1 was sent, but its answer did not come: the device may or may not hold it.")
+                .arg(open);
+  if (!left.isEmpty())
+    held += QStringLiteral(" %1 %2 %3 not %4.")
+                .arg(left.size() == 1 ? QStringLiteral("Slot") : QStringLiteral("Slots"), SlotRanges(left),
+                     left.size() == 1 ? QStringLiteral("was") : QStringLiteral("were"), verb);
+  if (!backup.isEmpty())
+    held += QStringLiteral(" The device's slots from before are in %1; `zelctl slots write %1 --no-backup` puts "
+                           "them back.")
+                .arg(QDir::toNativeSeparators(backup));
+  QJsonArray done;
+  for (int slot : taken) done.append(slot);
+  QJsonObject extra{{clearing ? QStringLiteral("cleared") : QStringLiteral("written"), done}};
+  if (open != 0) extra.insert(QStringLiteral("unconfirmed"), open);
+  if (!backup.isEmpty()) extra.insert(QStringLiteral("backup"), QDir::toNativeSeparators(backup));
+  return cli.Fail(EXIT_DEVICE, why + QLatin1Char(' ') + held, extra);
 }
 
 // A slot file or table into `table`; the exit code of the failure, reported.
@@ -106,6 +159,7 @@ struct TWriteOptions {
 int StoreWithBackup(const TCli& cli, const QString& path, const QByteArray& table, const TWriteOptions& options) {
   QByteArray device;
   QString backup;
+  bool backupReused = false;
   if (options.backup || options.onlyChanged) {
     if (QString error; !ReadDeviceSlots(cli, device, error))
       return cli.Fail(EXIT_DEVICE, QStringLiteral("The device's slots could not be read %1: %2 Nothing was written.")
@@ -115,15 +169,22 @@ int StoreWithBackup(const TCli& cli, const QString& path, const QByteArray& tabl
   }
   if (options.backup) {
     QString error;
-    backup = SaveSlotBackup(device, SlotBackupFolder(), QDateTime::currentDateTime(), &error);
+    const TKeptBackup kept = KeepSlotBackup(device, SlotBackupFolder(), QDateTime::currentDateTime(), &error);
+    backup = kept.path;
+    backupReused = kept.reused;
     if (backup.isEmpty())
       return cli.Fail(EXIT_DEVICE, QStringLiteral("The backup of the device's slots cannot be written in %1: %2. "
                                                   "Nothing was written; --no-backup writes without one.")
                                        .arg(QDir::toNativeSeparators(SlotBackupFolder()), error));
-    cli.Print(QStringLiteral("backup of the device's slots: %1").arg(QDir::toNativeSeparators(backup)));
+    cli.Print(QStringLiteral("backup of the device's slots: %1%2")
+                  .arg(QDir::toNativeSeparators(backup),
+                       backupReused ? QStringLiteral(" (the newest backup, which holds the same slots)") : QString()));
   }
   QJsonObject result{{QStringLiteral("file"), QDir::toNativeSeparators(path)}};
-  if (!backup.isEmpty()) result.insert(QStringLiteral("backup"), QDir::toNativeSeparators(backup));
+  if (!backup.isEmpty()) {
+    result.insert(QStringLiteral("backup"), QDir::toNativeSeparators(backup));
+    result.insert(QStringLiteral("backupReused"), backupReused);
+  }
 
   QList<int> changed;
   if (options.onlyChanged) {
@@ -138,11 +199,14 @@ int StoreWithBackup(const TCli& cli, const QString& path, const QByteArray& tabl
   }
   const TSlotStore store = options.onlyChanged ? TSlotStore(&table, changed) : TSlotStore(&table);
   QJsonArray written;
-  const int rc = StoreSlots(cli, store, [&](int slot) {
-    if (!options.onlyChanged) return;
-    written.append(slot);
-    cli.Print(QStringLiteral("slot %1 written").arg(slot));
-  });
+  const int rc = StoreSlots(
+      cli, store, false,
+      [&](int slot) {
+        if (!options.onlyChanged) return;
+        written.append(slot);
+        cli.Print(QStringLiteral("slot %1 written").arg(slot));
+      },
+      backup);
   if (rc != EXIT_OK) return rc;
   if (options.onlyChanged)
     cli.Print(QStringLiteral("%1 of %2 slots written from %3").arg(store.Count()).arg(SLOT_COUNT).arg(QDir::toNativeSeparators(path)));
@@ -193,9 +257,22 @@ int DiffSlots(const TCli& cli, const QString& first, const QString& second) {
   QByteArray tables[2], device;
   bool deviceRead = false;
   const QString sides[2] = {first, second};
+  QJsonArray notes;
   for (int i = 0; i < 2; ++i) {
     if (sides[i] != kDevice) {
       if (const int rc = LoadSlotFile(cli, sides[i], tables[i]); rc != EXIT_OK) return rc;
+      // A slot file of another length is compared all the same, and said so.
+      if (IsMem(sides[i]) && tables[i].size() != SLOT_TABLE_SIZE) {
+        const QString note = QStringLiteral("%1 is %2 bytes long, not %3 as a slot file of 63 slots; %4")
+                                 .arg(QDir::toNativeSeparators(sides[i]))
+                                 .arg(tables[i].size())
+                                 .arg(SLOT_TABLE_SIZE)
+                                 .arg(tables[i].size() < SLOT_TABLE_SIZE
+                                          ? QStringLiteral("the missing bytes are compared as zeros.")
+                                          : QStringLiteral("the bytes after the 63rd slot are not compared."));
+        std::fprintf(stderr, "zelctl: %s\n", qPrintable(note));
+        notes.append(note);
+      }
       continue;
     }
     if (!deviceRead) {
@@ -215,7 +292,9 @@ int DiffSlots(const TCli& cli, const QString& first, const QString& second) {
   }
   const QString a = QDir::toNativeSeparators(first), b = QDir::toNativeSeparators(second);
   if (changes.isEmpty()) cli.Print(QStringLiteral("%1 and %2 hold the same slots").arg(a, b));
-  cli.Json(QJsonObject{{QStringLiteral("equal"), changes.isEmpty()}, {QStringLiteral("changes"), list}});
+  QJsonObject result{{QStringLiteral("equal"), changes.isEmpty()}, {QStringLiteral("changes"), list}};
+  if (!notes.isEmpty()) result.insert(QStringLiteral("notes"), notes);
+  cli.Json(result);
   return changes.isEmpty() ? EXIT_OK : kExitDiffer;
 }
 
@@ -226,7 +305,7 @@ int ClearSlots(const TCli& cli, bool yes) {
       return cli.Fail(EXIT_REFUSED, QStringLiteral("Clearing every slot needs a Yes: add --yes to clear without asking."));
     if (!*answer) return cli.Fail(EXIT_REFUSED, QStringLiteral("Not cleared: the question was not answered with Yes."));
   }
-  const int rc = StoreSlots(cli, TSlotStore(nullptr));
+  const int rc = StoreSlots(cli, TSlotStore(nullptr), true);
   if (rc != EXIT_OK) return rc;
   cli.Print(QString::fromLatin1(OutcomeText(TOutcome::SlotsCleared)));
   cli.Json(QJsonObject{{QStringLiteral("cleared"), SLOT_COUNT}});

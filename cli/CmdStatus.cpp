@@ -28,7 +28,7 @@ int CmdStatus(const TCli& cli, const QStringList& args) {
   if (!a.plain.isEmpty()) return UsageError(QStringLiteral("status"), QStringLiteral("no arguments expected"));
   auto link = cli.Link();
   TDeviceInfo info;
-  if (!QueryDevice(*link, info)) return cli.Fail(EXIT_DEVICE, link->Error());
+  if (!QueryDevice(*link, info)) return cli.Fail(EXIT_DEVICE, FailureWithoutFiles(*link));
   cli.Print(QStringLiteral("image: %1").arg(info.image));
   if (!info.version.isEmpty()) cli.Print(QStringLiteral("version: %1").arg(info.version));
   QJsonObject o{{QStringLiteral("image"), info.image}};

@@ -38,12 +38,15 @@ const QMap<QString, TCommand>& Commands() {
         "Lists the index and name of every recording on the device.\n"}},
       {QStringLiteral("copy"),
        {&CmdCopy, true,
-        "Usage: zelctl [OPTIONS] copy (INDEX... | --all | --new) [-o DIR] [--raw] [--name TEMPLATE]\n"
+        "Usage: zelctl [OPTIONS] copy (INDEX... | --all | --new) [-o DIR] [--raw] [--name TEMPLATE] [--overwrite]\n"
         "Copies recordings into DIR (default: the current directory) as WAV files.\n"
         "  INDEX...         the recordings to copy, as `list` numbers them\n"
         "  --all            every recording\n"
         "  --new            every recording whose file does not exist yet\n"
-        "  -o, --output DIR the folder the files go to\n"
+        "  -o, --output DIR the folder the files go to; made when missing\n"
+        "  --overwrite      replace existing files (without it an existing file is refused\n"
+        "                   before anything is copied: recording numbers shift when\n"
+        "                   recordings are deleted, so File4.WAV may hold another one)\n"
         "  --raw            store the raw copy (.HEX) instead of decoding it to WAV\n"
         "                   and keep its header's facts beside it in FILE.HEX.json\n"
         "  --name TEMPLATE  file name from {index} and {name}, e.g. '{index}-{name}';\n"
@@ -51,7 +54,7 @@ const QMap<QString, TCommand>& Commands() {
         "A file appears only once its copy is complete.\n"}},
       {QStringLiteral("decode"),
        {&CmdDecode, false,
-        "Usage: zelctl decode FILE.HEX --rate 40960|81920|122880|163840 --layout 4096|256 -o FILE.WAV\n"
+        "Usage: zelctl decode FILE.HEX [--rate 40960|81920|122880|163840] [--layout 4096|256] [-o FILE.WAV]\n"
         "Decodes a raw copy into a WAV file; no device is needed.\n"
         "  --rate R           the recording's rate\n"
         "  --layout S         the recording's sub-block size\n"
@@ -77,14 +80,15 @@ const QMap<QString, TCommand>& Commands() {
         "(without --count: until Ctrl-C), 1 when a scan failed or Ctrl-C came before --count.\n"}},
       {QStringLiteral("slots"),
        {&CmdSlots, true,
-        "Usage: zelctl [OPTIONS] slots read -o FILE | slots write FILE | slots clear --yes\n"
-        "       zelctl [OPTIONS] slots write FILE [--no-backup] [--only-changed] | slots diff A B\n"
+        "Usage: zelctl [OPTIONS] slots read -o FILE | slots write FILE [--no-backup] [--only-changed]\n"
+        "       zelctl [OPTIONS] slots diff A B | slots clear [--yes]\n"
         "Reads, writes or clears the device's 63 memory slots. FILE is a slot file (.Mem) or\n"
         "a table (.csv) with one row per slot; in a table only the name and digit may be edited.\n"
         "slots read -o - writes the table to standard output.\n"
         "  --yes   clear without asking\n"
         "  --no-backup     write without first keeping the device's slots as a dated .Mem\n"
-        "                  in the data folder (default: keep them, and say where)\n"
+        "                  in the data folder (default: keep them, and say where; the newest\n"
+        "                  backup is used when it holds the same slots, and the newest 50 stay)\n"
         "  --only-changed  write only the slots that differ from the device's\n"
         "slots diff A B shows what differs between two sides, each a .Mem, a .csv or the\n"
         "word device: one line per changed field; exit 0 when equal, 1 when they differ.\n"}},
@@ -119,7 +123,7 @@ QString ProgramHelp() {
              "  copy        copy recordings into WAV or raw files\n"
              "  decode      decode a raw copy into a WAV file\n"
              "  screenshot  copy the device's screen into a BMP or PNG file\n"
-             "  slots       read, write or clear the memory slots\n"
+             "  slots       read, write, compare (diff) or clear the memory slots\n"
              "  update      check and upload a firmware file\n"
              "\n"
              "Options:\n"

@@ -1,5 +1,6 @@
 #include "sim/Recordings.h"
 
+#include "sim/BoundedLog.h"
 #include "sim/ZelSim.h"
 
 #include <QMutexLocker>
@@ -183,7 +184,7 @@ bool Recordings::NextBlock(QByteArray& out, DeviceLink& link) {
 
 void Recordings::Handle(const QByteArray& request, DeviceLink& link) {
   QMutexLocker lock(&mu_);
-  taken_.append(request);
+  AppendBounded(taken_, request);
   const auto step = uint8_t(request.at(0));
   const auto function = uint8_t(request.at(1));
   const auto index = uint8_t(request.at(2));

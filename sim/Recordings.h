@@ -57,6 +57,7 @@ class Recordings : public DeviceFunction {
   void setWritePieces(int bytes);
 
   // --- read-back -------------------------------------------------------------
+  // The newest kFunctionLogLimit requests (sim/BoundedLog.h).
   QList<QByteArray> requestsTaken() const;
   int blocksSent() const;
 

@@ -1,5 +1,6 @@
 #include "sim/Scan.h"
 
+#include "sim/BoundedLog.h"
 #include "sim/ZelSim.h"
 
 #include <QMutexLocker>
@@ -141,14 +142,14 @@ void ScanFunction::Handle(const QByteArray& request, DeviceLink& link) {
     return;
   }
   if (code == 0) {
-    acks_.append(int(request.size()));
+    AppendBounded(acks_, int(request.size()));
     if (!active_ || halted_) return;
     awaiting_ -= int(request.size());
     if (awaiting_ <= 0) SendColumns(link);
     return;
   }
   // The scan request.
-  requests_.append(request);
+  AppendBounded(requests_, request);
   active_ = false;
   link.Send(Frame(StatusRecord(status_)));
   if (status_ != 0) return;

@@ -51,6 +51,7 @@ class ScanFunction : public DeviceFunction {
   void Reset();
 
   // --- read-back --------------------------------------------------------------
+  // The logs keep their newest kFunctionLogLimit entries (sim/BoundedLog.h).
   QList<QByteArray> scanRequests() const;  // every 0x08 request, whole
   QList<int> acknowledgements() const;     // length of every run of zero bytes
   int cancels() const;                      // cancel bytes received

@@ -23,6 +23,7 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <array>
 #include <deque>
 #include <functional>
 #include <optional>
@@ -51,7 +52,9 @@ struct SimState {
   int answerCut = 0;  // 0: every answer is written whole
   int latencyMs = 0;  // every answer leaves this long after it was written ...
   int jitterMs = 0;   // ... give or take up to this much
-  QList<LoggedRequest> log;  // the newest kLogLimit requests, each its own copy
+  QList<LoggedRequest> log;  // the newest requests (see kLogLimit), each its own copy
+  qsizetype logBytes = 0;    // the request bytes `log` holds
+  std::array<int, 256> counts{};  // requests by code since the log was cleared, also those no longer logged
   int accepted = 0;
   int open = 0;
   uint16_t port = 0;
@@ -62,9 +65,11 @@ struct SimState {
   FaultPlan faults;
 };
 
-// The log keeps this many requests; a device that runs for days must not
-// grow with every request.
-constexpr qsizetype kLogLimit = 100000;
+// The log keeps at most this many requests, and of their bytes at most
+// kLogBytesLimit: a device that runs for days (screenshot after screenshot,
+// update after update) must not grow with every request.
+constexpr qsizetype kLogLimit = 20000;
+constexpr qsizetype kLogBytesLimit = 1 << 20;
 
 // --- native socket helpers ------------------------------------------------------
 
@@ -246,7 +251,10 @@ class Worker : public QObject {
       const int length = LengthFor(*c, c->pending, &taker);
       const qsizetype take = length <= kRestOfAvailable ? c->pending.size() : length;
       if (c->pending.size() < take) break;  // incomplete: wait for more bytes
-      const QByteArray request = c->pending.left(take);
+      // A copy of just the request's bytes: a slice of the read buffer
+      // would keep all of it (kilobytes) alive in any log that keeps the
+      // request.
+      const QByteArray request(c->pending.constData(), take);
       c->pending.remove(0, take);
       c->active = taker;
       Handle(sock, id, request, taker);
@@ -285,7 +293,12 @@ class Worker : public QObject {
       QMutexLocker lock(&state_->mu);
       // A copy of just these bytes: a slice would keep the whole read buffer alive.
       state_->log.append(LoggedRequest{id, QByteArray(request.constData(), request.size())});
-      if (state_->log.size() > kLogLimit) state_->log.removeFirst();
+      state_->logBytes += request.size();
+      ++state_->counts[code];
+      while (state_->log.size() > kLogLimit || state_->logBytes > kLogBytesLimit) {
+        state_->logBytes -= state_->log.first().bytes.size();
+        state_->log.removeFirst();
+      }
     }
     if (const std::optional<Fault> fault = state_->faults.Meet(code)) {
       switch (fault->what) {
@@ -623,16 +636,14 @@ QList<uint8_t> Simulator::requestCodes() const {
 
 int Simulator::countRequests(uint8_t requestCode) const {
   QMutexLocker lock(&d->state.mu);
-  int n = 0;
-  for (const LoggedRequest& r : d->state.log) {
-    if (static_cast<uint8_t>(r.bytes.at(0)) == requestCode) ++n;
-  }
-  return n;
+  return d->state.counts[requestCode];
 }
 
 void Simulator::clearLog() {
   QMutexLocker lock(&d->state.mu);
   d->state.log.clear();
+  d->state.logBytes = 0;
+  d->state.counts.fill(0);
 }
 
 int Simulator::connectionsAccepted() const {

@@ -1,5 +1,6 @@
 #include "sim/Slots.h"
 
+#include "sim/BoundedLog.h"
 #include "sim/ZelSim.h"
 
 #include <QMutexLocker>
@@ -194,7 +195,7 @@ void SlotsFunction::Read(int k, DeviceLink& link) {
     PutLe(message, 4, reported != reported_.end() ? reported->second : uint32_t(k), 4);
     message.append(slots_[size_t(k - 1)].left(kSentRecordBytes));
     if (auto it = replyLength_.find(k); it != replyLength_.end()) length = it->second;
-    reads_.append(k);
+    AppendBounded(reads_, k);
   }
   message = message.left(length);
   message.append(length - message.size(), '\0');
@@ -213,7 +214,7 @@ void SlotsFunction::Write(int k, const QByteArray& request, DeviceLink& link) {
     if (auto it = writeStatus_.find(k); it != writeStatus_.end()) status = it->second;
     if (status == 0) {
       slots_[size_t(k - 1)] = request.mid(4, kSlotSize);
-      writes_.append(k);
+      AppendBounded(writes_, k);
     }
   }
   link.Send(Frame(StatusRecord(status)));

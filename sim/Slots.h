@@ -37,7 +37,8 @@ class SlotsFunction : public DeviceFunction {
   // --- stored slots --------------------------------------------------------
   QByteArray slot(int k) const;
   void setSlot(int k, const QByteArray& record);  // cut or filled with zeros to 256
-  // Slot numbers of the reads answered and of the writes stored, in order.
+  // Slot numbers of the reads answered and of the writes stored, in order;
+  // each log keeps its newest kFunctionLogLimit (sim/BoundedLog.h).
   QList<int> readsServed() const;
   QList<int> writesStored() const;
 

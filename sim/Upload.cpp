@@ -125,23 +125,42 @@ void UploadFunction::Take(const QByteArray& request) {
                        .arg(Sequence(counter_), 2, 16, QLatin1Char('0'));
     }
     ++counter_;
-    (nameWord ? name_ : data_).append(request.mid(i + 1, step - 1));
+    const QByteArrayView bytes = QByteArrayView(request).sliced(i + 1, std::min<qsizetype>(step - 1, request.size() - i - 1));
+    if (nameWord) name_.append(bytes);
+    else TakeData(bytes);
   }
   if (nameWord) {
     if (name_.size() >= 4 * kNameWords) phase_ = Phase::Data;
     return;
   }
-  if (data_.size() >= qsizetype(size_)) {
-    // Everything beyond the image up to the end of its last block must be 0xFF.
-    for (qsizetype i = size_; i < data_.size(); ++i) {
-      if (static_cast<uint8_t>(data_.at(i)) != 0xFF) {
-        problems_ << QStringLiteral("padding byte %1 is %2, not ff").arg(i).arg(uint8_t(data_.at(i)), 2, 16, QLatin1Char('0'));
-        break;
-      }
-    }
-    if (data_.size() % kBlock != 0) problems_ << QStringLiteral("data not a whole number of blocks");
+  if (dataReceived_ >= int64_t(size_)) {
+    if (dataReceived_ % kBlock != 0) problems_ << QStringLiteral("data not a whole number of blocks");
     phase_ = Phase::Idle;
   }
+}
+
+void UploadFunction::TakeData(QByteArrayView bytes) {
+  // The image's bytes: the first of them kept, all of them hashed.
+  const int64_t inImage = std::clamp<int64_t>(int64_t(size_) - dataReceived_, 0, bytes.size());
+  if (inImage > 0) {
+    const QByteArrayView image = bytes.first(qsizetype(inImage));
+    const qsizetype room = std::max<qsizetype>(0, imageKept_ - data_.size());
+    data_.append(image.first(std::min(room, image.size())));
+    if (!hash_) hash_ = std::make_unique<QCryptographicHash>(QCryptographicHash::Sha256);
+    hash_->addData(image);
+  }
+  // Everything beyond the image up to the end of its last block must be 0xFF.
+  for (qsizetype i = qsizetype(inImage); i < bytes.size(); ++i) {
+    if (static_cast<uint8_t>(bytes.at(i)) != 0xFF && !paddingWrong_) {
+      paddingWrong_ = true;
+      problems_ << QStringLiteral("padding byte %1 is %2, not ff")
+                       .arg(dataReceived_ + i)
+                       .arg(uint8_t(bytes.at(i)), 2, 16, QLatin1Char('0'));
+    }
+  }
+  dataReceived_ += bytes.size();
+  if (dataReceived_ >= int64_t(size_) && imageSha256_.isEmpty())
+    imageSha256_ = hash_ ? hash_->result() : QCryptographicHash::hash(QByteArray(), QCryptographicHash::Sha256);
 }
 
 std::optional<UploadFunction::Restart> UploadFunction::PlannedRestart() {
@@ -169,6 +188,10 @@ void UploadFunction::Reset() {
   received_ = 0;
   name_.clear();
   data_.clear();
+  dataReceived_ = 0;
+  hash_.reset();
+  imageSha256_.clear();
+  paddingWrong_ = false;
   problems_.clear();
 }
 
@@ -204,7 +227,22 @@ void UploadFunction::setFault(const UploadFault& fault) {
 
 QByteArray UploadFunction::image() const {
   QMutexLocker lock(&mu_);
-  return data_.left(size_);
+  return data_;
+}
+
+qint64 UploadFunction::imageSize() const {
+  QMutexLocker lock(&mu_);
+  return std::min<qint64>(dataReceived_, size_);
+}
+
+QByteArray UploadFunction::imageSha256() const {
+  QMutexLocker lock(&mu_);
+  return imageSha256_;
+}
+
+void UploadFunction::setImageKept(qsizetype bytes) {
+  QMutexLocker lock(&mu_);
+  imageKept_ = std::max<qsizetype>(0, bytes);
 }
 
 QByteArray UploadFunction::name() const {
@@ -229,7 +267,7 @@ int UploadFunction::requestsReceived() const {
 
 bool UploadFunction::complete() const {
   QMutexLocker lock(&mu_);
-  return startCode_ != 0 && data_.size() >= qsizetype(size_) && (!pocket_ || size_ == 0 || name_.size() == 12);
+  return startCode_ != 0 && dataReceived_ >= int64_t(size_) && (!pocket_ || size_ == 0 || name_.size() == 12);
 }
 
 QStringList UploadFunction::problems() const {

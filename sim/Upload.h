@@ -11,6 +11,7 @@
 #include "sim/ZelSim.h"
 
 #include <QByteArray>
+#include <QCryptographicHash>
 #include <QList>
 #include <QMutex>
 #include <QStringList>
@@ -82,9 +83,20 @@ class UploadFunction : public DeviceFunction {
   // Off by default: tests go on talking to the device after an upload.
   void setRestart(const RestartPlan& plan);
 
+  // How many bytes of an image the device keeps for image() (default
+  // kImageKept); the size and the SHA-256 of every image are kept whatever
+  // its size. A test that uploads a larger image and reads it back raises it.
+  static constexpr qsizetype kImageKept = 4 << 20;
+  void setImageKept(qsizetype bytes);
+
   // --- read-back -------------------------------------------------------------
-  // The image as received, cut to the size of the start request.
+  // The image as received, cut to the size of the start request; of a larger
+  // image than setImageKept allows, its first bytes only.
   QByteArray image() const;
+  // Bytes of the image received so far (at most the announced size).
+  qint64 imageSize() const;
+  // The SHA-256 of the whole image, once every announced byte has arrived.
+  QByteArray imageSha256() const;
   // The 12-byte name field of an application image.
   QByteArray name() const;
   // The size announced by the last start request, and its code.
@@ -103,6 +115,7 @@ class UploadFunction : public DeviceFunction {
   enum class Phase { Idle, NameWords, Data };
   void Reset();
   void Take(const QByteArray& request);  // with mu_ held
+  void TakeData(QByteArrayView bytes);    // with mu_ held
   // The restart after a complete image, when the plan has one (counted);
   // with mu_ held. The caller orders it on the link once mu_ is released.
   struct Restart {
@@ -122,7 +135,12 @@ class UploadFunction : public DeviceFunction {
   int64_t counter_ = 1;  // next expected sequence counter
   int received_ = 0;
   QByteArray name_;
-  QByteArray data_;  // every data byte received, padding included
+  qsizetype imageKept_ = kImageKept;
+  QByteArray data_;        // the image's first bytes received, at most imageKept_ of them
+  int64_t dataReceived_ = 0;  // every data byte received, padding included
+  std::unique_ptr<QCryptographicHash> hash_;  // of the image's bytes so far
+  QByteArray imageSha256_;
+  bool paddingWrong_ = false;  // reported once
   QStringList problems_;
   std::shared_ptr<VersionFunction> versions_;
   RestartPlan restart_;

@@ -100,9 +100,13 @@ class Simulator {
   const std::vector<std::shared_ptr<DeviceFunction>>& functions() const;
 
   // --- log ---------------------------------------------------------------
+  // The newest requests: at most 20000 of them, and of their bytes at most
+  // 1 MiB (a long upload keeps its last requests only).
   QList<LoggedRequest> requests() const;
-  // Only the first bytes of each request, in order.
+  // Only the first bytes of each logged request, in order.
   QList<uint8_t> requestCodes() const;
+  // Requests with this code since the log was cleared, those no longer
+  // logged included.
   int countRequests(uint8_t requestCode) const;
   void clearLog();
   // Bytes the log holds on to (it keeps only the requests' own bytes).

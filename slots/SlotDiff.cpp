@@ -24,7 +24,7 @@ constexpr std::array<std::pair<int, TSlotField>, SLOT_COLUMNS - 1> kColumnFields
 
 // A cell's text; a code its column has no text for, as "code N".
 QString Cell(int column, const QString& text, const uint8_t* record, TSlotField field) {
-  if (column == COL_NAME) return QLatin1Char('"') + text + QLatin1Char('"');
+  if (column == COL_NAME) return text;
   return text.isEmpty() ? QStringLiteral("code %1").arg(SlotNumber(record, field)) : text;
 }
 
@@ -48,7 +48,7 @@ QList<TSlotChange> DiffSlotTables(const QByteArray& before, const QByteArray& af
       const QString cellA = Cell(column, textsA[size_t(column)], ra, field);
       const QString cellB = Cell(column, textsB[size_t(column)], rb, field);
       if (cellA == cellB) continue;
-      changes.append({slot, SlotColumnTitle(column), cellA, cellB});
+      changes.append({slot, SlotColumnTitle(column), cellA, cellB, column == COL_NAME});
       for (int i = field.offset; i < field.offset + field.width; ++i) shown[size_t(i)] = true;
     }
     // Runs of changed bytes that no changed column accounts for.
@@ -76,5 +76,6 @@ QList<int> ChangedSlots(const QList<TSlotChange>& changes) {
 }
 
 QString SlotChangeLine(const TSlotChange& change) {
-  return QStringLiteral("slot %1: %2 %3 -> %4").arg(change.slot).arg(change.field, change.before, change.after);
+  auto shown = [&](const QString& text) { return change.quoted ? QLatin1Char('"') + text + QLatin1Char('"') : text; };
+  return QStringLiteral("slot %1: %2 %3 -> %4").arg(change.slot).arg(change.field, shown(change.before), shown(change.after));
 }

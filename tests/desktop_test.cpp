@@ -335,4 +335,90 @@ TEST(ProgressLineTest, ZelctlInAnEightyColumnTerminal) {
   EXPECT_EQ(out.count(QStringLiteral("copied ")), 2);
 }
 
+// A screenshot's progress counts columns; a series names its picture; and
+// on Ctrl-C the line is cleared with the "^C" the terminal echoed after it
+// (it leaves room for that echo, so that the line never wraps).
+TEST(ProgressLineTest, ScreenshotProgressAndCtrlCInATerminal) {
+  const QString script = QStandardPaths::findExecutable(QStringLiteral("script"));
+  ASSERT_FALSE(script.isEmpty()) << "script(1) runs zelctl in a terminal of its own";
+  QTemporaryDir dir;
+  ASSERT_TRUE(dir.isValid());
+  const struct {
+    const char* name;
+    QString args;
+    bool interrupt;
+    QStringList shows;
+  } cases[] = {
+      {"a series of two", QStringLiteral("--simulator --latency 1 screenshot --every 0.1 --count 2 -o 's-{n}.png'"), false,
+       {QStringLiteral("picture 1 of 2 ["), QStringLiteral("picture 2 of 2 ["), QStringLiteral("/800 columns")}},
+      {"Ctrl-C during a slow scan", QStringLiteral("--simulator --latency 100 screenshot -o one.png"), true,
+       {QStringLiteral("picture ["), QStringLiteral("columns/s")}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const QString command = QStringLiteral("stty cols 80 rows 24 && exec '%1' %2").arg(QStringLiteral(ZELCTL_PATH), c.args);
+    QProcess p;
+    p.setWorkingDirectory(dir.path());
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("COLUMNS"), QStringLiteral("80"));
+    p.setProcessEnvironment(env);
+    if (!c.interrupt) p.setStandardInputFile(QProcess::nullDevice());
+    p.start(script, {QStringLiteral("-qfec"), command, QStringLiteral("/dev/null")});
+    QByteArray seen;
+    if (c.interrupt) {
+      // Ctrl-C typed at the terminal once the progress line is drawn.
+      ASSERT_TRUE(WaitUntil([&] {
+        seen += p.readAllStandardOutput();
+        return seen.contains("columns/s");
+      }, 20000)) << seen.toStdString();
+      p.write("\x03");
+    }
+    ASSERT_TRUE(p.waitForFinished(60000));
+    const QString out = QString::fromUtf8(seen + p.readAllStandardOutput());
+    for (const QString& s : c.shows) EXPECT_TRUE(out.contains(s)) << out.toStdString();
+    EXPECT_FALSE(out.contains(QStringLiteral(" bytes"))) << out.toStdString();
+    // Every drawn line leaves two columns for the echo of Ctrl-C.
+    for (QString piece : out.split(QRegularExpression(QStringLiteral("[\r\n]")))) {
+      if (piece.contains(QLatin1Char('['))) {
+        EXPECT_LE(piece.remove(QStringLiteral("^C")).size(), 77) << piece.toStdString();
+      }
+    }
+    if (c.interrupt) {
+      // The last line drawn, then "^C", then blanks over both.
+      const auto m = QRegularExpression(QStringLiteral("\r([^\r\n]*\\[[^\r\n]*)\\^C\r( +)\r")).match(out);
+      ASSERT_TRUE(m.hasMatch()) << out.toStdString();
+      EXPECT_GE(m.captured(2).size(), m.captured(1).size() + 2) << "the line and the echo are blanked";
+      EXPECT_FALSE(QFileInfo::exists(dir.filePath(QStringLiteral("one.png"))));
+    }
+  }
+}
+
+// The update's question at a terminal names the installed version and the file's.
+TEST(ProgressLineTest, TheDowngradeQuestionNamesBothVersions) {
+  const QString script = QStandardPaths::findExecutable(QStringLiteral("script"));
+  ASSERT_FALSE(script.isEmpty()) << "script(1) runs zelctl in a terminal of its own";
+  QTemporaryDir dir;
+  ASSERT_TRUE(dir.isValid());
+  QFile file(dir.filePath(QStringLiteral("ZELPOCKET8.RPD")));
+  ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+  file.write(QByteArray(600, '\x33'));
+  file.close();
+  QProcess p;
+  p.setWorkingDirectory(dir.path());
+  p.start(script, {QStringLiteral("-qfec"),
+                   QStringLiteral("exec '%1' --simulator update ZELPOCKET8.RPD --dry-run").arg(QStringLiteral(ZELCTL_PATH)),
+                   QStringLiteral("/dev/null")});
+  QByteArray seen;
+  ASSERT_TRUE(WaitUntil([&] {
+    seen += p.readAllStandardOutput();
+    return seen.contains("[y/N]");
+  }, 20000)) << seen.toStdString();
+  p.write("n\n");
+  ASSERT_TRUE(p.waitForFinished(20000));
+  seen += p.readAllStandardOutput();
+  EXPECT_TRUE(seen.contains("Pocket Software: installed version 9, file version 8. File contains older firmware"))
+      << seen.toStdString();
+  EXPECT_TRUE(seen.contains("Not answered with Yes")) << seen.toStdString();
+}
+
 }  // namespace

@@ -95,8 +95,8 @@ TEST_F(FullDisk, ZelctlReportsTheFailureAndKeepsTheOldFile) {
       {"s.csv", {"slots", "read", "-o", "{fs}/s.csv"}},
       {"s.bmp", {"screenshot", "-o", "{fs}/s.bmp"}},
       {"s.png", {"screenshot", "-o", "{fs}/s.png"}},
-      {"File0.WAV", {"copy", "0", "-o", "{fs}"}},
-      {"File0.HEX", {"copy", "0", "--raw", "-o", "{fs}"}},
+      {"File0.WAV", {"copy", "0", "-o", "{fs}", "--overwrite"}},
+      {"File0.HEX", {"copy", "0", "--raw", "-o", "{fs}", "--overwrite"}},
       {"d.WAV", {"decode", raw, "--rate", "40960", "--layout", "4096", "-o", "{fs}/d.WAV"}},
   };
   for (const auto& c : cases) {

@@ -2,6 +2,7 @@
 // connection handling, seen from a client on 127.0.0.1.
 #include "Blackhole.h"
 #include "sim/RequestCutter.h"
+#include "sim/Scan.h"
 #include "sim/Upload.h"
 #include "sim/ZelSim.h"
 #include "update/UploadRequests.h"
@@ -643,6 +644,30 @@ TEST(SimLog, KeepsOnlyTheRequestsOwnBytes) {
   }
   ASSERT_TRUE(PumpUntil([&] { return sim.requests().size() == kConnections; }));
   EXPECT_LE(sim.loggedBytes(), qsizetype(kConnections) * 64) << "bytes held for " << kConnections << " one-byte requests";
+}
+
+// What a device function keeps of a request is the request's bytes alone,
+// however much the read that brought it held: a scan request kept per
+// screenshot must not hold a read buffer of kilobytes.
+TEST(SimLog, FunctionsKeepOnlyTheRequestsOwnBytes) {
+  Simulator sim;
+  ASSERT_TRUE(sim.start());
+  auto* scan = sim.function<zelsim::ScanFunction>();
+  constexpr int kScans = 20;
+  for (int i = 0; i < kScans; ++i) {
+    QTcpSocket s;
+    s.connectToHost(QHostAddress::LocalHost, sim.port());
+    ASSERT_TRUE(s.waitForConnected(5000));
+    // A scan of one column at (0,0), 1 x 1, alone in its write.
+    s.write(QByteArray::fromHex("08000000000100010000"));
+    ASSERT_TRUE(s.waitForReadyRead(5000));
+    s.disconnectFromHost();
+  }
+  ASSERT_TRUE(PumpUntil([&] { return scan->scanRequests().size() == kScans; }));
+  for (const QByteArray& r : scan->scanRequests()) {
+    EXPECT_EQ(r.size(), 10);
+    EXPECT_LE(r.capacity(), 64) << "bytes held for a 10-byte request";
+  }
 }
 
 // --- a delayed link -------------------------------------------------------------

@@ -9,6 +9,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 
 #include <functional>
@@ -147,4 +148,65 @@ TEST(SlotBackup, DatedNamesNeverReplaceAnEarlierBackup) {
   QString error;
   EXPECT_EQ(SaveSlotBackup(tables[0], QDir(dir.path()).filePath(QStringLiteral("file/backups")), when, &error), QString());
   EXPECT_FALSE(error.isEmpty());
+}
+
+TEST(SlotDiff, ANameIsItsTextAndOnlyItsLineQuotesIt) {
+  QByteArray after = BaseTable();
+  Edit(after, 3, [](QByteArray& r) { PutName(r, QByteArray("Neu").leftJustified(17, ' ')); });
+  Edit(after, 4, [](QByteArray& r) { Put(r, SlotField::Frequency, 1455250); });
+  const QList<TSlotChange> changes = DiffSlotTables(BaseTable(), after);
+  ASSERT_EQ(changes.size(), 2);
+  EXPECT_EQ(changes[0], (TSlotChange{3, QStringLiteral("name"), QStringLiteral("Sender 3         "),
+                                     QStringLiteral("Neu              "), true}));
+  EXPECT_FALSE(changes[1].quoted) << "a frequency is shown as it is";
+  EXPECT_EQ(SlotChangeLine(changes[1]), QStringLiteral("slot 4: frequency 145500.4 -> 145525.0"));
+}
+
+// The backup before a write: none added when the newest holds the same
+// slots, and only the newest few kept, by the date, time and number in
+// their names; files of other names stay.
+TEST(SlotBackup, TheNewestServesAgainAndOnlyTheNewestStay) {
+  QTemporaryDir dir;
+  const QString folder = QDir(dir.path()).filePath(QStringLiteral("backups"));
+  ASSERT_TRUE(QDir().mkpath(folder));
+  QFile other(QDir(folder).filePath(QStringLiteral("notes.txt")));
+  ASSERT_TRUE(other.open(QIODevice::WriteOnly));
+  other.close();
+  const QByteArray a(SLOT_TABLE_SIZE, 'a'), b(SLOT_TABLE_SIZE, 'b');
+  const QDateTime when(QDate(2026, 12, 11), QTime(1, 2, 3));
+  const struct {
+    const char* what;
+    QByteArray table;
+    QDateTime when;
+    bool reused;
+    const char* path;
+    QStringList left;  // the backups after it, oldest first
+  } steps[] = {
+      {"the first", a, when, false, "slots-20261211-010203.Mem", {"slots-20261211-010203.Mem"}},
+      {"the same slots again", a, when.addSecs(1), true, "slots-20261211-010203.Mem", {"slots-20261211-010203.Mem"}},
+      {"other slots", b, when, false, "slots-20261211-010203-2.Mem",
+       {"slots-20261211-010203.Mem", "slots-20261211-010203-2.Mem"}},
+      {"the older slots once more: not the newest backup", a, when, false, "slots-20261211-010203-3.Mem",
+       {"slots-20261211-010203.Mem", "slots-20261211-010203-2.Mem", "slots-20261211-010203-3.Mem"}},
+      {"past the bound the oldest goes", b, when.addSecs(60), false, "slots-20261211-010303.Mem",
+       {"slots-20261211-010203-2.Mem", "slots-20261211-010203-3.Mem", "slots-20261211-010303.Mem"}},
+  };
+  for (const auto& s : steps) {
+    SCOPED_TRACE(s.what);
+    QString error;
+    const TKeptBackup kept = KeepSlotBackup(s.table, folder, s.when, &error, 3);
+    EXPECT_EQ(kept.path, QDir(folder).filePath(QString::fromLatin1(s.path))) << error.toStdString();
+    EXPECT_EQ(kept.reused, s.reused);
+    QStringList left;
+    for (const QString& p : SlotBackups(folder)) left << QFileInfo(p).fileName();
+    EXPECT_EQ(left, s.left);
+  }
+  EXPECT_TRUE(QFileInfo::exists(other.fileName())) << "a file of another name stays";
+
+  // Numbers count as numbers: -10 is newer than -9.
+  for (int n = 1; n <= 10; ++n) {
+    QString error;
+    ASSERT_FALSE(SaveSlotBackup(QByteArray(SLOT_TABLE_SIZE, char('c' + n)), folder, when.addSecs(120), &error).isEmpty());
+  }
+  EXPECT_EQ(QFileInfo(SlotBackups(folder).last()).fileName(), QStringLiteral("slots-20261211-010403-10.Mem"));
 }

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -178,6 +179,21 @@ TEST(UpdateCheck, VerifiesTheUpdatedTargetsVersionCharacterAfterTheRestart) {
     EXPECT_EQ(v.found, c.found);
     EXPECT_EQ(v.position, c.position);
   }
+}
+
+TEST(UpdateCheck, TheVersionCharacterOfANameIsADigitOrAToF) {
+  const struct {
+    const char* name;
+    std::optional<char> version;
+  } cases[] = {
+      {"ZELPOCKETA.RPD", 'A'}, {"ZEL74_V119.RPD", '9'}, {"ZELLAN_V03.BIN", '3'}, {"ZELPOCKETF", 'F'},
+      {"ZELPOCKET0.RPD", '0'},
+      {"ZEL_POCKET_A.RPD", std::nullopt},  // its 10th character is T
+      {"ZELPOCKETa.RPD", std::nullopt},    // the device shows its versions in upper case
+      {"ZELPOCKETG.RPD", std::nullopt},    {"ZELPOCKET .RPD", std::nullopt},
+      {"ZELPOCKET\xC4.RPD", std::nullopt}, {"SHORT.RPD", std::nullopt}, {"", std::nullopt},
+  };
+  for (const auto& c : cases) EXPECT_EQ(NameVersionCharacter(QByteArray(c.name)), c.version) << c.name;
 }
 
 TEST(UploadRequests, FailureTexts) {

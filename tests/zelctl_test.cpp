@@ -5,14 +5,17 @@
 #include "display/BitmapExport.h"
 #include "recorder/FileBoxes.h"
 #include "recorder/RecordingFile.h"
+#include "sim/BoundedLog.h"
 #include "sim/Recordings.h"
 #include "sim/Scan.h"
 #include "sim/Slots.h"
 #include "sim/Upload.h"
+#include "slots/SlotBackup.h"
 #include "slots/SlotCsv.h"
 #include "slots/SlotRecord.h"
 #include "update/UploadRequests.h"
 
+#include <QCryptographicHash>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -355,7 +358,7 @@ TEST_F(ZelctlTest, DecodeRefusesFlagsThatContradictTheKeptFacts) {
 
   // Facts that cannot be kept: the copy says so and names the flags to decode it with.
   QDir(dir.path()).mkdir("File5.HEX.json");
-  EXPECT_EQ(Run({"copy", "5", "--raw"}), 1);
+  EXPECT_EQ(Run({"copy", "5", "--raw", "--overwrite"}), 1);
   EXPECT_TRUE(err.contains("cannot be kept in ./File5.HEX.json")) << err.toStdString();
   EXPECT_TRUE(err.contains("Decode it with --rate 81920 --layout 256.")) << err.toStdString();
 }
@@ -381,8 +384,10 @@ TEST_F(ZelctlTest, NewSkipsExistingFilesAndNamesAreMadeSafe) {
   EXPECT_TRUE(err.contains("would both be written to")) << err.toStdString();
   EXPECT_EQ(QDir(Path("sub")).entryList(QDir::Files), QStringList());
   device->setRecordings({{"a/b:c", 0, 20, 1}, {"Band 4", 1, 20, 2}, {"..", 2, 20, 3}, {"x*?", 1 | 4, 20, 4}});
-  // --all copies it all the same.
-  ASSERT_EQ(Run({"copy", "--all", "--name", "{index}-{name}"}), 0);
+  // --all refuses to replace it; with --overwrite it copies it all the same.
+  EXPECT_EQ(Run({"copy", "--all", "--name", "{index}-{name}"}), 3);
+  EXPECT_EQ(ReadAll(Path("1-Band 4.WAV")), QByteArray("older copy"));
+  ASSERT_EQ(Run({"copy", "--all", "--name", "{index}-{name}", "--overwrite"}), 0);
   EXPECT_NE(ReadAll(Path("1-Band 4.WAV")), QByteArray("older copy"));
 }
 
@@ -1191,3 +1196,281 @@ TEST_F(ZelctlTest, AnInterruptedWaitForTheRestartEndsAtOnce) {
   EXPECT_TRUE(p.readAllStandardError().contains("Interrupted while waiting for the device"));
 }
 #endif
+
+// --- what zelctl says before a copy, after an interrupted write, and of an update
+
+// A copy checks its names and folder and any file it would replace before a
+// byte of a recording is asked for; -o makes a missing folder.
+TEST_F(ZelctlTest, CopyChecksNamesFoldersAndExistingFilesBeforeAnyTransfer) {
+  auto* device = sim.function<zelsim::Recordings>();
+  QDir(dir.path()).mkdir("full");
+  WriteAll(Path("full/File2.WAV"), "another recording");
+  WriteAll(Path("full/File3.HEX.json"), "{}");
+  WriteAll(Path("a-file"), "x");
+  const struct {
+    const char* name;
+    QStringList args;
+    int exit;
+    const char* says;  // on standard error
+  } refused[] = {
+      {"an existing WAV", {"copy", "2", "-o", "full"}, 3, "full/File2.WAV exists; a file is replaced only with --overwrite"},
+      {"an existing file of a raw copy's facts", {"copy", "3", "--raw", "-o", "full"}, 3,
+       "full/File3.HEX.json exists"},
+      {"several, all named", {"copy", "--all", "-o", "full"}, 3, "full/File2.WAV"},
+      {"a name longer than the file system takes", {"copy", "1", "--name", QString(300, QLatin1Char('n'))}, 2,
+       "shorten --name"},
+      {"a file where the folder would be", {"copy", "1", "-o", "a-file"}, 2, "is not a folder"},
+      {"--new and --overwrite", {"copy", "--new", "--overwrite"}, 2, "exclude each other"},
+  };
+  for (const auto& r : refused) {
+    SCOPED_TRACE(r.name);
+    EXPECT_EQ(Run(r.args), r.exit);
+    EXPECT_TRUE(err.contains(r.says)) << err.toStdString();
+    EXPECT_EQ(device->blocksSent(), 0) << "nothing was transferred";
+  }
+  EXPECT_EQ(ReadAll(Path("full/File2.WAV")), QByteArray("another recording"));
+  EXPECT_EQ(Run({"--json", "copy", "2", "-o", "full"}), 3);
+  EXPECT_EQ(Json().value("existing"), QJsonValue(QJsonArray{QStringLiteral("full/File2.WAV")})) << out.toStdString();
+
+  // --overwrite replaces it; a missing folder, nested, is made.
+  ASSERT_EQ(Run({"copy", "2", "-o", "full", "--overwrite"}), 0) << err.toStdString();
+  EXPECT_NE(ReadAll(Path("full/File2.WAV")), QByteArray("another recording"));
+  EXPECT_TRUE(ReadAll(Path("full/File2.WAV")).startsWith("RIFF"));
+  ASSERT_EQ(Run({"copy", "2", "-o", "fresh/deeper"}), 0) << err.toStdString();
+  EXPECT_TRUE(ReadAll(Path("fresh/deeper/File2.WAV")).startsWith("RIFF"));
+}
+
+#ifndef _WIN32
+// Ctrl-C during a write or an update says what the device holds now; during
+// a query it says nothing about files.
+TEST_F(ZelctlTest, AnInterruptionSaysWhatTheDeviceHoldsNow) {
+  WriteAll(Path("in.Mem"), QByteArray(SLOT_TABLE_SIZE, '\x01'));
+  WriteAll(Path("ZELPOCKETA.RPD"), QByteArray(256 * 8, '\x22'));
+  auto* slotDevice = sim.function<zelsim::SlotsFunction>();
+  auto* upload = sim.function<zelsim::UploadFunction>();
+  const struct {
+    const char* name;
+    std::function<void()> arm;
+    QStringList args;
+    std::function<bool()> stuck;  // the command waits where it is to be interrupted
+    QStringList says, never;
+  } cases[] = {
+      {"slots write after 25 slots",
+       [&] {
+         slotDevice->reset();
+         // The 26th write goes unanswered; the read for the backup is answered.
+         sim.setFault(zelsim::Fault{zelsim::Fault::What::Silence, uint8_t(0x11), 26, false, {}});
+       },
+       {"slots", "write", "in.Mem"},
+       // zelctl took the 25th answer once it has sent the 26th write.
+       [&] { return slotDevice->writesStored().size() == 25 && sim.countRequests(0x11) == 26; },
+       {"Interrupted.", "25 of 63 slots were written (1-25). Slot 26 was sent, but its answer did not come",
+        "Slots 27-63 were not written.", "slots from before are in", "zelctl/backups/slots-"},
+       {"not yet complete"}},
+      {"update after its start",
+       [&] { upload->setFault({zelsim::UploadFault::Silent, 3, 0, {}, zelsim::Drop::Close}); },
+       {"update", "ZELPOCKETA.RPD", "--no-verify"},
+       [&] {
+         int sent = 0;  // name words and data requests of this run
+         for (const zelsim::LoggedRequest& r : sim.requests()) sent += uint8_t(r.bytes.at(0)) >= 0x80;
+         return sent >= 3;
+       },
+       {"the device holds incomplete firmware", "run the update again"},
+       {"not yet complete"}},
+      {"status", [&] { sim.setFault(zelsim::Fault::Silent(0x55)); }, {"status"},
+       [&] { return sim.countRequests(0x55) >= 1; }, {"Interrupted."}, {"file"}},
+      {"list", [&] { sim.setFault(zelsim::Fault::Silent(0x0D)); }, {"list"},
+       [&] { return sim.countRequests(0x0D) >= 1; }, {"Interrupted."}, {"file"}},
+  };
+  for (const auto& c : cases) {
+    for (const bool json : {false, true}) {
+      SCOPED_TRACE(std::string(c.name) + (json ? " (json)" : ""));
+      sim.clearLog();
+      sim.clearFaults();
+      c.arm();
+      QProcess p;
+      p.setWorkingDirectory(dir.path());
+      QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+      env.insert(QStringLiteral("XDG_DATA_HOME"), dataHome);
+      p.setProcessEnvironment(env);
+      QStringList args = {"--device", QStringLiteral("127.0.0.1:%1").arg(sim.port()), "--timeout", "60000"};
+      if (json) args << "--json";
+      p.start(QStringLiteral(ZELCTL_PATH), args + c.args);
+      p.closeWriteChannel();
+      ASSERT_TRUE(WaitUntil(c.stuck, 10000));
+      p.terminate();
+      ASSERT_TRUE(p.waitForFinished(10000));
+      EXPECT_EQ(p.exitCode(), 1);
+      const QByteArray said = p.readAllStandardError(), stdoutText = p.readAllStandardOutput();
+      for (const QString& s : c.says) EXPECT_TRUE(said.contains(s.toUtf8())) << said.toStdString();
+      for (const QString& s : c.never) EXPECT_FALSE(said.contains(s.toUtf8())) << said.toStdString();
+      if (json && c.args.first() == QLatin1String("slots")) {
+        const QJsonObject o = QJsonDocument::fromJson(stdoutText.trimmed()).object();
+        QJsonArray first25;
+        for (int k = 1; k <= 25; ++k) first25.append(k);
+        EXPECT_EQ(o.value("written"), QJsonValue(first25)) << stdoutText.toStdString();
+        EXPECT_EQ(o.value("unconfirmed"), QJsonValue(26)) << stdoutText.toStdString();
+        EXPECT_TRUE(QFileInfo(o.value("backup").toString()).isFile()) << stdoutText.toStdString();
+      }
+    }
+  }
+  sim.clearFaults();
+  upload->setFault({});
+}
+#endif
+
+// A file name without a version character is refused before anything is
+// sent; the dry run and the question name both versions; requestCount
+// counts the same requests in the dry run and in the upload.
+TEST_F(ZelctlTest, UpdateSaysTheVersionsItCompares) {
+  auto* upload = sim.function<zelsim::UploadFunction>();
+  const QByteArray image(2048, '\x5A');
+  for (const char* name : {"ZEL_POCKET_A.RPD", "ZELPOCKETa.RPD", "ZELP.RPD", "ZELLAN_DRV3.BIN"})
+    WriteAll(Path(name), image);
+  const struct {
+    const char* file;
+    const char* says;
+  } noVersion[] = {{"ZEL_POCKET_A.RPD", "its 10th character is \"T\""},
+                   {"ZELPOCKETa.RPD", "its 10th character is \"a\""},
+                   {"ZELP.RPD", "shorter than 10 characters"},
+                   {"ZELLAN_DRV3.BIN", "its 10th character is \"V\""}};
+  for (const auto& c : noVersion) {
+    SCOPED_TRACE(c.file);
+    sim.clearLog();
+    EXPECT_EQ(Run({"update", c.file, "--yes"}), 3);
+    EXPECT_TRUE(err.contains("carries no version") && err.contains(c.says)) << err.toStdString();
+    EXPECT_TRUE(sim.requests().isEmpty()) << "nothing was sent, not even a query";
+  }
+
+  WriteAll(Path("ZELPOCKETA.RPD"), image);
+  ASSERT_EQ(Run({"update", "ZELPOCKETA.RPD", "--dry-run"}), 0) << err.toStdString();
+  EXPECT_TRUE(out.contains("Pocket Software: installed version 9 -> file version A (newer)")) << out.toStdString();
+  // Firmware B installed: A is older, and the question says so.
+  sim.setVersions({0x03, 0x0A1B, 0x010B});
+  EXPECT_EQ(Run({"update", "ZELPOCKETA.RPD", "--dry-run"}), 3);
+  EXPECT_TRUE(err.contains("installed version B, file version A")) << err.toStdString();
+  ASSERT_EQ(Run({"update", "ZELPOCKETA.RPD", "--dry-run", "--yes", "--json"}), 0) << err.toStdString();
+  EXPECT_EQ(Json().value("part"), QJsonValue("Pocket Software"));
+  EXPECT_EQ(Json().value("installedVersion"), QJsonValue("B"));
+  EXPECT_EQ(Json().value("fileVersion"), QJsonValue("A"));
+  EXPECT_EQ(Json().value("change"), QJsonValue("older"));
+  sim.setVersions({0x03, 0x0A1B, 0x0109});
+
+  // 1 start request, 3 name words and 8 data requests, in either run.
+  ASSERT_EQ(Run({"update", "ZELPOCKETA.RPD", "--dry-run", "--json"}), 0) << err.toStdString();
+  const QJsonValue dry = Json().value("requestCount");
+  ASSERT_EQ(Run({"update", "ZELPOCKETA.RPD", "--json", "--no-verify"}), 0) << err.toStdString();
+  EXPECT_EQ(Json().value("requestCount"), dry);
+  EXPECT_EQ(dry, QJsonValue(12));
+  EXPECT_EQ(upload->requestsReceived() + 1, 12);
+}
+
+// The newest backup serves again when it holds the device's slots, and
+// slots diff says when a slot file has another size; its JSON values are
+// the texts themselves.
+TEST_F(ZelctlTest, SlotsKeepOneBackupPerStateAndDiffSaysWhatItCompares) {
+  QByteArray table(SLOT_TABLE_SIZE, '\0');
+  for (int i = 0; i < table.size(); ++i) table[i] = char(i * 7 + 1);
+  WriteAll(Path("x.Mem"), table);
+  ASSERT_EQ(Run({"slots", "write", "x.Mem"}), 0) << err.toStdString();
+  ASSERT_EQ(Run({"slots", "write", "x.Mem"}), 0) << err.toStdString();
+  ASSERT_EQ(Backups().size(), 2) << "the device held other slots before each write";
+  const QString newest = SlotBackups(BackupFolder()).last();
+  ASSERT_EQ(Run({"--json", "slots", "write", "x.Mem"}), 0) << err.toStdString();
+  EXPECT_EQ(Backups().size(), 2) << "the device's slots equal the newest backup";
+  EXPECT_EQ(Json().value("backup"), QJsonValue(newest));
+  EXPECT_EQ(Json().value("backupReused"), QJsonValue(true));
+  ASSERT_EQ(Run({"slots", "write", "x.Mem"}), 0) << err.toStdString();
+  EXPECT_TRUE(out.contains("(the newest backup, which holds the same slots)")) << out.toStdString();
+
+  QByteArray renamed = table;
+  renamed.replace(SlotOffset(3) + SlotField::Name.offset, 4, QByteArray("Neu "));
+  WriteAll(Path("renamed.Mem"), renamed);
+  ASSERT_EQ(Run({"--json", "slots", "diff", "x.Mem", "renamed.Mem"}), 1) << err.toStdString();
+  const QJsonObject change = Json().value("changes").toArray()[0].toObject();
+  EXPECT_EQ(change.value("field"), QJsonValue("name"));
+  EXPECT_FALSE(change.value("from").toString().contains('"')) << out.toStdString();
+  EXPECT_TRUE(change.value("to").toString().startsWith("Neu ")) << out.toStdString();
+
+  WriteAll(Path("short.Mem"), table.left(1000));
+  EXPECT_EQ(Run({"slots", "diff", "short.Mem", "x.Mem"}), 1);
+  EXPECT_TRUE(err.contains("short.Mem is 1000 bytes long, not 16128")) << err.toStdString();
+  EXPECT_EQ(Run({"--json", "slots", "diff", "x.Mem", "x.Mem"}), 0);
+  EXPECT_FALSE(Json().contains("notes"));
+}
+
+// What the help texts show.
+TEST_F(ZelctlTest, HelpShowsWhatEachCommandTakes) {
+  const struct {
+    QStringList args;
+    const char* says;
+  } cases[] = {
+      {{"--help"}, "compare (diff)"},
+      {{"decode", "--help"}, "decode FILE.HEX [--rate 40960|81920|122880|163840] [--layout 4096|256] [-o FILE.WAV]"},
+      {{"copy", "--help"}, "--overwrite"},
+      {{"slots", "--help"}, "slots clear [--yes]"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(Run(c.args, false), 0);
+    EXPECT_TRUE(out.contains(c.says)) << out.toStdString();
+  }
+}
+
+// A series refuses a name that leads to a file it wrote, however it is spelled.
+TEST_F(ZelctlTest, ScreenshotSeriesComparesResolvedPaths) {
+  for (const char* d : {"d1", "d2"}) QDir(dir.path()).mkdir(d);
+  EXPECT_EQ(Run({"screenshot", "--every", "0.1", "--count", "2", "-o", "d{n}/../s.png"}), 3);
+  EXPECT_TRUE(err.contains("was written earlier in this series")) << err.toStdString();
+  EXPECT_EQ(Files(), QStringList{"s.png"});
+}
+
+// The simulated device keeps an uploaded image's size and hash, the image
+// itself only up to a bound, and its request log bounded in requests and
+// bytes, while its counts stay exact.
+TEST_F(ZelctlTest, TheSimulatedDeviceKeepsBoundedLogsAndImages) {
+  auto* upload = sim.function<zelsim::UploadFunction>();
+  QByteArray image(1 << 20, '\0');
+  for (int i = 0; i < image.size(); ++i) image[i] = char((i * 131) >> 3);
+  WriteAll(Path("ZELPOCKETA.RPD"), image);
+  upload->setImageKept(1000);
+  sim.clearLog();
+  ASSERT_EQ(Run({"update", "ZELPOCKETA.RPD", "--no-verify"}), 0) << err.toStdString();
+  EXPECT_TRUE(upload->complete());
+  EXPECT_EQ(upload->problems(), QStringList());
+  EXPECT_EQ(upload->image(), image.left(1000)) << "the first bytes, up to the bound";
+  EXPECT_EQ(upload->imageSize(), image.size());
+  EXPECT_EQ(upload->imageSha256(), QCryptographicHash::hash(image, QCryptographicHash::Sha256));
+
+  // 1 MiB in 4096 data requests of 320 bytes, 3 name words: more bytes than the log keeps.
+  const QList<zelsim::LoggedRequest> log = sim.requests();
+  qsizetype bytes = 0;
+  for (const zelsim::LoggedRequest& r : log) bytes += r.bytes.size();
+  EXPECT_LE(bytes, 1 << 20);
+  EXPECT_LT(log.size(), 4096);
+  EXPECT_GT(log.size(), 3000) << "the newest requests are kept";
+  EXPECT_EQ(log.last().bytes.size(), 320) << "the last data request is the newest entry";
+  int counted = 0;
+  for (int code = 0x80; code <= 0xFF; ++code) counted += sim.countRequests(uint8_t(code));
+  EXPECT_EQ(counted, 4096 + 3) << "counts include the requests no longer logged";
+  EXPECT_EQ(sim.countRequests(0x0C), 1);
+
+  // Under the default bound a small image is kept whole.
+  upload->setImageKept(zelsim::UploadFunction::kImageKept);
+  WriteAll(Path("ZELPOCKETA.RPD"), image.left(5000));
+  ASSERT_EQ(Run({"update", "ZELPOCKETA.RPD", "--no-verify"}), 0) << err.toStdString();
+  EXPECT_EQ(upload->image(), image.left(5000));
+  EXPECT_EQ(upload->imageSize(), 5000);
+}
+
+TEST(SimBoundedLog, KeepsTheNewestEntries) {
+  const struct {
+    int appended;
+    qsizetype limit;
+    QList<int> kept;
+  } cases[] = {{3, 5, {0, 1, 2}}, {5, 5, {0, 1, 2, 3, 4}}, {8, 5, {3, 4, 5, 6, 7}}, {4, 1, {3}}};
+  for (const auto& c : cases) {
+    QList<int> log;
+    for (int i = 0; i < c.appended; ++i) zelsim::AppendBounded(log, i, c.limit);
+    EXPECT_EQ(log, c.kept) << c.appended << " into " << c.limit;
+  }
+}

@@ -99,6 +99,13 @@ TUpdateVerdict VerifyUpdate(TUpdateTarget target, const QByteArray& fileName, co
   return v;
 }
 
+std::optional<char> NameVersionCharacter(const QByteArray& fileName) {
+  if (fileName.size() < kVersionCharOfName) return std::nullopt;
+  const char c = fileName.at(kVersionCharOfName - 1);
+  if ((c >= '0' && c <= '9') || (c >= 'A' && c <= 'F')) return c;
+  return std::nullopt;
+}
+
 QByteArray To8Bit(const QString& text) {
   QStringEncoder encode("windows-1252");
   return encode(text);

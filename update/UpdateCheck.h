@@ -52,6 +52,13 @@ struct TUpdateVerdict {
 };
 TUpdateVerdict VerifyUpdate(TUpdateTarget target, const QByteArray& fileName, const QByteArray& description);
 
+// The version character of an update file's name, its 10th: a digit or one
+// of A-F, as the device shows the last digit of an installed version (in
+// hexadecimal, upper case). Nothing when the name is shorter or its 10th
+// character is none of these: such a name carries no version, and an update
+// from it could be neither compared with the installed one nor verified.
+std::optional<char> NameVersionCharacter(const QByteArray& fileName);
+
 // The 8-bit name and extension (with dot) of a path's file, in the
 // single-byte code page.
 QByteArray FileName8Bit(const QString& path);

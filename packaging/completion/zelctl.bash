@@ -61,11 +61,12 @@ _zelctl()
         return
     fi
 
-    local options="--help --json --device --simulator --latency --jitter"
+    # The shared options may follow the command as well.
+    local options="--help --json --device --simulator --latency --jitter --timeout"
     case $command in
-        copy) options+=" --all --new -o --output --raw --name" ;;
+        copy) options+=" --all --new -o --output --raw --name --overwrite" ;;
         decode) options+=" --rate --layout -o --output" ;;
-        screenshot) options+=" -o --output --preset --area --frame-colour --crop --every --count" ;;
+        screenshot) options+=" -o --output --preset --area --frame-colour --frame-color --crop --every --count" ;;
         slots)
             if [[ -z $sub ]]; then
                 [[ $cur != -* ]] && COMPREPLY=($(compgen -W "read write diff clear" -- "$cur")) && return

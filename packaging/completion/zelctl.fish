@@ -7,7 +7,7 @@ complete -c zelctl -l simulator -d 'Use a built-in simulated device on 127.0.0.1
 complete -c zelctl -l latency -x -d 'With --simulator: delay every answer (ms)'
 complete -c zelctl -l jitter -x -d 'With --simulator: vary each delay either way (ms)'
 complete -c zelctl -l json -d 'Machine-readable output on standard output'
-complete -c zelctl -n "not __fish_seen_subcommand_from $commands" -l timeout -x -d 'How long to wait for an answer (ms)'
+complete -c zelctl -l timeout -x -d 'How long to wait for an answer (ms)'
 complete -c zelctl -s h -l help -d 'Show the help text'
 complete -c zelctl -n "not __fish_seen_subcommand_from $commands" -l version -d 'Show the version'
 
@@ -24,6 +24,7 @@ complete -c zelctl -n '__fish_seen_subcommand_from copy' -l new -d 'Every record
 complete -c zelctl -n '__fish_seen_subcommand_from copy' -s o -l output -x -a '(__fish_complete_directories)' -d 'The folder the files go to'
 complete -c zelctl -n '__fish_seen_subcommand_from copy' -l raw -d 'Store the raw copy (.HEX)'
 complete -c zelctl -n '__fish_seen_subcommand_from copy' -l name -x -d 'File name from {index} and {name}'
+complete -c zelctl -n '__fish_seen_subcommand_from copy' -l overwrite -d 'Replace existing files'
 
 complete -c zelctl -n '__fish_seen_subcommand_from decode' -l rate -x -a '40960 81920 122880 163840' -d "The recording's rate"
 complete -c zelctl -n '__fish_seen_subcommand_from decode' -l layout -x -a '4096 256' -d 'The sub-block size'
@@ -33,7 +34,7 @@ complete -c zelctl -n '__fish_seen_subcommand_from decode' -F
 complete -c zelctl -n '__fish_seen_subcommand_from screenshot' -s o -l output -r -F -d 'The picture file (.bmp or .png)'
 complete -c zelctl -n '__fish_seen_subcommand_from screenshot' -l preset -x -a 'full-vga full-wvga diagram-vga diagram-wvga' -d "The preset's screen"
 complete -c zelctl -n '__fish_seen_subcommand_from screenshot' -l area -x -d 'The rectangle X,Y,W,H'
-complete -c zelctl -n '__fish_seen_subcommand_from screenshot' -l frame-colour -x -d 'Colour around the copy'
+complete -c zelctl -n '__fish_seen_subcommand_from screenshot' -l frame-colour -l frame-color -x -d 'Colour around the copy'
 complete -c zelctl -n '__fish_seen_subcommand_from screenshot' -l crop -d 'Write the copied rectangle alone'
 complete -c zelctl -n '__fish_seen_subcommand_from screenshot' -l every -x -d 'A series: a picture every SECONDS'
 complete -c zelctl -n '__fish_seen_subcommand_from screenshot' -l count -x -d 'How many pictures the series takes'
