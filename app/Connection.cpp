@@ -10,6 +10,7 @@
 #include "ops/StatusSteps.h"
 
 #include <QCheckBox>
+#include <QCoreApplication>
 #include <QLineEdit>
 #include <QTimer>
 
@@ -37,7 +38,9 @@ void TFMain::CloseLink() {
 QString TFMain::OtherLinkHolder() const {
   if (DeviceLock->Held()) return QString();
   const std::optional<TLockHolder> holder = DeviceLock->Holder();
-  return holder ? HolderText(*holder, DeviceLock->Address()) : QString();
+  // A window of this same program (one about to close) is no other program.
+  if (!holder || holder->pid == QCoreApplication::applicationPid()) return QString();
+  return HolderText(*holder, DeviceLock->Address());
 }
 
 void TFMain::StartupProbe() {
