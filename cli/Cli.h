@@ -27,7 +27,8 @@ struct TCli {
   bool terminal = false;   // standard input is a terminal: questions can be asked
   int timeoutMs = 3000;
   int waitSeconds = 0;     // --wait: how long to wait for another program to let go of the device
-  bool deviceGiven = false;  // the address came from --device (or --simulator), not the default
+  bool deviceGiven = false;  // the address came from --device, not the default
+  bool simulated = false;    // the address is the built-in simulated device's
   int columns = 0;         // the progress line's terminal width; 0: ask the terminal at each draw
 
   // A link to the device that Ctrl-C and SIGTERM end.

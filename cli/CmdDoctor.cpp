@@ -30,10 +30,16 @@ QString ResultName(TDoctorStep::TResult result) {
   return QString();
 }
 
-TDoctorStep AddressStep(const QString& host, uint16_t port, bool given) {
+TDoctorStep AddressStep(const QString& host, uint16_t port, TAddressSource source) {
   TDoctorStep step{QStringLiteral("address"), TDoctorStep::Ok, QString(), QString()};
-  step.finding = given ? QStringLiteral("%1:%2, as given").arg(host).arg(port)
-                       : QStringLiteral("%1:%2, the device's default (--device HOST[:PORT] gives another)").arg(host).arg(port);
+  const QString address = QStringLiteral("%1:%2").arg(host).arg(port);
+  switch (source) {
+    case TAddressSource::Default:
+      step.finding = QStringLiteral("%1, the device's default (--device HOST[:PORT] gives another)").arg(address);
+      break;
+    case TAddressSource::Given: step.finding = QStringLiteral("%1, as given").arg(address); break;
+    case TAddressSource::Simulator: step.finding = QStringLiteral("%1, the built-in simulated device").arg(address); break;
+  }
   return step;
 }
 
@@ -354,7 +360,10 @@ int CmdDoctor(const TCli& cli, const QStringList& args) {
   TDoctorReport report(cli);
   const QString address = QStringLiteral("%1:%2").arg(cli.host).arg(cli.port);
 
-  report.Add(AddressStep(cli.host, cli.port, cli.deviceGiven));
+  report.Add(AddressStep(cli.host, cli.port,
+                         cli.simulated ? TAddressSource::Simulator
+                         : cli.deviceGiven ? TAddressSource::Given
+                                           : TAddressSource::Default));
 
   QHostAddress device(cli.host);
   if (device.isNull() || device.protocol() != QAbstractSocket::IPv4Protocol) {

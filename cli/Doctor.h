@@ -24,7 +24,8 @@ struct TDoctorStep {
 QString ResultName(TDoctorStep::TResult result);  // "ok", "problem", "skipped"
 
 // The address step: which address and where it came from.
-TDoctorStep AddressStep(const QString& host, uint16_t port, bool given);
+enum class TAddressSource { Default, Given, Simulator };
+TDoctorStep AddressStep(const QString& host, uint16_t port, TAddressSource source);
 
 // One IPv4 address of one of this PC's interfaces.
 struct TInterfaceAddress {

@@ -337,7 +337,7 @@ int RunCommand(const QStringList& arguments) {
   cli.progress = !json && ZEL_ISATTY(2) != 0;
   cli.timeoutMs = timeoutMs;
   cli.waitSeconds = waitSeconds;
-  cli.deviceGiven = !device.isEmpty() || simulator;
+  cli.deviceGiven = !device.isEmpty();
 
   std::unique_ptr<zelsim::Simulator> sim;
   if (simulator && command->needsDevice) {
@@ -347,6 +347,7 @@ int RunCommand(const QStringList& arguments) {
       return cli.Fail(EXIT_DEVICE, QStringLiteral("The simulated device could not be started: %1").arg(sim->startError()));
     cli.host = QStringLiteral("127.0.0.1");
     cli.port = sim->port();
+    cli.simulated = true;
   }
   // One program per device: the command holds the device's lock while it
   // runs (doctor looks at the lock as one of its steps).

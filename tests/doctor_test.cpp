@@ -89,9 +89,20 @@ class TClosedPort {
 // ---- the steps as plain functions ---------------------------------------------
 
 TEST(DoctorSteps, TheAddressSaysWhereItCameFrom) {
-  EXPECT_EQ(AddressStep(QStringLiteral("192.168.4.1"), 55555, false).finding,
-            QStringLiteral("192.168.4.1:55555, the device's default (--device HOST[:PORT] gives another)"));
-  EXPECT_EQ(AddressStep(QStringLiteral("127.0.0.1"), 4000, true).finding, QStringLiteral("127.0.0.1:4000, as given"));
+  const struct {
+    const char* host;
+    uint16_t port;
+    TAddressSource source;
+    const char* finding;
+  } cases[] = {
+      {"192.168.4.1", 55555, TAddressSource::Default, "192.168.4.1:55555, the device's default (--device HOST[:PORT] gives another)"},
+      {"127.0.0.1", 4000, TAddressSource::Given, "127.0.0.1:4000, as given"},
+      {"127.0.0.1", 4001, TAddressSource::Simulator, "127.0.0.1:4001, the built-in simulated device"}};
+  for (const auto& c : cases) {
+    const TDoctorStep step = AddressStep(QString::fromLatin1(c.host), c.port, c.source);
+    EXPECT_EQ(step.finding, QString::fromUtf8(c.finding));
+    EXPECT_EQ(step.result, TDoctorStep::Ok);
+  }
 }
 
 TEST(DoctorSteps, TheNetworkIsTheInterfaceWhoseSubnetHoldsTheDevice) {
