@@ -3,17 +3,52 @@
 #include "app/Main_eng.h"
 #include "app/Prompter.h"
 #include "app/WindowRunner.h"
+#include "core/DeviceLock.h"
 #include "core/Timings.h"
 #include "link/LinkClient.h"
 #include "link/LinkSession.h"
 #include "ops/StatusSteps.h"
 
 #include <QCheckBox>
+#include <QCoreApplication>
 #include <QLineEdit>
 #include <QTimer>
 
 
+bool TFMain::OpenLink(int timeoutMs) {
+  if (!DeviceLock->TryTake()) {
+    if (const QString holder = OtherLinkHolder(); !holder.isEmpty()) {
+      Prompter().Information(this, holder);
+      return false;
+    }
+    // No lock can be made here (or it was let go of meanwhile): the link
+    // opens as before there were locks, taking the lock if it can.
+    DeviceLock->TryTake();
+  }
+  if (TCP_Client->Open(timeoutMs)) return true;
+  DeviceLock->Release();
+  return false;
+}
+
+void TFMain::CloseLink() {
+  TCP_Client->Close();
+  DeviceLock->Release();
+}
+
+QString TFMain::OtherLinkHolder() const {
+  if (DeviceLock->Held()) return QString();
+  const std::optional<TLockHolder> holder = DeviceLock->Holder();
+  // A window of this same program (one about to close) is no other program.
+  if (!holder || holder->pid == QCoreApplication::applicationPid()) return QString();
+  return HolderText(*holder, DeviceLock->Address());
+}
+
 void TFMain::StartupProbe() {
+  // Another program that holds the device is not disturbed, not even by the probe.
+  if (const QString holder = OtherLinkHolder(); !holder.isEmpty()) {
+    Prompter().Information(this, holder);
+    return;
+  }
   if (!ITCP_Client->Open(Timings().probeConnect)) {
     Prompter().Information(this, QStringLiteral("Access Point ZEL Pocket not found!"));
     return;
@@ -21,7 +56,7 @@ void TFMain::StartupProbe() {
   CB_WLAN->setChecked(true);
   ITCP_Client->Close();
   ProcessMessages();
-  TCP_Client->Open(Timings().linkConnect);  // a failure goes to TCP_ClientError
+  OpenLink(Timings().linkConnect);  // a failure goes to TCP_ClientError
 }
 
 void TFMain::MI_WLANClick() {
@@ -30,14 +65,14 @@ void TFMain::MI_WLANClick() {
 
   CB_WLAN->setChecked(false);
   EWLANDevice->clear();
-  TCP_Client->Close();
+  CloseLink();
 
   if (!ITCP_Client->Open(Timings().probeConnect)) {
     Prompter().Information(this, QStringLiteral("Access Point ZEL7x not found!"));
     return;
   }
   ITCP_Client->Close();
-  if (!TCP_Client->Open(Timings().linkConnect)) return;  // reported by TCP_ClientError
+  if (!OpenLink(Timings().linkConnect)) return;  // reported by TCP_ClientError or the lock's box
   TCP_Client->WaitForData(Timings().afterConnectWait);
   if (!TCP_Client->Connected()) return;
 
@@ -51,7 +86,7 @@ void TFMain::MI_WLANClick() {
 void TFMain::TCP_ClientError(int /*socketError*/) {
   LinkState.Busy = false;
   CB_WLAN->setChecked(false);
-  TCP_Client->Close();
+  CloseLink();
   Timer1->stop();
   EWLANDevice->clear();
   ShowWhenFree(QStringLiteral("ZEL doesn't respond to WLAN!"));

@@ -3,6 +3,7 @@
 #include "app/Info.h"
 #include "app/Prompter.h"
 #include "app/WindowRunner.h"
+#include "core/DeviceLock.h"
 #include "core/Timings.h"
 #include "link/LinkClient.h"
 #include "link/LinkSession.h"
@@ -27,6 +28,7 @@ TFMain::TFMain(const TFMainOptions& options, QWidget* parent) : QMainWindow(pare
   TCP_Client->SetRemote(options_.host, options_.port);
   TCP_Client->OnError = [this](int socketError) { TCP_ClientError(socketError); };
   Session = std::make_unique<TLinkSession>(*TCP_Client, LinkState, ReceiveBuffer);
+  DeviceLock = std::make_unique<TDeviceLock>(options_.host, options_.port);
   Runner = std::make_unique<TWindowRunner>(*this);
 
   ITCP_Client = new TLinkClient(this);
@@ -112,7 +114,7 @@ void TFMain::StopOperation() {
 void TFMain::FormCloseQuery(bool& CanClose) {
   if (PC_main->currentWidget() == TS_Recorder) PC_main->setCurrentWidget(TS_Download);
   Session->Drain(Timings().drainWait, Timings().drainLimit);
-  TCP_Client->Close();
+  CloseLink();
   CanClose = true;
 }
 

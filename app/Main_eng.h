@@ -45,6 +45,7 @@ class QTimer;
 class QTreeView;
 class QWidget;
 class TImage;
+class TDeviceLock;
 class TLinkClient;
 class TOperation;
 class TSlotStore;
@@ -192,6 +193,18 @@ class TFMain : public QMainWindow, private IFrameTarget {
   TLinkClient* TCP_Client = nullptr;   // the link client
   TLinkClient* ITCP_Client = nullptr;  // the probe client
   std::unique_ptr<TLinkSession> Session;  // the link client's exchanges: LinkState and ReceiveBuffer
+  // One program per device: the window holds the device's lock while its
+  // link is open (see core/DeviceLock.h).
+  std::unique_ptr<TDeviceLock> DeviceLock;
+  // Opens the link with the device's lock taken. When another program
+  // holds the lock, shows who in a box and opens nothing; a failed connect
+  // gives the lock back. False unless the link is open.
+  bool OpenLink(int timeoutMs);
+  // Closes the link and gives the device's lock back.
+  void CloseLink();
+  // The text naming the other program that holds the device's lock; empty
+  // when the window holds it or nobody does.
+  QString OtherLinkHolder() const;
 
   // Window state used by the features.
   QBuffer DataStream;  // slot table

@@ -63,6 +63,11 @@ TOperationRun::TOperationRun(TFMain& window, TDeviceOperation op) : window_(wind
     Prompter().Information(&window_, OperationRefusal(window_.Operation));
     return;
   }
+  // Another program (zelctl) holds the device: it is not disturbed.
+  if (const QString holder = window_.OtherLinkHolder(); !holder.isEmpty()) {
+    Prompter().Information(&window_, holder);
+    return;
+  }
   window_.Operation = op;
   started_ = true;
 }

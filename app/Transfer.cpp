@@ -29,7 +29,7 @@ void TFMain::TransferCommand(const uint8_t* request, int32_t count) {
     if (!TCP_Client->Connected()) {
       // A failed connect has been reported by the error handler already;
       // sending on the closed link would only report it a second time.
-      if (!TCP_Client->Open(Timings().linkConnect)) return;
+      if (!OpenLink(Timings().linkConnect)) return;
       TCP_Client->WaitForData(Timings().afterConnectWait);
     }
     Session->ResetBuffer();

@@ -1,5 +1,6 @@
 #include "cli/Cli.h"
 
+#include "core/DeviceLock.h"
 #include "core/SafeSave.h"
 
 #include <QDir>
@@ -315,4 +316,49 @@ std::unique_ptr<TBlockingLink> TCli::Link() const {
 
 QString FailureWithoutFiles(const TBlockingLink& link) {
   return link.Failure() == TOutcome::Interrupted ? QStringLiteral("Interrupted.") : link.Error();
+}
+
+// ---- one program per device ----------------------------------------------------
+
+TLockWait WaitForDeviceLock(const TCli& cli, TDeviceLock& lock) {
+  QElapsedTimer waited;
+  waited.start();
+  bool said = false;
+  int unnamed = 0;  // looks that found the lock taken but no holder in it
+  for (;;) {
+    if (lock.TryTake()) return {};
+    std::optional<TLockHolder> holder = lock.Holder();
+    if (!holder && lock.Error().isEmpty() && ++unnamed > 20) holder = TLockHolder{};  // a holder the file does not name
+    if (!holder) {
+      if (!lock.Error().isEmpty()) {
+        // No lock can be made: the command goes on as before there were locks.
+        ClearLiveProgress();
+        std::fprintf(stderr, "zelctl: %s; going on without it\n", qPrintable(lock.Error()));
+        return {};
+      }
+      continue;  // let go of between the two looks: try again
+    }
+    const QString text = HolderText(*holder, lock.Address());
+    if (waited.elapsed() >= qint64(cli.waitSeconds) * 1000) return {holder, false};
+    if (!said) {
+      ClearLiveProgress();
+      std::fprintf(stderr, "zelctl: %s; waiting up to %d s for it\n", qPrintable(text), cli.waitSeconds);
+      std::fflush(stderr);
+      said = true;
+    }
+    const qint64 left = qint64(cli.waitSeconds) * 1000 - waited.elapsed();
+    if (!SleepUnlessInterrupted(std::clamp<qint64>(left, 1, 100))) return {holder, true};
+  }
+}
+
+int TakeDeviceLock(const TCli& cli, TDeviceLock& lock) {
+  const TLockWait wait = WaitForDeviceLock(cli, lock);
+  if (wait.interrupted) return cli.Fail(EXIT_DEVICE, QStringLiteral("Interrupted while waiting for the device's link."));
+  if (!wait.holder) return EXIT_OK;
+  const QString text = HolderText(*wait.holder, lock.Address());
+  const QJsonObject extra{
+      {QStringLiteral("holder"),
+       QJsonObject{{QStringLiteral("program"), wait.holder->program}, {QStringLiteral("pid"), wait.holder->pid}}}};
+  return cli.Fail(EXIT_BUSY, cli.waitSeconds > 0 ? QStringLiteral("%1 (waited %2 s)").arg(text).arg(cli.waitSeconds) : text,
+                  extra);
 }

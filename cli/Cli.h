@@ -3,6 +3,7 @@
 // operations each command module provides.
 #pragma once
 
+#include "core/DeviceLock.h"
 #include "link/BlockingLink.h"
 #include "update/UpdateCheck.h"
 
@@ -15,7 +16,8 @@
 #include <memory>
 #include <optional>
 
-enum TExitCode { EXIT_OK = 0, EXIT_DEVICE = 1, EXIT_USAGE = 2, EXIT_REFUSED = 3 };
+// EXIT_BUSY: another program holds the device's link (see core/DeviceLock.h).
+enum TExitCode { EXIT_OK = 0, EXIT_DEVICE = 1, EXIT_USAGE = 2, EXIT_REFUSED = 3, EXIT_BUSY = 4 };
 
 struct TCli {
   QString host;
@@ -24,6 +26,9 @@ struct TCli {
   bool progress = false;   // standard error is a terminal and no JSON is wanted
   bool terminal = false;   // standard input is a terminal: questions can be asked
   int timeoutMs = 3000;
+  int waitSeconds = 0;     // --wait: how long to wait for another program to let go of the device
+  bool deviceGiven = false;  // the address came from --device, not the default
+  bool simulated = false;    // the address is the built-in simulated device's
   int columns = 0;         // the progress line's terminal width; 0: ask the terminal at each draw
 
   // A link to the device that Ctrl-C and SIGTERM end.
@@ -138,6 +143,20 @@ int CmdDecode(const TCli& cli, const QStringList& args);
 int CmdScreenshot(const TCli& cli, const QStringList& args);
 int CmdSlots(const TCli& cli, const QStringList& args);
 int CmdUpdate(const TCli& cli, const QStringList& args);
+int CmdDoctor(const TCli& cli, const QStringList& args);
+
+// Takes the device's lock for the command's duration. Another live holder
+// refuses at once (EXIT_BUSY, naming it), unless --wait gave time to wait
+// for it to let go; Ctrl-C ends the wait. EXIT_OK once `lock` is held (or
+// when no lock can be made at all, which is said on standard error).
+int TakeDeviceLock(const TCli& cli, TDeviceLock& lock);
+// The wait under it: no holder once `lock` is held (or none can be made);
+// else the holder still there when --wait's time ran out or Ctrl-C came.
+struct TLockWait {
+  std::optional<TLockHolder> holder;
+  bool interrupted = false;
+};
+TLockWait WaitForDeviceLock(const TCli& cli, TDeviceLock& lock);
 
 // The link's failure for a command that writes no file: an interruption
 // is said as such, without the words about files.

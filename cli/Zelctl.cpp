@@ -1,6 +1,7 @@
 // zelctl's command line: the options every command shares, the commands'
 // help, and the choice of the command.
 #include "core/CommandLine.h"
+#include "core/DeviceLock.h"
 #include "cli/Cli.h"
 #include "sim/ZelSim.h"
 #include "ZelVersion.h"
@@ -105,6 +106,19 @@ const QMap<QString, TCommand>& Commands() {
         "  --verify-timeout SECONDS  how long to wait for the device to come back (default 60)\n"
         "  --no-verify               do not wait for the device; the update is not verified\n"
         "Exit code 1 also when the device comes back with another version or not at all.\n"}},
+      {QStringLiteral("doctor"),
+       {&CmdDoctor, true,
+        "Usage: zelctl [OPTIONS] doctor\n"
+        "Finds out, step by step, why the device can or cannot be used, and prints each\n"
+        "step's finding with what to do next:\n"
+        "  address     the address used (the default or --device)\n"
+        "  network     whether this PC has an address on the device's network, and its interfaces\n"
+        "  wifi        through NetworkManager: the Wi-Fi network of each wireless interface and\n"
+        "              the access points in range (skipped, saying why, where it does not run)\n"
+        "  lock        whether another program holds the device's link\n"
+        "  connection  refused, timed out, accepted but silent, or answered: the image and version\n"
+        "--timeout MS bounds the connect and each answer. With --json the steps are an array.\n"
+        "Exit 0 only when the device answers; 4 when another program holds its link.\n"}},
   };
   return commands;
 }
@@ -125,6 +139,7 @@ QString ProgramHelp() {
              "  screenshot  copy the device's screen into a BMP or PNG file\n"
              "  slots       read, write, compare (diff) or clear the memory slots\n"
              "  update      check and upload a firmware file\n"
+             "  doctor      find out step by step why the device can or cannot be used\n"
              "\n"
              "Options:\n"
              "  --device HOST[:PORT]  address of the device (default %1:%2)\n"
@@ -133,10 +148,12 @@ QString ProgramHelp() {
              "  --jitter MS           with --simulator: vary each delay by up to MS milliseconds either way\n"
              "  --json                machine-readable output on standard output\n"
              "  --timeout MS          how long to wait for an answer (default 3000)\n"
+             "  --wait SECONDS        when another program holds the device, wait up to SECONDS for it\n"
              "  --help                this text; COMMAND --help for a command's\n"
              "  --version             the program's version\n"
              "\n"
-             "Exit codes: 0 success, 1 device error or time-out, 2 usage, 3 refused by a check.\n")
+             "Exit codes: 0 success, 1 device error or time-out, 2 usage, 3 refused by a check,\n"
+             "            4 another program holds the device's link.\n")
       .arg(QString::fromLatin1(DEFAULT_DEVICE_HOST))
       .arg(DEFAULT_DEVICE_PORT);
 }
@@ -181,6 +198,13 @@ bool WantsJson(const QStringList& arguments) {
 
 int RunCommand(const QStringList& arguments);
 
+// Whether the command talks to the device: slots diff only when one side is
+// the device.
+bool UsesDevice(const QString& name, const QStringList& rest) {
+  if (name != QLatin1String("slots") || rest.value(0) != QLatin1String("diff")) return true;
+  return rest.mid(1).contains(QStringLiteral("device"));
+}
+
 }  // namespace
 
 int RunZelctl(const QStringList& arguments) {
@@ -212,6 +236,20 @@ int RunCommand(const QStringList& arguments) {
     UsageError(QString(), QStringLiteral("--timeout needs a number of milliseconds above 0"));
     return false;
   };
+  int waitSeconds = 0;
+  // --wait SECONDS or --wait=SECONDS at `at`; moves past its value.
+  auto takeWait = [&](const QStringList& args, int& at) {
+    const QString& a = args[at];
+    QString value;
+    if (a.startsWith(QLatin1String("--wait="))) value = a.mid(7);
+    else if (at + 1 < args.size()) value = args[++at];
+    bool ok = false;
+    waitSeconds = value.toInt(&ok);
+    if (ok && waitSeconds >= 0 && waitSeconds <= 86400) return true;
+    UsageError(QString(), QStringLiteral("--wait needs a number of seconds from 0 to 86400"));
+    return false;
+  };
+  auto isWait = [](const QString& a) { return a == QLatin1String("--wait") || a.startsWith(QLatin1String("--wait=")); };
   int i = 0;
   for (; i < arguments.size(); ++i) {
     const QString& a = arguments[i];
@@ -232,6 +270,8 @@ int RunCommand(const QStringList& arguments) {
       if (!a.contains(QLatin1Char('=')) && i + 1 < arguments.size()) device << arguments[++i];
     } else if (a == QLatin1String("--timeout") || a.startsWith(QLatin1String("--timeout="))) {
       if (!takeTimeout(arguments, i)) return EXIT_USAGE;
+    } else if (isWait(a)) {
+      if (!takeWait(arguments, i)) return EXIT_USAGE;
     } else if (a == QLatin1String("--")) {  // the command follows
       ++i;
       break;
@@ -260,6 +300,8 @@ int RunCommand(const QStringList& arguments) {
     }
     if (a == QLatin1String("--timeout") || a.startsWith(QLatin1String("--timeout="))) {
       if (!takeTimeout(arguments, k)) return EXIT_USAGE;
+    } else if (isWait(a)) {
+      if (!takeWait(arguments, k)) return EXIT_USAGE;
     } else if (a == QLatin1String("--json")) {
       json = true;
     } else if (a == QLatin1String("--simulator")) {
@@ -298,6 +340,8 @@ int RunCommand(const QStringList& arguments) {
   cli.terminal = ZEL_ISATTY(0) != 0;
   cli.progress = !json && ZEL_ISATTY(2) != 0;
   cli.timeoutMs = timeoutMs;
+  cli.waitSeconds = waitSeconds;
+  cli.deviceGiven = !device.isEmpty();
 
   std::unique_ptr<zelsim::Simulator> sim;
   if (simulator && command->needsDevice) {
@@ -307,6 +351,13 @@ int RunCommand(const QStringList& arguments) {
       return cli.Fail(EXIT_DEVICE, QStringLiteral("The simulated device could not be started: %1").arg(sim->startError()));
     cli.host = QStringLiteral("127.0.0.1");
     cli.port = sim->port();
+    cli.simulated = true;
+  }
+  // One program per device: the command holds the device's lock while it
+  // runs (doctor looks at the lock as one of its steps).
+  TDeviceLock lock(cli.host, cli.port);
+  if (command->needsDevice && name != QLatin1String("doctor") && UsesDevice(name, rest)) {
+    if (const int code = TakeDeviceLock(cli, lock); code != EXIT_OK) return code;
   }
   return command->run(cli, rest);
 }

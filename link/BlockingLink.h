@@ -45,6 +45,9 @@ class TBlockingLink : private IFrameTarget {
   // Why the last exchange failed: the outcome, and its message for a terminal.
   TOutcome Failure() const { return failure_; }
   QString Error() const { return error_; }
+  // The system's error code of the last failed connect, send or receive
+  // (ECONNREFUSED, ETIMEDOUT, ...); -1 when the host has no address; 0 none.
+  int SocketError() const { return socketError_; }
   void SetError(const QString& text) { error_ = text; }
   QString Host() const { return host_; }
   uint16_t Port() const { return port_; }

@@ -125,7 +125,7 @@ if [ -f /usr/share/bash-completion/bash_completion ]; then
     source "$ZEL_COMPLETIONS/zelsim"
     # words typed | the candidates offered
     cases=(
-      "zelctl |status list copy decode screenshot slots update"
+      "zelctl |status list copy decode screenshot slots update doctor"
       "zelctl --simulator sc|screenshot"
       "zelctl --device 127.0.0.1:5 --timeout 400 co|copy"
       "zelctl --ver|--version"

@@ -11,4 +11,5 @@ $SUDO apt-get install -y -qq --no-install-recommends \
   libgtest-dev libgmock-dev libbenchmark-dev \
   clang libclang-rt-14-dev python3 \
   fonts-dejavu-core xvfb xauth \
-  dpkg-dev lintian desktop-file-utils appstream man-db bash-completion >/dev/null
+  dpkg-dev lintian desktop-file-utils appstream man-db bash-completion \
+  dbus-daemon python3-dbusmock >/dev/null

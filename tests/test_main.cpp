@@ -31,6 +31,10 @@ int main(int argc, char** argv) {
   QTemporaryDir data;
   if (!data.isValid()) return 1;
   setenv("XDG_DATA_HOME", data.path().toLocal8Bit().constData(), 1);
+  // Nor the user's device locks: tests run side by side, each with its own.
+  QTemporaryDir runtime;
+  if (!runtime.isValid()) return 1;
+  setenv("XDG_RUNTIME_DIR", runtime.path().toLocal8Bit().constData(), 1);
   QApplication app(argc, argv);
   // As app/main.cpp names them.
   QApplication::setApplicationName(QStringLiteral("zelpocket"));

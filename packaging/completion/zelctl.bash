@@ -5,15 +5,15 @@ _zelctl()
     local cur prev words cword
     _init_completion -n = || return
 
-    local commands="status list copy decode screenshot slots update"
-    local global="--device --simulator --latency --jitter --json --timeout --help --version"
+    local commands="status list copy decode screenshot slots update doctor"
+    local global="--device --simulator --latency --jitter --json --timeout --wait --help --version"
 
     # The command is the first word that is neither an option nor the value
     # of an option that takes one.
     local i command="" sub=""
     for ((i = 1; i < cword; i++)); do
         case ${words[i]} in
-            --device | --timeout | --latency | --jitter | --verify-timeout) ((i++)) ;;
+            --device | --timeout | --wait | --latency | --jitter | --verify-timeout) ((i++)) ;;
             -*) ;;
             *)
                 if [[ -z $command ]]; then

@@ -1,5 +1,5 @@
 # fish completion for zelctl
-set -l commands status list copy decode screenshot slots update
+set -l commands status list copy decode screenshot slots update doctor
 
 complete -c zelctl -f
 complete -c zelctl -l device -x -d 'Address of the device, HOST[:PORT]'
@@ -8,6 +8,7 @@ complete -c zelctl -l latency -x -d 'With --simulator: delay every answer (ms)'
 complete -c zelctl -l jitter -x -d 'With --simulator: vary each delay either way (ms)'
 complete -c zelctl -l json -d 'Machine-readable output on standard output'
 complete -c zelctl -l timeout -x -d 'How long to wait for an answer (ms)'
+complete -c zelctl -n "not __fish_seen_subcommand_from $commands" -l wait -x -d 'Wait for another program to let go of the device (s)'
 complete -c zelctl -s h -l help -d 'Show the help text'
 complete -c zelctl -n "not __fish_seen_subcommand_from $commands" -l version -d 'Show the version'
 
@@ -18,6 +19,7 @@ complete -c zelctl -n "not __fish_seen_subcommand_from $commands" -a decode -d '
 complete -c zelctl -n "not __fish_seen_subcommand_from $commands" -a screenshot -d "Copy the device's screen into a BMP or PNG file"
 complete -c zelctl -n "not __fish_seen_subcommand_from $commands" -a slots -d 'Read, write, compare or clear the memory slots'
 complete -c zelctl -n "not __fish_seen_subcommand_from $commands" -a update -d 'Check and upload a firmware file'
+complete -c zelctl -n "not __fish_seen_subcommand_from $commands" -a doctor -d 'Why the device can or cannot be used, step by step'
 
 complete -c zelctl -n '__fish_seen_subcommand_from copy' -l all -d 'Every recording'
 complete -c zelctl -n '__fish_seen_subcommand_from copy' -l new -d 'Every recording whose file does not exist yet'
