@@ -207,6 +207,7 @@ TEST_F(OperationTest, CloseDuringAnOperationAsksAndEndsItInOrder) {
     ASSERT_TRUE(SetRecorderDirectory(*w, dir.path()));
     w->show();
     ChooseUpdate(256 * 400);
+    sim.setLatency(3);  // the question comes while the operation still has a while to go
     // Frames go by the page shown: the copy's to the recorder page.
     w->SelectVisiblePage(c.update ? PAGE_UPDATE : PAGE_RECORDER);
     const uint8_t code = c.update ? REQ_UPDATE_POCKET : REQ_RECORDER_START;
