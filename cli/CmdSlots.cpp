@@ -95,12 +95,12 @@ int StoreSlots(const TCli& cli, const TSlotStore& store, bool clearing, const st
   if (!ran && link->Failure() == TOutcome::Interrupted)
     why = QStringLiteral("Interrupted.");
   else if (!ran)
-    why = QString::fromLatin1(store.Failure(run.Slot()).Text()) + QLatin1Char(' ') + link->Error();
+    why = QString::fromLatin1(store.Failure(run.At()).Text()) + QLatin1Char(' ') + link->Error();
   else
     why = end.Message();
   // The slot whose request went out and whose answer did not come: the
   // device may have taken it or not.
-  const int open = ran ? 0 : run.Slot();
+  const int open = ran ? 0 : run.At();
   QList<int> left;
   for (int slot = store.First(); slot != 0; slot = store.After(slot))
     if (!taken.contains(slot) && slot != open) left << slot;

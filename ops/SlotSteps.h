@@ -104,7 +104,7 @@ class TSlotStoreOperation : public TOperation {
   TStep First(TLinkState& st) override;
   TStep Next(TLinkState& st) override;
   // The slot the run is at.
-  int Slot() const { return slot_; }
+  int At() const { return slot_; }
   const TSlotStore& Store() const { return store_; }
 
  private:
