@@ -8,6 +8,7 @@
 #include "slots/SlotRecord.h"
 
 #include <QFile>
+#include <QDir>
 #include <QFileInfo>
 #include <QListWidget>
 #include <QPushButton>
@@ -43,7 +44,19 @@ void TFMain::OpenSlotFile() {
   constexpr qint64 kSlotFileLimit = 1 << 20;
   QString error;
   const std::optional<QByteArray> read = ReadInputFile(path, kSlotFileLimit, &error);
-  if (!read) FileError(error);
+  if (!read) {
+    const QFileInfo info(path);
+    if (info.isFile() && info.size() > kSlotFileLimit) {
+      // Not the system's failure but the tool's refusal: say of which file, and why.
+      FileError(QStringLiteral("%1 was not opened: it is %2 bytes long. A slot file is %3 bytes; no file longer than "
+                               "%4 bytes is read as one, and the slots were left as they are.")
+                    .arg(QDir::toNativeSeparators(info.absoluteFilePath()))
+                    .arg(info.size())
+                    .arg(SLOT_TABLE_SIZE)
+                    .arg(kSlotFileLimit));
+    }
+    FileError(error);
+  }
   const QByteArray& content = *read;
   // The file is kept whole, whatever its length; a short file shows its
   // missing bytes as zeros.

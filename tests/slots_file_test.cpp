@@ -137,10 +137,19 @@ TEST_F(SlotFilesTest, FileThatCannotBeOpenedChangesNothing) {
   const QByteArray table = SlotFileBytes(SLOT_TABLE_SIZE);
   Table() = table;
   FillRow(1, QStringLiteral("kept"));
+  // Far longer than a slot file: refused, naming the file and why.
+  const QString big = Path("big.Mem");
+  WriteAll(big, QByteArray((1 << 20) + 1, '\x01'));
+  const QByteArray bigRefused =
+      (QDir::toNativeSeparators(big) +
+       QStringLiteral(" was not opened: it is 1048577 bytes long. A slot file is 16128 bytes; no file longer than "
+                      "1048576 bytes is read as one, and the slots were left as they are."))
+          .toLatin1();
   struct Case {
     const char* name;
     const char* error;
   } cases[] = {{"missing.Mem", "No such file or directory"},
+               {"big.Mem", bigRefused.constData()},
 #ifndef _WIN32
                // Neither hangs on a pipe nor reads a device without end.
                {"pipe.Mem", "not a regular file"},
