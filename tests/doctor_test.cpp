@@ -105,11 +105,13 @@ TEST(DoctorSteps, TheAddressSaysWhereItCameFrom) {
   }
 }
 
+// Addresses from the ranges set aside for documentation: pure data, nothing
+// is connected to.
 TEST(DoctorSteps, TheNetworkIsTheInterfaceWhoseSubnetHoldsTheDevice) {
   const TInterfaceAddress lo{QStringLiteral("lo"), QHostAddress(QStringLiteral("127.0.0.1")), 8};
-  const TInterfaceAddress eth{QStringLiteral("eth0"), QHostAddress(QStringLiteral("10.1.2.3")), 24};
-  const TInterfaceAddress wlan{QStringLiteral("wlan0"), QHostAddress(QStringLiteral("192.168.4.2")), 24};
-  const TInterfaceAddress narrow{QStringLiteral("wlan1"), QHostAddress(QStringLiteral("192.168.4.130")), 25};
+  const TInterfaceAddress eth{QStringLiteral("eth0"), QHostAddress(QStringLiteral("192.0.2.3")), 24};
+  const TInterfaceAddress wlan{QStringLiteral("wlan0"), QHostAddress(QStringLiteral("198.51.100.2")), 24};
+  const TInterfaceAddress narrow{QStringLiteral("wlan1"), QHostAddress(QStringLiteral("198.51.100.130")), 25};
   const struct {
     const char* name;
     QList<TInterfaceAddress> interfaces;
@@ -117,21 +119,21 @@ TEST(DoctorSteps, TheNetworkIsTheInterfaceWhoseSubnetHoldsTheDevice) {
     TDoctorStep::TResult result;
     const char* finding;
   } cases[] = {
-      {"joined", {lo, eth, wlan}, "192.168.4.1", TDoctorStep::Ok,
-       "this PC is on the network of 192.168.4.1 through wlan0 192.168.4.2/24. This PC's interfaces: lo 127.0.0.1/8, "
-       "eth0 10.1.2.3/24, wlan0 192.168.4.2/24"},
-      {"not joined", {lo, eth}, "192.168.4.1", TDoctorStep::Problem,
-       "no interface of this PC has an address on the network of 192.168.4.1. This PC's interfaces: lo 127.0.0.1/8, "
-       "eth0 10.1.2.3/24"},
-      {"the other half of the subnet", {narrow}, "192.168.4.1", TDoctorStep::Problem,
-       "no interface of this PC has an address on the network of 192.168.4.1. This PC's interfaces: wlan1 "
-       "192.168.4.130/25"},
-      {"no interface at all", {}, "192.168.4.1", TDoctorStep::Problem,
-       "no interface of this PC has an address on the network of 192.168.4.1. This PC's interfaces: none with an IPv4 "
+      {"joined", {lo, eth, wlan}, "198.51.100.1", TDoctorStep::Ok,
+       "this PC is on the network of 198.51.100.1 through wlan0 198.51.100.2/24. This PC's interfaces: lo 127.0.0.1/8, "
+       "eth0 192.0.2.3/24, wlan0 198.51.100.2/24"},
+      {"not joined", {lo, eth}, "198.51.100.1", TDoctorStep::Problem,
+       "no interface of this PC has an address on the network of 198.51.100.1. This PC's interfaces: lo 127.0.0.1/8, "
+       "eth0 192.0.2.3/24"},
+      {"the other half of the subnet", {narrow}, "198.51.100.1", TDoctorStep::Problem,
+       "no interface of this PC has an address on the network of 198.51.100.1. This PC's interfaces: wlan1 "
+       "198.51.100.130/25"},
+      {"no interface at all", {}, "198.51.100.1", TDoctorStep::Problem,
+       "no interface of this PC has an address on the network of 198.51.100.1. This PC's interfaces: none with an IPv4 "
        "address"},
       {"loopback", {lo, eth}, "127.0.0.1", TDoctorStep::Ok,
        "this PC is on the network of 127.0.0.1 through lo 127.0.0.1/8. This PC's interfaces: lo 127.0.0.1/8, eth0 "
-       "10.1.2.3/24"},
+       "192.0.2.3/24"},
   };
   for (const auto& c : cases) {
     const TDoctorStep step = NetworkStep(c.interfaces, QHostAddress(QString::fromLatin1(c.device)), QString::fromLatin1(c.device));

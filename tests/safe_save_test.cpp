@@ -3,7 +3,7 @@
 #include "core/SafeSave.h"
 #include "display/BitmapExport.h"
 #include "recorder/RecordingFile.h"
-#include "SpecialFiles.h"
+#include "FifoAndDevice.h"
 
 #include <QDir>
 #include <QFile>
@@ -135,7 +135,7 @@ TEST(SafeSave, AFifoOrDeviceIsWrittenIntoNeverReplaced) {
       ASSERT_TRUE(fifo.Made());
       EXPECT_EQ(w.write(path), w.streams);
       EXPECT_EQ(fifo.Finish(), w.streams ? expected : QByteArray());
-      EXPECT_TRUE(StillSpecial(path, true));
+      EXPECT_TRUE(StillFifoOrDevice(path, true));
     }
     const struct {
       const char* name;
@@ -150,7 +150,7 @@ TEST(SafeSave, AFifoOrDeviceIsWrittenIntoNeverReplaced) {
       }
       if (path.startsWith(dir.path())) entries << QString::fromLatin1(d.name);
       EXPECT_EQ(w.write(path), w.streams && !d.full);
-      EXPECT_TRUE(StillSpecial(path, false));
+      EXPECT_TRUE(StillFifoOrDevice(path, false));
     }
     // Nothing stray beside the targets.
     entries.sort();

@@ -1,6 +1,6 @@
 // zelctl run as a program against the simulated device, and compared with
 // what the window makes of the same device state.
-#include "SpecialFiles.h"
+#include "FifoAndDevice.h"
 #include "WindowFixture.h"
 #include "display/BitmapExport.h"
 #include "recorder/FileBoxes.h"
@@ -508,12 +508,12 @@ TEST_F(ZelctlTest, AnOutputGoesIntoAFifoADeviceOrStandardOutput) {
       ASSERT_TRUE(fifo.Made());
       EXPECT_EQ(Run(o.args + QStringList{"fifo." + suffix}), 0) << err.toStdString();
       EXPECT_EQ(fifo.Finish(), expected);
-      EXPECT_TRUE(StillSpecial(Path("fifo." + suffix), true));
+      EXPECT_TRUE(StillFifoOrDevice(Path("fifo." + suffix), true));
     }
     const QString null = CharDevice(Path("null." + suffix), false);
     if (null.endsWith(suffix)) {  // else the system's own, whose name the command may refuse
       EXPECT_EQ(Run(o.args + QStringList{null}), 0) << err.toStdString();
-      EXPECT_TRUE(StillSpecial(null, false));
+      EXPECT_TRUE(StillFifoOrDevice(null, false));
     }
     EXPECT_EQ(Run(o.args + QStringList{"-"}), 0) << err.toStdString();
     EXPECT_EQ(out, expected);
@@ -532,10 +532,10 @@ TEST_F(ZelctlTest, AnOutputGoesIntoAFifoADeviceOrStandardOutput) {
   EXPECT_EQ(Run({"copy", "2"}), 1);
   EXPECT_TRUE(err.contains("File2.WAV is not a regular file")) << err.toStdString();
   EXPECT_EQ(wav.Finish(), QByteArray());
-  EXPECT_TRUE(StillSpecial(Path("File2.WAV"), true));
+  EXPECT_TRUE(StillFifoOrDevice(Path("File2.WAV"), true));
   EXPECT_EQ(Run({"copy", "2", "--raw"}), 0) << err.toStdString();
   EXPECT_EQ(raw.Finish().size() % 4096, 0);
-  EXPECT_TRUE(StillSpecial(Path("File2.HEX"), true));
+  EXPECT_TRUE(StillFifoOrDevice(Path("File2.HEX"), true));
 }
 
 // Standard output that cannot take what zelctl writes (a full disk, a

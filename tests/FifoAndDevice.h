@@ -87,7 +87,7 @@ inline QString CharDevice(const QString& path, bool full) {
 }
 
 // Whether `path` is still a FIFO (`fifo`) or a character device.
-inline bool StillSpecial(const QString& path, bool fifo) {
+inline bool StillFifoOrDevice(const QString& path, bool fifo) {
   struct stat st {};
   if (::lstat(QFile::encodeName(path).constData(), &st) != 0) return false;
   return fifo ? S_ISFIFO(st.st_mode) : S_ISCHR(st.st_mode);
