@@ -450,9 +450,17 @@ TEST_F(OperationTest, FileCloseDuringAnOperationAsksOnce) {
 TEST_F(OperationTest, AnEndWhileTheCloseQuestionIsUpIsShownAfterIt) {
   w->show();
   w->SelectVisiblePage(PAGE_RECORDER);
-  prompter.holdMs = 600;  // far longer than the list takes
-  prompter.hold = [](TPromptRecord::Kind kind, const QString&) { return kind == TPromptRecord::ConfirmRisk; };
+  // Each answer takes 150 ms, so the list (start, entries, end) is still
+  // running when the question comes, and ends while it is up.
+  sim.setLatency(150);
+  prompter.holdMs = 1500;
+  bool listRanAtQuestion = false;
+  prompter.hold = [&](TPromptRecord::Kind kind, const QString&) {
+    listRanAtQuestion = w->Operation == TDeviceOperation::List;
+    return kind == TPromptRecord::ConfirmRisk;
+  };
   ASSERT_TRUE(During(REQ_RECORDER_START, [&] { w->B_ListClick(); }, [&] { w->close(); }));
+  EXPECT_TRUE(listRanAtQuestion);
   ASSERT_EQ(prompter.shown.size(), 2u);
   EXPECT_EQ(prompter.shown[0].kind, TPromptRecord::ConfirmRisk);
   EXPECT_EQ(prompter.shown[1].text, texts::kListLoaded);
