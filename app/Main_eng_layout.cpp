@@ -64,6 +64,11 @@ constexpr const char* kCaptionColorProperty = "captionColor";
 // Dynamic property of labels placed by their top-left corner only: such a
 // label always takes the size of its text.
 constexpr const char* kAutoSizeProperty = "autoSize";
+// Dynamic property of an auto-size label that must end before a neighbour's
+// left edge (the value, in its parent's coordinates).
+constexpr const char* kEndsBeforeProperty = "endsBefore";
+// Room kept between such a label and its neighbour.
+constexpr int kNeighbourGap = 3;
 
 // Background of the grids' fixed row and column.
 const QColor kFixedCellColor(0xE1, 0xE6, 0xEC);
@@ -79,9 +84,33 @@ class TAutoSizeLabels : public QObject {
     const auto labels = container->findChildren<QLabel*>(Qt::FindDirectChildrenOnly);
     for (QLabel* label : labels) {
       if (!label->property(kAutoSizeProperty).toBool()) continue;
+      const QVariant endsBefore = label->property(kEndsBeforeProperty);
+      if (endsBefore.isValid()) Narrow(label, endsBefore.toInt() - kNeighbourGap - label->x());
       const QSize hint = label->sizeHint();
       if (label->size() != hint) label->resize(hint);
     }
+  }
+
+  // A text wider than `room` is drawn narrower (the font's condensed face or
+  // a horizontal squeeze, then smaller), never cut and never over its
+  // neighbour; a text that fits is drawn in its container's font.
+  static void Narrow(QLabel* label, int room) {
+    const QFont base = label->parentWidget()->font();
+    const QString text = label->text();
+    const int natural = QFontMetrics(base).horizontalAdvance(text);
+    QFont f = base;
+    if (natural > room && room > 0) {
+      f.setStretch(std::max(int(QFont::UltraCondensed), 100 * room / natural));
+      while (QFontMetrics(f).horizontalAdvance(text) > room) {
+        if (f.pixelSize() > 6)
+          f.setPixelSize(f.pixelSize() - 1);
+        else if (f.pixelSize() < 0 && f.pointSizeF() > 5)
+          f.setPointSizeF(f.pointSizeF() - 0.5);
+        else
+          break;
+      }
+    }
+    if (label->font() != f) label->setFont(f);
   }
 
  protected:
@@ -390,6 +419,7 @@ void TFMain::CreateControls() {
   SetGroupCaptionColor(GB_Download, DisabledTextColor());
   L_Send = AutoLabel("L_Send", QStringLiteral("Bytes sent:"), GB_Download, 157, 36);
   L_Bytes = AutoLabel("L_Bytes", QStringLiteral("0"), GB_Download, 241, 36);
+  L_Send->setProperty(kEndsBeforeProperty, L_Bytes->x());  // "Clearing memory:" as well
   B_Start = Button("B_Start", QStringLiteral("Start"), GB_Download, 190, 80, 75, 25);
   RB_Pocket = RadioButton("RB_Pocket", QStringLiteral("Pocket Software"), GB_Download, 16, 40, 113, 17, false);
   RB_LAN = RadioButton("RB_LAN", QStringLiteral("LAN Driver"), GB_Download, 16, 88, 113, 17, false);

@@ -16,13 +16,18 @@ QString Title(QWidget* parent) {
 }
 
 // Adds the default extension when the user typed a name without one.
-QString WithDefaultExt(const QString& name, const QString& defaultExt) {
-  if (name.isEmpty() || !QFileInfo(name).suffix().isEmpty()) return name;
+// "*.BMP" -> "BMP"
+QString Suffix(const QString& defaultExt) {
   QString ext = defaultExt;
   ext.remove(QLatin1Char('*'));
-  if (ext.isEmpty()) return name;
-  if (!ext.startsWith(QLatin1Char('.'))) ext.prepend(QLatin1Char('.'));
-  return name + ext;
+  while (ext.startsWith(QLatin1Char('.'))) ext.remove(0, 1);
+  return ext;
+}
+
+QString WithDefaultExt(const QString& name, const QString& defaultExt) {
+  if (name.isEmpty() || !QFileInfo(name).suffix().isEmpty()) return name;
+  const QString ext = Suffix(defaultExt);
+  return ext.isEmpty() ? name : name + QLatin1Char('.') + ext;
 }
 
 QString SelectedFilter(const TFileDialog& asked) {
@@ -57,12 +62,19 @@ class TRealPrompter : public TPrompter {
                                         &selected);
   }
   QString SaveFile(QWidget* parent, const TFileDialog& asked) override {
-    QString selected = SelectedFilter(asked);
-    QString start = asked.initialDir;
-    if (!asked.fileName.isEmpty()) start = start.isEmpty() ? asked.fileName : start + QLatin1Char('/') + asked.fileName;
-    return WithDefaultExt(
-        QFileDialog::getSaveFileName(parent, QString(), start, QtFilterFromPipes(asked.filter), &selected),
-        asked.defaultExt);
+    // The dialog adds the extension itself, before it checks for a file of
+    // that name: "pic" with pic.BMP present asks before replacing it.
+    QFileDialog dialog(parent);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setNameFilters(QtFilterFromPipes(asked.filter).split(QStringLiteral(";;"), Qt::SkipEmptyParts));
+    if (const QString selected = SelectedFilter(asked); !selected.isEmpty()) dialog.selectNameFilter(selected);
+    dialog.setDefaultSuffix(Suffix(asked.defaultExt));
+    if (!asked.initialDir.isEmpty()) dialog.setDirectory(asked.initialDir);
+    if (!asked.fileName.isEmpty()) dialog.selectFile(asked.fileName);
+    if (dialog.exec() != QDialog::Accepted) return {};
+    const QStringList chosen = dialog.selectedFiles();
+    return chosen.isEmpty() ? QString() : WithDefaultExt(chosen.first(), asked.defaultExt);
   }
   std::optional<QColor> ChooseColor(QWidget* parent, const QColor& initial) override {
     const QColor c = QColorDialog::getColor(initial, parent);

@@ -424,6 +424,31 @@ TEST_F(WindowTest, DisabledTextsAreGreyYetReadable) {
   }
 }
 
+// The update's caption keeps its place and ends before its counter, also in
+// a font wider than the one the window was laid out for; it is drawn whole.
+TEST_F(WindowTest, TheUpdatesCaptionEndsBeforeItsCounter) {
+  Open();
+  w->show();
+  for (const int pixels : {11, 16}) {
+    SCOPED_TRACE(pixels);
+    QFont font = w->font();
+    font.setPixelSize(pixels);
+    w->GB_Download->setFont(font);
+    for (const QString& text : {QStringLiteral("Clearing memory:"), QStringLiteral("Bytes sent:")}) {
+      SCOPED_TRACE(text.toStdString());
+      w->L_Send->setText(text);
+      w->L_Bytes->setText(QStringLiteral("1234"));
+      QApplication::processEvents();
+      EXPECT_EQ(w->L_Send->pos(), QPoint(157, 36));
+      EXPECT_EQ(w->L_Bytes->pos(), QPoint(241, 36));
+      EXPECT_LT(w->L_Send->geometry().right(), w->L_Bytes->x());
+      EXPECT_LE(QFontMetrics(w->L_Send->font()).horizontalAdvance(text), w->L_Send->width()) << "drawn whole";
+      EXPECT_GE(QFontMetrics(w->L_Send->font()).height(), QFontMetrics(font).height() * 2 / 3) << "still legible";
+    }
+    EXPECT_EQ(w->L_Send->font().toString(), w->GB_Download->font().toString()) << "a caption that fits keeps its group's font";
+  }
+}
+
 // ---- the recording list ---------------------------------------------------------
 
 TEST_F(WindowTest, EmptyRecordingListShowsNoSelection) {

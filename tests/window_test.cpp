@@ -7,8 +7,12 @@
 
 #include <QAction>
 #include <QElapsedTimer>
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QTemporaryDir>
 #include <QApplication>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QRadioButton>
@@ -213,6 +217,59 @@ TEST_F(WindowTest, InfoDialogIsModalAndClosesWithOk) {
   ASSERT_NE(DLG_Info, nullptr);
   EXPECT_EQ(modal, DLG_Info);
   EXPECT_FALSE(DLG_Info->isVisible());
+}
+
+// The save dialog adds the extension before it looks for the file, so a
+// name typed without it is asked about like one typed with it.
+TEST_F(WindowTest, TheSaveDialogAsksBeforeReplacingANameTypedWithoutItsExtension) {
+  QTemporaryDir dir;
+  ASSERT_TRUE(dir.isValid());
+  const QString existing = dir.filePath(QStringLiteral("pic.BMP"));
+  {
+    QFile f(existing);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly) && f.write("old") == 3);
+  }
+  TFileDialog asked;
+  asked.defaultExt = QStringLiteral("*.BMP");
+  asked.filter = QStringLiteral("Bilddatei *.BMP|*.BMP");
+  asked.initialDir = dir.path();
+  SetPrompter(nullptr);  // the real dialogs
+  for (const bool replace : {false, true}) {
+    SCOPED_TRACE(replace ? "Yes" : "No");
+    int stage = 0;
+    QString question;
+    QTimer look;
+    int ticks = 0;
+    QObject::connect(&look, &QTimer::timeout, [&] {
+      QWidget* modal = QApplication::activeModalWidget();
+      if (++ticks > 500 && modal) {  // gone wrong: close what is open rather than hang
+        static_cast<QDialog*>(modal)->reject();
+        return;
+      }
+      if (auto* dialog = qobject_cast<QFileDialog*>(modal)) {
+        if (stage == 0) {
+          auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+          ASSERT_NE(name, nullptr);
+          name->setText(QStringLiteral("pic"));  // as typed
+          QMetaObject::invokeMethod(dialog, "accept", Qt::QueuedConnection);
+          stage = 1;
+        } else if (stage == 2) {
+          dialog->reject();  // still open after the No
+          stage = 3;
+        }
+      } else if (auto* box = qobject_cast<QMessageBox*>(modal); box && stage == 1) {
+        question = box->text();
+        box->button(replace ? QMessageBox::Yes : QMessageBox::No)->click();
+        stage = 2;
+      }
+    });
+    look.start(10);
+    const QString chosen = Prompter().SaveFile(nullptr, asked);
+    look.stop();
+    EXPECT_TRUE(question.contains(QStringLiteral("pic.BMP"))) << question.toStdString();
+    EXPECT_EQ(chosen, replace ? existing : QString());
+  }
+  SetPrompter(&prompter);
 }
 
 TEST_F(WindowTest, ErrorInAHandlerIsShownAndTheProgramGoesOn) {
