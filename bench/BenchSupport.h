@@ -3,10 +3,10 @@
 // prompter that answers at once.
 #pragma once
 
-#include "app/Main_eng.h"
-#include "app/Prompter.h"
+#include "window/Main_eng.h"
+#include "window/Prompter.h"
 #include "link/LinkClient.h"
-#include "link/LinkState.h"
+#include "core/frames/LinkState.h"
 #include "sim/ZelSim.h"
 
 #include <benchmark/benchmark.h>

@@ -6,9 +6,9 @@
 // (BM_DisplayScanOverWifi).
 #include "BaselineClient.h"
 #include "BenchSupport.h"
-#include "app/Main_eng.h"
-#include "app/Prompter.h"
-#include "display/ScanLogic.h"
+#include "window/Main_eng.h"
+#include "window/Prompter.h"
+#include "core/display/ScanLogic.h"
 #include "link/LinkClient.h"
 #include "sim/ZelSim.h"
 

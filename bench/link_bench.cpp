@@ -1,7 +1,7 @@
 // Throughput of cutting received bytes into frames and dispatching them, for
 // the largest frames a recording copy brings and for many small ones.
-#include "link/Dispatcher.h"
-#include "link/FrameCutter.h"
+#include "core/frames/Dispatcher.h"
+#include "core/frames/FrameCutter.h"
 
 #include <benchmark/benchmark.h>
 

@@ -1,12 +1,12 @@
 // A read and a write run of all 63 memory slots through the tool, against a
 // minimal blocking client doing the same 63 exchanges with the same simulated
 // device in the same run. Reports both times and their ratio.
-#include "app/Main_eng.h"
+#include "window/Main_eng.h"
 #include "BenchSupport.h"
-#include "app/Prompter.h"
+#include "window/Prompter.h"
 #include "sim/ZelSim.h"
-#include "slots/SlotRecord.h"
-#include "slots/SlotTransfer.h"
+#include "core/slots/SlotRecord.h"
+#include "core/slots/SlotTransfer.h"
 
 #include <benchmark/benchmark.h>
 

@@ -8,12 +8,12 @@
 // access point does (BM_UploadOverWifi).
 #include "BaselineClient.h"
 #include "BenchSupport.h"
-#include "app/Main_eng.h"
-#include "app/Prompter.h"
+#include "window/Main_eng.h"
+#include "window/Prompter.h"
 #include "core/Timings.h"
 #include "sim/Upload.h"
 #include "sim/ZelSim.h"
-#include "update/UploadRequests.h"
+#include "core/update/UploadRequests.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

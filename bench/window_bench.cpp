@@ -2,10 +2,10 @@
 // started simulated device, and how much of a core the window's thread uses
 // while an exchange waits out its watchdog on a device that never answers.
 #include "BenchSupport.h"
-#include "app/Main_eng.h"
+#include "window/Main_eng.h"
 #include "core/Timings.h"
 #include "link/LinkClient.h"
-#include "link/LinkState.h"
+#include "core/frames/LinkState.h"
 #include "sim/ZelSim.h"
 
 #include <benchmark/benchmark.h>

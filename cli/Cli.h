@@ -5,7 +5,7 @@
 
 #include "core/DeviceLock.h"
 #include "link/BlockingLink.h"
-#include "update/UpdateCheck.h"
+#include "core/update/UpdateCheck.h"
 
 #include <QElapsedTimer>
 #include <QJsonObject>

@@ -3,9 +3,9 @@
 #include "core/SafeSave.h"
 #include "ops/BlockingRun.h"
 #include "ops/CopySteps.h"
-#include "recorder/RawCopyFacts.h"
-#include "recorder/RecorderRequests.h"
-#include "recorder/RecordingCopy.h"
+#include "core/recorder/RawCopyFacts.h"
+#include "core/recorder/RecorderRequests.h"
+#include "core/recorder/RecordingCopy.h"
 
 #include <QDir>
 #include <QFile>

@@ -4,9 +4,9 @@
 #include "cli/Cli.h"
 #include "core/InputFile.h"
 #include "core/SafeSave.h"
-#include "recorder/RawCopyFacts.h"
-#include "recorder/RecordingFile.h"
-#include "recorder/StreamDecoder.h"
+#include "core/recorder/RawCopyFacts.h"
+#include "core/recorder/RecordingFile.h"
+#include "core/recorder/StreamDecoder.h"
 
 #include <QDir>
 #include <QFile>

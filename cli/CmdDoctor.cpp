@@ -4,7 +4,7 @@
 #include "cli/Cli.h"
 #include "cli/Doctor.h"
 #include "core/DeviceLock.h"
-#include "link/DeviceState.h"
+#include "core/frames/DeviceState.h"
 #include "ops/BlockingRun.h"
 #include "ops/StatusSteps.h"
 

@@ -2,7 +2,7 @@
 #include "cli/Cli.h"
 #include "ops/BlockingRun.h"
 #include "ops/ListSteps.h"
-#include "recorder/RecordingCopy.h"
+#include "core/recorder/RecordingCopy.h"
 
 #include <QJsonArray>
 

@@ -2,9 +2,9 @@
 // BMP or PNG; or a series of them on a schedule.
 #include "cli/Cli.h"
 #include "core/SafeSave.h"
-#include "display/BitmapExport.h"
-#include "display/CaptureArea.h"
-#include "display/ScanLogic.h"
+#include "core/display/BitmapExport.h"
+#include "core/display/CaptureArea.h"
+#include "core/display/ScanLogic.h"
 #include "ops/BlockingRun.h"
 #include "ops/ScanSteps.h"
 

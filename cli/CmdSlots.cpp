@@ -5,11 +5,11 @@
 #include "core/SafeSave.h"
 #include "ops/BlockingRun.h"
 #include "ops/SlotSteps.h"
-#include "slots/SlotBackup.h"
-#include "slots/SlotCsv.h"
-#include "slots/SlotDiff.h"
-#include "slots/SlotRecord.h"
-#include "slots/SlotTransfer.h"
+#include "core/slots/SlotBackup.h"
+#include "core/slots/SlotCsv.h"
+#include "core/slots/SlotDiff.h"
+#include "core/slots/SlotRecord.h"
+#include "core/slots/SlotTransfer.h"
 
 #include <QDir>
 #include <QFile>

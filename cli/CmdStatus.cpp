@@ -1,6 +1,6 @@
 // status: which image the device runs and its version text.
 #include "cli/Cli.h"
-#include "link/DeviceState.h"
+#include "core/frames/DeviceState.h"
 #include "ops/BlockingRun.h"
 #include "ops/StatusSteps.h"
 

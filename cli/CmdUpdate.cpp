@@ -5,8 +5,8 @@
 #include "core/Timings.h"
 #include "ops/BlockingRun.h"
 #include "ops/UploadSteps.h"
-#include "update/UpdateCheck.h"
-#include "update/UploadRequests.h"
+#include "core/update/UpdateCheck.h"
+#include "core/update/UploadRequests.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,7 +1,7 @@
 // The stream decoder: any 4096-byte block with any flags stays inside its
 // input and output and decodes to at most the bound for its flags.
 #include "FuzzAssert.h"
-#include "recorder/StreamDecoder.h"
+#include "core/recorder/StreamDecoder.h"
 
 #include <cstring>
 #include <memory>

@@ -2,8 +2,8 @@
 // fed in the chunks the input chooses, yields the same records in the same
 // order and the same end state, and no record is read beyond its payload.
 #include "FuzzAssert.h"
-#include "link/Dispatcher.h"
-#include "link/FrameCutter.h"
+#include "core/frames/Dispatcher.h"
+#include "core/frames/FrameCutter.h"
 
 #include <algorithm>
 #include <cstdio>

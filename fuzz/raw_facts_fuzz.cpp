@@ -1,7 +1,7 @@
 // The facts kept beside a raw copy: any text is refused with a reason or
 // gives facts that are written and read back unchanged.
 #include "FuzzAssert.h"
-#include "recorder/RawCopyFacts.h"
+#include "core/recorder/RawCopyFacts.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const TRawFactsRead read = ParseRawFacts(QByteArray(reinterpret_cast<const char*>(data), qsizetype(size)));

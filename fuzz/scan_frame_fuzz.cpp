@@ -1,7 +1,7 @@
 // The scan's check of a payload: a column is taken only at the expected
 // length and inside the area; nothing outside the payload is read.
 #include "FuzzAssert.h"
-#include "display/ScanLogic.h"
+#include "core/display/ScanLogic.h"
 
 #include <cstring>
 #include <memory>

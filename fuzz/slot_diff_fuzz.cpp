@@ -2,7 +2,7 @@
 // exactly when the compared bytes are equal, name slots 1..63 in ascending
 // order, and swap their sides when the tables are swapped.
 #include "FuzzAssert.h"
-#include "slots/SlotDiff.h"
+#include "core/slots/SlotDiff.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size < 1) return 0;

@@ -1,7 +1,7 @@
 // Slot rendering: any 256 bytes in any of several locales gives texts without
 // reading outside the record, and the fixed column is never set.
 #include "FuzzAssert.h"
-#include "slots/SlotRecord.h"
+#include "core/slots/SlotRecord.h"
 
 #include <cstring>
 #include <memory>

@@ -1,7 +1,7 @@
 // The update check with any names and descriptions: a file goes only to its
 // target with that target's code; every refusal says why.
 #include "FuzzAssert.h"
-#include "update/UpdateCheck.h"
+#include "core/update/UpdateCheck.h"
 
 #include <QList>
 

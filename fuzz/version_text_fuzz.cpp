@@ -1,6 +1,6 @@
 // The version text from any 8-byte version record.
 #include "FuzzAssert.h"
-#include "link/DeviceState.h"
+#include "core/frames/DeviceState.h"
 
 #include <cstring>
 #include <memory>

@@ -5,10 +5,10 @@
 #pragma once
 
 #include "core/Outcomes.h"
-#include "link/Dispatcher.h"
+#include "core/frames/Dispatcher.h"
 #include "link/LinkClient.h"
 #include "link/LinkSession.h"
-#include "link/LinkState.h"
+#include "core/frames/LinkState.h"
 
 #include <QByteArray>
 #include <QDeadlineTimer>

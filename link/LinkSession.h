@@ -8,9 +8,9 @@
 // exchange as soon as the link is closed or reset.
 #pragma once
 
-#include "link/FrameCutter.h"
+#include "core/frames/FrameCutter.h"
 #include "link/LinkClient.h"
-#include "link/LinkState.h"
+#include "core/frames/LinkState.h"
 
 #include <cstdint>
 #include <functional>

@@ -1,7 +1,7 @@
 #include "ops/CopySteps.h"
 
-#include "recorder/RecorderRequests.h"
-#include "recorder/RecordingCopy.h"
+#include "core/recorder/RecorderRequests.h"
+#include "core/recorder/RecordingCopy.h"
 
 QByteArray CopyFirstRequest(uint8_t index) { return CopyRequest(REQ_RECORDER_START, index); }
 

@@ -2,12 +2,12 @@
 // per data block until every unit is in; the file appears only when complete.
 #pragma once
 
-#include "link/LinkState.h"
+#include "core/frames/LinkState.h"
 #include "ops/Operation.h"
 #include "ops/Step.h"
 
 #include <functional>
-#include "recorder/RecorderState.h"
+#include "core/recorder/RecorderState.h"
 
 #include <cstdint>
 

@@ -1,6 +1,6 @@
 #include "ops/ListSteps.h"
 
-#include "recorder/RecorderRequests.h"
+#include "core/recorder/RecorderRequests.h"
 
 QByteArray ListFirstRequest() { return ListRequest(REQ_RECORDER_START); }
 

@@ -2,7 +2,7 @@
 // device says there is no further one.
 #pragma once
 
-#include "link/LinkState.h"
+#include "core/frames/LinkState.h"
 #include "ops/Operation.h"
 #include "ops/Step.h"
 

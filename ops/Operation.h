@@ -7,7 +7,7 @@
 // they show of an operation's progress.
 #pragma once
 
-#include "link/LinkState.h"
+#include "core/frames/LinkState.h"
 #include "ops/Step.h"
 
 #include <QByteArray>

@@ -5,7 +5,7 @@
 // timers' events, the blocking runner after each read.
 #pragma once
 
-#include "link/LinkState.h"
+#include "core/frames/LinkState.h"
 #include "ops/Operation.h"
 
 // How a runner sends and keeps time.

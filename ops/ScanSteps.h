@@ -3,8 +3,8 @@
 // acknowledged with a zero byte, and a cancel request stops the device.
 #pragma once
 
-#include "display/ScanLogic.h"
-#include "link/LinkState.h"
+#include "core/display/ScanLogic.h"
+#include "core/frames/LinkState.h"
 #include "ops/Operation.h"
 #include "ops/Step.h"
 

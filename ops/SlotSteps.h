@@ -3,10 +3,10 @@
 // requests, each acknowledged with status 0.
 #pragma once
 
-#include "link/LinkState.h"
+#include "core/frames/LinkState.h"
 #include "ops/Operation.h"
 #include "ops/Step.h"
-#include "slots/SlotTransfer.h"
+#include "core/slots/SlotTransfer.h"
 
 #include <QList>
 

@@ -3,8 +3,8 @@
 // and zelctl's status ask them.
 #pragma once
 
-#include "link/DeviceState.h"
-#include "link/LinkState.h"
+#include "core/frames/DeviceState.h"
+#include "core/frames/LinkState.h"
 #include "ops/Operation.h"
 #include "ops/Step.h"
 

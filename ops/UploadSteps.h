@@ -2,10 +2,10 @@
 // then stop and wait: one name word or data request out, one answer back.
 #pragma once
 
-#include "link/LinkState.h"
+#include "core/frames/LinkState.h"
 #include "ops/Operation.h"
 #include "ops/Step.h"
-#include "update/UploadRequests.h"
+#include "core/update/UploadRequests.h"
 
 class TUploadRun {
  public:
