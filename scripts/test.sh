@@ -3,10 +3,25 @@
 # shipped, then the Debian package built from that build and checked, once
 # more with AddressSanitizer and UndefinedBehaviorSanitizer (any report
 # fails), then each fuzz harness for a short while.
+#
+# --quick: the plain logic's and the operations' tests only (zel_core_tests,
+# in build-quick/), without installing packages, the window, the benchmarks,
+# the package or the sanitizers; a few minutes.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-bash scripts/deps.sh
 jobs="$(nproc)"
+
+if [ "${1:-}" = "--quick" ]; then
+  cmake -S . -B build-quick -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZEL_WERROR=ON -DZEL_BUILD_BENCH=OFF >/dev/null
+  cmake --build build-quick -j"$jobs" --target zel_core_tests
+  build-quick/tests/zel_core_tests
+  exit
+elif [ $# -gt 0 ]; then
+  echo "usage: scripts/test.sh [--quick]" >&2
+  exit 2
+fi
+
+bash scripts/deps.sh
 
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZEL_WERROR=ON >/dev/null
 cmake --build build -j"$jobs"
