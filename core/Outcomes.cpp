@@ -114,3 +114,14 @@ QString OutcomeMessage(TOutcome outcome, int number) {
 }
 
 QString SlotReadIncompleteLine() { return QStringLiteral("Read incomplete!"); }
+
+QString AccessPointNotFoundAtStart() { return QStringLiteral("Access Point ZEL Pocket not found!"); }
+
+QString AccessPointNotFound() { return QStringLiteral("Access Point ZEL7x not found!"); }
+
+QString DeviceUnreachableMessage(const QString& host, uint16_t port) {
+  return QStringLiteral("The device at %1:%2 cannot be reached. Join the device's access point, or give its "
+                        "address with --device HOST[:PORT] (or try --simulator).")
+      .arg(host)
+      .arg(port);
+}

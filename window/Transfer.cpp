@@ -4,6 +4,7 @@
 #include "window/Main_eng.h"
 #include "window/Prompter.h"
 #include "window/WindowRunner.h"
+#include "core/Outcomes.h"
 #include "core/Timings.h"
 #include "link/LinkClient.h"
 #include "link/LinkSession.h"
@@ -44,7 +45,7 @@ void TFMain::TransferCommand(const uint8_t* request, int32_t count) {
     PumpWhile([&] { return LinkState.Busy && Runner->Drains() == drains; });
     ProcessMessages();  // a socket error's box, shown right after the read that met it
   } catch (const std::exception&) {
-    Prompter().Information(this, QStringLiteral("Access Point ZEL7x not found!"));
+    Prompter().Information(this, AccessPointNotFound());
   }
 }
 
