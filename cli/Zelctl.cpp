@@ -147,7 +147,7 @@ QString ProgramHelp() {
              "  --latency MS          with --simulator: delay every answer by MS milliseconds, as over Wi-Fi\n"
              "  --jitter MS           with --simulator: vary each delay by up to MS milliseconds either way\n"
              "  --json                machine-readable output on standard output\n"
-             "  --timeout MS          how long to wait for an answer (default 3000)\n"
+             "  --timeout MS          how long to wait for an answer (default %3)\n"
              "  --wait SECONDS        when another program holds the device, wait up to SECONDS for it\n"
              "  --help                this text; COMMAND --help for a command's\n"
              "  --version             the program's version\n"
@@ -155,7 +155,8 @@ QString ProgramHelp() {
              "Exit codes: 0 success, 1 device error or time-out, 2 usage, 3 refused by a check,\n"
              "            4 another program holds the device's link.\n")
       .arg(QString::fromLatin1(DEFAULT_DEVICE_HOST))
-      .arg(DEFAULT_DEVICE_PORT);
+      .arg(DEFAULT_DEVICE_PORT)
+      .arg(kWatchdogMs);
 }
 
 QString CommandHelp(const QString& command) {
@@ -223,7 +224,7 @@ int RunCommand(const QStringList& arguments) {
   // The shared options come before the command.
   QStringList device;
   bool simulator = false, json = false, help = false;
-  int timeoutMs = 3000;
+  int timeoutMs = kWatchdogMs;
   // --timeout MS or --timeout=MS at `at`; moves past its value.
   auto takeTimeout = [&](const QStringList& args, int& at) {
     const QString& a = args[at];

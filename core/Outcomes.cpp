@@ -85,7 +85,7 @@ constexpr std::array kTexts{
                   "Copy again."},
     TOutcomeTexts{TOutcome::CopyEmpty, "Error on reading file: the device reports an empty recording!", ""},
     TOutcomeTexts{TOutcome::CopyWriteFailed, "Error on writing file!", "Check the folder and its free space."},
-    TOutcomeTexts{TOutcome::CopyRowOutOfReach, "Only the first 256 recordings of the list can be copied!", ""},
+    TOutcomeTexts{TOutcome::CopyRowOutOfReach, "Only the first %1 recordings of the list can be copied!", ""},
 };
 
 const TOutcomeTexts& Find(TOutcome outcome) {

@@ -62,7 +62,7 @@ enum class TOutcome {
   CopyUnexpected,        // number: the reply
   CopyEmpty,             // the header reports no units
   CopyWriteFailed,       // the file could not be created or completed
-  CopyRowOutOfReach,     // the list's row lies past what a request can name
+  CopyRowOutOfReach,     // the list's row lies past what a request can name; number: the most recordings
   Count              // not an outcome: the number of outcomes
 };
 

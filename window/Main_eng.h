@@ -6,6 +6,7 @@
 #include "window/Operation.h"
 #include "core/frames/Dispatcher.h"
 #include "core/frames/LinkState.h"
+#include "core/Protocol.h"
 #include "window/slots/SlotPage.h"
 // ---- Recorder ----
 #include "core/recorder/RecorderState.h"
@@ -67,7 +68,7 @@ class TDeviceFrameEvent : public QEvent {
 
 struct TFMainOptions {
   QString host;          // the device's address; no default here on purpose
-  uint16_t port = 55555;
+  uint16_t port = DEFAULT_DEVICE_PORT;
   bool showHiddenPages = false;  // memory slots: show the two pages without a tab as tabs
 };
 
