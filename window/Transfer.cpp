@@ -1,6 +1,6 @@
 // The window's side of the link: the transfer of a request and its answer,
 // and the frame handler. The answer is read by the runner's socket events
-// (app/WindowRunner.cpp); device operations never wait here.
+// (window/WindowRunner.cpp); device operations never wait here.
 #include "window/Main_eng.h"
 #include "window/Prompter.h"
 #include "window/WindowRunner.h"
