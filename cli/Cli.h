@@ -4,6 +4,7 @@
 #pragma once
 
 #include "core/DeviceLock.h"
+#include "core/Timings.h"
 #include "link/BlockingLink.h"
 #include "core/update/UpdateCheck.h"
 
@@ -25,7 +26,7 @@ struct TCli {
   bool json = false;
   bool progress = false;   // standard error is a terminal and no JSON is wanted
   bool terminal = false;   // standard input is a terminal: questions can be asked
-  int timeoutMs = 3000;
+  int timeoutMs = kWatchdogMs;
   int waitSeconds = 0;     // --wait: how long to wait for another program to let go of the device
   bool deviceGiven = false;  // the address came from --device, not the default
   bool simulated = false;    // the address is the built-in simulated device's

@@ -149,10 +149,10 @@ int CmdCopy(const TCli& cli, const QStringList& args) {
   if (all || fresh) {
     for (const TListedRecording& r : list)
       if (r.index <= kMaxRecordingIndex) chosen << r;
-    if (list.size() > kMaxRecordingIndex + 1)
+    if (list.size() > MAX_RECORDINGS)
       std::fprintf(stderr, "zelctl: only the first %d of the %d recordings can be copied: the device is asked for a "
                            "recording by a one-byte number.\n",
-                   kMaxRecordingIndex + 1, int(list.size()));
+                   MAX_RECORDINGS, int(list.size()));
   } else {
     for (int n : indexes) {
       if (n >= list.size())

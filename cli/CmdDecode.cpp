@@ -20,6 +20,44 @@ namespace {
 // More than any file of facts copy --raw writes.
 constexpr qint64 kMostFactsBytes = 64 * 1024;
 
+// A recording's format as the command line names it: the header's flags
+// select a rate and a sub-block size (RecordingRate, RecordingLayout), and
+// --rate and --layout give them; the flags for a pair are found through the
+// same two functions.
+struct TFormatOption {
+  const char* option;
+  const char* what;  // as messages name it
+  int (*of)(uint8_t flags);
+};
+constexpr TFormatOption kRateOption{"--rate", "rate", &RecordingRate};
+constexpr TFormatOption kLayoutOption{"--layout", "sub-block size", &RecordingLayout};
+constexpr int kFormatBits = kRateMask | kShortSubBlocks;
+
+// The values an option can take, as written, in the order of the flags.
+QStringList OptionValues(const TFormatOption& o) {
+  QStringList values;
+  for (int flags = 0; flags <= kFormatBits; ++flags) {
+    const QString value = QString::number(o.of(uint8_t(flags)));
+    if (!values.contains(value)) values << value;
+  }
+  return values;
+}
+
+// "--rate must be 40960, 81920, 122880 or 163840 (the recording's rate)"
+QString MustBe(const TFormatOption& o) {
+  QStringList values = OptionValues(o);
+  const QString last = values.takeLast();
+  return QStringLiteral("%1 must be %2 or %3 (the recording's %4)")
+      .arg(QLatin1String(o.option), values.join(QStringLiteral(", ")), last, QLatin1String(o.what));
+}
+
+// The flags that select `rate` and `layout`; both are among their values.
+uint8_t FormatFlags(int rate, int layout) {
+  for (int flags = 0; flags <= kFormatBits; ++flags)
+    if (RecordingRate(uint8_t(flags)) == rate && RecordingLayout(uint8_t(flags)) == layout) return uint8_t(flags);
+  return 0;
+}
+
 struct TDecodeFormat {
   uint8_t flags = 0;
   std::optional<uint32_t> units;  // the recording's length, when its facts are kept
@@ -47,39 +85,37 @@ int DecodeFormat(const TCli& cli, const TArgs& a, const QString& input, TDecodeF
     facts = read.facts;
   }
 
-  const std::optional<QString> rateText = a.Value(QStringLiteral("--rate"));
-  const std::optional<QString> layout = a.Value(QStringLiteral("--layout"));
+  const std::optional<QString> rateText = a.Value(QLatin1String(kRateOption.option));
+  const std::optional<QString> layout = a.Value(QLatin1String(kLayoutOption.option));
   if (!facts && !rateText && !layout)
     return UsageError(cmd, QStringLiteral("%1 has no facts file beside it (%2, which copy --raw writes): give the "
                                           "recording's --rate and --layout")
                                .arg(QDir::toNativeSeparators(input), shownFacts));
   bool ok = false;
   const int rate = rateText.value_or(QString()).toInt(&ok);
-  if ((rateText || !facts) && (!ok || rate % 40960 != 0 || rate < 40960 || rate > 4 * 40960))
-    return UsageError(cmd, QStringLiteral("--rate must be 40960, 81920, 122880 or 163840 (the recording's rate)"));
+  if ((rateText || !facts) && (!ok || !OptionValues(kRateOption).contains(QString::number(rate))))
+    return UsageError(cmd, MustBe(kRateOption));
   const QString layoutText = layout.value_or(QString());
-  if ((layout || !facts) && layoutText != QLatin1String("4096") && layoutText != QLatin1String("256"))
-    return UsageError(cmd, QStringLiteral("--layout must be 4096 or 256 (the recording's sub-block size)"));
+  if ((layout || !facts) && !OptionValues(kLayoutOption).contains(layoutText))
+    return UsageError(cmd, MustBe(kLayoutOption));
   if (!facts) {
-    format.flags = uint8_t((rate / 40960 - 1) | (layoutText == QLatin1String("256") ? kShortSubBlocks : 0));
+    format.flags = FormatFlags(rate, layoutText.toInt());
     return EXIT_OK;
   }
   const struct {
-    const char* option;
-    const char* what;
+    const TFormatOption& o;
     std::optional<int> given;
-    int kept;
-  } checks[] = {{"--rate", "rate", rateText ? std::optional<int>(rate) : std::nullopt, RecordingRate(facts->flags)},
-                {"--layout", "sub-block size", layout ? std::optional<int>(layoutText.toInt()) : std::nullopt,
-                 RecordingLayout(facts->flags)}};
+  } checks[] = {{kRateOption, rateText ? std::optional<int>(rate) : std::nullopt},
+                {kLayoutOption, layout ? std::optional<int>(layoutText.toInt()) : std::nullopt}};
   for (const auto& c : checks) {
-    if (c.given && *c.given != c.kept)
+    const int kept = c.o.of(facts->flags);
+    if (c.given && *c.given != kept)
       return cli.Fail(EXIT_REFUSED, QStringLiteral("%1 %2 contradicts %3: the recording's header says %4 %5. Leave %1 out, "
                                                    "or remove %3 if it belongs to another recording.")
-                                        .arg(QLatin1String(c.option))
+                                        .arg(QLatin1String(c.o.option))
                                         .arg(*c.given)
-                                        .arg(shownFacts, QLatin1String(c.what))
-                                        .arg(c.kept));
+                                        .arg(shownFacts, QLatin1String(c.o.what))
+                                        .arg(kept));
   }
   format.flags = facts->flags;
   format.units = facts->units;
@@ -90,8 +126,8 @@ int DecodeFormat(const TCli& cli, const TArgs& a, const QString& input, TDecodeF
 
 int CmdDecode(const TCli& cli, const QStringList& args) {
   const QString cmd = QStringLiteral("decode");
-  const TArgs a = ParseArgs(args, {}, {QStringLiteral("--rate"), QStringLiteral("--layout"), QStringLiteral("-o"),
-                                       QStringLiteral("--output")});
+  const TArgs a = ParseArgs(args, {}, {QLatin1String(kRateOption.option), QLatin1String(kLayoutOption.option),
+                                       QStringLiteral("-o"), QStringLiteral("--output")});
   if (!a.error.isEmpty()) return UsageError(cmd, a.error);
   if (a.plain.size() != 1) return UsageError(cmd, QStringLiteral("give one raw copy to decode"));
   const QString input = a.plain.first();

@@ -259,8 +259,9 @@ TDoctorStep ConnectionStep(TConnectEnding ending, const QString& address, int ti
     case TConnectEnding::Refused:
       step.finding = QStringLiteral("refused: %1 is reached, but nothing listens on that port").arg(address);
       step.next = QStringLiteral("The device's server does not run there: check the address and port (the device "
-                                 "listens on 55555); a device that is restarting (after an update) listens again "
-                                 "after a few seconds.");
+                                 "listens on %1); a device that is restarting (after an update) listens again "
+                                 "after a few seconds.")
+                      .arg(DEFAULT_DEVICE_PORT);
       break;
     case TConnectEnding::TimedOut:
       step.finding = QStringLiteral("timed out: %1 did not take the connection within %2 ms; it is not reachable "

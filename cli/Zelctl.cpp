@@ -147,7 +147,7 @@ QString ProgramHelp() {
              "  --latency MS          with --simulator: delay every answer by MS milliseconds, as over Wi-Fi\n"
              "  --jitter MS           with --simulator: vary each delay by up to MS milliseconds either way\n"
              "  --json                machine-readable output on standard output\n"
-             "  --timeout MS          how long to wait for an answer (default 3000)\n"
+             "  --timeout MS          how long to wait for an answer (default %3)\n"
              "  --wait SECONDS        when another program holds the device, wait up to SECONDS for it\n"
              "  --help                this text; COMMAND --help for a command's\n"
              "  --version             the program's version\n"
@@ -155,7 +155,8 @@ QString ProgramHelp() {
              "Exit codes: 0 success, 1 device error or time-out, 2 usage, 3 refused by a check,\n"
              "            4 another program holds the device's link.\n")
       .arg(QString::fromLatin1(DEFAULT_DEVICE_HOST))
-      .arg(DEFAULT_DEVICE_PORT);
+      .arg(DEFAULT_DEVICE_PORT)
+      .arg(kWatchdogMs);
 }
 
 QString CommandHelp(const QString& command) {
@@ -220,10 +221,10 @@ namespace {
 
 int RunCommand(const QStringList& arguments) {
   g_json = WantsJson(arguments);
-  // The shared options come before the command.
+  // The shared options, wherever they stand.
   QStringList device;
   bool simulator = false, json = false, help = false;
-  int timeoutMs = 3000;
+  int timeoutMs = kWatchdogMs;
   // --timeout MS or --timeout=MS at `at`; moves past its value.
   auto takeTimeout = [&](const QStringList& args, int& at) {
     const QString& a = args[at];
@@ -250,18 +251,27 @@ int RunCommand(const QStringList& arguments) {
     return false;
   };
   auto isWait = [](const QString& a) { return a == QLatin1String("--wait") || a.startsWith(QLatin1String("--wait=")); };
-  int i = 0;
-  for (; i < arguments.size(); ++i) {
+  // The shared options may stand before the command and after it, up to a
+  // "--": before the command it says that the command follows, after it
+  // every further argument is the command's.
+  QString name;
+  bool named = false;  // the command has come
+  QStringList rest;
+  for (int i = 0; i < arguments.size(); ++i) {
     const QString& a = arguments[i];
-    if (a == QLatin1String("--simulator")) {
+    if (a == QLatin1String("--")) {
+      if (named) {
+        rest << arguments.mid(i);
+        break;
+      }
+      if (++i < arguments.size()) {
+        name = arguments[i];
+        named = true;
+      }
+    } else if (a == QLatin1String("--simulator")) {
       simulator = true;
     } else if (a == QLatin1String("--json")) {
       json = true;
-    } else if (a == QLatin1String("--help") || a == QLatin1String("-h")) {
-      help = true;
-    } else if (a == QLatin1String("--version")) {
-      WriteStandardOutput("zelctl " ZEL_VERSION "\n");
-      return EXIT_OK;
     } else if (a == QLatin1String("--device") || a.startsWith(QLatin1String("--device="))) {
       device << a;
       if (a == QLatin1String("--device") && i + 1 < arguments.size()) device << arguments[++i];
@@ -272,49 +282,26 @@ int RunCommand(const QStringList& arguments) {
       if (!takeTimeout(arguments, i)) return EXIT_USAGE;
     } else if (isWait(a)) {
       if (!takeWait(arguments, i)) return EXIT_USAGE;
-    } else if (a == QLatin1String("--")) {  // the command follows
-      ++i;
-      break;
+    } else if (named) {
+      rest << a;
+    } else if (a == QLatin1String("--help") || a == QLatin1String("-h")) {
+      help = true;
+    } else if (a == QLatin1String("--version")) {
+      WriteStandardOutput("zelctl " ZEL_VERSION "\n");
+      return EXIT_OK;
     } else if (a.startsWith(QLatin1Char('-'))) {
       return UsageError(QString(), QStringLiteral("unknown option \"%1\"").arg(a));
     } else {
-      break;
+      name = a;
+      named = true;
     }
   }
-  if (i >= arguments.size()) {
+  if (!named) {
     if (help) {
       WriteStandardOutput(ProgramHelp().toLocal8Bit());
       return EXIT_OK;
     }
     return UsageError(QString(), QStringLiteral("which command?"));
-  }
-  const QString name = arguments[i];
-  // The shared options may follow the command as well, up to a "--" after
-  // which every argument is the command's.
-  QStringList rest;
-  for (int k = i + 1; k < arguments.size(); ++k) {
-    const QString& a = arguments[k];
-    if (a == QLatin1String("--")) {
-      rest << arguments.mid(k);
-      break;
-    }
-    if (a == QLatin1String("--timeout") || a.startsWith(QLatin1String("--timeout="))) {
-      if (!takeTimeout(arguments, k)) return EXIT_USAGE;
-    } else if (isWait(a)) {
-      if (!takeWait(arguments, k)) return EXIT_USAGE;
-    } else if (a == QLatin1String("--json")) {
-      json = true;
-    } else if (a == QLatin1String("--simulator")) {
-      simulator = true;
-    } else if (a == QLatin1String("--device") || a.startsWith(QLatin1String("--device="))) {
-      device << a;
-      if (a == QLatin1String("--device") && k + 1 < arguments.size()) device << arguments[++k];
-    } else if (IsDelayOption(a)) {
-      device << a;
-      if (!a.contains(QLatin1Char('=')) && k + 1 < arguments.size()) device << arguments[++k];
-    } else {
-      rest << a;
-    }
   }
   const auto command = Commands().find(name);
   if (command == Commands().end()) {

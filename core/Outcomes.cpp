@@ -85,7 +85,7 @@ constexpr std::array kTexts{
                   "Copy again."},
     TOutcomeTexts{TOutcome::CopyEmpty, "Error on reading file: the device reports an empty recording!", ""},
     TOutcomeTexts{TOutcome::CopyWriteFailed, "Error on writing file!", "Check the folder and its free space."},
-    TOutcomeTexts{TOutcome::CopyRowOutOfReach, "Only the first 256 recordings of the list can be copied!", ""},
+    TOutcomeTexts{TOutcome::CopyRowOutOfReach, "Only the first %1 recordings of the list can be copied!", ""},
 };
 
 const TOutcomeTexts& Find(TOutcome outcome) {
@@ -114,3 +114,14 @@ QString OutcomeMessage(TOutcome outcome, int number) {
 }
 
 QString SlotReadIncompleteLine() { return QStringLiteral("Read incomplete!"); }
+
+QString AccessPointNotFoundAtStart() { return QStringLiteral("Access Point ZEL Pocket not found!"); }
+
+QString AccessPointNotFound() { return QStringLiteral("Access Point ZEL7x not found!"); }
+
+QString DeviceUnreachableMessage(const QString& host, uint16_t port) {
+  return QStringLiteral("The device at %1:%2 cannot be reached. Join the device's access point, or give its "
+                        "address with --device HOST[:PORT] (or try --simulator).")
+      .arg(host)
+      .arg(port);
+}

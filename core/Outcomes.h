@@ -7,6 +7,8 @@
 #include <QByteArray>
 #include <QString>
 
+#include <cstdint>
+
 enum class TOutcome {
   // the link
   NoConnection,      // no link to send on
@@ -60,13 +62,21 @@ enum class TOutcome {
   CopyUnexpected,        // number: the reply
   CopyEmpty,             // the header reports no units
   CopyWriteFailed,       // the file could not be created or completed
-  CopyRowOutOfReach,     // the list's row lies past what a request can name
+  CopyRowOutOfReach,     // the list's row lies past what a request can name; number: the most recordings
   Count              // not an outcome: the number of outcomes
 };
 
 // The slot list box holds one short line: a read that did not complete says
 // so in a line that fits it, and its outcome's text is the line's tip.
 QString SlotReadIncompleteLine();
+
+// Nothing answered at the device's address when the window probed it: at
+// start-up, and (naming the device by its family) in the WLAN search and
+// when a transfer failed to reach it.
+QString AccessPointNotFoundAtStart();
+QString AccessPointNotFound();
+// zelctl's link could not be opened to `host`:`port`, with what to do.
+QString DeviceUnreachableMessage(const QString& host, uint16_t port);
 
 // The window's text of an outcome; "%1" in it takes `number`.
 QByteArray OutcomeText(TOutcome outcome, int number = 0);

@@ -41,6 +41,8 @@ enum TRequestCode : uint8_t {
 
 // Byte 1 of a recorder request.
 enum TRecorderFunction : uint8_t { RECORDER_LIST = 0x01, RECORDER_COPY = 0x02 };
+// The most recordings the device holds: it numbers them in one byte.
+inline constexpr int MAX_RECORDINGS = 256;
 
 // ---- general records (byte 0 of the code word) ---------------------------------
 

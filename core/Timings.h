@@ -2,9 +2,15 @@
 // tests may install shorter ones before creating the main window.
 #pragma once
 
+// How long the device may take to answer: the window's watchdog and
+// zelctl's --timeout unless told otherwise.
+inline constexpr int kWatchdogMs = 3000;
+// The longest one send may wait for the link to take its bytes.
+inline constexpr int kSendLimitMs = 30000;
+
 struct TTimings {
   int watchdogAtStart = 1000;    // Timer's interval in the layout
-  int watchdog = 3000;           // Timer before every use
+  int watchdog = kWatchdogMs;    // Timer before every use
   int keepAlive = 90000;         // Timer1 after every exchange
   int keepAliveAfterSearch = 60000;  // Timer1 after a WLAN search
   int ticker = 1000;             // Timer2 before use

@@ -62,10 +62,7 @@ bool TBlockingLink::Open() {
   socketError_ = 0;
   if (client_.Open(connectMs_)) return true;
   failure_ = TOutcome::NoConnection;
-  error_ = QStringLiteral("The device at %1:%2 cannot be reached. Join the device's access point, or give its "
-                          "address with --device HOST[:PORT] (or try --simulator).")
-               .arg(host_)
-               .arg(port_);
+  error_ = DeviceUnreachableMessage(host_, port_);
   return false;
 }
 

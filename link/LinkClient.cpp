@@ -1,5 +1,7 @@
 #include "link/LinkClient.h"
 
+#include "core/Timings.h"
+
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QSocketNotifier>
@@ -215,7 +217,7 @@ bool TLinkClient::Send(const void* data, int count) {
   }
   const char* p = static_cast<const char*>(data);
   int left = count;
-  const int64_t deadline = NowMs() + 30000;
+  const int64_t deadline = NowMs() + kSendLimitMs;
   while (left > 0) {
     const auto n = ::send(fd_, p, static_cast<size_t>(left), kSendFlags);
     if (n > 0) {

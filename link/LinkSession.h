@@ -57,6 +57,11 @@ class TLinkSession {
   // is, or Busy is cleared. True when a frame was handed on.
   bool NextFrame(ILinkDriver& driver);
 
+  // Reads whatever the device still sends and throws it away, until it has
+  // been quiet for `quietMs`. A device that never falls silent cannot hold
+  // the caller: the drain gives up after `limitMs`.
+  void Drain(int quietMs, int limitMs);
+
   // Reads one short answer frame straight off the link, for exchanges
   // outside the frame handling (keep-alive, WLAN search), until it is
   // complete or `waitMs` has passed. Its length is read from its field and
@@ -65,11 +70,6 @@ class TLinkSession {
   // device sent up to that bound (the rest of a chatty answer is dropped
   // with it). Returns the bytes read; `length` gets the frame's length, -1
   // when not even its length came.
-  // Reads whatever the device still sends and throws it away, until it has
-  // been quiet for `quietMs`. A device that never falls silent cannot hold
-  // the caller: the drain gives up after `limitMs`.
-  void Drain(int quietMs, int limitMs);
-
   int32_t ReadShortFrame(uint8_t* out, int32_t maxLength, int32_t readLimit, int waitMs, int32_t& length);
 
  private:

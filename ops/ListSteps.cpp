@@ -9,7 +9,7 @@ TStep ListAfterReply(const TLinkState& st, int& entries) {
   if (st.ReplyCode == REPLY_NOTHING_TO_SEND) return TStep::Finished(TOutcome::ListLoaded);
   if (st.ReplyCode != REPLY_ENTRY_ARRIVED) return TStep::Fail(TOutcome::ListUnexpected, st.ReplyCode);
   // A device that lists on and on would keep the list growing for ever.
-  if (++entries > kMaxListEntries) return TStep::Fail(TOutcome::ListTooLong, kMaxListEntries);
+  if (++entries > MAX_RECORDINGS) return TStep::Fail(TOutcome::ListTooLong, MAX_RECORDINGS);
   return TStep::Next(ListRequest(REQ_RECORDER_NEXT));
 }
 

@@ -1,5 +1,5 @@
-// Renders the program's icon (app/zelpocket.svg) into the PNGs a desktop
-// looks for, the way the window renders it (ProgramIcon in app/Info.cpp):
+// Renders the program's icon (window/zelpocket.svg) into the PNGs a desktop
+// looks for, the way the window renders it (ProgramIcon in window/Info.cpp):
 //   zel_render_icons SVG OUTDIR SIZE...  ->  OUTDIR/SIZExSIZE/zelpocket.png
 #include <QDir>
 #include <QImage>

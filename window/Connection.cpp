@@ -4,6 +4,7 @@
 #include "window/Prompter.h"
 #include "window/WindowRunner.h"
 #include "core/DeviceLock.h"
+#include "core/Outcomes.h"
 #include "core/Timings.h"
 #include "link/LinkClient.h"
 #include "link/LinkSession.h"
@@ -50,7 +51,7 @@ void TFMain::StartupProbe() {
     return;
   }
   if (!ITCP_Client->Open(Timings().probeConnect)) {
-    Prompter().Information(this, QStringLiteral("Access Point ZEL Pocket not found!"));
+    Prompter().Information(this, AccessPointNotFoundAtStart());
     return;
   }
   CB_WLAN->setChecked(true);
@@ -68,7 +69,7 @@ void TFMain::MI_WLANClick() {
   CloseLink();
 
   if (!ITCP_Client->Open(Timings().probeConnect)) {
-    Prompter().Information(this, QStringLiteral("Access Point ZEL7x not found!"));
+    Prompter().Information(this, AccessPointNotFound());
     return;
   }
   ITCP_Client->Close();
@@ -89,12 +90,12 @@ void TFMain::TCP_ClientError(int /*socketError*/) {
   CloseLink();
   Timer1->stop();
   EWLANDevice->clear();
-  ShowWhenFree(QStringLiteral("ZEL doesn't respond to WLAN!"));
+  ShowWhenFree(QString::fromLatin1(OutcomeText(TOutcome::LinkClosed)));
   Runner->Advance();  // the running operation ends
 }
 
 void TFMain::TimerTimer() {
-  SetResultText(LinkState, "Timeout: Device doesn't respond!");
+  SetResultText(LinkState, OutcomeTableText(TOutcome::Timeout));
   Timer->stop();
   LinkState.Busy = false;
   LinkState.ReplyCode = REPLY_TIMEOUT;

@@ -1,6 +1,6 @@
 // The folders the window remembers between runs, per user, in the standard
 // configuration location (QSettings under the organisation and application
-// names set in app/main.cpp): the folder last used in each open and save
+// names set in window/main.cpp): the folder last used in each open and save
 // dialog, and the recorder page's folder box.
 //
 // Nothing remembered, or a folder that no longer exists, leaves everything as

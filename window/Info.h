@@ -45,7 +45,7 @@ QFont ClassicUiFont();
 // sheet a font set on a window does not pass on to its children by itself.
 void PropagateFont(QWidget* root);
 
-// The program's icon, a small radio (app/zelpocket.svg), at `size` pixels.
+// The program's icon, a small radio (window/zelpocket.svg), at `size` pixels.
 QPixmap ProgramIcon(int size = 32);
 // The icon at the sizes a desktop asks for, as the window's icon.
 QIcon ProgramIconSet();

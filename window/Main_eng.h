@@ -6,6 +6,7 @@
 #include "window/Operation.h"
 #include "core/frames/Dispatcher.h"
 #include "core/frames/LinkState.h"
+#include "core/Protocol.h"
 #include "window/slots/SlotPage.h"
 // ---- Recorder ----
 #include "core/recorder/RecorderState.h"
@@ -67,7 +68,7 @@ class TDeviceFrameEvent : public QEvent {
 
 struct TFMainOptions {
   QString host;          // the device's address; no default here on purpose
-  uint16_t port = 55555;
+  uint16_t port = DEFAULT_DEVICE_PORT;
   bool showHiddenPages = false;  // memory slots: show the two pages without a tab as tabs
 };
 
@@ -208,7 +209,7 @@ class TFMain : public QMainWindow, private IFrameTarget {
 
   // Window state used by the features.
   QBuffer DataStream;  // slot table
-  // The device operation that runs (see app/Operation.h), and whether the
+  // The device operation that runs (see window/Operation.h), and whether the
   // user chose to close the window when it ends.
   TDeviceOperation Operation = TDeviceOperation::None;
   bool CloseRequested = false;
@@ -280,11 +281,11 @@ class TFMain : public QMainWindow, private IFrameTarget {
   void B_FilesClick();
 
   // ---- the link ----------------------------------------------------------------
-  // Sends `count` request bytes and collects the answer (see link/Transfer.cpp).
+  // Sends `count` request bytes and collects the answer (see window/Transfer.cpp).
   void TransferCommand(const uint8_t* request, int32_t count);
   void OnDeviceFrame(const uint8_t* payload, int32_t length);
 
-  // ---- shared steps of a device exchange (app/Exchange.cpp) -----------------
+  // ---- shared steps of a device exchange (window/Exchange.cpp) --------------
   // Arms the watchdog with its exchange interval, sets Busy and ReplyCode.
   void BeginExchange(int32_t waitingCode);
   // Sends a request through TransferCommand.
@@ -292,7 +293,7 @@ class TFMain : public QMainWindow, private IFrameTarget {
   // Clears Busy and stops the watchdog.
   void EndExchange();
 
-  // ---- device operations (app/WindowRunner.h) --------------------------------
+  // ---- device operations (window/WindowRunner.h) -----------------------------
   // Hands the operation `run` started to the runner: `op` runs, driven by the
   // socket's and the timers' events, and `ended` runs after its end; then
   // the operation ends (EndOperation).

@@ -643,7 +643,7 @@ void TFMain::CreateControls() {
   CB_Deco = CheckBox("CB_Deco", QStringLiteral("Decompress to WAV"), page, 248, 192, 121, 17, true);
   L_Deco = AutoLabel("L_Deco", QStringLiteral("Compression Rate:"), page, 248, 224);
 
-  // Drive box, folder box and file box, chained (recorder/FileBoxes.cpp).
+  // Drive box, folder box and file box, chained (window/recorder/FileBoxes.cpp).
   CreateRecorderFileBoxes(*this, page);
 
   wire(B_List, &QPushButton::clicked, &TFMain::B_ListClick);

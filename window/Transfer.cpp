@@ -1,9 +1,10 @@
 // The window's side of the link: the transfer of a request and its answer,
 // and the frame handler. The answer is read by the runner's socket events
-// (app/WindowRunner.cpp); device operations never wait here.
+// (window/WindowRunner.cpp); device operations never wait here.
 #include "window/Main_eng.h"
 #include "window/Prompter.h"
 #include "window/WindowRunner.h"
+#include "core/Outcomes.h"
 #include "core/Timings.h"
 #include "link/LinkClient.h"
 #include "link/LinkSession.h"
@@ -44,7 +45,7 @@ void TFMain::TransferCommand(const uint8_t* request, int32_t count) {
     PumpWhile([&] { return LinkState.Busy && Runner->Drains() == drains; });
     ProcessMessages();  // a socket error's box, shown right after the read that met it
   } catch (const std::exception&) {
-    Prompter().Information(this, QStringLiteral("Access Point ZEL7x not found!"));
+    Prompter().Information(this, AccessPointNotFound());
   }
 }
 

@@ -12,7 +12,7 @@
 constexpr int kRecorderRequestBytes = 5;
 constexpr int kListNameBytes = 28;
 // The copy request names its recording in one byte.
-constexpr int kMaxRecordingIndex = 255;
+constexpr int kMaxRecordingIndex = MAX_RECORDINGS - 1;
 
 inline QByteArray RecorderRequest(uint8_t step, TRecorderFunction function, uint8_t index) {
   QByteArray r(kRecorderRequestBytes, '\0');

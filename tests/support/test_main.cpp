@@ -36,7 +36,7 @@ int main(int argc, char** argv) {
   if (!runtime.isValid()) return 1;
   setenv("XDG_RUNTIME_DIR", runtime.path().toLocal8Bit().constData(), 1);
   QApplication app(argc, argv);
-  // As app/main.cpp names them.
+  // As window/main.cpp names them.
   QApplication::setApplicationName(QStringLiteral("zelpocket"));
   QApplication::setOrganizationName(QStringLiteral("zelpocket"));
   ::testing::InitGoogleTest(&argc, argv);

@@ -86,7 +86,7 @@ void TFMain::B_FilesClick() {
   if (row > kMaxRecordingIndex) {
     // The request carries the index in one byte: a larger row would copy
     // another recording under this row's name.
-    SetResultText(LinkState, OutcomeText(TOutcome::CopyRowOutOfReach).constData());
+    SetResultText(LinkState, OutcomeText(TOutcome::CopyRowOutOfReach, MAX_RECORDINGS).constData());
     ShowResultText();
     return;
   }

@@ -2,6 +2,7 @@
 #include "window/FolderMemory.h"
 #include "window/Main_eng.h"
 #include "core/InputFile.h"
+#include "core/Outcomes.h"
 #include "window/Prompter.h"
 #include "core/Timings.h"
 #include "window/WindowRunner.h"
@@ -191,7 +192,7 @@ void TFMain::B_StartClick() {
   auto upload = std::make_unique<TUploadSession>(*this, std::move(image), target, fileSize, fileName,
                                                   check.requestCode);
   TUploadSession& session = *upload;
-  SetResultText(LinkState, "File cannot be loaded into ZEL!");
+  SetResultText(LinkState, OutcomeTableText(TOutcome::UploadCannotLoad));
   L_Bytes->setText(QStringLiteral("0"));
   B_Start->setEnabled(false);
   B_Sync->setEnabled(false);
