@@ -54,7 +54,7 @@ enum TGeneralCode : uint8_t {
   //                (the device answers again within 5000 ms).
   //   STATUS_FACTORY  status query: the factory image runs; upload start:
   //                the device clears its memory before it takes data.
-  //   1 to 6       upload: the device's failure codes (see UploadFailureText).
+  //   1 to 6       upload: the device's failure codes (see UploadFailure).
   STATUS_OK = 0,
   STATUS_BUSY = 85,
   STATUS_FACTORY = 90,

@@ -37,7 +37,6 @@ TOutcome UploadFailure(int32_t replyCode) {
   }
 }
 
-const char* UploadFailureText(int32_t replyCode) { return OutcomeTableText(UploadFailure(replyCode)); }
 
 int ProgressPosition(int64_t bytesSent, uint64_t fileSize, int maximum) {
   if (fileSize == 0) return maximum;

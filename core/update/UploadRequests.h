@@ -30,10 +30,9 @@ QByteArray StartRequest(uint8_t requestCode, uint64_t fileSize);
 // (zero where the name is shorter).
 std::array<uint8_t, 12> NameField(QByteArrayView fileName8Bit);
 
-// The outcome, and its text, of a failure code the device answered during
+// The outcome of a failure code the device answered during
 // the upload.
 TOutcome UploadFailure(int32_t replyCode);
-const char* UploadFailureText(int32_t replyCode);
 
 // 0 .. maximum; a file without bytes counts as complete.
 int ProgressPosition(int64_t bytesSent, uint64_t fileSize, int maximum);

@@ -208,7 +208,7 @@ TEST(UploadRequests, FailureTexts) {
       {7, "Exception caused by device driver!"},
       {0x1234, "Exception caused by device driver!"},
   };
-  for (const auto& [code, text] : cases) EXPECT_STREQ(UploadFailureText(code), text) << code;
+  for (const auto& [code, text] : cases) EXPECT_STREQ(OutcomeTableText(UploadFailure(code)), text) << code;
 }
 
 TEST(UploadRequests, StartRequestCarriesTheLow32BitsOfTheSize) {
