@@ -99,7 +99,7 @@ inline void RunToEnd(TFMain& w, void (TFMain::*handler)()) {
 // has run out. The prompter stays installed for the rig's life.
 struct TBenchRig {
   TBenchPrompter prompter;
-  zelsim::Simulator sim;
+  zelsim::TSimulator sim;
   std::unique_ptr<TFMain> window;
 
   explicit TBenchRig(bool confirmAnswer = true) : prompter(confirmAnswer) {
@@ -115,11 +115,11 @@ struct TBenchRig {
 
   // False, with the benchmark skipped, when the device did not start.
   bool Open(benchmark::State& state) {
-    if (!sim.start()) {
+    if (!sim.Start()) {
       state.SkipWithError("simulator did not start");
       return false;
     }
-    window = std::make_unique<TFMain>(TFMainOptions{QStringLiteral("127.0.0.1"), sim.port()});
+    window = std::make_unique<TFMain>(TFMainOptions{QStringLiteral("127.0.0.1"), sim.Port()});
     // The start-up version query holds the link until its watchdog ends it.
     PumpUntilSettled(*window);
     return true;

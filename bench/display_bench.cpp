@@ -68,12 +68,12 @@ class BlockingScanClient {
 void ScanVsClient(benchmark::State& state, int latencyMs) {
   TBenchRig rig(false);
   if (!rig.Open(state)) return;
-  rig.sim.setLatency(latencyMs);
+  rig.sim.SetLatency(latencyMs);
   TBenchPrompter& prompter = rig.prompter;
   TFMain* w = rig.window.get();
   w->show();  // the user watches the page: counter and bar are painted
   w->SelectVisiblePage(PAGE_DISPCPY);
-  BlockingScanClient client(rig.sim.port());
+  BlockingScanClient client(rig.sim.Port());
 
   double toolSeconds = 0, clientSeconds = 0, toolCpu = 0, clientCpu = 0;
   for (auto _ : state) {

@@ -41,7 +41,7 @@ namespace {
 void BM_DecodeBlock(benchmark::State& state) {
   const auto flags = uint8_t(state.range(0));
   std::vector<QByteArray> blocks;
-  zelsim::RecordingEncoder encoder(flags, 3);
+  zelsim::TRecordingEncoder encoder(flags, 3);
   for (int i = 0; i < 64; ++i) blocks.push_back(encoder.NextBlock());
   const uint64_t codesPerRound = encoder.PairsEncoded() * 2;
   std::vector<uint8_t> out(kMaxDecodedBlockBytes);
@@ -67,7 +67,7 @@ constexpr uint32_t kWifiUnits = 4096;  // 1 MiB
 // One application, simulator and window for every copy benchmark.
 struct CopyRig {
   TBenchPrompter prompter{false};
-  zelsim::Simulator sim;
+  zelsim::TSimulator sim;
   QTemporaryDir dir;
   std::unique_ptr<TFMain> window;
   uint32_t units;
@@ -75,16 +75,16 @@ struct CopyRig {
   explicit CopyRig(uint32_t recordingUnits, int latencyMs = 0) : units(recordingUnits) {
     BenchApplication();
     SetPrompter(&prompter);
-    sim.start();
-    sim.function<zelsim::Recordings>()->setRecordings({zelsim::Recording{"bench", 1, units, 11, 16}});
-    window = std::make_unique<TFMain>(TFMainOptions{QStringLiteral("127.0.0.1"), sim.port()});
+    sim.Start();
+    sim.Function<zelsim::TRecordings>()->SetRecordings({zelsim::TRecording{"bench", 1, units, 11, 16}});
+    window = std::make_unique<TFMain>(TFMainOptions{QStringLiteral("127.0.0.1"), sim.Port()});
     window->show();  // the user watches the page: the rate and the bar are painted
     PumpUntilSettled(*window);
     window->SelectVisiblePage(PAGE_RECORDER);
     SetRecorderDirectory(*window, dir.path());
     window->CB_Deco->setChecked(true);
     window->SG_Files->setCurrentCell(0, 0);
-    sim.setLatency(latencyMs);
+    sim.SetLatency(latencyMs);
   }
   ~CopyRig() { SetPrompter(nullptr); }
   static CopyRig& Get() {
@@ -147,7 +147,7 @@ void CopyThroughWindow(benchmark::State& state, CopyRig& rig) {
     auto timeClient = [&] {
       QElapsedTimer t;
       t.start();
-      if (ClientCopy(rig.sim.port(), clientPath) == 0) state.SkipWithError("client copy failed");
+      if (ClientCopy(rig.sim.Port(), clientPath) == 0) state.SkipWithError("client copy failed");
       client = double(t.nsecsElapsed()) / 1e9;
     };
     auto timeWindow = [&] {

@@ -58,7 +58,7 @@ void BM_SlotRun(benchmark::State& state) {
     state.SetIterationTime(tool / 1e3);
     toolMs += tool;
     t.restart();
-    if (!BlockingRun(rig.sim.port(), write)) {
+    if (!BlockingRun(rig.sim.Port(), write)) {
       state.SkipWithError("blocking client failed");
       break;
     }

@@ -43,7 +43,7 @@ struct Setup {
   QTemporaryDir dir;
   QString path;
   QByteArray image;
-  zelsim::Simulator sim;
+  zelsim::TSimulator sim;
   TBenchPrompter prompter;
   explicit Setup(int fileSize, int latencyMs = 0) {
     BenchApplication();
@@ -56,9 +56,9 @@ struct Setup {
     f.close();
     prompter.openPath = path;
     SetPrompter(&prompter);
-    sim.start();
-    sim.function<zelsim::UploadFunction>()->setClearingMs(20);
-    sim.setLatency(latencyMs);
+    sim.Start();
+    sim.Function<zelsim::TUploadFunction>()->SetClearingMs(20);
+    sim.SetLatency(latencyMs);
   }
   ~Setup() { SetPrompter(nullptr); }
 };
@@ -96,7 +96,7 @@ bool BaselineUpload(uint16_t port, const QByteArray& image) {
 // the same load on the machine. The fastest of each is compared.
 void UploadHandlerVsMinimal(benchmark::State& state, Setup& s) {
   SetPrompter(&s.prompter);
-  TFMain w(TFMainOptions{QStringLiteral("127.0.0.1"), s.sim.port()});
+  TFMain w(TFMainOptions{QStringLiteral("127.0.0.1"), s.sim.Port()});
   // The start-up version query holds the link until its watchdog ends it;
   // over a delayed link its answer is still on its way here.
   PumpUntilSettled(w);
@@ -108,15 +108,15 @@ void UploadHandlerVsMinimal(benchmark::State& state, Setup& s) {
   QTimer tick;
   QObject::connect(&tick, &QTimer::timeout, [&] { ++ticks; });
   tick.start(10);
-  auto* device = s.sim.function<zelsim::UploadFunction>();
+  auto* device = s.sim.Function<zelsim::TUploadFunction>();
 
   double bestHandler = 1e9, bestMinimal = 1e9, handlerTotal = 0, handlerCpu = 0;
   for (auto _ : state) {
     QElapsedTimer t;
     t.start();
-    const bool minimalOk = BaselineUpload(s.sim.port(), s.image);
+    const bool minimalOk = BaselineUpload(s.sim.Port(), s.image);
     bestMinimal = std::min(bestMinimal, Seconds(t));
-    if (!minimalOk || device->image() != s.image) {
+    if (!minimalOk || device->Image() != s.image) {
       state.SkipWithError("minimal upload failed");
       break;
     }
@@ -130,7 +130,7 @@ void UploadHandlerVsMinimal(benchmark::State& state, Setup& s) {
     bestHandler = std::min(bestHandler, took);
     handlerTotal += took;
     handlerCpu += ThreadCpuSeconds() - cpu0;
-    if (s.prompter.last != QStringLiteral("File transfer finished successfully!") || device->image() != s.image) {
+    if (s.prompter.last != QStringLiteral("File transfer finished successfully!") || device->Image() != s.image) {
       state.SkipWithError(qPrintable(QStringLiteral("upload failed: ") + s.prompter.last));
       break;
     }

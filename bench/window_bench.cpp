@@ -28,12 +28,12 @@ void BM_StartToWindowShown(benchmark::State& state) {
   for (auto _ : state) {
     QElapsedTimer t;
     t.start();
-    auto sim = std::make_unique<zelsim::Simulator>();
-    if (!sim->start()) {
+    auto sim = std::make_unique<zelsim::TSimulator>();
+    if (!sim->Start()) {
       state.SkipWithError("simulator did not start");
       break;
     }
-    auto w = std::make_unique<TFMain>(TFMainOptions{QStringLiteral("127.0.0.1"), sim->port()});
+    auto w = std::make_unique<TFMain>(TFMainOptions{QStringLiteral("127.0.0.1"), sim->Port()});
     w->show();
     PumpWhile([&] { return !(w->windowHandle() && w->windowHandle()->isExposed()); });
     const double s = double(t.nsecsElapsed()) * 1e-9;
@@ -56,7 +56,7 @@ void BM_SilentDeviceWait(benchmark::State& state) {
   TBenchRig rig;
   if (!rig.Open(state)) return;
   TFMain& w = *rig.window;
-  rig.sim.setFault(zelsim::Fault::Silent(std::nullopt));
+  rig.sim.SetFault(zelsim::TFault::Silent(std::nullopt));
   double cpu = 0, wall = 0;
   for (auto _ : state) {
     QElapsedTimer t;

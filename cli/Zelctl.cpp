@@ -330,14 +330,14 @@ int RunCommand(const QStringList& arguments) {
   cli.waitSeconds = waitSeconds;
   cli.deviceGiven = !device.isEmpty();
 
-  std::unique_ptr<zelsim::Simulator> sim;
+  std::unique_ptr<zelsim::TSimulator> sim;
   if (simulator && command->needsDevice) {
-    sim = std::make_unique<zelsim::Simulator>();
+    sim = std::make_unique<zelsim::TSimulator>();
     zelsim::ModelDevice(*sim, where.latencyMs, where.jitterMs);
-    if (!sim->start(0))
-      return cli.Fail(EXIT_DEVICE, QStringLiteral("The simulated device could not be started: %1").arg(sim->startError()));
+    if (!sim->Start(0))
+      return cli.Fail(EXIT_DEVICE, QStringLiteral("The simulated device could not be started: %1").arg(sim->StartError()));
     cli.host = QStringLiteral("127.0.0.1");
-    cli.port = sim->port();
+    cli.port = sim->Port();
     cli.simulated = true;
   }
   // One program per device: the command holds the device's lock while it

@@ -15,19 +15,19 @@
 
 namespace zelsim {
 
-enum class Drop;
+enum class TDrop;
 
 // What a function may do on the connection that sent the request.
-class DeviceLink {
+class TDeviceLink {
  public:
-  virtual ~DeviceLink() = default;
+  virtual ~TDeviceLink() = default;
   // One write, now.
   virtual void Send(const QByteArray& bytes) = 0;
   // One write after `delayMs`; writes scheduled with the same delay keep
   // their order. Nothing is written once the connection is gone.
   virtual void SendAfter(int delayMs, const QByteArray& bytes) = 0;
   // Drops the connection (nothing more is sent on it).
-  virtual void DropConnection(Drop how) = 0;
+  virtual void DropConnection(TDrop how) = 0;
   // The device restarts `afterMs` from now, once every answer written
   // before has left: each connection is closed in order and the port
   // refuses connections for `offMs`; then `back` runs and the device accepts
@@ -35,13 +35,13 @@ class DeviceLink {
   virtual void Restart(int afterMs, int offMs, std::function<void()> back) = 0;
 };
 
-class DeviceFunction {
+class TDeviceFunction {
  public:
   // RequestLength results besides a positive fixed length.
   static constexpr int kNotMine = -1;
   static constexpr int kRestOfAvailable = 0;
 
-  virtual ~DeviceFunction() = default;
+  virtual ~TDeviceFunction() = default;
 
   // Whether the request at the front of `pending` (its first byte is the
   // request code) is this function's in the function's present state, and
@@ -52,7 +52,7 @@ class DeviceFunction {
   virtual int RequestLength(QByteArrayView pending) = 0;
 
   // Answers one request this function took.
-  virtual void Handle(const QByteArray& request, DeviceLink& link) = 0;
+  virtual void Handle(const QByteArray& request, TDeviceLink& link) = 0;
 
   // A new connection was accepted; state that lives only as long as an
   // exchange is forgotten here. Stored data (recordings, slots) stays.

@@ -14,57 +14,57 @@
 namespace zelsim {
 
 // One piece of a scripted answer: written after `delayMs`, as one write.
-struct Chunk {
+struct TChunk {
   QByteArray bytes;
   int delayMs = 0;
 };
 
 // What the device does when the connection is dropped.
-enum class Drop { Close /* orderly FIN */, Reset /* RST */ };
+enum class TDrop { Close /* orderly FIN */, Reset /* RST */ };
 
-struct Fault {
-  enum class What {
+struct TFault {
+  enum class TWhat {
     Silence,  // no answer at all
     Close,    // the connection is closed in order
     Reset,    // the connection is reset
     Answer,   // `answer` is written instead, chunk by chunk (bad lengths, codes, garbage, cut frames)
   };
-  What what = What::Silence;
+  TWhat what = TWhat::Silence;
   std::optional<uint8_t> request;  // the request code it meets; none: every request
   int at = 1;                      // the at-th such request from now
   bool always = false;             // that request and every one after it
 
-  QList<Chunk> answer;             // What::Answer
+  QList<TChunk> answer;             // TWhat::Answer
 
-  static Fault Silent(std::optional<uint8_t> request) { return Fault{What::Silence, request, 1, true, {}}; }
-  static Fault Dropped(uint8_t request, Drop how) {
-    return Fault{how == Drop::Reset ? What::Reset : What::Close, request, 1, false, {}};
+  static TFault Silent(std::optional<uint8_t> request) { return TFault{TWhat::Silence, request, 1, true, {}}; }
+  static TFault Dropped(uint8_t request, TDrop how) {
+    return TFault{how == TDrop::Reset ? TWhat::Reset : TWhat::Close, request, 1, false, {}};
   }
-  static Fault Answered(uint8_t request, QList<Chunk> chunks, bool always = false) {
-    return Fault{What::Answer, request, 1, always, std::move(chunks)};
+  static TFault Answered(uint8_t request, QList<TChunk> chunks, bool always = false) {
+    return TFault{TWhat::Answer, request, 1, always, std::move(chunks)};
   }
 };
 
 // The faults set and not yet played. Thread-safe.
-class FaultPlan {
+class TFaultPlan {
  public:
   // One-shot faults on the same request meet its requests in the order they
   // were set; a one-shot fault comes before a lasting one.
-  void Set(const Fault& fault);
+  void Set(const TFault& fault);
   // Every fault, or the ones on one request code.
   void Clear(std::optional<uint8_t> request = std::nullopt);
   // The fault a request with this code meets, if any; a one-shot fault is
   // used up by it.
-  std::optional<Fault> Meet(uint8_t code);
+  std::optional<TFault> Meet(uint8_t code);
 
  private:
-  struct Pending {
-    Fault fault;
+  struct TPending {
+    TFault fault;
     int left;  // matching requests until it applies
   };
-  static bool Matches(const Fault& f, uint8_t code) { return !f.request || *f.request == code; }
+  static bool Matches(const TFault& f, uint8_t code) { return !f.request || *f.request == code; }
   QMutex mu_;
-  std::deque<Pending> faults_;
+  std::deque<TPending> faults_;
 };
 
 }  // namespace zelsim

@@ -8,6 +8,6 @@
 namespace zelsim {
 
 // Creates one instance of every device function the simulator plays.
-std::vector<std::shared_ptr<DeviceFunction>> MakeDeviceFunctions();
+std::vector<std::shared_ptr<TDeviceFunction>> MakeDeviceFunctions();
 
 }  // namespace zelsim

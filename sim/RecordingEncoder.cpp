@@ -28,9 +28,9 @@ int BitWidth(uint32_t v) {
 int ValueBits(int32_t d) { return d >= 0 ? BitWidth(uint32_t(d)) : BitWidth(~uint32_t(d)); }
 
 // Writes fields most significant bit first into 32-bit little-endian words.
-class BitWriter {
+class TBitWriter {
  public:
-  explicit BitWriter(uint8_t* out) : out_(out) {}
+  explicit TBitWriter(uint8_t* out) : out_(out) {}
   void Write(uint32_t value, int n) {
     for (int i = n - 1; i >= 0; --i) {
       if ((value >> i) & 1u) word_ |= 1u << (31 - used_);
@@ -70,7 +70,7 @@ int32_t TestSignal(uint32_t seed, uint8_t flags, int ch, uint64_t t) {
 
 int DeltaCodeBits(int32_t delta) { return 6 + ValueBits(delta); }
 
-QByteArray RecordingEncoder::NextBlock() {
+QByteArray TRecordingEncoder::NextBlock() {
   QByteArray block(kRecordingBlock, '\0');
   const int sub = (flags_ & kRecordingShortBlocks) ? 256 : kRecordingBlock;
   for (int start = 0; start < kRecordingBlock; start += sub)
@@ -78,8 +78,8 @@ QByteArray RecordingEncoder::NextBlock() {
   return block;
 }
 
-void RecordingEncoder::EncodeSubBlock(uint8_t* out, int bytes) {
-  BitWriter writer(out);
+void TRecordingEncoder::EncodeSubBlock(uint8_t* out, int bytes) {
+  TBitWriter writer(out);
   uint32_t acc[2] = {0, 0};
   int budget = bytes * 8;
   // A pair is begun while two of the longest codes (37 bits each) still fit.

@@ -24,9 +24,9 @@ int32_t TestSignal(uint32_t seed, uint8_t flags, int ch, uint64_t t);
 // 31 - L low bits of the delta. Returns the code's bit count.
 int DeltaCodeBits(int32_t delta);
 
-class RecordingEncoder {
+class TRecordingEncoder {
  public:
-  RecordingEncoder(uint8_t flags, uint32_t seed) : flags_(flags), seed_(seed) {}
+  TRecordingEncoder(uint8_t flags, uint32_t seed) : flags_(flags), seed_(seed) {}
   // The next 4096-byte block, holding sample pairs from PairsEncoded() on.
   QByteArray NextBlock();
   // Sample pairs (channel 0 and 1) encoded so far.

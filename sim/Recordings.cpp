@@ -60,9 +60,9 @@ QByteArray Name(std::initializer_list<int> bytes) {
 
 }  // namespace
 
-Recordings::Recordings() : recordings_(DefaultSet()) {}
+TRecordings::TRecordings() : recordings_(DefaultSet()) {}
 
-QList<Recording> Recordings::DefaultSet() {
+QList<TRecording> TRecordings::DefaultSet() {
   QList<QByteArray> names = {
       QByteArray(),                              // empty
       QByteArray("A"),                           // one character
@@ -73,116 +73,116 @@ QList<Recording> Recordings::DefaultSet() {
       QByteArray("Nacht"),
       QByteArray("Zwischenfrequenz"),
   };
-  QList<Recording> out;
+  QList<TRecording> out;
   for (int i = 0; i < 8; ++i) {
     // Rates 0-3 in the 4096-byte layout, then in the 256-byte layout; the
     // lengths end in a partial block.
     const uint8_t flags = uint8_t((i & 3) | (i >= 4 ? kRecordingShortBlocks : 0));
-    out.append(Recording{names.at(i), flags, uint32_t(40 + 9 * i), uint32_t(1000 + i)});
+    out.append(TRecording{names.at(i), flags, uint32_t(40 + 9 * i), uint32_t(1000 + i)});
   }
   return out;
 }
 
-void Recordings::setRecordings(const QList<Recording>& recordings) {
+void TRecordings::SetRecordings(const QList<TRecording>& recordings) {
   QMutexLocker lock(&mu_);
   recordings_ = recordings;
 }
 
-QList<Recording> Recordings::recordings() const {
+QList<TRecording> TRecordings::Recordings() const {
   QMutexLocker lock(&mu_);
   return recordings_;
 }
 
-void Recordings::setAnswerNothingToCopy(bool on) {
+void TRecordings::SetAnswerNothingToCopy(bool on) {
   QMutexLocker lock(&mu_);
   nothingToCopy_ = on;
 }
-void Recordings::setWrongSequenceAt(int block) {
+void TRecordings::SetWrongSequenceAt(int block) {
   QMutexLocker lock(&mu_);
   wrongSequenceAt_ = block;
 }
-void Recordings::setSilentAt(int block) {
+void TRecordings::SetSilentAt(int block) {
   QMutexLocker lock(&mu_);
   silentAt_ = block;
 }
-void Recordings::setDropAt(int block, Drop how) {
+void TRecordings::SetDropAt(int block, TDrop how) {
   QMutexLocker lock(&mu_);
   dropAt_ = block;
   dropHow_ = how;
 }
-void Recordings::setReportZeroUnits(bool on) {
+void TRecordings::SetReportZeroUnits(bool on) {
   QMutexLocker lock(&mu_);
   zeroUnits_ = on;
 }
-void Recordings::setFramesPerWrite(int frames) {
+void TRecordings::SetFramesPerWrite(int frames) {
   QMutexLocker lock(&mu_);
   framesPerWrite_ = std::max(1, frames);
 }
-void Recordings::setWritePieces(int bytes) {
+void TRecordings::SetWritePieces(int bytes) {
   QMutexLocker lock(&mu_);
   writePieces_ = std::max(0, bytes);
 }
 
-QList<QByteArray> Recordings::requestsTaken() const {
+QList<QByteArray> TRecordings::RequestsTaken() const {
   QMutexLocker lock(&mu_);
   return taken_;
 }
 
-int Recordings::blocksSent() const {
+int TRecordings::BlocksSent() const {
   QMutexLocker lock(&mu_);
   return int(blocksSent_);
 }
 
-int Recordings::RequestLength(QByteArrayView pending) {
+int TRecordings::RequestLength(QByteArrayView pending) {
   QMutexLocker lock(&mu_);
   const auto code = uint8_t(pending.front());
   // 0x00 continues a list or copy of ours only; elsewhere it belongs to
   // another function.
-  if (code == kRecorderRequest || (code == kContinue && mode_ != Mode::Idle)) return kRequestBytes;
+  if (code == kRecorderRequest || (code == kContinue && mode_ != TMode::Idle)) return kRequestBytes;
   // Any other request begins another exchange: a list or copy the PC gave
   // up on is over, and later 0x00 requests are no longer ours.
   if (code != kContinue) {
-    mode_ = Mode::Idle;
+    mode_ = TMode::Idle;
     encoder_.reset();
   }
   return kNotMine;
 }
 
-void Recordings::ConnectionOpened() {
+void TRecordings::ConnectionOpened() {
   QMutexLocker lock(&mu_);
-  mode_ = Mode::Idle;
+  mode_ = TMode::Idle;
   encoder_.reset();
 }
 
-void Recordings::SendOut(const QByteArray& bytes, DeviceLink& link) {
+void TRecordings::SendOut(const QByteArray& bytes, TDeviceLink& link) {
   if (bytes.isEmpty()) return;
   if (writePieces_ <= 0) return link.Send(bytes);
   int delay = 0;
   for (qsizetype at = 0; at < bytes.size(); at += writePieces_) link.SendAfter(delay++, bytes.mid(at, writePieces_));
 }
 
-bool Recordings::NextBlock(QByteArray& out, DeviceLink& link) {
+bool TRecordings::NextBlock(QByteArray& out, TDeviceLink& link) {
   const int k = int(blocksSent_);
   if (k == dropAt_) {
     SendOut(out, link);
     out.clear();
     link.DropConnection(dropHow_);
-    mode_ = Mode::Idle;
+    mode_ = TMode::Idle;
     return false;
   }
   if (k == silentAt_) {
-    mode_ = Mode::Idle;
+    mode_ = TMode::Idle;
     return false;
   }
   const QByteArray data = cycle_.isEmpty() ? encoder_->NextBlock() : cycle_.at(k % cycle_.size());
   uint16_t sequence = uint16_t((uint32_t(k) * 16u) & 0xFFFF);
   if (k == wrongSequenceAt_) sequence = uint16_t(sequence + 16);
   out += BlockFrame(sequence, data);
-  if (++blocksSent_ >= blocksDue_) mode_ = Mode::Idle;
+  if (++blocksSent_ >= blocksDue_) mode_ = TMode::Idle;
   return true;
 }
 
-void Recordings::Handle(const QByteArray& request, DeviceLink& link) {
+void TRecordings::Handle(const QByteArray& request, TDeviceLink& link) {
   QMutexLocker lock(&mu_);
   AppendBounded(taken_, request);
   const auto step = uint8_t(request.at(0));
@@ -192,13 +192,13 @@ void Recordings::Handle(const QByteArray& request, DeviceLink& link) {
 
   if (function == kList) {
     if (step == kRecorderRequest) {
-      mode_ = Mode::Listing;
+      mode_ = TMode::Listing;
       listPos_ = 0;
-    } else if (mode_ != Mode::Listing) {
+    } else if (mode_ != TMode::Listing) {
       return;
     }
     if (listPos_ >= recordings_.size()) {
-      mode_ = Mode::Idle;
+      mode_ = TMode::Idle;
       return SendOut(nothing, link);
     }
     return SendOut(EntryFrame(recordings_.at(listPos_++).name), link);
@@ -208,23 +208,23 @@ void Recordings::Handle(const QByteArray& request, DeviceLink& link) {
   QByteArray out;
   if (step == kRecorderRequest) {
     if (nothingToCopy_ || index >= recordings_.size()) {
-      mode_ = Mode::Idle;
+      mode_ = TMode::Idle;
       return SendOut(nothing, link);
     }
-    const Recording& r = recordings_.at(index);
-    mode_ = Mode::Copying;
-    encoder_ = std::make_unique<RecordingEncoder>(r.flags, r.seed);
+    const TRecording& r = recordings_.at(index);
+    mode_ = TMode::Copying;
+    encoder_ = std::make_unique<TRecordingEncoder>(r.flags, r.seed);
     blocksDue_ = BlocksOf(r.units);
     cycle_.clear();
     for (uint32_t b = 0; b < std::min(r.cycle, blocksDue_); ++b) cycle_.append(encoder_->NextBlock());
     blocksSent_ = 0;
     out = HeaderFrame(r.flags, zeroUnits_ ? 0 : r.units);
-    for (int f = 1; f < framesPerWrite_ && mode_ == Mode::Copying; ++f)
+    for (int f = 1; f < framesPerWrite_ && mode_ == TMode::Copying; ++f)
       if (!NextBlock(out, link)) return;
     return SendOut(out, link);
   }
-  if (mode_ != Mode::Copying) return;
-  for (int f = 0; f < framesPerWrite_ && mode_ == Mode::Copying; ++f)
+  if (mode_ != TMode::Copying) return;
+  for (int f = 0; f < framesPerWrite_ && mode_ == TMode::Copying; ++f)
     if (!NextBlock(out, link)) return;
   SendOut(out, link);
 }

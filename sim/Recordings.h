@@ -18,7 +18,7 @@
 
 namespace zelsim {
 
-struct Recording {
+struct TRecording {
   QByteArray name;     // 8-bit name, at most 27 bytes
   uint8_t flags = 0;   // rate (bits 1-0) and block layout (bit 2)
   uint32_t units = 0;  // length in 256-byte units
@@ -32,62 +32,62 @@ struct Recording {
 // Blocks a recording of `units` units is sent in.
 inline uint32_t BlocksOf(uint32_t units) { return (units + 15) / 16; }
 
-class Recordings : public DeviceFunction {
+class TRecordings : public TDeviceFunction {
  public:
-  Recordings();
+  TRecordings();
 
   // --- content ------------------------------------------------------------
   // The default set: every rate in both layouts, names of 0, 1 and 27
   // characters and names with bytes 0x80-0xFF.
-  static QList<Recording> DefaultSet();
-  void setRecordings(const QList<Recording>& recordings);  // empty: no recordings
-  QList<Recording> recordings() const;
+  static QList<TRecording> DefaultSet();
+  void SetRecordings(const QList<TRecording>& recordings);  // empty: no recordings
+  QList<TRecording> Recordings() const;
 
   // --- misbehaviour (block k counts from 0; -1 = never) ---------------------
-  void setAnswerNothingToCopy(bool on);   // code 6 to every copy request
-  void setWrongSequenceAt(int block);     // that block carries a wrong sequence number
-  void setSilentAt(int block);            // no answer where that block is due
-  void setDropAt(int block, Drop how);    // drop the connection where that block is due
-  void setReportZeroUnits(bool on);       // the header says 0 units
+  void SetAnswerNothingToCopy(bool on);   // code 6 to every copy request
+  void SetWrongSequenceAt(int block);     // that block carries a wrong sequence number
+  void SetSilentAt(int block);            // no answer where that block is due
+  void SetDropAt(int block, TDrop how);    // drop the connection where that block is due
+  void SetReportZeroUnits(bool on);       // the header says 0 units
   // Answer each copy request with this many frames in one write (header and
   // first blocks together, then that many blocks per next request).
-  void setFramesPerWrite(int frames);
+  void SetFramesPerWrite(int frames);
   // Cut every write into pieces of this many bytes (0 = whole), each sent
   // on its own a moment after the previous.
-  void setWritePieces(int bytes);
+  void SetWritePieces(int bytes);
 
   // --- read-back -------------------------------------------------------------
   // The newest kFunctionLogLimit requests (sim/BoundedLog.h).
-  QList<QByteArray> requestsTaken() const;
-  int blocksSent() const;
+  QList<QByteArray> RequestsTaken() const;
+  int BlocksSent() const;
 
-  // DeviceFunction
+  // TDeviceFunction
   int RequestLength(QByteArrayView pending) override;
-  void Handle(const QByteArray& request, DeviceLink& link) override;
+  void Handle(const QByteArray& request, TDeviceLink& link) override;
   void ConnectionOpened() override;
 
  private:
-  enum class Mode { Idle, Listing, Copying };
-  void SendOut(const QByteArray& bytes, DeviceLink& link);
+  enum class TMode { Idle, Listing, Copying };
+  void SendOut(const QByteArray& bytes, TDeviceLink& link);
   // Appends the next block's frame; false when a misbehaviour took its place.
-  bool NextBlock(QByteArray& out, DeviceLink& link);
+  bool NextBlock(QByteArray& out, TDeviceLink& link);
 
   mutable QMutex mu_;
-  QList<Recording> recordings_;
+  QList<TRecording> recordings_;
   bool nothingToCopy_ = false;
   int wrongSequenceAt_ = -1;
   int silentAt_ = -1;
   int dropAt_ = -1;
-  Drop dropHow_{};
+  TDrop dropHow_{};
   bool zeroUnits_ = false;
   int framesPerWrite_ = 1;
   int writePieces_ = 0;
   QList<QByteArray> taken_;
 
   // The exchange in progress.
-  Mode mode_ = Mode::Idle;
+  TMode mode_ = TMode::Idle;
   int listPos_ = 0;
-  std::unique_ptr<RecordingEncoder> encoder_;
+  std::unique_ptr<TRecordingEncoder> encoder_;
   QList<QByteArray> cycle_;  // the repeated blocks of a cycling recording
   uint32_t blocksDue_ = 0;
   uint32_t blocksSent_ = 0;

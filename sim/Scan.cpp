@@ -17,59 +17,59 @@ int Le16(QByteArrayView b, int at) { return uint8_t(b[at]) | (uint8_t(b[at + 1])
 
 }  // namespace
 
-uint8_t ScanFunction::ScreenByte(int x, int y) {
+uint8_t TScanFunction::ScreenByte(int x, int y) {
   // Neighbours differ and rows and columns do not repeat each other, so a
   // swapped or shifted copy shows.
   return uint8_t((x * 7 + y * 13 + (x / 32) * (y / 16)) & 0xFF);
 }
 
-void ScanFunction::setStatus(uint8_t status) {
+void TScanFunction::SetStatus(uint8_t status) {
   QMutexLocker lock(&mu_);
   status_ = status;
 }
 
-void ScanFunction::setColumnLengthDelta(int column, int delta) {
+void TScanFunction::SetColumnLengthDelta(int column, int delta) {
   QMutexLocker lock(&mu_);
   lengthDelta_ = {column, delta};
 }
 
-void ScanFunction::setColumnIndex(int column, uint16_t index) {
+void TScanFunction::SetColumnIndex(int column, uint16_t index) {
   QMutexLocker lock(&mu_);
   wrongIndex_ = {column, index};
 }
 
-void ScanFunction::setSkipped(const std::set<int>& columns) {
+void TScanFunction::SetSkipped(const std::set<int>& columns) {
   QMutexLocker lock(&mu_);
   skipped_ = columns;
 }
 
-void ScanFunction::setLastAfter(int column) {
+void TScanFunction::SetLastAfter(int column) {
   QMutexLocker lock(&mu_);
   lastAfter_ = column;
 }
 
-void ScanFunction::setColumnsPerWrite(int count) {
+void TScanFunction::SetColumnsPerWrite(int count) {
   QMutexLocker lock(&mu_);
   perWrite_ = count < 1 ? 1 : count;
 }
 
-void ScanFunction::setSilentAfter(int column) {
+void TScanFunction::SetSilentAfter(int column) {
   QMutexLocker lock(&mu_);
   silentAfter_ = column;
 }
 
-void ScanFunction::setDropAfter(int column, Drop how) {
+void TScanFunction::SetDropAfter(int column, TDrop how) {
   QMutexLocker lock(&mu_);
   dropAfter_ = column;
   dropHow_ = how;
 }
 
-void ScanFunction::setStatusAfter(int column, int delayMs) {
+void TScanFunction::SetStatusAfter(int column, int delayMs) {
   QMutexLocker lock(&mu_);
   statusAfter_ = {column, delayMs};
 }
 
-void ScanFunction::Reset() {
+void TScanFunction::Reset() {
   QMutexLocker lock(&mu_);
   status_ = 0;
   lengthDelta_.reset();
@@ -82,32 +82,32 @@ void ScanFunction::Reset() {
   statusAfter_.reset();
 }
 
-QList<QByteArray> ScanFunction::scanRequests() const {
+QList<QByteArray> TScanFunction::ScanRequests() const {
   QMutexLocker lock(&mu_);
   return requests_;
 }
 
-QList<int> ScanFunction::acknowledgements() const {
+QList<int> TScanFunction::Acknowledgements() const {
   QMutexLocker lock(&mu_);
   return acks_;
 }
 
-int ScanFunction::cancels() const {
+int TScanFunction::Cancels() const {
   QMutexLocker lock(&mu_);
   return cancels_;
 }
 
-int ScanFunction::columnsSent() const {
+int TScanFunction::ColumnsSent() const {
   QMutexLocker lock(&mu_);
   return columnsSent_;
 }
 
-bool ScanFunction::scanning() const {
+bool TScanFunction::Scanning() const {
   QMutexLocker lock(&mu_);
   return active_;
 }
 
-void ScanFunction::clearLog() {
+void TScanFunction::ClearLog() {
   QMutexLocker lock(&mu_);
   requests_.clear();
   acks_.clear();
@@ -115,7 +115,7 @@ void ScanFunction::clearLog() {
   columnsSent_ = 0;
 }
 
-int ScanFunction::RequestLength(QByteArrayView pending) {
+int TScanFunction::RequestLength(QByteArrayView pending) {
   const auto code = uint8_t(pending.front());
   if (code == kScanRequest) return kScanRequestLength;
   if (code == kCancel) return 1;
@@ -128,12 +128,12 @@ int ScanFunction::RequestLength(QByteArrayView pending) {
   return zeros;
 }
 
-void ScanFunction::ConnectionOpened() {
+void TScanFunction::ConnectionOpened() {
   QMutexLocker lock(&mu_);
   active_ = false;
 }
 
-void ScanFunction::Handle(const QByteArray& request, DeviceLink& link) {
+void TScanFunction::Handle(const QByteArray& request, TDeviceLink& link) {
   QMutexLocker lock(&mu_);
   const auto code = uint8_t(request.front());
   if (code == kCancel) {
@@ -163,13 +163,13 @@ void ScanFunction::Handle(const QByteArray& request, DeviceLink& link) {
   if (active_) SendColumns(link);
 }
 
-int ScanFunction::NextColumn(int after) const {
+int TScanFunction::NextColumn(int after) const {
   int c = after + 1;
   while (c < w_ && skipped_.count(c)) ++c;
   return c;
 }
 
-QByteArray ScanFunction::ColumnFrame(int column) const {
+QByteArray TScanFunction::ColumnFrame(int column) const {
   const int p = (h_ + 2 + 3) / 4 * 4;
   int length = p;
   if (lengthDelta_ && lengthDelta_->first == column) length += lengthDelta_->second;
@@ -187,7 +187,7 @@ QByteArray ScanFunction::ColumnFrame(int column) const {
   return Frame(payload);
 }
 
-void ScanFunction::SendColumns(DeviceLink& link) {
+void TScanFunction::SendColumns(TDeviceLink& link) {
   QByteArray write;
   int sent = 0;
   bool drop = false;

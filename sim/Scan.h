@@ -15,9 +15,9 @@
 
 namespace zelsim {
 
-enum class Drop;
+enum class TDrop;
 
-class ScanFunction : public DeviceFunction {
+class TScanFunction : public TDeviceFunction {
  public:
   static constexpr int kScreenWidth = 800;
   static constexpr int kScreenHeight = 480;
@@ -28,45 +28,45 @@ class ScanFunction : public DeviceFunction {
 
   // --- misbehaviour (all persistent until Reset) ----------------------------
   // Answer the scan request with this status (0 = start the scan).
-  void setStatus(uint8_t status);
+  void SetStatus(uint8_t status);
   // Send column `column` with a payload `delta` bytes longer (or shorter).
-  void setColumnLengthDelta(int column, int delta);
+  void SetColumnLengthDelta(int column, int delta);
   // Send column `column` carrying the index `index` instead.
-  void setColumnIndex(int column, uint16_t index);
+  void SetColumnIndex(int column, uint16_t index);
   // Never send these columns.
-  void setSkipped(const std::set<int>& columns);
+  void SetSkipped(const std::set<int>& columns);
   // After column `column`, send the last column and end.
-  void setLastAfter(int column);
+  void SetLastAfter(int column);
   // Send `count` columns in one write, and the next ones after as many
   // acknowledgements.
-  void setColumnsPerWrite(int count);
+  void SetColumnsPerWrite(int count);
   // Send nothing more after column `column`.
-  void setSilentAfter(int column);
+  void SetSilentAfter(int column);
   // Drop the connection right after sending column `column`.
-  void setDropAfter(int column, Drop how);
+  void SetDropAfter(int column, TDrop how);
   // After column `column`, a status frame 0 in the same write; the next
   // column follows `delayMs` later without waiting for an acknowledgement.
-  void setStatusAfter(int column, int delayMs);
+  void SetStatusAfter(int column, int delayMs);
   // Back to normal behaviour (the logs stay).
   void Reset();
 
   // --- read-back --------------------------------------------------------------
   // The logs keep their newest kFunctionLogLimit entries (sim/BoundedLog.h).
-  QList<QByteArray> scanRequests() const;  // every 0x08 request, whole
-  QList<int> acknowledgements() const;     // length of every run of zero bytes
-  int cancels() const;                      // cancel bytes received
-  int columnsSent() const;                  // column frames sent in all
-  bool scanning() const;                    // a scan waits for acknowledgements
-  void clearLog();
+  QList<QByteArray> ScanRequests() const;  // every 0x08 request, whole
+  QList<int> Acknowledgements() const;     // length of every run of zero bytes
+  int Cancels() const;                      // cancel bytes received
+  int ColumnsSent() const;                  // column frames sent in all
+  bool Scanning() const;                    // a scan waits for acknowledgements
+  void ClearLog();
 
-  // DeviceFunction
+  // TDeviceFunction
   int RequestLength(QByteArrayView pending) override;
-  void Handle(const QByteArray& request, DeviceLink& link) override;
+  void Handle(const QByteArray& request, TDeviceLink& link) override;
   void ConnectionOpened() override;
 
  private:
   // Sends the next write of columns; the lock is held.
-  void SendColumns(DeviceLink& link);
+  void SendColumns(TDeviceLink& link);
   QByteArray ColumnFrame(int column) const;
   int NextColumn(int after) const;
 
@@ -80,7 +80,7 @@ class ScanFunction : public DeviceFunction {
   int perWrite_ = 1;
   std::optional<int> silentAfter_;
   std::optional<int> dropAfter_;
-  Drop dropHow_{};
+  TDrop dropHow_{};
   std::optional<std::pair<int, int>> statusAfter_;
   // The scan in progress
   bool active_ = false;

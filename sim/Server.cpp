@@ -47,12 +47,12 @@ namespace {
 
 // Configuration and log, shared between the caller's threads and the device
 // thread. Everything is guarded by `mu`.
-struct SimState {
+struct TSimState {
   mutable QMutex mu;
   int answerCut = 0;  // 0: every answer is written whole
   int latencyMs = 0;  // every answer leaves this long after it was written ...
   int jitterMs = 0;   // ... give or take up to this much
-  QList<LoggedRequest> log;  // the newest requests (see kLogLimit), each its own copy
+  QList<TLoggedRequest> log;  // the newest requests (see kLogLimit), each its own copy
   qsizetype logBytes = 0;    // the request bytes `log` holds
   std::array<int, 256> counts{};  // requests by code since the log was cleared, also those no longer logged
   int accepted = 0;
@@ -61,8 +61,8 @@ struct SimState {
   QString startError;  // why the last start could not listen
   // Set once before the thread starts, never changed afterwards; the
   // functions and the fault plan guard their own state.
-  std::vector<std::shared_ptr<DeviceFunction>> functions;
-  FaultPlan faults;
+  std::vector<std::shared_ptr<TDeviceFunction>> functions;
+  TFaultPlan faults;
 };
 
 // The log keeps at most this many requests, and of their bytes at most
@@ -92,9 +92,9 @@ void SetLingerZero(qintptr descriptor) {
 
 // --- the device side, living in the simulator thread ----------------------------
 
-class Worker : public QObject {
+class TWorker : public QObject {
  public:
-  explicit Worker(SimState* state)
+  explicit TWorker(TSimState* state)
       : state_(state), server_(new QTcpServer(this)), streamTimer_(new QTimer(this)), outTimer_(new QTimer(this)) {
     clock_.start();
     outTimer_->setSingleShot(true);
@@ -102,18 +102,18 @@ class Worker : public QObject {
     QObject::connect(outTimer_, &QTimer::timeout, this, [this] { LeaveDue(); });
     QObject::connect(server_, &QTcpServer::newConnection, this, [this] { OnNewConnections(); });
     QObject::connect(streamTimer_, &QTimer::timeout, this, [this] {
-      if (Conn* c = Newest()) Write(c->sock, streamBytes_);
+      if (TConn* c = Newest()) Write(c->sock, streamBytes_);
     });
   }
 
-  ~Worker() override {
+  ~TWorker() override {
     streamTimer_->stop();
     outTimer_->stop();
     out_.clear();
     server_->close();
-    std::vector<Conn> conns;
+    std::vector<TConn> conns;
     conns.swap(conns_);
-    for (Conn& c : conns) {
+    for (TConn& c : conns) {
       QObject::disconnect(c.sock, nullptr, this, nullptr);
       c.sock->flush();
       c.sock->abort();
@@ -123,8 +123,8 @@ class Worker : public QObject {
     // by ~QObject, here in the simulator thread.
   }
 
-  Worker(const Worker&) = delete;
-  Worker& operator=(const Worker&) = delete;
+  TWorker(const TWorker&) = delete;
+  TWorker& operator=(const TWorker&) = delete;
 
   bool Listen(uint16_t port) {
     const bool listening = server_->listen(QHostAddress::LocalHost, port);
@@ -153,14 +153,14 @@ class Worker : public QObject {
   }
 
   bool SendNow(const QByteArray& bytes) {
-    Conn* c = Newest();
+    TConn* c = Newest();
     if (!c) return false;
     Write(c->sock, bytes);
     return true;
   }
 
-  void DropNow(Drop how) {
-    if (Conn* c = Newest()) DropConnection(c->sock, how);
+  void DropNow(TDrop how) {
+    if (TConn* c = Newest()) DropConnection(c->sock, how);
   }
 
   void SetStream(const QByteArray& bytes, int intervalMs) {
@@ -173,17 +173,17 @@ class Worker : public QObject {
   }
 
  private:
-  struct Conn {
+  struct TConn {
     int id = 0;
     QTcpSocket* sock = nullptr;
     QByteArray pending;  // bytes of a request that is not complete yet
-    DeviceFunction* active = nullptr;  // took the previous request
+    TDeviceFunction* active = nullptr;  // took the previous request
     QByteArray held;  // the tail of a cut answer, not written yet
   };
 
   // An answer on its way through the access point, or the restart queued
   // behind the answers before it.
-  struct Outgoing {
+  struct TOutgoing {
     qint64 dueNs = 0;  // on clock_
     QPointer<QTcpSocket> sock;
     QByteArray bytes;
@@ -192,9 +192,9 @@ class Worker : public QObject {
   };
 
   // The connection as a device function sees it.
-  class ConnLink : public DeviceLink {
+  class TConnLink : public TDeviceLink {
    public:
-    ConnLink(Worker* worker, QTcpSocket* sock) : worker_(worker), sock_(sock) {}
+    TConnLink(TWorker* worker, QTcpSocket* sock) : worker_(worker), sock_(sock) {}
     void Send(const QByteArray& bytes) override {
       if (sock_) worker_->Answer(sock_, bytes);
     }
@@ -204,18 +204,18 @@ class Worker : public QObject {
         if (sock) w->Answer(sock, bytes);
       });
     }
-    void DropConnection(Drop how) override {
+    void DropConnection(TDrop how) override {
       if (sock_ && worker_->Find(sock_)) worker_->DropConnection(sock_, how);
     }
     void Restart(int afterMs, int offMs, std::function<void()> back) override {
-      Worker* w = worker_;
+      TWorker* w = worker_;
       auto begin = [w, offMs, back] { w->Pass(nullptr, {}, false, [w, offMs, back] { w->Restart(offMs, back); }); };
       if (afterMs <= 0) return begin();
       QTimer::singleShot(afterMs, worker_, begin);
     }
 
    private:
-    Worker* worker_;
+    TWorker* worker_;
     QPointer<QTcpSocket> sock_;
   };
 
@@ -229,7 +229,7 @@ class Worker : public QObject {
         QMutexLocker lock(&state_->mu);
         id = ++state_->accepted;
       }
-      conns_.push_back(Conn{id, sock, {}, nullptr, {}});
+      conns_.push_back(TConn{id, sock, {}, nullptr, {}});
       for (const auto& f : state_->functions) f->ConnectionOpened();
       QObject::connect(sock, &QTcpSocket::readyRead, this, [this, sock] { OnReadyRead(sock); });
       QObject::connect(sock, &QTcpSocket::disconnected, this, [this, sock] { OnGone(sock); });
@@ -238,7 +238,7 @@ class Worker : public QObject {
   }
 
   void OnReadyRead(QTcpSocket* sock) {
-    Conn* c = Find(sock);
+    TConn* c = Find(sock);
     if (!c) return;
     c->pending.append(sock->readAll());
     const int id = c->id;
@@ -247,7 +247,7 @@ class Worker : public QObject {
     for (;;) {
       c = Find(sock);
       if (!c || c->pending.isEmpty()) break;  // dropped while handling, or all done
-      DeviceFunction* taker = nullptr;
+      TDeviceFunction* taker = nullptr;
       const int length = LengthFor(*c, c->pending, &taker);
       const qsizetype take = length <= kRestOfAvailable ? c->pending.size() : length;
       if (c->pending.size() < take) break;  // incomplete: wait for more bytes
@@ -264,20 +264,20 @@ class Worker : public QObject {
   // The length of the request at the front of `rest`, and which function
   // takes it: the function of the previous request first, then the others in
   // order. A request no function knows takes the rest of what came.
-  int LengthFor(const Conn& c, QByteArrayView rest, DeviceFunction** taker) {
-    auto ask = [&](DeviceFunction* f) {
+  int LengthFor(const TConn& c, QByteArrayView rest, TDeviceFunction** taker) {
+    auto ask = [&](TDeviceFunction* f) {
       const int n = f->RequestLength(rest);
-      if (n != DeviceFunction::kNotMine) *taker = f;
+      if (n != TDeviceFunction::kNotMine) *taker = f;
       return n;
     };
     if (c.active) {
-      if (const int n = ask(c.active); n != DeviceFunction::kNotMine) return n;
+      if (const int n = ask(c.active); n != TDeviceFunction::kNotMine) return n;
     }
     for (const auto& f : state_->functions) {
       if (f.get() == c.active) continue;
-      if (const int n = ask(f.get()); n != DeviceFunction::kNotMine) return n;
+      if (const int n = ask(f.get()); n != TDeviceFunction::kNotMine) return n;
     }
-    return DeviceFunction::kRestOfAvailable;
+    return TDeviceFunction::kRestOfAvailable;
   }
 
   void OnGone(QTcpSocket* sock) {
@@ -287,12 +287,12 @@ class Worker : public QObject {
 
   // Logs the request; a fault set for it plays instead of the function
   // that takes it.
-  void Handle(QTcpSocket* sock, int id, const QByteArray& request, DeviceFunction* taker) {
+  void Handle(QTcpSocket* sock, int id, const QByteArray& request, TDeviceFunction* taker) {
     const auto code = static_cast<uint8_t>(request.at(0));
     {
       QMutexLocker lock(&state_->mu);
       // A copy of just these bytes: a slice would keep the whole read buffer alive.
-      state_->log.append(LoggedRequest{id, QByteArray(request.constData(), request.size())});
+      state_->log.append(TLoggedRequest{id, QByteArray(request.constData(), request.size())});
       state_->logBytes += request.size();
       ++state_->counts[code];
       while (state_->log.size() > kLogLimit || state_->logBytes > kLogBytesLimit) {
@@ -300,16 +300,16 @@ class Worker : public QObject {
         state_->log.removeFirst();
       }
     }
-    if (const std::optional<Fault> fault = state_->faults.Meet(code)) {
+    if (const std::optional<TFault> fault = state_->faults.Meet(code)) {
       switch (fault->what) {
-        case Fault::What::Silence: return;
-        case Fault::What::Close: return DropConnection(sock, Drop::Close);
-        case Fault::What::Reset: return DropConnection(sock, Drop::Reset);
-        case Fault::What::Answer: return PlayChunks(sock, fault->answer, 0);
+        case TFault::TWhat::Silence: return;
+        case TFault::TWhat::Close: return DropConnection(sock, TDrop::Close);
+        case TFault::TWhat::Reset: return DropConnection(sock, TDrop::Reset);
+        case TFault::TWhat::Answer: return PlayChunks(sock, fault->answer, 0);
       }
     }
     if (taker) {
-      ConnLink link(this, sock);
+      TConnLink link(this, sock);
       taker->Handle(request, link);
     }
   }
@@ -327,7 +327,7 @@ class Worker : public QObject {
       latency = state_->latencyMs;
       jitter = state_->jitterMs;
     }
-    Outgoing o{0, sock, bytes, scripted, std::move(then)};
+    TOutgoing o{0, sock, bytes, scripted, std::move(then)};
     if (latency <= 0 && jitter <= 0 && out_.empty()) return Leave(o);
     const int delayMs = jitter > 0 ? std::max(0, latency + QRandomGenerator::global()->bounded(-jitter, jitter + 1)) : latency;
     o.dueNs = clock_.nsecsElapsed() + qint64(delayMs) * 1000000;
@@ -345,14 +345,14 @@ class Worker : public QObject {
   void LeaveDue() {
     const qint64 now = clock_.nsecsElapsed();
     while (!out_.empty() && out_.front().dueNs <= now) {
-      Outgoing o = std::move(out_.front());
+      TOutgoing o = std::move(out_.front());
       out_.pop_front();
       Leave(o);
     }
     ArmOut();
   }
 
-  void Leave(Outgoing& o) {
+  void Leave(TOutgoing& o) {
     if (o.then) return o.then();
     if (!o.sock) return;
     if (o.scripted) return Write(o.sock, o.bytes);
@@ -364,13 +364,13 @@ class Worker : public QObject {
   // when below 0); then `back` runs and it listens again.
   void Restart(int offMs, const std::function<void()>& back) {
     std::vector<QTcpSocket*> socks;
-    for (const Conn& c : conns_) socks.push_back(c.sock);
+    for (const TConn& c : conns_) socks.push_back(c.sock);
     for (QTcpSocket* sock : socks) {
-      if (Conn* c = Find(sock); c && !c->held.isEmpty()) {
+      if (TConn* c = Find(sock); c && !c->held.isEmpty()) {
         Write(sock, c->held);
         c->held.clear();
       }
-      DropConnection(sock, Drop::Close);
+      DropConnection(sock, TDrop::Close);
     }
     server_->close();
     if (offMs < 0) return;
@@ -384,7 +384,7 @@ class Worker : public QObject {
   // now; the tail follows a moment later, in the same write as the head of
   // the next answer if that comes first.
   void Deliver(QTcpSocket* sock, const QByteArray& bytes) {
-    Conn* c = Find(sock);
+    TConn* c = Find(sock);
     if (!c) return;
     int cut = 0;
     {
@@ -396,7 +396,7 @@ class Worker : public QObject {
     c->held = bytes.mid(now);
     if (c->held.isEmpty()) return;
     QTimer::singleShot(1, this, [this, target = QPointer<QTcpSocket>(sock)] {
-      Conn* later = target ? Find(target) : nullptr;
+      TConn* later = target ? Find(target) : nullptr;
       if (!later || later->held.isEmpty()) return;
       Write(target, later->held);
       later->held.clear();
@@ -404,7 +404,7 @@ class Worker : public QObject {
   }
 
   // Writes chunk `index` after its delay, then schedules the next one.
-  void PlayChunks(QPointer<QTcpSocket> sock, QList<Chunk> chunks, qsizetype index) {
+  void PlayChunks(QPointer<QTcpSocket> sock, QList<TChunk> chunks, qsizetype index) {
     if (index >= chunks.size()) return;
     const int delayMs = chunks.at(index).delayMs;
     auto writeChunk = [this, sock, chunks = std::move(chunks), index] {
@@ -425,9 +425,9 @@ class Worker : public QObject {
     sock->flush();  // hand it to the kernel now, so separate writes stay separate
   }
 
-  void DropConnection(QTcpSocket* sock, Drop how) {
+  void DropConnection(QTcpSocket* sock, TDrop how) {
     Forget(sock);
-    if (how == Drop::Reset) {
+    if (how == TDrop::Reset) {
       SetLingerZero(sock->socketDescriptor());
       sock->abort();
     } else {
@@ -437,15 +437,15 @@ class Worker : public QObject {
     if (sock->state() == QAbstractSocket::UnconnectedState) sock->deleteLater();
   }
 
-  Conn* Find(QTcpSocket* sock) {
-    for (Conn& c : conns_) {
+  TConn* Find(QTcpSocket* sock) {
+    for (TConn& c : conns_) {
       if (c.sock == sock) return &c;
     }
     return nullptr;
   }
 
   // The most recently accepted connection that is still open.
-  Conn* Newest() {
+  TConn* Newest() {
     for (auto it = conns_.rbegin(); it != conns_.rend(); ++it) {
       if (it->sock->state() == QAbstractSocket::ConnectedState) return &*it;
     }
@@ -467,33 +467,33 @@ class Worker : public QObject {
     state_->open = static_cast<int>(conns_.size());
   }
 
-  SimState* state_;
+  TSimState* state_;
   QTcpServer* server_;
   QTimer* streamTimer_;
   QTimer* outTimer_;  // the next answer on its way is due
   QElapsedTimer clock_;
-  std::deque<Outgoing> out_;  // answers on their way, in order
+  std::deque<TOutgoing> out_;  // answers on their way, in order
   QByteArray streamBytes_;
-  std::vector<Conn> conns_;  // in order of acceptance
+  std::vector<TConn> conns_;  // in order of acceptance
   uint16_t port_ = 0;
 };
 
 // The simulator thread: creates the worker, listens, runs the event loop and
 // destroys the worker (with its server and sockets) on its own thread.
-class SimThread : public QThread {
+class TSimThread : public QThread {
  public:
-  SimThread(SimState* state, uint16_t port) : state_(state), port_(port) {}
+  TSimThread(TSimState* state, uint16_t port) : state_(state), port_(port) {}
 
   // Waits until the worker listens (or failed to); true when listening.
   bool WaitReady() {
     ready_.acquire();
     return listening_;
   }
-  Worker* worker() const { return worker_; }
+  TWorker* Worker() const { return worker_; }
 
  protected:
   void run() override {
-    Worker worker(state_);
+    TWorker worker(state_);
     listening_ = worker.Listen(port_);
     worker_ = &worker;
     ready_.release();
@@ -502,28 +502,28 @@ class SimThread : public QThread {
   }
 
  private:
-  SimState* state_;
+  TSimState* state_;
   uint16_t port_;
   QSemaphore ready_;
   bool listening_ = false;   // written before ready_ is released
-  Worker* worker_ = nullptr;  // valid from ready_ until the event loop ends
+  TWorker* worker_ = nullptr;  // valid from ready_ until the event loop ends
 };
 
 }  // namespace
 
-// --- Simulator ------------------------------------------------------------------
+// --- TSimulator -----------------------------------------------------------------
 
-struct Simulator::Impl {
-  SimState state;
+struct TSimulator::TImpl {
+  TSimState state;
   QMutex actionMu;  // serialises start/stop and the actions on sockets
-  std::unique_ptr<SimThread> thread;
+  std::unique_ptr<TSimThread> thread;
 
   // Runs `f(worker)` in the simulator thread and waits for it; returns
   // `fallback` when the simulator is not running. Call with actionMu held.
-  template <class F, class R = std::invoke_result_t<F, Worker*>>
+  template <class F, class R = std::invoke_result_t<F, TWorker*>>
   R OnWorker(F f, R fallback = R()) {
     if (!thread) return fallback;
-    Worker* w = thread->worker();
+    TWorker* w = thread->Worker();
     if (QThread::currentThread() == thread.get()) return f(w);
     R result = fallback;
     QMetaObject::invokeMethod(
@@ -532,19 +532,19 @@ struct Simulator::Impl {
   }
 };
 
-Simulator::Simulator() : d(std::make_unique<Impl>()) { d->state.functions = MakeDeviceFunctions(); }
+TSimulator::TSimulator() : d(std::make_unique<TImpl>()) { d->state.functions = MakeDeviceFunctions(); }
 
-const std::vector<std::shared_ptr<DeviceFunction>>& Simulator::functions() const { return d->state.functions; }
+const std::vector<std::shared_ptr<TDeviceFunction>>& TSimulator::Functions() const { return d->state.functions; }
 
-Simulator::~Simulator() { stop(); }
+TSimulator::~TSimulator() { Stop(); }
 
-bool Simulator::start(uint16_t port) {
+bool TSimulator::Start(uint16_t port) {
   QMutexLocker action(&d->actionMu);
   if (d->thread) {
     qWarning("zelsim: start() called while already running");
     return false;
   }
-  auto thread = std::make_unique<SimThread>(&d->state, port);
+  auto thread = std::make_unique<TSimThread>(&d->state, port);
   thread->setObjectName(QStringLiteral("zelsim"));
   thread->start();
   if (!thread->WaitReady()) {
@@ -555,7 +555,7 @@ bool Simulator::start(uint16_t port) {
   return true;
 }
 
-void Simulator::stop() {
+void TSimulator::Stop() {
   QMutexLocker action(&d->actionMu);
   if (!d->thread) return;
   d->thread->quit();
@@ -563,111 +563,111 @@ void Simulator::stop() {
   d->thread.reset();
 }
 
-uint16_t Simulator::port() const {
+uint16_t TSimulator::Port() const {
   QMutexLocker lock(&d->state.mu);
   return d->state.port;
 }
 
-QString Simulator::startError() const {
+QString TSimulator::StartError() const {
   QMutexLocker lock(&d->state.mu);
   return d->state.startError;
 }
 
-void Simulator::setStatusReply(uint8_t code) { function<StatusFunction>()->setReply(code); }
+void TSimulator::SetStatusReply(uint8_t code) { Function<TStatusFunction>()->SetReply(code); }
 
-void Simulator::setVersions(const Versions& v) { function<VersionFunction>()->setVersions(v); }
+void TSimulator::SetVersions(const TVersions& v) { Function<TVersionFunction>()->SetVersions(v); }
 
-void Simulator::setAnswerCut(int bytes) {
+void TSimulator::SetAnswerCut(int bytes) {
   QMutexLocker lock(&d->state.mu);
   d->state.answerCut = bytes;
 }
 
-void Simulator::setLatency(int ms, int jitterMs) {
+void TSimulator::SetLatency(int ms, int jitterMs) {
   QMutexLocker lock(&d->state.mu);
   d->state.latencyMs = std::max(0, ms);
   d->state.jitterMs = std::max(0, jitterMs);
 }
 
-void Simulator::setFault(const Fault& fault) { d->state.faults.Set(fault); }
+void TSimulator::SetFault(const TFault& fault) { d->state.faults.Set(fault); }
 
-void Simulator::clearFaults(std::optional<uint8_t> requestCode) { d->state.faults.Clear(requestCode); }
+void TSimulator::ClearFaults(std::optional<uint8_t> requestCode) { d->state.faults.Clear(requestCode); }
 
-bool Simulator::sendNow(const QByteArray& bytes) {
+bool TSimulator::SendNow(const QByteArray& bytes) {
   QMutexLocker action(&d->actionMu);
-  return d->OnWorker([&bytes](Worker* w) { return w->SendNow(bytes); }, false);
+  return d->OnWorker([&bytes](TWorker* w) { return w->SendNow(bytes); }, false);
 }
 
-void Simulator::dropNow(Drop how) {
+void TSimulator::DropNow(TDrop how) {
   QMutexLocker action(&d->actionMu);
-  d->OnWorker([how](Worker* w) {
+  d->OnWorker([how](TWorker* w) {
     w->DropNow(how);
     return true;
   });
 }
 
-void Simulator::setListening(bool listening) {
+void TSimulator::SetListening(bool listening) {
   QMutexLocker action(&d->actionMu);
-  d->OnWorker([listening](Worker* w) {
+  d->OnWorker([listening](TWorker* w) {
     w->SetListening(listening);
     return true;
   });
 }
 
-void Simulator::setStream(const QByteArray& bytes, int intervalMs) {
+void TSimulator::SetStream(const QByteArray& bytes, int intervalMs) {
   QMutexLocker action(&d->actionMu);
-  d->OnWorker([&bytes, intervalMs](Worker* w) {
+  d->OnWorker([&bytes, intervalMs](TWorker* w) {
     w->SetStream(bytes, intervalMs);
     return true;
   });
 }
 
-QList<LoggedRequest> Simulator::requests() const {
+QList<TLoggedRequest> TSimulator::Requests() const {
   QMutexLocker lock(&d->state.mu);
   return d->state.log;
 }
 
-QList<uint8_t> Simulator::requestCodes() const {
+QList<uint8_t> TSimulator::RequestCodes() const {
   QMutexLocker lock(&d->state.mu);
   QList<uint8_t> codes;
   codes.reserve(d->state.log.size());
-  for (const LoggedRequest& r : d->state.log) codes.append(static_cast<uint8_t>(r.bytes.at(0)));
+  for (const TLoggedRequest& r : d->state.log) codes.append(static_cast<uint8_t>(r.bytes.at(0)));
   return codes;
 }
 
-int Simulator::countRequests(uint8_t requestCode) const {
+int TSimulator::CountRequests(uint8_t requestCode) const {
   QMutexLocker lock(&d->state.mu);
   return d->state.counts[requestCode];
 }
 
-void Simulator::clearLog() {
+void TSimulator::ClearLog() {
   QMutexLocker lock(&d->state.mu);
   d->state.log.clear();
   d->state.logBytes = 0;
   d->state.counts.fill(0);
 }
 
-int Simulator::connectionsAccepted() const {
+int TSimulator::ConnectionsAccepted() const {
   QMutexLocker lock(&d->state.mu);
   return d->state.accepted;
 }
 
-qsizetype Simulator::loggedBytes() const {
+qsizetype TSimulator::LoggedBytes() const {
   QMutexLocker lock(&d->state.mu);
   qsizetype n = 0;
-  for (const LoggedRequest& r : d->state.log) n += r.bytes.capacity();
+  for (const TLoggedRequest& r : d->state.log) n += r.bytes.capacity();
   return n;
 }
 
-int Simulator::openConnections() const {
+int TSimulator::OpenConnections() const {
   QMutexLocker lock(&d->state.mu);
   return d->state.open;
 }
 
-void ModelDevice(Simulator& sim, int latencyMs, int jitterMs) {
-  RestartPlan restart;
+void ModelDevice(TSimulator& sim, int latencyMs, int jitterMs) {
+  TRestartPlan restart;
   restart.on = true;
-  sim.function<UploadFunction>()->setRestart(restart);
-  sim.setLatency(latencyMs, jitterMs);
+  sim.Function<TUploadFunction>()->SetRestart(restart);
+  sim.SetLatency(latencyMs, jitterMs);
 }
 
 }  // namespace zelsim

@@ -15,7 +15,7 @@ namespace {
 constexpr uint8_t kRead = 0x10;
 constexpr uint8_t kWrite = 0x11;
 constexpr int kNamedReadLength = 5;
-constexpr int kWriteLength = 4 + SlotsFunction::kSlotSize;
+constexpr int kWriteLength = 4 + TSlotsFunction::kSlotSize;
 constexpr int kSentRecordBytes = 248;
 
 uint32_t Le32(QByteArrayView b, int at) {
@@ -27,11 +27,11 @@ void PutLe(QByteArray& b, int at, uint32_t v, int width) {
   for (int i = 0; i < width; ++i) b[at + i] = char((v >> (8 * i)) & 0xFF);
 }
 
-bool ValidSlot(int64_t k) { return k >= 1 && k <= SlotsFunction::kSlots; }
+bool ValidSlot(int64_t k) { return k >= 1 && k <= TSlotsFunction::kSlots; }
 
 }  // namespace
 
-QByteArray SlotsFunction::InitialSlot(int k) {
+QByteArray TSlotsFunction::InitialSlot(int k) {
   QByteArray r(kSlotSize, '\0');
   // Unnamed bytes: never zero, different in every slot.
   for (int i = 0; i < kSlotSize; ++i) r[i] = char(1 + (k * 37 + i * 11) % 255);
@@ -64,16 +64,16 @@ QByteArray SlotsFunction::InitialSlot(int k) {
   return r;
 }
 
-SlotsFunction::SlotsFunction() {
+TSlotsFunction::TSlotsFunction() {
   for (int k = 1; k <= kSlots; ++k) slots_[size_t(k - 1)] = InitialSlot(k);
 }
 
-QByteArray SlotsFunction::slot(int k) const {
+QByteArray TSlotsFunction::Slot(int k) const {
   QMutexLocker lock(&mu_);
   return ValidSlot(k) ? slots_[size_t(k - 1)] : QByteArray();
 }
 
-void SlotsFunction::setSlot(int k, const QByteArray& record) {
+void TSlotsFunction::SetSlot(int k, const QByteArray& record) {
   if (!ValidSlot(k)) return;
   QByteArray r = record.left(kSlotSize);
   r.append(kSlotSize - r.size(), '\0');
@@ -81,17 +81,17 @@ void SlotsFunction::setSlot(int k, const QByteArray& record) {
   slots_[size_t(k - 1)] = r;
 }
 
-QList<int> SlotsFunction::readsServed() const {
+QList<int> TSlotsFunction::ReadsServed() const {
   QMutexLocker lock(&mu_);
   return reads_;
 }
 
-QList<int> SlotsFunction::writesStored() const {
+QList<int> TSlotsFunction::WritesStored() const {
   QMutexLocker lock(&mu_);
   return writes_;
 }
 
-void SlotsFunction::setSilentAt(int k, bool silent) {
+void TSlotsFunction::SetSilentAt(int k, bool silent) {
   QMutexLocker lock(&mu_);
   if (silent) {
     silent_.insert(k);
@@ -100,27 +100,27 @@ void SlotsFunction::setSilentAt(int k, bool silent) {
   }
 }
 
-void SlotsFunction::setReplyLengthAt(int k, int messageLength) {
+void TSlotsFunction::SetReplyLengthAt(int k, int messageLength) {
   QMutexLocker lock(&mu_);
   replyLength_[k] = messageLength;
 }
 
-void SlotsFunction::setReportedSlotAt(int k, uint32_t reported) {
+void TSlotsFunction::SetReportedSlotAt(int k, uint32_t reported) {
   QMutexLocker lock(&mu_);
   reported_[k] = reported;
 }
 
-void SlotsFunction::setWriteStatusAt(int k, uint8_t status) {
+void TSlotsFunction::SetWriteStatusAt(int k, uint8_t status) {
   QMutexLocker lock(&mu_);
   writeStatus_[k] = status;
 }
 
-void SlotsFunction::setDropAt(int k, Drop how) {
+void TSlotsFunction::SetDropAt(int k, TDrop how) {
   QMutexLocker lock(&mu_);
   drop_[k] = how;
 }
 
-void SlotsFunction::clearMisbehaviour() {
+void TSlotsFunction::ClearMisbehaviour() {
   QMutexLocker lock(&mu_);
   silent_.clear();
   replyLength_.clear();
@@ -129,8 +129,8 @@ void SlotsFunction::clearMisbehaviour() {
   drop_.clear();
 }
 
-void SlotsFunction::reset() {
-  clearMisbehaviour();
+void TSlotsFunction::Reset() {
+  ClearMisbehaviour();
   QMutexLocker lock(&mu_);
   for (int k = 1; k <= kSlots; ++k) slots_[size_t(k - 1)] = InitialSlot(k);
   reads_.clear();
@@ -138,7 +138,7 @@ void SlotsFunction::reset() {
   next_ = 1;
 }
 
-int SlotsFunction::RequestLength(QByteArrayView pending) {
+int TSlotsFunction::RequestLength(QByteArrayView pending) {
   switch (uint8_t(pending.front())) {
     case kRead:
       // The slot number follows only when the PC names the slot; a bare read
@@ -151,12 +151,12 @@ int SlotsFunction::RequestLength(QByteArrayView pending) {
   }
 }
 
-void SlotsFunction::ConnectionOpened() {
+void TSlotsFunction::ConnectionOpened() {
   QMutexLocker lock(&mu_);
   next_ = 1;
 }
 
-void SlotsFunction::Handle(const QByteArray& request, DeviceLink& link) {
+void TSlotsFunction::Handle(const QByteArray& request, TDeviceLink& link) {
   if (uint8_t(request.at(0)) == kRead) {
     int k = 0;
     {
@@ -170,8 +170,8 @@ void SlotsFunction::Handle(const QByteArray& request, DeviceLink& link) {
   }
 }
 
-bool SlotsFunction::Misbehave(int k, DeviceLink& link) {
-  std::optional<Drop> drop;
+bool TSlotsFunction::Misbehave(int k, TDeviceLink& link) {
+  std::optional<TDrop> drop;
   {
     QMutexLocker lock(&mu_);
     if (auto it = drop_.find(k); it != drop_.end()) drop = it->second;
@@ -184,7 +184,7 @@ bool SlotsFunction::Misbehave(int k, DeviceLink& link) {
   return true;
 }
 
-void SlotsFunction::Read(int k, DeviceLink& link) {
+void TSlotsFunction::Read(int k, TDeviceLink& link) {
   if (!Misbehave(k, link)) return;
   QByteArray message(8, '\0');
   int length = 8 + kSentRecordBytes;
@@ -202,7 +202,7 @@ void SlotsFunction::Read(int k, DeviceLink& link) {
   link.Send(Frame(message));
 }
 
-void SlotsFunction::Write(int k, const QByteArray& request, DeviceLink& link) {
+void TSlotsFunction::Write(int k, const QByteArray& request, TDeviceLink& link) {
   if (!ValidSlot(k)) {
     link.Send(Frame(StatusRecord(90)));
     return;

@@ -21,12 +21,12 @@
 
 namespace zelsim {
 
-class SlotsFunction : public DeviceFunction {
+class TSlotsFunction : public TDeviceFunction {
  public:
   static constexpr int kSlots = 63;
   static constexpr int kSlotSize = 256;
 
-  SlotsFunction();
+  TSlotsFunction();
 
   // The deterministic content slot k starts with: names of every shape
   // (17 bytes without a zero, two letters and zeros, padded with blanks,
@@ -35,33 +35,33 @@ class SlotsFunction : public DeviceFunction {
   static QByteArray InitialSlot(int slot);
 
   // --- stored slots --------------------------------------------------------
-  QByteArray slot(int k) const;
-  void setSlot(int k, const QByteArray& record);  // cut or filled with zeros to 256
+  QByteArray Slot(int k) const;
+  void SetSlot(int k, const QByteArray& record);  // cut or filled with zeros to 256
   // Slot numbers of the reads answered and of the writes stored, in order;
   // each log keeps its newest kFunctionLogLimit (sim/BoundedLog.h).
-  QList<int> readsServed() const;
-  QList<int> writesStored() const;
+  QList<int> ReadsServed() const;
+  QList<int> WritesStored() const;
 
   // --- misbehaviour, per slot k -------------------------------------------------
-  void setSilentAt(int k, bool silent);               // no answer to the read or write of slot k
-  void setReplyLengthAt(int k, int messageLength);    // slot k's message cut or padded to this length
-  void setReportedSlotAt(int k, uint32_t reported);   // slot k's message names another slot number
-  void setWriteStatusAt(int k, uint8_t status);       // a write of slot k is answered with this status
-  void setDropAt(int k, Drop how);                    // the read or write of slot k drops the connection
-  void clearMisbehaviour();
+  void SetSilentAt(int k, bool silent);               // no answer to the read or write of slot k
+  void SetReplyLengthAt(int k, int messageLength);    // slot k's message cut or padded to this length
+  void SetReportedSlotAt(int k, uint32_t reported);   // slot k's message names another slot number
+  void SetWriteStatusAt(int k, uint8_t status);       // a write of slot k is answered with this status
+  void SetDropAt(int k, TDrop how);                    // the read or write of slot k drops the connection
+  void ClearMisbehaviour();
   // Back to the initial slots, no misbehaviour, nothing served.
-  void reset();
+  void Reset();
 
-  // --- DeviceFunction -----------------------------------------------------------
+  // --- TDeviceFunction -----------------------------------------------------------
   int RequestLength(QByteArrayView pending) override;
-  void Handle(const QByteArray& request, DeviceLink& link) override;
+  void Handle(const QByteArray& request, TDeviceLink& link) override;
   void ConnectionOpened() override;
 
  private:
   // Returns false when the request was dropped or left unanswered.
-  bool Misbehave(int k, DeviceLink& link);
-  void Read(int k, DeviceLink& link);
-  void Write(int k, const QByteArray& request, DeviceLink& link);
+  bool Misbehave(int k, TDeviceLink& link);
+  void Read(int k, TDeviceLink& link);
+  void Write(int k, const QByteArray& request, TDeviceLink& link);
 
   mutable QMutex mu_;
   std::array<QByteArray, kSlots> slots_;
@@ -72,7 +72,7 @@ class SlotsFunction : public DeviceFunction {
   std::map<int, int> replyLength_;
   std::map<int, uint32_t> reported_;
   std::map<int, uint8_t> writeStatus_;
-  std::map<int, Drop> drop_;
+  std::map<int, TDrop> drop_;
 };
 
 }  // namespace zelsim

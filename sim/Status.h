@@ -9,28 +9,28 @@
 
 namespace zelsim {
 
-class StatusFunction : public DeviceFunction {
+class TStatusFunction : public TDeviceFunction {
  public:
   // 85: the application runs; 90: the factory image runs.
-  void setReply(uint8_t code);
+  void SetReply(uint8_t code);
   int RequestLength(QByteArrayView pending) override;
-  void Handle(const QByteArray& request, DeviceLink& link) override;
+  void Handle(const QByteArray& request, TDeviceLink& link) override;
 
  private:
   QMutex mu_;
   uint8_t reply_ = 85;
 };
 
-class VersionFunction : public DeviceFunction {
+class TVersionFunction : public TDeviceFunction {
  public:
-  void setVersions(const Versions& v);
-  Versions versions() const;
+  void SetVersions(const TVersions& v);
+  TVersions Versions() const;
   int RequestLength(QByteArrayView pending) override;
-  void Handle(const QByteArray& request, DeviceLink& link) override;
+  void Handle(const QByteArray& request, TDeviceLink& link) override;
 
  private:
   mutable QMutex mu_;
-  Versions versions_;
+  TVersions versions_;
 };
 
 }  // namespace zelsim

@@ -28,22 +28,22 @@ std::optional<uint16_t> HexDigit(char c) {
 }
 }  // namespace
 
-UploadFunction::UploadFunction(std::shared_ptr<VersionFunction> versions) : versions_(std::move(versions)) {}
+TUploadFunction::TUploadFunction(std::shared_ptr<TVersionFunction> versions) : versions_(std::move(versions)) {}
 
-int UploadFunction::RequestLength(QByteArrayView pending) {
+int TUploadFunction::RequestLength(QByteArrayView pending) {
   const auto code = static_cast<uint8_t>(pending.front());
   if (code == kPocketStart || code == kLanStart) return kStartLength;
   if (code < 0x80) return kNotMine;
   QMutexLocker lock(&mu_);
   switch (phase_) {
-    case Phase::Idle: return kNotMine;
-    case Phase::NameWords: return kNameWordLength;
-    case Phase::Data: return pocket_ ? kPocketDataLength : kLanDataLength;
+    case TPhase::Idle: return kNotMine;
+    case TPhase::NameWords: return kNameWordLength;
+    case TPhase::Data: return pocket_ ? kPocketDataLength : kLanDataLength;
   }
   return kNotMine;
 }
 
-void UploadFunction::Handle(const QByteArray& request, DeviceLink& link) {
+void TUploadFunction::Handle(const QByteArray& request, TDeviceLink& link) {
   const auto code = static_cast<uint8_t>(request.at(0));
   if (code == kPocketStart || code == kLanStart) {
     uint8_t reply = 0;
@@ -56,17 +56,17 @@ void UploadFunction::Handle(const QByteArray& request, DeviceLink& link) {
       for (int i = 0; i < 4; ++i) size_ |= uint32_t(static_cast<uint8_t>(request.at(1 + i))) << (8 * i);
       reply = startReply_;
       clearing = clearingMs_;
-      if (reply == 90) phase_ = pocket_ ? Phase::NameWords : Phase::Data;
+      if (reply == 90) phase_ = pocket_ ? TPhase::NameWords : TPhase::Data;
     }
     link.Send(Frame(StatusRecord(reply)));
     if (reply == 90) {
       link.SendAfter(clearing, Frame(StatusRecord(0)));
       // An empty image is complete with the acknowledgement that ends the clearing.
-      std::optional<Restart> restart;
+      std::optional<TRestart> restart;
       {
         QMutexLocker lock(&mu_);
         if (size_ == 0) {
-          phase_ = Phase::Idle;
+          phase_ = TPhase::Idle;
           restart = PlannedRestart();
         }
       }
@@ -75,20 +75,20 @@ void UploadFunction::Handle(const QByteArray& request, DeviceLink& link) {
     return;
   }
 
-  UploadFault fault;
+  TUploadFault fault;
   bool last = false;
   {
     QMutexLocker lock(&mu_);
-    const bool taking = phase_ != Phase::Idle;
+    const bool taking = phase_ != TPhase::Idle;
     Take(request);
-    last = taking && phase_ == Phase::Idle;
-    if (fault_.kind != UploadFault::None && fault_.request == received_) fault = fault_;
+    last = taking && phase_ == TPhase::Idle;
+    if (fault_.kind != TUploadFault::None && fault_.request == received_) fault = fault_;
   }
   switch (fault.kind) {
-    case UploadFault::None:
+    case TUploadFault::None:
       link.Send(Frame(StatusRecord(0)));
       if (last) {
-        std::optional<Restart> restart;
+        std::optional<TRestart> restart;
         {
           QMutexLocker lock(&mu_);
           restart = PlannedRestart();
@@ -96,13 +96,13 @@ void UploadFunction::Handle(const QByteArray& request, DeviceLink& link) {
         if (restart) link.Restart(0, restart->offMs, restart->back);
       }
       break;
-    case UploadFault::Answer: link.Send(Frame(StatusRecord(fault.code))); break;
-    case UploadFault::Silent: break;
-    case UploadFault::Drop: link.DropConnection(fault.how); break;
-    case UploadFault::Working: {
+    case TUploadFault::Answer: link.Send(Frame(StatusRecord(fault.code))); break;
+    case TUploadFault::Silent: break;
+    case TUploadFault::Drop: link.DropConnection(fault.how); break;
+    case TUploadFault::Working: {
       link.Send(Frame(StatusRecord(85)));
       int delay = 0;
-      for (const Chunk& c : fault.then) {
+      for (const TChunk& c : fault.then) {
         delay += c.delayMs;
         link.SendAfter(delay, c.bytes);
       }
@@ -111,9 +111,9 @@ void UploadFunction::Handle(const QByteArray& request, DeviceLink& link) {
   }
 }
 
-void UploadFunction::Take(const QByteArray& request) {
+void TUploadFunction::Take(const QByteArray& request) {
   ++received_;
-  const bool nameWord = phase_ == Phase::NameWords;
+  const bool nameWord = phase_ == TPhase::NameWords;
   const int step = nameWord ? kNameWordLength : (pocket_ ? 5 : kLanDataLength);
   for (int i = 0; i < request.size(); i += step) {
     const auto got = static_cast<uint8_t>(request.at(i));
@@ -130,16 +130,16 @@ void UploadFunction::Take(const QByteArray& request) {
     else TakeData(bytes);
   }
   if (nameWord) {
-    if (name_.size() >= 4 * kNameWords) phase_ = Phase::Data;
+    if (name_.size() >= 4 * kNameWords) phase_ = TPhase::Data;
     return;
   }
   if (dataReceived_ >= int64_t(size_)) {
     if (dataReceived_ % kBlock != 0) problems_ << QStringLiteral("data not a whole number of blocks");
-    phase_ = Phase::Idle;
+    phase_ = TPhase::Idle;
   }
 }
 
-void UploadFunction::TakeData(QByteArrayView bytes) {
+void TUploadFunction::TakeData(QByteArrayView bytes) {
   // The image's bytes: the first of them kept, all of them hashed.
   const int64_t inImage = std::clamp<int64_t>(int64_t(size_) - dataReceived_, 0, bytes.size());
   if (inImage > 0) {
@@ -163,12 +163,12 @@ void UploadFunction::TakeData(QByteArrayView bytes) {
     imageSha256_ = hash_ ? hash_->result() : QCryptographicHash::hash(QByteArray(), QCryptographicHash::Sha256);
 }
 
-std::optional<UploadFunction::Restart> UploadFunction::PlannedRestart() {
+std::optional<TUploadFunction::TRestart> TUploadFunction::PlannedRestart() {
   if (!restart_.on) return std::nullopt;
   ++restarts_;
   std::function<void()> back;
-  if (versions_ && restart_.after == AfterUpdate::New) {
-    Versions v = versions_->versions();
+  if (versions_ && restart_.after == TAfterUpdate::New) {
+    TVersions v = versions_->Versions();
     if (pocket_) {
       // The name field holds two bytes, then the file name's first ten characters.
       if (const auto digit = name_.size() >= 12 ? HexDigit(name_.at(11)) : std::nullopt)
@@ -176,13 +176,13 @@ std::optional<UploadFunction::Restart> UploadFunction::PlannedRestart() {
     } else {
       v.lan = restart_.lanAfter.value_or(uint8_t(std::min(0xFF, v.lan + 1)));
     }
-    back = [versions = versions_, v] { versions->setVersions(v); };
+    back = [versions = versions_, v] { versions->SetVersions(v); };
   }
-  return Restart{restart_.after == AfterUpdate::Never ? -1 : restart_.offMs, std::move(back)};
+  return TRestart{restart_.after == TAfterUpdate::Never ? -1 : restart_.offMs, std::move(back)};
 }
 
-void UploadFunction::Reset() {
-  phase_ = Phase::Idle;
+void TUploadFunction::Reset() {
+  phase_ = TPhase::Idle;
   size_ = 0;
   counter_ = 1;
   received_ = 0;
@@ -195,82 +195,82 @@ void UploadFunction::Reset() {
   problems_.clear();
 }
 
-void UploadFunction::ConnectionOpened() {
+void TUploadFunction::ConnectionOpened() {
   QMutexLocker lock(&mu_);
-  phase_ = Phase::Idle;
+  phase_ = TPhase::Idle;
 }
 
-void UploadFunction::setStartReply(uint8_t code) {
+void TUploadFunction::SetStartReply(uint8_t code) {
   QMutexLocker lock(&mu_);
   startReply_ = code;
 }
 
-void UploadFunction::setClearingMs(int ms) {
+void TUploadFunction::SetClearingMs(int ms) {
   QMutexLocker lock(&mu_);
   clearingMs_ = ms;
 }
 
-void UploadFunction::setRestart(const RestartPlan& plan) {
+void TUploadFunction::SetRestart(const TRestartPlan& plan) {
   QMutexLocker lock(&mu_);
   restart_ = plan;
 }
 
-int UploadFunction::restarts() const {
+int TUploadFunction::Restarts() const {
   QMutexLocker lock(&mu_);
   return restarts_;
 }
 
-void UploadFunction::setFault(const UploadFault& fault) {
+void TUploadFunction::SetFault(const TUploadFault& fault) {
   QMutexLocker lock(&mu_);
   fault_ = fault;
 }
 
-QByteArray UploadFunction::image() const {
+QByteArray TUploadFunction::Image() const {
   QMutexLocker lock(&mu_);
   return data_;
 }
 
-qint64 UploadFunction::imageSize() const {
+qint64 TUploadFunction::ImageSize() const {
   QMutexLocker lock(&mu_);
   return std::min<qint64>(dataReceived_, size_);
 }
 
-QByteArray UploadFunction::imageSha256() const {
+QByteArray TUploadFunction::ImageSha256() const {
   QMutexLocker lock(&mu_);
   return imageSha256_;
 }
 
-void UploadFunction::setImageKept(qsizetype bytes) {
+void TUploadFunction::SetImageKept(qsizetype bytes) {
   QMutexLocker lock(&mu_);
   imageKept_ = std::max<qsizetype>(0, bytes);
 }
 
-QByteArray UploadFunction::name() const {
+QByteArray TUploadFunction::Name() const {
   QMutexLocker lock(&mu_);
   return name_;
 }
 
-uint32_t UploadFunction::announcedSize() const {
+uint32_t TUploadFunction::AnnouncedSize() const {
   QMutexLocker lock(&mu_);
   return size_;
 }
 
-uint8_t UploadFunction::startCode() const {
+uint8_t TUploadFunction::StartCode() const {
   QMutexLocker lock(&mu_);
   return startCode_;
 }
 
-int UploadFunction::requestsReceived() const {
+int TUploadFunction::RequestsReceived() const {
   QMutexLocker lock(&mu_);
   return received_;
 }
 
-bool UploadFunction::complete() const {
+bool TUploadFunction::Complete() const {
   QMutexLocker lock(&mu_);
   return startCode_ != 0 && dataReceived_ >= int64_t(size_) && (!pocket_ || size_ == 0 || name_.size() == 12);
 }
 
-QStringList UploadFunction::problems() const {
+QStringList TUploadFunction::Problems() const {
   QMutexLocker lock(&mu_);
   return problems_;
 }

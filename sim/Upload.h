@@ -4,7 +4,7 @@
 // led by sequence bytes and each acknowledged with 0. The image is put back
 // together and checked as it arrives; tests read it back. Once the last
 // block is acknowledged the device may restart and come back with the new
-// version (see RestartPlan).
+// version (see TRestartPlan).
 #pragma once
 
 #include "sim/DeviceFunction.h"
@@ -23,10 +23,10 @@
 
 namespace zelsim {
 
-class VersionFunction;
+class TVersionFunction;
 
 // How the device comes back from the restart that follows a complete image.
-enum class AfterUpdate {
+enum class TAfterUpdate {
   New,    // with the image's version
   Old,    // with the version it had (the update did not take)
   Never,  // not at all: the port keeps refusing connections
@@ -38,17 +38,17 @@ enum class AfterUpdate {
 // version's last hexadecimal digit becomes the version character of the
 // name it received (the file name's 10th character); of a "LAN Driver"
 // image: `lanAfter`, or one above the installed LAN driver when unset.
-struct RestartPlan {
+struct TRestartPlan {
   bool on = false;  // off: the device keeps the link and its versions
   int offMs = 3000;
-  AfterUpdate after = AfterUpdate::New;
+  TAfterUpdate after = TAfterUpdate::New;
   std::optional<uint8_t> lanAfter;
 };
 
 // A misbehaviour at one request after the start request (counted from 1:
 // name words and data requests alike).
-struct UploadFault {
-  enum Kind {
+struct TUploadFault {
+  enum TKind {
     None,
     Working,  // answer 85, then play `then` (empty: stay silent)
     Answer,   // answer `code` instead of 0
@@ -57,78 +57,78 @@ struct UploadFault {
   } kind = None;
   int request = 0;
   uint8_t code = 0;
-  QList<Chunk> then;
-  zelsim::Drop how = zelsim::Drop::Close;
+  QList<TChunk> then;
+  zelsim::TDrop how = zelsim::TDrop::Close;
 };
 
-class UploadFunction : public DeviceFunction {
+class TUploadFunction : public TDeviceFunction {
  public:
   static constexpr uint8_t kPocketStart = 0x0C;
   static constexpr uint8_t kLanStart = 0x09;
 
   // `versions` is the device's version answer, changed by a restart (none:
   // a restart leaves the versions alone).
-  explicit UploadFunction(std::shared_ptr<VersionFunction> versions = nullptr);
+  explicit TUploadFunction(std::shared_ptr<TVersionFunction> versions = nullptr);
 
   int RequestLength(QByteArrayView pending) override;
-  void Handle(const QByteArray& request, DeviceLink& link) override;
+  void Handle(const QByteArray& request, TDeviceLink& link) override;
   void ConnectionOpened() override;
 
   // --- configuration -------------------------------------------------------
   // The answer to the start request (90 = clearing; anything else refuses).
-  void setStartReply(uint8_t code);
+  void SetStartReply(uint8_t code);
   // How long the device clears its memory before it acknowledges.
-  void setClearingMs(int ms);
-  void setFault(const UploadFault& fault);
+  void SetClearingMs(int ms);
+  void SetFault(const TUploadFault& fault);
   // Off by default: tests go on talking to the device after an upload.
-  void setRestart(const RestartPlan& plan);
+  void SetRestart(const TRestartPlan& plan);
 
-  // How many bytes of an image the device keeps for image() (default
+  // How many bytes of an image the device keeps for Image() (default
   // kImageKept); the size and the SHA-256 of every image are kept whatever
   // its size. A test that uploads a larger image and reads it back raises it.
   static constexpr qsizetype kImageKept = 4 << 20;
-  void setImageKept(qsizetype bytes);
+  void SetImageKept(qsizetype bytes);
 
   // --- read-back -------------------------------------------------------------
   // The image as received, cut to the size of the start request; of a larger
-  // image than setImageKept allows, its first bytes only.
-  QByteArray image() const;
+  // image than SetImageKept allows, its first bytes only.
+  QByteArray Image() const;
   // Bytes of the image received so far (at most the announced size).
-  qint64 imageSize() const;
+  qint64 ImageSize() const;
   // The SHA-256 of the whole image, once every announced byte has arrived.
-  QByteArray imageSha256() const;
+  QByteArray ImageSha256() const;
   // The 12-byte name field of an application image.
-  QByteArray name() const;
+  QByteArray Name() const;
   // The size announced by the last start request, and its code.
-  uint32_t announcedSize() const;
-  uint8_t startCode() const;
+  uint32_t AnnouncedSize() const;
+  uint8_t StartCode() const;
   // Requests after the start request received so far.
-  int requestsReceived() const;
+  int RequestsReceived() const;
   // True once every announced byte has arrived.
-  bool complete() const;
+  bool Complete() const;
   // What did not match: sequence bytes, padding, lengths. Empty when all fit.
-  QStringList problems() const;
+  QStringList Problems() const;
   // Restarts begun after a complete image.
-  int restarts() const;
+  int Restarts() const;
 
  private:
-  enum class Phase { Idle, NameWords, Data };
+  enum class TPhase { Idle, NameWords, Data };
   void Reset();
   void Take(const QByteArray& request);  // with mu_ held
   void TakeData(QByteArrayView bytes);    // with mu_ held
   // The restart after a complete image, when the plan has one (counted);
   // with mu_ held. The caller orders it on the link once mu_ is released.
-  struct Restart {
+  struct TRestart {
     int offMs;                   // below 0: never back
     std::function<void()> back;  // puts the new versions in place
   };
-  std::optional<Restart> PlannedRestart();
+  std::optional<TRestart> PlannedRestart();
 
   mutable QMutex mu_;
   uint8_t startReply_ = 90;
   int clearingMs_ = 100;
-  UploadFault fault_;
-  Phase phase_ = Phase::Idle;
+  TUploadFault fault_;
+  TPhase phase_ = TPhase::Idle;
   bool pocket_ = false;
   uint8_t startCode_ = 0;
   uint32_t size_ = 0;
@@ -142,8 +142,8 @@ class UploadFunction : public DeviceFunction {
   QByteArray imageSha256_;
   bool paddingWrong_ = false;  // reported once
   QStringList problems_;
-  std::shared_ptr<VersionFunction> versions_;
-  RestartPlan restart_;
+  std::shared_ptr<TVersionFunction> versions_;
+  TRestartPlan restart_;
   int restarts_ = 0;
 };
 

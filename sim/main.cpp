@@ -155,18 +155,18 @@ int main(int argc, char** argv) {
   if (!latency) return UsageError(QStringLiteral("bad latency '%1'").arg(parser.value(latencyOption)));
   const auto jitter = ParseNumber(parser.value(jitterOption), 0, 60000);
   if (!jitter) return UsageError(QStringLiteral("bad jitter '%1'").arg(parser.value(jitterOption)));
-  zelsim::RestartPlan restart;
+  zelsim::TRestartPlan restart;
   restart.on = true;
   const auto restartMs = ParseNumber(parser.value(restartOption), 0, 3600000);
   if (!restartMs) return UsageError(QStringLiteral("bad restart time '%1'").arg(parser.value(restartOption)));
   restart.offMs = static_cast<int>(*restartMs);
   const QString after = parser.value(afterUpdateOption);
   if (after == QLatin1String("new")) {
-    restart.after = zelsim::AfterUpdate::New;
+    restart.after = zelsim::TAfterUpdate::New;
   } else if (after == QLatin1String("old")) {
-    restart.after = zelsim::AfterUpdate::Old;
+    restart.after = zelsim::TAfterUpdate::Old;
   } else if (after == QLatin1String("never")) {
-    restart.after = zelsim::AfterUpdate::Never;
+    restart.after = zelsim::TAfterUpdate::Never;
   } else {
     return UsageError(QStringLiteral("bad --after-update '%1' (expected new, old or never)").arg(after));
   }
@@ -176,7 +176,7 @@ int main(int argc, char** argv) {
     restart.lanAfter = static_cast<uint8_t>(*lan);
   }
 
-  zelsim::Versions versions;
+  zelsim::TVersions versions;
   if (parser.isSet(versionsOption)) {
     const QString text = parser.value(versionsOption);
     const QStringList parts = text.split(QLatin1Char(','));
@@ -197,17 +197,17 @@ int main(int argc, char** argv) {
 #ifndef _WIN32
   QuitOnSignals(&app);
 #endif
-  zelsim::Simulator sim;
-  sim.setStatusReply(static_cast<uint8_t>(*status));
-  sim.setVersions(versions);
-  sim.setAnswerCut(static_cast<int>(*cut));
-  sim.setLatency(static_cast<int>(*latency), static_cast<int>(*jitter));
-  sim.function<zelsim::UploadFunction>()->setRestart(restart);
-  if (!sim.start(static_cast<uint16_t>(*port))) {
-    std::fprintf(stderr, "zelsim: cannot listen on 127.0.0.1:%ld: %s\n", *port, qPrintable(sim.startError()));
+  zelsim::TSimulator sim;
+  sim.SetStatusReply(static_cast<uint8_t>(*status));
+  sim.SetVersions(versions);
+  sim.SetAnswerCut(static_cast<int>(*cut));
+  sim.SetLatency(static_cast<int>(*latency), static_cast<int>(*jitter));
+  sim.Function<zelsim::TUploadFunction>()->SetRestart(restart);
+  if (!sim.Start(static_cast<uint16_t>(*port))) {
+    std::fprintf(stderr, "zelsim: cannot listen on 127.0.0.1:%ld: %s\n", *port, qPrintable(sim.StartError()));
     return 1;
   }
-  std::printf("zelsim listening on 127.0.0.1:%u\n", unsigned(sim.port()));
+  std::printf("zelsim listening on 127.0.0.1:%u\n", unsigned(sim.Port()));
   std::fflush(stdout);
   return QCoreApplication::exec();
 }

@@ -83,15 +83,15 @@ int main(int argc, char** argv) {
     ApplyVisualStyle(app);
 
     TFMainOptions options{cmd.host, cmd.port};
-    std::unique_ptr<zelsim::Simulator> simulator;
+    std::unique_ptr<zelsim::TSimulator> simulator;
     if (cmd.simulator) {
-      simulator = std::make_unique<zelsim::Simulator>();
+      simulator = std::make_unique<zelsim::TSimulator>();
       zelsim::ModelDevice(*simulator, cmd.latencyMs, cmd.jitterMs);
-      if (!simulator->start(0)) {
+      if (!simulator->Start(0)) {
         std::fprintf(stderr, "zelpocket: the simulated device could not be started\n");
         return 1;
       }
-      options = TFMainOptions{QStringLiteral("127.0.0.1"), simulator->port()};
+      options = TFMainOptions{QStringLiteral("127.0.0.1"), simulator->Port()};
     }
     options.showHiddenPages = cmd.showHiddenPages;
 

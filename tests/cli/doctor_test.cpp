@@ -172,8 +172,8 @@ TEST(DoctorSteps, EachConnectErrorHasItsEnding) {
 
 TEST(DoctorConnection, RefusedTimedOutSilentOrAnswered) {
   QTemporaryDir dir;
-  zelsim::Simulator sim;
-  ASSERT_TRUE(sim.start());
+  zelsim::TSimulator sim;
+  ASSERT_TRUE(sim.Start());
   TClosedPort closed;
   ASSERT_NE(closed.port(), 0);
   Blackhole unreachable;  // its accept queue is full: a connect hangs
@@ -191,7 +191,7 @@ TEST(DoctorConnection, RefusedTimedOutSilentOrAnswered) {
        "connection: [PROBLEM] timed out: 127.0.0.1:%1 did not take the connection within 500 ms; it is not reachable from this PC\n"},
       {"silent", silent.port(), 1, "silent",
        "connection: [PROBLEM] accepted but silent: 127.0.0.1:%1 took the connection but did not answer within 500 ms\n"},
-      {"answered", sim.port(), 0, "answered",
+      {"answered", sim.Port(), 0, "answered",
        "connection: [ok] answered: 127.0.0.1:%1; the device runs its application image, version LAN V03; ZEL0A1B V109\n"},
   };
   for (const auto& c : cases) {
@@ -232,11 +232,11 @@ class DoctorNetworkManager : public ::testing::Test {
   QTemporaryDir dir;
   QProcess bus, manager;
   QString address;
-  zelsim::Simulator sim;
+  zelsim::TSimulator sim;
   const QString nm = QStringLiteral("org.freedesktop.NetworkManager");
 
   void SetUp() override {
-    ASSERT_TRUE(sim.start());
+    ASSERT_TRUE(sim.Start());
     // A bus of the test's own, on a socket in its own folder.
     bus.start(QStringLiteral("dbus-daemon"),
               {QStringLiteral("--session"), QStringLiteral("--nofork"), QStringLiteral("--print-address"),
@@ -297,7 +297,7 @@ class DoctorNetworkManager : public ::testing::Test {
           QVariant::fromValue(QDBusVariant(QVariant::fromValue(QDBusObjectPath(accessPoint))))});
   }
   TDoctorRun Run(const QString& busAddress, bool json) {
-    QStringList args{"--device", QStringLiteral("127.0.0.1:%1").arg(sim.port())};
+    QStringList args{"--device", QStringLiteral("127.0.0.1:%1").arg(sim.Port())};
     if (json) args << "--json";
     return Doctor(args, busAddress);
   }
@@ -364,16 +364,16 @@ TEST_F(DoctorNetworkManager, NamesEachWifiInterfacesNetworkAndTheAccessPointsInR
 
 TEST(DoctorLock, AnotherProgramsLinkIsNamedAndTheConnectionNotTried) {
   QTemporaryDir dir;
-  zelsim::Simulator sim;
-  ASSERT_TRUE(sim.start());
-  TDeviceLock held(QStringLiteral("127.0.0.1"), sim.port());
+  zelsim::TSimulator sim;
+  ASSERT_TRUE(sim.Start());
+  TDeviceLock held(QStringLiteral("127.0.0.1"), sim.Port());
   ASSERT_TRUE(held.TryTake());
-  const int connections = sim.connectionsAccepted();
-  const TDoctorRun r = Doctor({"--device", QStringLiteral("127.0.0.1:%1").arg(sim.port()), "--json"}, NoBus(dir));
+  const int connections = sim.ConnectionsAccepted();
+  const TDoctorRun r = Doctor({"--device", QStringLiteral("127.0.0.1:%1").arg(sim.Port()), "--json"}, NoBus(dir));
   EXPECT_EQ(r.code, 4);
   EXPECT_EQ(r.Step("lock").value("finding").toString(),
             HolderText({QFileInfo(QCoreApplication::applicationFilePath()).fileName(), QCoreApplication::applicationPid()},
-                       QStringLiteral("127.0.0.1:%1").arg(sim.port())));
+                       QStringLiteral("127.0.0.1:%1").arg(sim.Port())));
   EXPECT_EQ(r.Step("connection").value("result").toString(), QStringLiteral("skipped"));
-  EXPECT_EQ(sim.connectionsAccepted(), connections);
+  EXPECT_EQ(sim.ConnectionsAccepted(), connections);
 }

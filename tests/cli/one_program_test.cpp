@@ -30,7 +30,7 @@ class OneProgramTest : public WindowTest {
   QTemporaryDir dir;
 
   QStringList Device() const {
-    return {QStringLiteral("--device"), QStringLiteral("127.0.0.1:%1").arg(sim.port()), QStringLiteral("--timeout"),
+    return {QStringLiteral("--device"), QStringLiteral("127.0.0.1:%1").arg(sim.Port()), QStringLiteral("--timeout"),
             QStringLiteral("2000")};
   }
   // Starts zelctl against the simulated device without waiting for it.
@@ -54,7 +54,7 @@ class OneProgramTest : public WindowTest {
     return r;
   }
   // The program holding the simulated device's lock, if any.
-  std::optional<TLockHolder> Holder() const { return TDeviceLock(QStringLiteral("127.0.0.1"), sim.port()).Holder(); }
+  std::optional<TLockHolder> Holder() const { return TDeviceLock(QStringLiteral("127.0.0.1"), sim.Port()).Holder(); }
   bool HeldBy(qint64 pid) {
     return WaitUntil([&] { return Holder() && Holder()->pid == pid; }, 20000);
   }
@@ -63,7 +63,7 @@ class OneProgramTest : public WindowTest {
   void StartSeries(QProcess& p) { Start(p, {"screenshot", "--every", "0.2", "-o", "s{n}.png"}); }
   QStringList Pictures() const { return QDir(dir.path()).entryList({QStringLiteral("s*.png")}, QDir::Files); }
   QString HolderSays(const char* program, qint64 pid) const {
-    return HolderText({QString::fromLatin1(program), pid}, QStringLiteral("127.0.0.1:%1").arg(sim.port()));
+    return HolderText({QString::fromLatin1(program), pid}, QStringLiteral("127.0.0.1:%1").arg(sim.Port()));
   }
 };
 
@@ -115,7 +115,7 @@ TEST_F(OneProgramTest, ALockLeftByAKilledZelctlIsTakenOver) {
   QProcess first;
   StartSeries(first);
   ASSERT_TRUE(HeldBy(first.processId()));
-  const QString path = TDeviceLock(QStringLiteral("127.0.0.1"), sim.port()).Path();
+  const QString path = TDeviceLock(QStringLiteral("127.0.0.1"), sim.Port()).Path();
   ::kill(pid_t(first.processId()), SIGKILL);
   ASSERT_TRUE(WaitUntil([&] { return first.state() == QProcess::NotRunning; }, 20000));
   ASSERT_TRUE(QFileInfo::exists(path)) << "a killed program leaves its lock file behind";
@@ -150,11 +150,11 @@ TEST_F(OneProgramTest, TheWindowSaysWhenZelctlHoldsTheDeviceInsteadOfTrying) {
   ASSERT_TRUE(WaitUntil([&] { return Pictures().size() >= 1; }, 20000)) << "zelctl has connected";
   // zelctl's series sends scans only; the window's start-up, Synchronize and
   // search would ask for the status or the versions.
-  auto asked = [&] { return sim.countRequests(REQ_STATUS) + sim.countRequests(REQ_VERSION); };
+  auto asked = [&] { return sim.CountRequests(REQ_STATUS) + sim.CountRequests(REQ_VERSION); };
   const int askedBefore = asked();
 
   // At start-up, and at each operation the user starts: a box, no connection.
-  w = std::make_unique<TFMain>(TFMainOptions{QStringLiteral("127.0.0.1"), sim.port()});
+  w = std::make_unique<TFMain>(TFMainOptions{QStringLiteral("127.0.0.1"), sim.Port()});
   ASSERT_TRUE(Settled(*w));
   EXPECT_EQ(prompter.Infos(), QStringList{says});
   const struct {

@@ -69,12 +69,12 @@ TEST(ZelctlFaultMatrix, EveryCommandExitsOneWithItsCauseAndLeavesNoFile) {
       SCOPED_TRACE(std::string(cmd.name) + " / " + fault.name);
       const bool silent = fault.fault == TFault::Silence ||
                           std::find(cmd.waits.begin(), cmd.waits.end(), fault.fault) != cmd.waits.end();
-      zelsim::Simulator sim;
-      ASSERT_TRUE(sim.start());
+      zelsim::TSimulator sim;
+      ASSERT_TRUE(sim.Start());
       fault.arm(sim, cmd.requestCode);
       QTemporaryDir out;
       ASSERT_TRUE(out.isValid());
-      QStringList args = {"--device", QStringLiteral("127.0.0.1:%1").arg(sim.port()), "--timeout",
+      QStringList args = {"--device", QStringLiteral("127.0.0.1:%1").arg(sim.Port()), "--timeout",
                           // Only a silent device may take its time-out; any
                           // other fault must end the command long before this.
                           silent ? QStringLiteral("300") : QStringLiteral("600000")};
@@ -101,17 +101,17 @@ TEST(ZelctlFaultMatrix, EveryCommandExitsOneWithItsCauseAndLeavesNoFile) {
 // An exchange's deadline counts from its request: a device that keeps
 // sending records the exchange does not use cannot hold it open.
 TEST(BlockingRun, RecordsThatChangeNothingDoNotPutTheDeadlineOff) {
-  zelsim::Simulator sim;
-  ASSERT_TRUE(sim.start());
-  sim.setFault(zelsim::Fault::Silent(REQ_STATUS));
-  TBlockingLink link(QStringLiteral("127.0.0.1"), sim.port(), 300);
+  zelsim::TSimulator sim;
+  ASSERT_TRUE(sim.Start());
+  sim.SetFault(zelsim::TFault::Silent(REQ_STATUS));
+  TBlockingLink link(QStringLiteral("127.0.0.1"), sim.Port(), 300);
   ASSERT_TRUE(link.Open());
-  sim.setStream(zelsim::Frame(zelsim::StatusRecord(2)), 50);  // a skip record, again and again
+  sim.SetStream(zelsim::Frame(zelsim::StatusRecord(2)), 50);  // a skip record, again and again
   QElapsedTimer took;
   took.start();
   TStatusOperation status;
   EXPECT_FALSE(RunOperation(link, status));
   EXPECT_EQ(link.Failure(), TOutcome::Timeout);
   EXPECT_LT(took.elapsed(), 3000);
-  sim.setStream(QByteArray(), 0);
+  sim.SetStream(QByteArray(), 0);
 }

@@ -40,7 +40,7 @@
 #endif
 #include <functional>
 
-using zelsim::Drop;
+using zelsim::TDrop;
 
 namespace {
 
@@ -73,7 +73,7 @@ class ZelctlTest : public WindowTest {
     p.setWorkingDirectory(dir.path());
     QStringList all;
     if (device) {
-      all << QStringLiteral("--device") << QStringLiteral("127.0.0.1:%1").arg(sim.port()) << QStringLiteral("--timeout")
+      all << QStringLiteral("--device") << QStringLiteral("127.0.0.1:%1").arg(sim.Port()) << QStringLiteral("--timeout")
           << QStringLiteral("400");
     } else {
       all << QStringLiteral("--simulator");
@@ -103,9 +103,9 @@ TEST_F(ZelctlTest, StatusNamesTheImageAndVersion) {
   } cases[] = {{85, "application", QStringLiteral("LAN V07; ZEL0A1B V10C")},
                {90, "factory", QStringLiteral("LAN V07; ZEL0A1B V10C")},
                {0, "unknown", QJsonValue()}};
-  sim.setVersions({0x07, 0x0A1B, 0x010C});
+  sim.SetVersions({0x07, 0x0A1B, 0x010C});
   for (const auto& c : cases) {
-    sim.setStatusReply(c.reply);
+    sim.SetStatusReply(c.reply);
     ASSERT_EQ(Run({"--json", "status"}), 0) << c.image << err.toStdString();
     EXPECT_EQ(Json(), (QJsonObject{{"ok", true}, {"image", c.image}, {"version", c.version}})) << c.image;
   }
@@ -154,7 +154,7 @@ TEST_F(ZelctlTest, UsageErrorsExitTwoAndSayWhatIsWrong) {
     EXPECT_TRUE(err.contains(c.says)) << c.args.join(' ').toStdString() << ": " << err.toStdString();
     EXPECT_TRUE(oneLine.match(QString::fromLocal8Bit(err)).hasMatch()) << err.toStdString();
   }
-  EXPECT_TRUE(sim.requests().isEmpty()) << "a usage error sends nothing";
+  EXPECT_TRUE(sim.Requests().isEmpty()) << "a usage error sends nothing";
   EXPECT_EQ(Run({"--json", "copy", "1", "--all"}), 2);
   EXPECT_EQ(Json().value("exit"), QJsonValue(2));
   EXPECT_EQ(Run({"copy", "--help"}), 0);
@@ -192,55 +192,55 @@ TEST_F(ZelctlTest, UsageErrorsUnderJsonAreJsonToo) {
     EXPECT_EQ(err.count('\n'), 1) << err.toStdString();
     EXPECT_TRUE(err.contains(c.says) && err.contains(c.help)) << err.toStdString();
   }
-  EXPECT_TRUE(sim.requests().isEmpty()) << "a usage error sends nothing";
+  EXPECT_TRUE(sim.Requests().isEmpty()) << "a usage error sends nothing";
 }
 
 TEST_F(ZelctlTest, DeviceFaultsExitOneWithAMessageAndLeaveNoFile) {
   const struct {
     const char* name;
-    std::function<void(zelsim::Simulator&)> fault;
+    std::function<void(zelsim::TSimulator&)> fault;
     QStringList args;
     const char* says;
   } cases[] = {
-      {"silent device", [](zelsim::Simulator& s) { s.setFault(zelsim::Fault::Silent(std::nullopt)); }, {"status"}, "Timeout"},
-      {"copy: block out of order", [](zelsim::Simulator& s) { s.function<zelsim::Recordings>()->setWrongSequenceAt(1); },
+      {"silent device", [](zelsim::TSimulator& s) { s.SetFault(zelsim::TFault::Silent(std::nullopt)); }, {"status"}, "Timeout"},
+      {"copy: block out of order", [](zelsim::TSimulator& s) { s.Function<zelsim::TRecordings>()->SetWrongSequenceAt(1); },
        {"copy", "2"}, "Error on reading file"},
-      {"copy: silent block", [](zelsim::Simulator& s) { s.function<zelsim::Recordings>()->setSilentAt(2); },
+      {"copy: silent block", [](zelsim::TSimulator& s) { s.Function<zelsim::TRecordings>()->SetSilentAt(2); },
        {"copy", "--all"}, "Timeout"},
-      {"copy: link reset", [](zelsim::Simulator& s) { s.function<zelsim::Recordings>()->setDropAt(1, Drop::Reset); },
+      {"copy: link reset", [](zelsim::TSimulator& s) { s.Function<zelsim::TRecordings>()->SetDropAt(1, TDrop::Reset); },
        {"copy", "3", "--raw"}, "ZEL doesn't respond"},
-      {"copy: nothing to copy", [](zelsim::Simulator& s) { s.function<zelsim::Recordings>()->setAnswerNothingToCopy(true); },
+      {"copy: nothing to copy", [](zelsim::TSimulator& s) { s.Function<zelsim::TRecordings>()->SetAnswerNothingToCopy(true); },
        {"copy", "1"}, "No file to receive!"},
-      {"copy: empty recording", [](zelsim::Simulator& s) { s.function<zelsim::Recordings>()->setReportZeroUnits(true); },
+      {"copy: empty recording", [](zelsim::TSimulator& s) { s.Function<zelsim::TRecordings>()->SetReportZeroUnits(true); },
        {"copy", "1"}, "empty recording"},
-      {"scan: silent", [](zelsim::Simulator& s) { s.function<zelsim::ScanFunction>()->setSilentAfter(20); },
+      {"scan: silent", [](zelsim::TSimulator& s) { s.Function<zelsim::TScanFunction>()->SetSilentAfter(20); },
        {"screenshot", "-o", "s.bmp"}, "Timeout"},
-      {"scan: refused", [](zelsim::Simulator& s) { s.function<zelsim::ScanFunction>()->setStatus(3); },
+      {"scan: refused", [](zelsim::TSimulator& s) { s.Function<zelsim::TScanFunction>()->SetStatus(3); },
        {"screenshot", "-o", "s.png"}, "status 3"},
-      {"scan: wrong column", [](zelsim::Simulator& s) { s.function<zelsim::ScanFunction>()->setColumnLengthDelta(5, 4); },
+      {"scan: wrong column", [](zelsim::TSimulator& s) { s.Function<zelsim::TScanFunction>()->SetColumnLengthDelta(5, 4); },
        {"screenshot", "-o", "s.bmp"}, "does not fit"},
-      {"slots: silent", [](zelsim::Simulator& s) { s.function<zelsim::SlotsFunction>()->setSilentAt(5, true); },
+      {"slots: silent", [](zelsim::TSimulator& s) { s.Function<zelsim::TSlotsFunction>()->SetSilentAt(5, true); },
        {"slots", "read", "-o", "s.Mem"}, "Timeout"},
-      {"slots: wrong size", [](zelsim::Simulator& s) { s.function<zelsim::SlotsFunction>()->setReplyLengthAt(3, 100); },
+      {"slots: wrong size", [](zelsim::TSimulator& s) { s.Function<zelsim::TSlotsFunction>()->SetReplyLengthAt(3, 100); },
        {"slots", "read", "-o", "s.csv"}, "Error on reading!"},
       // Another slot's record is no answer for this one, whatever its status.
       {"slots: answered as another slot",
-       [](zelsim::Simulator& s) { s.function<zelsim::SlotsFunction>()->setReportedSlotAt(40, 1); },
+       [](zelsim::TSimulator& s) { s.Function<zelsim::TSlotsFunction>()->SetReportedSlotAt(40, 1); },
        {"slots", "read", "-o", "s.Mem"}, "did not answer slot 40 as expected"},
-      {"slots: link dropped", [](zelsim::Simulator& s) { s.function<zelsim::SlotsFunction>()->setDropAt(9, Drop::Close); },
+      {"slots: link dropped", [](zelsim::TSimulator& s) { s.Function<zelsim::TSlotsFunction>()->SetDropAt(9, TDrop::Close); },
        {"slots", "read", "-o", "s.Mem"}, "ZEL doesn't respond"},
-      {"slots: write refused", [](zelsim::Simulator& s) { s.function<zelsim::SlotsFunction>()->setWriteStatusAt(7, 4); },
+      {"slots: write refused", [](zelsim::TSimulator& s) { s.Function<zelsim::TSlotsFunction>()->SetWriteStatusAt(7, 4); },
        {"slots", "clear", "--yes"}, "Fehler beim Speichern!"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    zelsim::Simulator fresh;
-    ASSERT_TRUE(fresh.start());
+    zelsim::TSimulator fresh;
+    ASSERT_TRUE(fresh.Start());
     c.fault(fresh);
     QProcess p;
     p.setWorkingDirectory(dir.path());
     p.start(QStringLiteral(ZELCTL_PATH), QStringList{"--json", "--timeout", "400", "--device",
-                                                     QStringLiteral("127.0.0.1:%1").arg(fresh.port())} + c.args);
+                                                     QStringLiteral("127.0.0.1:%1").arg(fresh.Port())} + c.args);
     p.closeWriteChannel();
     ASSERT_TRUE(p.waitForFinished(60000));
     EXPECT_EQ(p.exitCode(), 1);
@@ -254,7 +254,7 @@ TEST_F(ZelctlTest, DeviceFaultsExitOneWithAMessageAndLeaveNoFile) {
 }
 
 TEST_F(ZelctlTest, CopiesAreTheWindowsBytesAndDecodeEqualsTheOnlineCopy) {
-  const QList<zelsim::Recording> recordings = sim.function<zelsim::Recordings>()->recordings();
+  const QList<zelsim::TRecording> recordings = sim.Function<zelsim::TRecordings>()->Recordings();
   ASSERT_EQ(Run({"copy", "--all"}), 0) << err.toStdString();
   ASSERT_EQ(Run({"copy", "--all", "--raw", "-o", "."}), 0) << err.toStdString();
   EXPECT_EQ(err, QByteArray()) << "no progress when standard error is not a terminal";
@@ -301,7 +301,7 @@ TEST_F(ZelctlTest, CopiesAreTheWindowsBytesAndDecodeEqualsTheOnlineCopy) {
 
 TEST_F(ZelctlTest, DecodeRefusesFlagsThatContradictTheKeptFacts) {
   // Recording 5: 81920 Hz in sub-blocks of 256 bytes.
-  ASSERT_EQ(sim.function<zelsim::Recordings>()->recordings()[5].flags, 1 | 4);
+  ASSERT_EQ(sim.Function<zelsim::TRecordings>()->Recordings()[5].flags, 1 | 4);
   ASSERT_EQ(Run({"copy", "5", "--raw"}), 0) << err.toStdString();
   const struct {
     QStringList flags;
@@ -367,8 +367,8 @@ TEST_F(ZelctlTest, DecodeRefusesFlagsThatContradictTheKeptFacts) {
 }
 
 TEST_F(ZelctlTest, NewSkipsExistingFilesAndNamesAreMadeSafe) {
-  auto* device = sim.function<zelsim::Recordings>();
-  device->setRecordings({{"a/b:c", 0, 20, 1}, {"Band 4", 1, 20, 2}, {"..", 2, 20, 3}, {"x*?", 1 | 4, 20, 4}});
+  auto* device = sim.Function<zelsim::TRecordings>();
+  device->SetRecordings({{"a/b:c", 0, 20, 1}, {"Band 4", 1, 20, 2}, {"..", 2, 20, 3}, {"x*?", 1 | 4, 20, 4}});
   WriteAll(Path("1-Band 4.WAV"), "older copy");
   ASSERT_EQ(Run({"copy", "--new", "--json", "--name", "{index}-{name}"}), 0) << err.toStdString();
   EXPECT_EQ(ReadAll(Path("1-Band 4.WAV")), QByteArray("older copy")) << "an existing file stays as it is";
@@ -377,16 +377,16 @@ TEST_F(ZelctlTest, NewSkipsExistingFilesAndNamesAreMadeSafe) {
   ASSERT_EQ(o.value("skipped").toArray().size(), 1);
   EXPECT_EQ(o.value("skipped").toArray()[0].toObject().value("index"), QJsonValue(1));
   EXPECT_EQ(o.value("copied").toArray().size(), 3);
-  for (const QByteArray& r : device->requestsTaken())
+  for (const QByteArray& r : device->RequestsTaken())
     EXPECT_FALSE(r.size() >= 3 && r[1] == 2 && r[2] == 1) << "recording 1 was not copied again";
   // Names that meet in one file are refused before anything is copied.
-  device->setRecordings({{"Band", 0, 20, 1}, {"band", 1, 20, 2}});
+  device->SetRecordings({{"Band", 0, 20, 1}, {"band", 1, 20, 2}});
   EXPECT_EQ(Run({"copy", "--all", "-o", "sub", "--name", "{name}"}), 2);
   QDir(dir.path()).mkdir("sub");
   EXPECT_EQ(Run({"copy", "--all", "-o", "sub", "--name", "{name}"}), 2);
   EXPECT_TRUE(err.contains("would both be written to")) << err.toStdString();
   EXPECT_EQ(QDir(Path("sub")).entryList(QDir::Files), QStringList());
-  device->setRecordings({{"a/b:c", 0, 20, 1}, {"Band 4", 1, 20, 2}, {"..", 2, 20, 3}, {"x*?", 1 | 4, 20, 4}});
+  device->SetRecordings({{"a/b:c", 0, 20, 1}, {"Band 4", 1, 20, 2}, {"..", 2, 20, 3}, {"x*?", 1 | 4, 20, 4}});
   // --all refuses to replace it; with --overwrite it copies it all the same.
   EXPECT_EQ(Run({"copy", "--all", "--name", "{index}-{name}"}), 3);
   EXPECT_EQ(ReadAll(Path("1-Band 4.WAV")), QByteArray("older copy"));
@@ -397,8 +397,8 @@ TEST_F(ZelctlTest, NewSkipsExistingFilesAndNamesAreMadeSafe) {
 // Text from the device never reaches the terminal raw, and file names made
 // from it carry no control character.
 TEST_F(ZelctlTest, DeviceTextIsEscapedAndNamesCarryNoControls) {
-  auto* device = sim.function<zelsim::Recordings>();
-  device->setRecordings({{"a\x1b[2J\nb", 0, 20, 1}, {"c\x7f\x81\x9d", 1, 20, 2}});
+  auto* device = sim.Function<zelsim::TRecordings>();
+  device->SetRecordings({{"a\x1b[2J\nb", 0, 20, 1}, {"c\x7f\x81\x9d", 1, 20, 2}});
   ASSERT_EQ(Run({"list"}), 0) << err.toStdString();
   EXPECT_EQ(out, QByteArray("0\ta\\x1b[2J\\x0ab\n1\tc\\x7f\\x81\\x9d\n"));
   // JSON escapes the same characters, and the names read back unchanged.
@@ -416,13 +416,13 @@ TEST_F(ZelctlTest, DeviceTextIsEscapedAndNamesCarryNoControls) {
 // A list that goes on past what the device can number ends with a message
 // instead of growing for ever.
 TEST_F(ZelctlTest, AListPastTheDevicesBoundEnds) {
-  QList<zelsim::Recording> many;
+  QList<zelsim::TRecording> many;
   for (int i = 0; i < 300; ++i) many.append({QByteArray("r") + QByteArray::number(i), 0, 16, uint32_t(i)});
-  sim.function<zelsim::Recordings>()->setRecordings(many);
+  sim.Function<zelsim::TRecordings>()->SetRecordings(many);
   EXPECT_EQ(Run({"list"}), 1);
   EXPECT_TRUE(err.contains("the device lists more than 256 recordings")) << err.toStdString();
   many.resize(256);
-  sim.function<zelsim::Recordings>()->setRecordings(many);
+  sim.Function<zelsim::TRecordings>()->SetRecordings(many);
   ASSERT_EQ(Run({"list", "--json"}), 0) << err.toStdString();
   EXPECT_EQ(Json().value("recordings").toArray().size(), 256);
 }
@@ -460,7 +460,7 @@ TEST_F(ZelctlTest, InputsMustBeRegularFiles) {
     EXPECT_EQ(Run(c.args), 2);
     EXPECT_TRUE(err.contains(c.says)) << err.toStdString();
   }
-  EXPECT_EQ(sim.countRequests(REQ_WRITE_SLOT) + sim.countRequests(REQ_UPDATE_POCKET), 0);
+  EXPECT_EQ(sim.CountRequests(REQ_WRITE_SLOT) + sim.CountRequests(REQ_UPDATE_POCKET), 0);
 }
 #endif
 
@@ -472,7 +472,7 @@ TEST_F(ZelctlTest, AFileSizeLimitIsReportedAndKeepsTheOldFile) {
   QProcess p;
   p.setWorkingDirectory(dir.path());
   p.start(QStringLiteral("/bin/sh"), {"-c", QStringLiteral("ulimit -f 4; exec \"$0\" --device 127.0.0.1:%1 slots read -o keep.Mem")
-                                                .arg(sim.port()),
+                                                .arg(sim.Port()),
                                       QStringLiteral(ZELCTL_PATH)});
   ASSERT_TRUE(p.waitForFinished(30000));
   EXPECT_EQ(p.exitStatus(), QProcess::NormalExit);
@@ -584,10 +584,10 @@ TEST_F(ZelctlTest, OddSlotFilesNeedAYes) {
     SCOPED_TRACE(name);
     EXPECT_EQ(Run({"slots", "write", name, "--no-backup"}), 3);
     EXPECT_TRUE(err.contains("add --yes")) << err.toStdString();
-    EXPECT_EQ(sim.countRequests(REQ_WRITE_SLOT), 0);
+    EXPECT_EQ(sim.CountRequests(REQ_WRITE_SLOT), 0);
   }
   EXPECT_EQ(Run({"slots", "write", "empty.Mem", "--no-backup", "--yes"}), 0) << err.toStdString();
-  EXPECT_EQ(sim.countRequests(REQ_WRITE_SLOT), SLOT_COUNT);
+  EXPECT_EQ(sim.CountRequests(REQ_WRITE_SLOT), SLOT_COUNT);
   EXPECT_EQ(Run({"slots", "write", "fine.Mem", "--no-backup"}), 0) << err.toStdString();
 }
 
@@ -627,7 +627,7 @@ TEST_F(ZelctlTest, ScreenshotIsTheWindowsPicture) {
 }
 
 TEST_F(ZelctlTest, SlotsReadAsTheWindowReadsThemAndWriteBack) {
-  auto* device = sim.function<zelsim::SlotsFunction>();
+  auto* device = sim.Function<zelsim::TSlotsFunction>();
   ASSERT_EQ(Run({"slots", "read", "-o", "slots.Mem"}), 0) << err.toStdString();
   ASSERT_EQ(Run({"slots", "read", "-o", "slots.csv"}), 0);
   OpenIdle();
@@ -643,17 +643,17 @@ TEST_F(ZelctlTest, SlotsReadAsTheWindowReadsThemAndWriteBack) {
   edited[SlotOffset(9) + 200] = char(0x5A);
   WriteAll(Path("edited.Mem"), edited);
   ASSERT_EQ(Run({"slots", "write", "edited.Mem"}), 0) << err.toStdString();
-  for (int k = 1; k <= SLOT_COUNT; ++k) EXPECT_EQ(device->slot(k), SlotEntry(edited, k)) << "slot " << k;
+  for (int k = 1; k <= SLOT_COUNT; ++k) EXPECT_EQ(device->Slot(k), SlotEntry(edited, k)) << "slot " << k;
 
   ASSERT_EQ(Run({"slots", "clear"}), 3) << "no terminal and no --yes";
   EXPECT_TRUE(err.contains("--yes"));
-  EXPECT_EQ(device->slot(1), SlotEntry(edited, 1));
+  EXPECT_EQ(device->Slot(1), SlotEntry(edited, 1));
   ASSERT_EQ(Run({"slots", "clear", "--yes"}), 0);
-  for (int k = 1; k <= SLOT_COUNT; ++k) EXPECT_EQ(device->slot(k), QByteArray(SLOT_RECORD_SIZE, '\0'));
+  for (int k = 1; k <= SLOT_COUNT; ++k) EXPECT_EQ(device->Slot(k), QByteArray(SLOT_RECORD_SIZE, '\0'));
 }
 
 TEST_F(ZelctlTest, CsvEditsOfNameAndDigitWriteBackOthersAreRefused) {
-  auto* device = sim.function<zelsim::SlotsFunction>();
+  auto* device = sim.Function<zelsim::TSlotsFunction>();
   ASSERT_EQ(Run({"slots", "read", "-o", "slots.csv"}), 0) << err.toStdString();
   const QString csv = QString::fromUtf8(ReadAll(Path("slots.csv")));
   QStringList lines = csv.split(QStringLiteral("\r\n"));
@@ -669,7 +669,7 @@ TEST_F(ZelctlTest, CsvEditsOfNameAndDigitWriteBackOthersAreRefused) {
     return l.join(QStringLiteral("\r\n")).toUtf8();
   };
   ASSERT_TRUE(lines[2].startsWith("2,Sender 2,")) << lines[2].toStdString();
-  const QByteArray before = device->slot(2);
+  const QByteArray before = device->Slot(2);
 
   const struct {
     int column;
@@ -682,11 +682,11 @@ TEST_F(ZelctlTest, CsvEditsOfNameAndDigitWriteBackOthersAreRefused) {
                  {0, "64", "row 3, column \"slot\""}};
   for (const auto& r : refused) {
     WriteAll(Path("bad.csv"), edit(2, r.column, QString::fromUtf8(r.value)));
-    sim.clearLog();
+    sim.ClearLog();
     EXPECT_EQ(Run({"slots", "write", "bad.csv"}), 3) << r.value;
     EXPECT_TRUE(err.contains(r.says)) << err.toStdString();
-    EXPECT_EQ(sim.countRequests(0x11), 0) << "nothing is sent when a row is refused";
-    EXPECT_EQ(device->slot(2), before);
+    EXPECT_EQ(sim.CountRequests(0x11), 0) << "nothing is sent when a row is refused";
+    EXPECT_EQ(device->Slot(2), before);
   }
 
   QStringList l = lines;
@@ -701,12 +701,12 @@ TEST_F(ZelctlTest, CsvEditsOfNameAndDigitWriteBackOthersAreRefused) {
   QByteArray expected = SlotEntry(SlotTableFromCsv(csv.toUtf8()).table, 2);
   expected.replace(SlotField::Name.offset, SlotField::Name.width, QByteArray("Neu").leftJustified(17, ' '));
   expected[SlotField::DigitByte.offset] = char(0xC7);
-  EXPECT_EQ(device->slot(2), expected);
-  EXPECT_EQ(device->slot(3), SlotEntry(SlotTableFromCsv(csv.toUtf8()).table, 3)) << "an unedited row stays as read";
+  EXPECT_EQ(device->Slot(2), expected);
+  EXPECT_EQ(device->Slot(3), SlotEntry(SlotTableFromCsv(csv.toUtf8()).table, 3)) << "an unedited row stays as read";
 }
 
 TEST_F(ZelctlTest, UpdateDryRunChecksAndSendsNothing) {
-  auto* upload = sim.function<zelsim::UploadFunction>();
+  auto* upload = sim.Function<zelsim::TUploadFunction>();
   QByteArray image(1000, '\0');
   for (int i = 0; i < image.size(); ++i) image[i] = char(i * 7);
   WriteAll(Path("ZELPOCKETA.RPD"), image);  // version 'A' against the device's V109
@@ -718,7 +718,7 @@ TEST_F(ZelctlTest, UpdateDryRunChecksAndSendsNothing) {
   for (bool caption = false; requests.BytesSent() < image.size(); ++count) requests.Next(&caption);
   EXPECT_EQ(Json().value("requestCount"), QJsonValue(count));
   EXPECT_EQ(Json().value("requests").toArray()[0].toObject().value("first"), QJsonValue("0c e8 03 00 00"));
-  EXPECT_EQ(sim.countRequests(REQ_UPDATE_POCKET), 0);
+  EXPECT_EQ(sim.CountRequests(REQ_UPDATE_POCKET), 0);
 
   const struct {
     QStringList args;
@@ -731,19 +731,19 @@ TEST_F(ZelctlTest, UpdateDryRunChecksAndSendsNothing) {
     EXPECT_TRUE(err.contains(r.says)) << err.toStdString();
   }
   // No versions to check against: zelctl's own advice, not the window's menu.
-  sim.setStatusReply(0);
+  sim.SetStatusReply(0);
   EXPECT_EQ(Run({"update", "ZELPOCKETA.RPD"}), 1);
   EXPECT_TRUE(err.contains("did not report its installed versions") && err.contains("zelctl status"))
       << err.toStdString();
-  sim.setStatusReply(85);
-  EXPECT_EQ(sim.countRequests(REQ_UPDATE_POCKET) + sim.countRequests(REQ_UPDATE_LAN), 0);
+  sim.SetStatusReply(85);
+  EXPECT_EQ(sim.CountRequests(REQ_UPDATE_POCKET) + sim.CountRequests(REQ_UPDATE_LAN), 0);
 
   // The device restarts with the driver it was given.
-  sim.function<zelsim::UploadFunction>()->setRestart({true, 50, zelsim::AfterUpdate::New, 0x02});
+  sim.Function<zelsim::TUploadFunction>()->SetRestart({true, 50, zelsim::TAfterUpdate::New, 0x02});
   ASSERT_EQ(Run({"update", "ZELLANDRV2.BIN", "--yes"}), 0) << err.toStdString();
   EXPECT_TRUE(out.contains("File transfer finished successfully!"));
-  EXPECT_EQ(upload->image(), image);
-  EXPECT_TRUE(upload->complete());
+  EXPECT_EQ(upload->Image(), image);
+  EXPECT_TRUE(upload->Complete());
 }
 
 TEST(ZelctlCsv, AnyTableReadsBackByteForByte) {
@@ -770,13 +770,13 @@ TEST(ZelctlCsv, AnyTableReadsBackByteForByte) {
 
 #ifndef _WIN32
 TEST_F(ZelctlTest, AnInterruptedCopyEndsAtOnceAndLeavesNoFile) {
-  auto* device = sim.function<zelsim::Recordings>();
-  device->setSilentAt(2);  // the copy waits there, far below its time-out
+  auto* device = sim.Function<zelsim::TRecordings>();
+  device->SetSilentAt(2);  // the copy waits there, far below its time-out
   QProcess p;
   p.setWorkingDirectory(dir.path());
-  p.start(QStringLiteral(ZELCTL_PATH), {"--device", QStringLiteral("127.0.0.1:%1").arg(sim.port()), "--timeout",
+  p.start(QStringLiteral(ZELCTL_PATH), {"--device", QStringLiteral("127.0.0.1:%1").arg(sim.Port()), "--timeout",
                                         "60000", "copy", "3"});
-  ASSERT_TRUE(WaitUntil([&] { return device->blocksSent() >= 2; }, 10000));
+  ASSERT_TRUE(WaitUntil([&] { return device->BlocksSent() >= 2; }, 10000));
   p.terminate();
   ASSERT_TRUE(p.waitForFinished(10000));
   EXPECT_EQ(p.exitCode(), 1);
@@ -789,41 +789,41 @@ TEST_F(ZelctlTest, UploadAnswersOfTheDevice) {
   QByteArray image(700, '\0');
   for (int i = 0; i < image.size(); ++i) image[i] = char(i * 13);
   WriteAll(Path("ZELPOCKETA.RPD"), image);
-  using zelsim::UploadFault;
+  using zelsim::TUploadFault;
   const struct {
     const char* name;
-    std::function<void(zelsim::UploadFunction&)> setup;
+    std::function<void(zelsim::TUploadFunction&)> setup;
     int exit;
     const char* says;
   } cases[] = {
       {"still working, then acknowledged",
-       [](zelsim::UploadFunction& u) {
-         u.setFault({UploadFault::Working, 3, 0, {{zelsim::Frame(zelsim::StatusRecord(0)), 20}}, zelsim::Drop::Close});
+       [](zelsim::TUploadFunction& u) {
+         u.SetFault({TUploadFault::Working, 3, 0, {{zelsim::Frame(zelsim::StatusRecord(0)), 20}}, zelsim::TDrop::Close});
        },
        0, "File transfer finished successfully!"},
-      {"unknown answer", [](zelsim::UploadFunction& u) { u.setFault({UploadFault::Answer, 4, 6, {}, zelsim::Drop::Close}); }, 1,
+      {"unknown answer", [](zelsim::TUploadFunction& u) { u.SetFault({TUploadFault::Answer, 4, 6, {}, zelsim::TDrop::Close}); }, 1,
        "File cannot be loaded into ZEL!"},
-      {"90 while sending", [](zelsim::UploadFunction& u) { u.setFault({UploadFault::Answer, 2, 90, {}, zelsim::Drop::Close}); },
+      {"90 while sending", [](zelsim::TUploadFunction& u) { u.SetFault({TUploadFault::Answer, 2, 90, {}, zelsim::TDrop::Close}); },
        1, "Exception caused by device driver!"},
-      {"start refused", [](zelsim::UploadFunction& u) { u.setStartReply(0); }, 1,
+      {"start refused", [](zelsim::TUploadFunction& u) { u.SetStartReply(0); }, 1,
        "NACK_RX_Queue: Configuration can not be saved!"},
-      {"silent", [](zelsim::UploadFunction& u) { u.setFault({UploadFault::Silent, 2, 0, {}, zelsim::Drop::Close}); }, 1, "Timeout"},
+      {"silent", [](zelsim::TUploadFunction& u) { u.SetFault({TUploadFault::Silent, 2, 0, {}, zelsim::TDrop::Close}); }, 1, "Timeout"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    zelsim::Simulator fresh;
-    ASSERT_TRUE(fresh.start());
-    c.setup(*fresh.function<zelsim::UploadFunction>());
-    fresh.function<zelsim::UploadFunction>()->setRestart({true, 50, zelsim::AfterUpdate::New, std::nullopt});
+    zelsim::TSimulator fresh;
+    ASSERT_TRUE(fresh.Start());
+    c.setup(*fresh.Function<zelsim::TUploadFunction>());
+    fresh.Function<zelsim::TUploadFunction>()->SetRestart({true, 50, zelsim::TAfterUpdate::New, std::nullopt});
     QProcess p;
     p.setWorkingDirectory(dir.path());
-    p.start(QStringLiteral(ZELCTL_PATH), {"--timeout", "400", "--device", QStringLiteral("127.0.0.1:%1").arg(fresh.port()),
+    p.start(QStringLiteral(ZELCTL_PATH), {"--timeout", "400", "--device", QStringLiteral("127.0.0.1:%1").arg(fresh.Port()),
                                           "update", "ZELPOCKETA.RPD"});
     ASSERT_TRUE(p.waitForFinished(60000));
     EXPECT_EQ(p.exitCode(), c.exit);
     const QByteArray all = p.readAllStandardOutput() + p.readAllStandardError();
     EXPECT_TRUE(all.contains(c.says)) << all.toStdString();
-    EXPECT_EQ(fresh.function<zelsim::UploadFunction>()->complete(), c.exit == 0);
+    EXPECT_EQ(fresh.Function<zelsim::TUploadFunction>()->Complete(), c.exit == 0);
   }
 }
 
@@ -831,10 +831,10 @@ namespace {
 
 // The table `slots read` makes of the device's slots: the first 248 bytes
 // of each (the device sends no more), zeros after them.
-QByteArray AsRead(const zelsim::SlotsFunction& device) {
+QByteArray AsRead(const zelsim::TSlotsFunction& device) {
   QByteArray table;
   for (int k = 1; k <= SLOT_COUNT; ++k)
-    table += device.slot(k).left(SLOT_RECEIVED_SIZE) + QByteArray(SLOT_RECORD_SIZE - SLOT_RECEIVED_SIZE, '\0');
+    table += device.Slot(k).left(SLOT_RECEIVED_SIZE) + QByteArray(SLOT_RECORD_SIZE - SLOT_RECEIVED_SIZE, '\0');
   return table;
 }
 
@@ -848,7 +848,7 @@ QByteArray Edited(QByteArray table) {
 }  // namespace
 
 TEST_F(ZelctlTest, SlotsWriteKeepsTheDevicesSlotsFirstAndSaysWhere) {
-  auto* device = sim.function<zelsim::SlotsFunction>();
+  auto* device = sim.Function<zelsim::TSlotsFunction>();
   const QByteArray before = AsRead(*device);
   QByteArray edited(SLOT_TABLE_SIZE, '\0');
   for (int i = 0; i < edited.size(); ++i) edited[i] = char(i * 31 + 7);
@@ -861,7 +861,7 @@ TEST_F(ZelctlTest, SlotsWriteKeepsTheDevicesSlotsFirstAndSaysWhere) {
   const QString firstPath = QDir(BackupFolder()).filePath(first);
   EXPECT_TRUE(out.startsWith("backup of the device's slots: " + firstPath.toUtf8() + "\n")) << out.toStdString();
   EXPECT_EQ(ReadAll(firstPath), before) << "the slots as they were before the write";
-  for (int k = 1; k <= SLOT_COUNT; ++k) ASSERT_EQ(device->slot(k), SlotEntry(edited, k)) << "slot " << k;
+  for (int k = 1; k <= SLOT_COUNT; ++k) ASSERT_EQ(device->Slot(k), SlotEntry(edited, k)) << "slot " << k;
 
   // The next write keeps the slots it replaces in a file of its own.
   ASSERT_EQ(Run({"--json", "slots", "write", "edited.Mem"}), 0) << err.toStdString();
@@ -872,9 +872,9 @@ TEST_F(ZelctlTest, SlotsWriteKeepsTheDevicesSlotsFirstAndSaysWhere) {
   EXPECT_EQ(ReadAll(firstPath), before) << "an earlier backup stays as it was";
 
   // --no-backup: no read, no file.
-  sim.clearLog();
+  sim.ClearLog();
   ASSERT_EQ(Run({"slots", "write", "edited.Mem", "--no-backup"}), 0) << err.toStdString();
-  EXPECT_EQ(sim.countRequests(0x10), 0);
+  EXPECT_EQ(sim.CountRequests(0x10), 0);
   EXPECT_EQ(Backups().size(), 2);
   EXPECT_FALSE(out.contains("backup")) << out.toStdString();
 }
@@ -885,32 +885,32 @@ TEST_F(ZelctlTest, SlotsWriteWritesNothingWithoutItsBackup) {
   WriteAll(QDir(blocked.path()).filePath("zelctl"), "a file where the folder would go");
   const struct {
     const char* name;
-    std::function<void(zelsim::SlotsFunction&)> fault;
+    std::function<void(zelsim::TSlotsFunction&)> fault;
     QString dataHome;
     const char* says;
   } cases[] = {
-      {"the device does not answer a read", [](zelsim::SlotsFunction& d) { d.setSilentAt(5, true); }, data.path(),
+      {"the device does not answer a read", [](zelsim::TSlotsFunction& d) { d.SetSilentAt(5, true); }, data.path(),
        "could not be read for the backup: Timeout"},
-      {"the device answers slot 40 as slot 1", [](zelsim::SlotsFunction& d) { d.setReportedSlotAt(40, 1); },
+      {"the device answers slot 40 as slot 1", [](zelsim::TSlotsFunction& d) { d.SetReportedSlotAt(40, 1); },
        data.path(), "could not be read for the backup: Error on reading!"},
-      {"the backup cannot be written", [](zelsim::SlotsFunction&) {}, blocked.path(), "--no-backup writes without one"},
+      {"the backup cannot be written", [](zelsim::TSlotsFunction&) {}, blocked.path(), "--no-backup writes without one"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    auto* device = sim.function<zelsim::SlotsFunction>();
-    device->reset();
+    auto* device = sim.Function<zelsim::TSlotsFunction>();
+    device->Reset();
     c.fault(*device);
     dataHome = c.dataHome;
     EXPECT_EQ(Run({"slots", "write", "in.Mem"}), 1);
     EXPECT_TRUE(err.contains(c.says)) << err.toStdString();
     EXPECT_TRUE(err.contains("Nothing was written")) << err.toStdString();
-    EXPECT_EQ(device->writesStored(), QList<int>());
+    EXPECT_EQ(device->WritesStored(), QList<int>());
     EXPECT_EQ(Backups(), QStringList());
   }
 }
 
 TEST_F(ZelctlTest, SlotsDiffNamesEachChangeInTheGridsWords) {
-  auto* device = sim.function<zelsim::SlotsFunction>();
+  auto* device = sim.Function<zelsim::TSlotsFunction>();
   ASSERT_EQ(Run({"slots", "read", "-o", "slots.Mem"}), 0) << err.toStdString();
   ASSERT_EQ(Run({"slots", "read", "-o", "slots.csv"}), 0);
   const QByteArray table = ReadAll(Path("slots.Mem"));
@@ -944,7 +944,7 @@ TEST_F(ZelctlTest, SlotsDiffNamesEachChangeInTheGridsWords) {
   ASSERT_EQ(list.size(), 2);
   EXPECT_EQ(list[0].toObject(), (QJsonObject{{"slot", 12}, {"field", "frequency"}, {"from", "145577.6"}, {"to", frequency}}));
   EXPECT_EQ(Json().value("equal"), QJsonValue(false));
-  EXPECT_EQ(device->writesStored(), QList<int>()) << "a comparison writes nothing";
+  EXPECT_EQ(device->WritesStored(), QList<int>()) << "a comparison writes nothing";
   // A name with control characters shows them escaped, on one line.
   QByteArray odd = table;
   odd.replace(SlotOffset(3) + SlotField::Name.offset, 4, QByteArray("a\x1b\nb"));
@@ -966,22 +966,22 @@ TEST_F(ZelctlTest, SlotsDiffNamesEachChangeInTheGridsWords) {
 }
 
 TEST_F(ZelctlTest, OnlyChangedWritesExactlyTheChangedSlotsFromOneRead) {
-  auto* device = sim.function<zelsim::SlotsFunction>();
+  auto* device = sim.Function<zelsim::TSlotsFunction>();
   ASSERT_EQ(Run({"slots", "read", "-o", "slots.Mem"}), 0) << err.toStdString();
   const QByteArray edited = Edited(ReadAll(Path("slots.Mem")));
   WriteAll(Path("edited.Mem"), edited);
-  sim.clearLog();
+  sim.ClearLog();
   ASSERT_EQ(Run({"slots", "write", "edited.Mem", "--only-changed"}), 0) << err.toStdString();
-  EXPECT_EQ(device->writesStored(), (QList<int>{12, 30}));
-  EXPECT_EQ(sim.countRequests(0x10), SLOT_COUNT) << "the backup's read is the comparison's";
+  EXPECT_EQ(device->WritesStored(), (QList<int>{12, 30}));
+  EXPECT_EQ(sim.CountRequests(0x10), SLOT_COUNT) << "the backup's read is the comparison's";
   EXPECT_TRUE(out.contains("slot 12 written\nslot 30 written\n2 of 63 slots written from edited.Mem\n")) << out.toStdString();
   EXPECT_EQ(Backups().size(), 1);
-  for (int k : {12, 30}) EXPECT_EQ(device->slot(k), SlotEntry(edited, k));
+  for (int k : {12, 30}) EXPECT_EQ(device->Slot(k), SlotEntry(edited, k));
 
   // Equal now: nothing is sent.
-  sim.clearLog();
+  sim.ClearLog();
   ASSERT_EQ(Run({"--json", "slots", "write", "edited.Mem", "--only-changed", "--no-backup"}), 0) << err.toStdString();
-  EXPECT_EQ(sim.countRequests(0x11), 0);
+  EXPECT_EQ(sim.CountRequests(0x11), 0);
   EXPECT_EQ(Json().value("written"), QJsonValue(QJsonArray()));
   ASSERT_EQ(Run({"slots", "write", "edited.Mem", "--only-changed", "--no-backup"}), 0);
   EXPECT_EQ(out, QByteArray("The device's slots equal edited.Mem: nothing was written.\n"));
@@ -994,7 +994,7 @@ TEST_F(ZelctlTest, ScreenshotSeriesWritesEachPictureWholeUnderItsName) {
 
   QElapsedTimer clock;
   clock.start();
-  sim.clearLog();
+  sim.ClearLog();
   ASSERT_EQ(Run({"screenshot", "--every", "0.1", "--count", "3", "-o", "shot-{n}.bmp"}), 0) << err.toStdString();
   EXPECT_GE(clock.elapsed(), 200) << "two waits of 0.1 s between three scans";
   EXPECT_EQ(Files(), (QStringList{"one.bmp", "shot-1.bmp", "shot-2.bmp", "shot-3.bmp"}));
@@ -1034,18 +1034,18 @@ TEST_F(ZelctlTest, ScreenshotSeriesWritesEachPictureWholeUnderItsName) {
       {{"--every", "soon", "-o", "x{n}.png"}, "--every needs"},
       {{"--every", "1", "--count", "0", "-o", "x{n}.png"}, "--count needs a number of pictures above 0"},
   };
-  sim.clearLog();
+  sim.ClearLog();
   for (const auto& u : usage) {
     EXPECT_EQ(Run(QStringList{"screenshot"} + u.args), 2) << u.args.join(' ').toStdString();
     EXPECT_TRUE(err.contains(u.says)) << err.toStdString();
   }
-  EXPECT_TRUE(sim.requests().isEmpty()) << "a refused series sends nothing";
+  EXPECT_TRUE(sim.Requests().isEmpty()) << "a refused series sends nothing";
   EXPECT_EQ(Files(), before);
 }
 
 TEST_F(ZelctlTest, ScreenshotSeriesFailingScanKeepsTheFinishedFiles) {
   // The third scan is not answered: the series ends there.
-  sim.setFault(zelsim::Fault{zelsim::Fault::What::Silence, uint8_t(REQ_SCAN), 3, false, {}});
+  sim.SetFault(zelsim::TFault{zelsim::TFault::TWhat::Silence, uint8_t(REQ_SCAN), 3, false, {}});
   ASSERT_EQ(Run({"--json", "screenshot", "--every", "0.05", "--count", "4", "-o", "f{n}.bmp"}), 1);
   EXPECT_TRUE(err.contains("Timeout")) << err.toStdString();
   EXPECT_EQ(Files(), (QStringList{"f1.bmp", "f2.bmp"}));
@@ -1069,7 +1069,7 @@ TEST_F(ZelctlTest, CtrlCEndsAScreenshotSeriesAtOnceKeepingFinishedFiles) {
     QProcess p;
     p.setWorkingDirectory(dir.path());
     // A wait of a minute after the first picture: Ctrl-C must not wait for it.
-    p.start(QStringLiteral(ZELCTL_PATH), QStringList{"--device", QStringLiteral("127.0.0.1:%1").arg(sim.port()),
+    p.start(QStringLiteral(ZELCTL_PATH), QStringList{"--device", QStringLiteral("127.0.0.1:%1").arg(sim.Port()),
                                                       "screenshot", "--every", "60", "-o", "c-{n}.png"} +
                                              c.count);
     ASSERT_TRUE(WaitUntil([&] { return QFileInfo::exists(Path("c-1.png")); }, 20000));
@@ -1097,10 +1097,10 @@ TEST_F(ZelctlTest, UpdateWaitsForTheRestartAndChecksTheNewVersion) {
   WriteAll(Path("ZELPOCKETA.RPD"), image);
   WriteAll(Path("ZELLANDRV4.BIN"), image);
   const QString before = QStringLiteral("LAN V03; ZEL0A1B V109");
-  using zelsim::AfterUpdate;
+  using zelsim::TAfterUpdate;
   const struct {
     const char* name;
-    zelsim::RestartPlan plan;
+    zelsim::TRestartPlan plan;
     QStringList args;
     int exit;
     const char* says;
@@ -1108,29 +1108,29 @@ TEST_F(ZelctlTest, UpdateWaitsForTheRestartAndChecksTheNewVersion) {
     bool verified;
     bool reconnects;  // the version is read on a new connection
   } cases[] = {
-      {"firmware took", {true, 300, AfterUpdate::New, std::nullopt}, {"ZELPOCKETA.RPD"}, 0, "Verified",
+      {"firmware took", {true, 300, TAfterUpdate::New, std::nullopt}, {"ZELPOCKETA.RPD"}, 0, "Verified",
        QStringLiteral("LAN V03; ZEL0A1B V10A"), true, true},
-      {"LAN driver took", {true, 300, AfterUpdate::New, 0x04}, {"ZELLANDRV4.BIN"}, 0, "Verified",
+      {"LAN driver took", {true, 300, TAfterUpdate::New, 0x04}, {"ZELLANDRV4.BIN"}, 0, "Verified",
        QStringLiteral("LAN V04; ZEL0A1B V109"), true, true},
-      {"LAN driver came back with another one", {true, 300, AfterUpdate::New, 0x05}, {"ZELLANDRV4.BIN"}, 1,
+      {"LAN driver came back with another one", {true, 300, TAfterUpdate::New, 0x05}, {"ZELLANDRV4.BIN"}, 1,
        "update again", QStringLiteral("LAN V05; ZEL0A1B V109"), false, true},
-      {"came back with the old firmware", {true, 300, AfterUpdate::Old, std::nullopt}, {"ZELPOCKETA.RPD"}, 1,
+      {"came back with the old firmware", {true, 300, TAfterUpdate::Old, std::nullopt}, {"ZELPOCKETA.RPD"}, 1,
        "The update did not take", before, false, true},
-      {"never came back", {true, 0, AfterUpdate::Never, std::nullopt}, {"ZELPOCKETA.RPD", "--verify-timeout", "1"}, 1,
+      {"never came back", {true, 0, TAfterUpdate::Never, std::nullopt}, {"ZELPOCKETA.RPD", "--verify-timeout", "1"}, 1,
        "did not come back within 1 s", QJsonValue(), false, false},
       // Back at once, yet zelctl does not look: nothing but the upload's connection.
-      {"not asked to verify", {true, 0, AfterUpdate::New, std::nullopt}, {"ZELPOCKETA.RPD", "--no-verify"}, 0,
+      {"not asked to verify", {true, 0, TAfterUpdate::New, std::nullopt}, {"ZELPOCKETA.RPD", "--no-verify"}, 0,
        "Not verified", QJsonValue(), false, false},
   };
   for (const auto& c : cases) {
     for (const bool json : {false, true}) {
       SCOPED_TRACE(std::string(c.name) + (json ? " (json)" : ""));
-      zelsim::Simulator fresh;
-      ASSERT_TRUE(fresh.start());
-      fresh.function<zelsim::UploadFunction>()->setRestart(c.plan);
+      zelsim::TSimulator fresh;
+      ASSERT_TRUE(fresh.Start());
+      fresh.Function<zelsim::TUploadFunction>()->SetRestart(c.plan);
       QProcess p;
       p.setWorkingDirectory(dir.path());
-      QStringList args = {"--timeout", "400", "--device", QStringLiteral("127.0.0.1:%1").arg(fresh.port()), "update"};
+      QStringList args = {"--timeout", "400", "--device", QStringLiteral("127.0.0.1:%1").arg(fresh.Port()), "update"};
       if (json) args << "--json";
       QElapsedTimer took;
       took.start();
@@ -1140,17 +1140,17 @@ TEST_F(ZelctlTest, UpdateWaitsForTheRestartAndChecksTheNewVersion) {
       const qint64 ms = took.elapsed();
       EXPECT_EQ(p.exitCode(), c.exit);
       const QByteArray stdoutText = p.readAllStandardOutput(), stderrText = p.readAllStandardError();
-      EXPECT_EQ(fresh.function<zelsim::UploadFunction>()->image(), image);
+      EXPECT_EQ(fresh.Function<zelsim::TUploadFunction>()->Image(), image);
       // Without a wait for it, zelctl may be gone before the device's restart begins.
-      EXPECT_TRUE(WaitUntil([&] { return fresh.function<zelsim::UploadFunction>()->restarts() == 1; }));
-      EXPECT_EQ(fresh.connectionsAccepted() > 1, c.reconnects);
+      EXPECT_TRUE(WaitUntil([&] { return fresh.Function<zelsim::TUploadFunction>()->Restarts() == 1; }));
+      EXPECT_EQ(fresh.ConnectionsAccepted() > 1, c.reconnects);
       if (c.reconnects) {
-        const QList<zelsim::LoggedRequest> log = fresh.requests();
+        const QList<zelsim::TLoggedRequest> log = fresh.Requests();
         ASSERT_FALSE(log.isEmpty());
         EXPECT_GT(log.last().connection, 1) << "the versions after come from a new connection";
         EXPECT_EQ(uint8_t(log.last().bytes.at(0)), REQ_VERSION);
       }
-      if (c.plan.after == AfterUpdate::Never) {
+      if (c.plan.after == TAfterUpdate::Never) {
         EXPECT_GE(ms, 1000) << "it waited for the device";
         EXPECT_LT(ms, 10000) << "and gave up at the verify time-out";
       }
@@ -1181,17 +1181,17 @@ TEST_F(ZelctlTest, UpdateWaitsForTheRestartAndChecksTheNewVersion) {
 #ifndef _WIN32
 TEST_F(ZelctlTest, AnInterruptedWaitForTheRestartEndsAtOnce) {
   WriteAll(Path("ZELPOCKETA.RPD"), QByteArray(300, '\x11'));
-  auto* device = sim.function<zelsim::UploadFunction>();
-  device->setRestart({true, 0, zelsim::AfterUpdate::Never, std::nullopt});
+  auto* device = sim.Function<zelsim::TUploadFunction>();
+  device->SetRestart({true, 0, zelsim::TAfterUpdate::Never, std::nullopt});
   QProcess p;
   p.setWorkingDirectory(dir.path());
-  p.start(QStringLiteral(ZELCTL_PATH), {"--device", QStringLiteral("127.0.0.1:%1").arg(sim.port()), "update",
+  p.start(QStringLiteral(ZELCTL_PATH), {"--device", QStringLiteral("127.0.0.1:%1").arg(sim.Port()), "update",
                                         "ZELPOCKETA.RPD", "--verify-timeout", "600"});
   // Interrupted once zelctl says it waits, not while the upload still ends.
   QByteArray said;
   ASSERT_TRUE(WaitUntil([&] {
     said += p.readAllStandardOutput();
-    return device->restarts() == 1 && said.contains("Waiting up to");
+    return device->Restarts() == 1 && said.contains("Waiting up to");
   }, 10000)) << said.toStdString();
   p.terminate();
   ASSERT_TRUE(p.waitForFinished(10000)) << "still waiting for the device";
@@ -1205,7 +1205,7 @@ TEST_F(ZelctlTest, AnInterruptedWaitForTheRestartEndsAtOnce) {
 // A copy checks its names and folder and any file it would replace before a
 // byte of a recording is asked for; -o makes a missing folder.
 TEST_F(ZelctlTest, CopyChecksNamesFoldersAndExistingFilesBeforeAnyTransfer) {
-  auto* device = sim.function<zelsim::Recordings>();
+  auto* device = sim.Function<zelsim::TRecordings>();
   QDir(dir.path()).mkdir("full");
   WriteAll(Path("full/File2.WAV"), "another recording");
   WriteAll(Path("full/File3.HEX.json"), "{}");
@@ -1229,7 +1229,7 @@ TEST_F(ZelctlTest, CopyChecksNamesFoldersAndExistingFilesBeforeAnyTransfer) {
     SCOPED_TRACE(r.name);
     EXPECT_EQ(Run(r.args), r.exit);
     EXPECT_TRUE(err.contains(r.says)) << err.toStdString();
-    EXPECT_EQ(device->blocksSent(), 0) << "nothing was transferred";
+    EXPECT_EQ(device->BlocksSent(), 0) << "nothing was transferred";
   }
   EXPECT_EQ(ReadAll(Path("full/File2.WAV")), QByteArray("another recording"));
   EXPECT_EQ(Run({"--json", "copy", "2", "-o", "full"}), 3);
@@ -1249,8 +1249,8 @@ TEST_F(ZelctlTest, CopyChecksNamesFoldersAndExistingFilesBeforeAnyTransfer) {
 TEST_F(ZelctlTest, AnInterruptionSaysWhatTheDeviceHoldsNow) {
   WriteAll(Path("in.Mem"), QByteArray(SLOT_TABLE_SIZE, '\x01'));
   WriteAll(Path("ZELPOCKETA.RPD"), QByteArray(256 * 8, '\x22'));
-  auto* slotDevice = sim.function<zelsim::SlotsFunction>();
-  auto* upload = sim.function<zelsim::UploadFunction>();
+  auto* slotDevice = sim.Function<zelsim::TSlotsFunction>();
+  auto* upload = sim.Function<zelsim::TUploadFunction>();
   const struct {
     const char* name;
     std::function<void()> arm;
@@ -1260,43 +1260,43 @@ TEST_F(ZelctlTest, AnInterruptionSaysWhatTheDeviceHoldsNow) {
   } cases[] = {
       {"slots write after 25 slots",
        [&] {
-         slotDevice->reset();
+         slotDevice->Reset();
          // The 26th write goes unanswered; the read for the backup is answered.
-         sim.setFault(zelsim::Fault{zelsim::Fault::What::Silence, uint8_t(0x11), 26, false, {}});
+         sim.SetFault(zelsim::TFault{zelsim::TFault::TWhat::Silence, uint8_t(0x11), 26, false, {}});
        },
        {"slots", "write", "in.Mem"},
        // zelctl took the 25th answer once it has sent the 26th write.
-       [&] { return slotDevice->writesStored().size() == 25 && sim.countRequests(0x11) == 26; },
+       [&] { return slotDevice->WritesStored().size() == 25 && sim.CountRequests(0x11) == 26; },
        {"Interrupted.", "25 of 63 slots were written (1-25). Slot 26 was sent, but its answer did not come",
         "Slots 27-63 were not written.", "slots from before are in", "zelctl/backups/slots-"},
        {"not yet complete"}},
       {"update after its start",
-       [&] { upload->setFault({zelsim::UploadFault::Silent, 3, 0, {}, zelsim::Drop::Close}); },
+       [&] { upload->SetFault({zelsim::TUploadFault::Silent, 3, 0, {}, zelsim::TDrop::Close}); },
        {"update", "ZELPOCKETA.RPD", "--no-verify"},
        [&] {
          int sent = 0;  // name words and data requests of this run
-         for (const zelsim::LoggedRequest& r : sim.requests()) sent += uint8_t(r.bytes.at(0)) >= 0x80;
+         for (const zelsim::TLoggedRequest& r : sim.Requests()) sent += uint8_t(r.bytes.at(0)) >= 0x80;
          return sent >= 3;
        },
        {"the device holds incomplete firmware", "run the update again"},
        {"not yet complete"}},
-      {"status", [&] { sim.setFault(zelsim::Fault::Silent(0x55)); }, {"status"},
-       [&] { return sim.countRequests(0x55) >= 1; }, {"Interrupted."}, {"file"}},
-      {"list", [&] { sim.setFault(zelsim::Fault::Silent(0x0D)); }, {"list"},
-       [&] { return sim.countRequests(0x0D) >= 1; }, {"Interrupted."}, {"file"}},
+      {"status", [&] { sim.SetFault(zelsim::TFault::Silent(0x55)); }, {"status"},
+       [&] { return sim.CountRequests(0x55) >= 1; }, {"Interrupted."}, {"file"}},
+      {"list", [&] { sim.SetFault(zelsim::TFault::Silent(0x0D)); }, {"list"},
+       [&] { return sim.CountRequests(0x0D) >= 1; }, {"Interrupted."}, {"file"}},
   };
   for (const auto& c : cases) {
     for (const bool json : {false, true}) {
       SCOPED_TRACE(std::string(c.name) + (json ? " (json)" : ""));
-      sim.clearLog();
-      sim.clearFaults();
+      sim.ClearLog();
+      sim.ClearFaults();
       c.arm();
       QProcess p;
       p.setWorkingDirectory(dir.path());
       QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
       env.insert(QStringLiteral("XDG_DATA_HOME"), dataHome);
       p.setProcessEnvironment(env);
-      QStringList args = {"--device", QStringLiteral("127.0.0.1:%1").arg(sim.port()), "--timeout", "60000"};
+      QStringList args = {"--device", QStringLiteral("127.0.0.1:%1").arg(sim.Port()), "--timeout", "60000"};
       if (json) args << "--json";
       p.start(QStringLiteral(ZELCTL_PATH), args + c.args);
       p.closeWriteChannel();
@@ -1317,8 +1317,8 @@ TEST_F(ZelctlTest, AnInterruptionSaysWhatTheDeviceHoldsNow) {
       }
     }
   }
-  sim.clearFaults();
-  upload->setFault({});
+  sim.ClearFaults();
+  upload->SetFault({});
 }
 #endif
 
@@ -1326,7 +1326,7 @@ TEST_F(ZelctlTest, AnInterruptionSaysWhatTheDeviceHoldsNow) {
 // sent; the dry run and the question name both versions; requestCount
 // counts the same requests in the dry run and in the upload.
 TEST_F(ZelctlTest, UpdateSaysTheVersionsItCompares) {
-  auto* upload = sim.function<zelsim::UploadFunction>();
+  auto* upload = sim.Function<zelsim::TUploadFunction>();
   const QByteArray image(2048, '\x5A');
   for (const char* name : {"ZEL_POCKET_A.RPD", "ZELPOCKETa.RPD", "ZELP.RPD", "ZELLAN_DRV3.BIN"})
     WriteAll(Path(name), image);
@@ -1339,17 +1339,17 @@ TEST_F(ZelctlTest, UpdateSaysTheVersionsItCompares) {
                    {"ZELLAN_DRV3.BIN", "its 10th character is \"V\""}};
   for (const auto& c : noVersion) {
     SCOPED_TRACE(c.file);
-    sim.clearLog();
+    sim.ClearLog();
     EXPECT_EQ(Run({"update", c.file, "--yes"}), 3);
     EXPECT_TRUE(err.contains("carries no version") && err.contains(c.says)) << err.toStdString();
-    EXPECT_TRUE(sim.requests().isEmpty()) << "nothing was sent, not even a query";
+    EXPECT_TRUE(sim.Requests().isEmpty()) << "nothing was sent, not even a query";
   }
 
   WriteAll(Path("ZELPOCKETA.RPD"), image);
   ASSERT_EQ(Run({"update", "ZELPOCKETA.RPD", "--dry-run"}), 0) << err.toStdString();
   EXPECT_TRUE(out.contains("Pocket Software: installed version 9 -> file version A (newer)")) << out.toStdString();
   // Firmware B installed: A is older, and the question says so.
-  sim.setVersions({0x03, 0x0A1B, 0x010B});
+  sim.SetVersions({0x03, 0x0A1B, 0x010B});
   EXPECT_EQ(Run({"update", "ZELPOCKETA.RPD", "--dry-run"}), 3);
   EXPECT_TRUE(err.contains("installed version B, file version A")) << err.toStdString();
   ASSERT_EQ(Run({"update", "ZELPOCKETA.RPD", "--dry-run", "--yes", "--json"}), 0) << err.toStdString();
@@ -1357,7 +1357,7 @@ TEST_F(ZelctlTest, UpdateSaysTheVersionsItCompares) {
   EXPECT_EQ(Json().value("installedVersion"), QJsonValue("B"));
   EXPECT_EQ(Json().value("fileVersion"), QJsonValue("A"));
   EXPECT_EQ(Json().value("change"), QJsonValue("older"));
-  sim.setVersions({0x03, 0x0A1B, 0x0109});
+  sim.SetVersions({0x03, 0x0A1B, 0x0109});
 
   // 1 start request, 3 name words and 8 data requests, in either run.
   ASSERT_EQ(Run({"update", "ZELPOCKETA.RPD", "--dry-run", "--json"}), 0) << err.toStdString();
@@ -1365,7 +1365,7 @@ TEST_F(ZelctlTest, UpdateSaysTheVersionsItCompares) {
   ASSERT_EQ(Run({"update", "ZELPOCKETA.RPD", "--json", "--no-verify"}), 0) << err.toStdString();
   EXPECT_EQ(Json().value("requestCount"), dry);
   EXPECT_EQ(dry, QJsonValue(12));
-  EXPECT_EQ(upload->requestsReceived() + 1, 12);
+  EXPECT_EQ(upload->RequestsReceived() + 1, 12);
 }
 
 // The newest backup serves again when it holds the device's slots, and
@@ -1431,38 +1431,38 @@ TEST_F(ZelctlTest, ScreenshotSeriesComparesResolvedPaths) {
 // itself only up to a bound, and its request log bounded in requests and
 // bytes, while its counts stay exact.
 TEST_F(ZelctlTest, TheSimulatedDeviceKeepsBoundedLogsAndImages) {
-  auto* upload = sim.function<zelsim::UploadFunction>();
+  auto* upload = sim.Function<zelsim::TUploadFunction>();
   QByteArray image(1 << 20, '\0');
   for (int i = 0; i < image.size(); ++i) image[i] = char((i * 131) >> 3);
   WriteAll(Path("ZELPOCKETA.RPD"), image);
-  upload->setImageKept(1000);
-  sim.clearLog();
+  upload->SetImageKept(1000);
+  sim.ClearLog();
   ASSERT_EQ(Run({"update", "ZELPOCKETA.RPD", "--no-verify"}), 0) << err.toStdString();
-  EXPECT_TRUE(upload->complete());
-  EXPECT_EQ(upload->problems(), QStringList());
-  EXPECT_EQ(upload->image(), image.left(1000)) << "the first bytes, up to the bound";
-  EXPECT_EQ(upload->imageSize(), image.size());
-  EXPECT_EQ(upload->imageSha256(), QCryptographicHash::hash(image, QCryptographicHash::Sha256));
+  EXPECT_TRUE(upload->Complete());
+  EXPECT_EQ(upload->Problems(), QStringList());
+  EXPECT_EQ(upload->Image(), image.left(1000)) << "the first bytes, up to the bound";
+  EXPECT_EQ(upload->ImageSize(), image.size());
+  EXPECT_EQ(upload->ImageSha256(), QCryptographicHash::hash(image, QCryptographicHash::Sha256));
 
   // 1 MiB in 4096 data requests of 320 bytes, 3 name words: more bytes than the log keeps.
-  const QList<zelsim::LoggedRequest> log = sim.requests();
+  const QList<zelsim::TLoggedRequest> log = sim.Requests();
   qsizetype bytes = 0;
-  for (const zelsim::LoggedRequest& r : log) bytes += r.bytes.size();
+  for (const zelsim::TLoggedRequest& r : log) bytes += r.bytes.size();
   EXPECT_LE(bytes, 1 << 20);
   EXPECT_LT(log.size(), 4096);
   EXPECT_GT(log.size(), 3000) << "the newest requests are kept";
   EXPECT_EQ(log.last().bytes.size(), 320) << "the last data request is the newest entry";
   int counted = 0;
-  for (int code = 0x80; code <= 0xFF; ++code) counted += sim.countRequests(uint8_t(code));
+  for (int code = 0x80; code <= 0xFF; ++code) counted += sim.CountRequests(uint8_t(code));
   EXPECT_EQ(counted, 4096 + 3) << "counts include the requests no longer logged";
-  EXPECT_EQ(sim.countRequests(0x0C), 1);
+  EXPECT_EQ(sim.CountRequests(0x0C), 1);
 
   // Under the default bound a small image is kept whole.
-  upload->setImageKept(zelsim::UploadFunction::kImageKept);
+  upload->SetImageKept(zelsim::TUploadFunction::kImageKept);
   WriteAll(Path("ZELPOCKETA.RPD"), image.left(5000));
   ASSERT_EQ(Run({"update", "ZELPOCKETA.RPD", "--no-verify"}), 0) << err.toStdString();
-  EXPECT_EQ(upload->image(), image.left(5000));
-  EXPECT_EQ(upload->imageSize(), 5000);
+  EXPECT_EQ(upload->Image(), image.left(5000));
+  EXPECT_EQ(upload->ImageSize(), 5000);
 }
 
 TEST(SimBoundedLog, KeepsTheNewestEntries) {

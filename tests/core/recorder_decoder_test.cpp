@@ -133,7 +133,7 @@ TEST(RecorderDecodeBlock, LayoutsWidthsAndSubBlockRestart) {
 TEST(RecorderDecodeBlock, InvertsTheDeviceEncoderInEveryMode) {
   for (uint8_t flags = 0; flags < 8; ++flags) {
     for (uint32_t seed : {1u, 77u, 4242u}) {
-      zelsim::RecordingEncoder encoder(flags, seed);
+      zelsim::TRecordingEncoder encoder(flags, seed);
       std::vector<uint8_t> decoded;
       std::vector<uint8_t> out(kMaxDecodedBlockBytes);
       for (int b = 0; b < 6; ++b) {

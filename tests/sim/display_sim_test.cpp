@@ -14,7 +14,7 @@
 
 namespace {
 
-using zelsim::ScanFunction;
+using zelsim::TScanFunction;
 
 class Client {
  public:
@@ -48,16 +48,16 @@ QByteArray Column(int index, int x, int y, int rows) {
   QByteArray p(ColumnPayloadLength(rows), '\0');
   p[0] = char(index & 0xFF);
   p[1] = char(index >> 8);
-  for (int r = 0; r < rows; ++r) p[2 + r] = char(ScanFunction::ScreenByte(x, y + r));
+  for (int r = 0; r < rows; ++r) p[2 + r] = char(TScanFunction::ScreenByte(x, y + r));
   return p;
 }
 
 TEST(DisplaySim, OneColumnPerAcknowledgementOfTheRequestedRectangle) {
-  zelsim::Simulator sim;
-  ASSERT_TRUE(sim.start());
-  ScanFunction* dev = sim.function<ScanFunction>();
+  zelsim::TSimulator sim;
+  ASSERT_TRUE(sim.Start());
+  TScanFunction* dev = sim.Function<TScanFunction>();
   ASSERT_NE(dev, nullptr);
-  Client c(sim.port());
+  Client c(sim.Port());
   const QByteArray status85 = zelsim::StatusRecord(85);
 
   c.Send(ScanRequest(5, 7, 3, 5));
@@ -67,7 +67,7 @@ TEST(DisplaySim, OneColumnPerAcknowledgementOfTheRequestedRectangle) {
   // acknowledgement.
   c.Send(QByteArray(1, char(0x55)));
   EXPECT_EQ(c.Payload(), status85);
-  EXPECT_EQ(dev->columnsSent(), 1);
+  EXPECT_EQ(dev->ColumnsSent(), 1);
   c.Send(QByteArray(1, '\0'));
   EXPECT_EQ(c.Payload().toHex(' '), Column(1, 6, 7, 5).toHex(' '));
   c.Send(QByteArray(1, '\0'));
@@ -75,32 +75,32 @@ TEST(DisplaySim, OneColumnPerAcknowledgementOfTheRequestedRectangle) {
   // The last column needs no acknowledgement; the scan is over.
   c.Send(QByteArray(1, char(0x55)));
   EXPECT_EQ(c.Payload(), status85);
-  EXPECT_FALSE(dev->scanning());
-  EXPECT_EQ(dev->acknowledgements(), (QList<int>{1, 1}));
-  EXPECT_EQ(dev->columnsSent(), 3);
+  EXPECT_FALSE(dev->Scanning());
+  EXPECT_EQ(dev->Acknowledgements(), (QList<int>{1, 1}));
+  EXPECT_EQ(dev->ColumnsSent(), 3);
 }
 
 TEST(DisplaySim, ScreenUsesEveryByteValue) {
   std::array<bool, 256> seen{};
-  for (int y = 0; y < ScanFunction::kScreenHeight; ++y)
-    for (int x = 0; x < ScanFunction::kScreenWidth; ++x) seen[ScanFunction::ScreenByte(x, y)] = true;
+  for (int y = 0; y < TScanFunction::kScreenHeight; ++y)
+    for (int x = 0; x < TScanFunction::kScreenWidth; ++x) seen[TScanFunction::ScreenByte(x, y)] = true;
   EXPECT_EQ(std::count(seen.begin(), seen.end(), true), 256);
 }
 
 TEST(DisplaySim, CancelEndsTheScanAndIsLogged) {
-  zelsim::Simulator sim;
-  ASSERT_TRUE(sim.start());
-  ScanFunction* dev = sim.function<ScanFunction>();
-  Client c(sim.port());
+  zelsim::TSimulator sim;
+  ASSERT_TRUE(sim.Start());
+  TScanFunction* dev = sim.Function<TScanFunction>();
+  Client c(sim.Port());
   c.Send(ScanRequest(0, 0, 10, 4));
   EXPECT_EQ(c.Payload(), zelsim::StatusRecord(0));
   EXPECT_EQ(c.Payload().size(), ColumnPayloadLength(4));
   c.Send(QByteArray(1, char(0x0A)));
   c.Send(QByteArray(1, char(0x55)));
   EXPECT_EQ(c.Payload(), zelsim::StatusRecord(85)) << "no column after the cancel";
-  EXPECT_EQ(dev->cancels(), 1);
-  EXPECT_FALSE(dev->scanning());
-  EXPECT_EQ(dev->columnsSent(), 1);
+  EXPECT_EQ(dev->Cancels(), 1);
+  EXPECT_FALSE(dev->Scanning());
+  EXPECT_EQ(dev->ColumnsSent(), 1);
 }
 
 }  // namespace

@@ -33,9 +33,9 @@
 
 namespace {
 
-using zelsim::Chunk;
-using zelsim::Drop;
-using zelsim::Simulator;
+using zelsim::TChunk;
+using zelsim::TDrop;
+using zelsim::TSimulator;
 
 constexpr int kWaitMs = 5000;
 
@@ -99,19 +99,19 @@ class Client {
 
 class SimFixture : public ::testing::Test {
  protected:
-  void SetUp() override { ASSERT_TRUE(sim.start()); }
+  void SetUp() override { ASSERT_TRUE(sim.Start()); }
 
   // Connects a client and waits until the simulator has accepted it.
   void Connect(Client& c) {
-    const int before = sim.connectionsAccepted();
-    ASSERT_TRUE(c.Connect(sim.port()));
-    ASSERT_TRUE(PumpUntil([&] { return sim.connectionsAccepted() == before + 1; }));
+    const int before = sim.ConnectionsAccepted();
+    ASSERT_TRUE(c.Connect(sim.Port()));
+    ASSERT_TRUE(PumpUntil([&] { return sim.ConnectionsAccepted() == before + 1; }));
   }
   bool WaitForLogSize(qsizetype n) {
-    return PumpUntil([&] { return sim.requests().size() >= n; });
+    return PumpUntil([&] { return sim.Requests().size() >= n; });
   }
 
-  Simulator sim;
+  TSimulator sim;
 };
 
 #ifndef _WIN32
@@ -174,22 +174,22 @@ class RawClient {
 
 // --- frames -------------------------------------------------------------------
 
-// A port already taken: start() says why, and zelsim says so once, with
+// A port already taken: Start() says why, and zelsim says so once, with
 // the system's reason, and exits 1.
 TEST(SimProgram, APortInUseIsReportedOnce) {
-  Simulator first;
-  ASSERT_TRUE(first.start());
-  Simulator second;
-  EXPECT_FALSE(second.start(first.port()));
-  const QString why = second.startError();
+  TSimulator first;
+  ASSERT_TRUE(first.Start());
+  TSimulator second;
+  EXPECT_FALSE(second.Start(first.Port()));
+  const QString why = second.StartError();
   EXPECT_FALSE(why.isEmpty());
   QProcess p;
-  p.start(QStringLiteral(ZELSIM_PATH), {QStringLiteral("--port"), QString::number(first.port())});
+  p.start(QStringLiteral(ZELSIM_PATH), {QStringLiteral("--port"), QString::number(first.Port())});
   ASSERT_TRUE(p.waitForFinished(30000));
   EXPECT_EQ(p.exitStatus(), QProcess::NormalExit);
   EXPECT_EQ(p.exitCode(), 1);
   const QByteArray err = p.readAllStandardError();
-  EXPECT_EQ(err, QStringLiteral("zelsim: cannot listen on 127.0.0.1:%1: %2\n").arg(first.port()).arg(why).toLocal8Bit());
+  EXPECT_EQ(err, QStringLiteral("zelsim: cannot listen on 127.0.0.1:%1: %2\n").arg(first.Port()).arg(why).toLocal8Bit());
 }
 
 TEST(SimFrames, HelpersBuildExactBytes) {
@@ -225,13 +225,13 @@ TEST_F(SimAnswers, StatusQueryAnswersTheConfiguredCode) {
 
   for (int code : {90, 85, 0, 255}) {
     SCOPED_TRACE(code);
-    sim.setStatusReply(static_cast<uint8_t>(code));
+    sim.SetStatusReply(static_cast<uint8_t>(code));
     c.Send(Bytes({0x55}));
     const QByteArray expected = Bytes({0x08, 0, 0, 0, code, 0, 0, 0});
     EXPECT_EQ(c.Expect(expected), Hex(expected));
   }
-  ASSERT_EQ(sim.requests().size(), 5);
-  for (const zelsim::LoggedRequest& r : sim.requests()) {
+  ASSERT_EQ(sim.Requests().size(), 5);
+  for (const zelsim::TLoggedRequest& r : sim.Requests()) {
     EXPECT_EQ(r.connection, 1);
     EXPECT_EQ(Hex(r.bytes), "55");
   }
@@ -244,7 +244,7 @@ TEST_F(SimAnswers, VersionQueryAnswersTheConfiguredVersions) {
   EXPECT_EQ(c.Expect(kDefaultVersion), Hex(kDefaultVersion)) << "defaults";
 
   struct Case {
-    zelsim::Versions v;
+    zelsim::TVersions v;
     QByteArray expected;
   };
   const Case cases[] = {
@@ -255,12 +255,12 @@ TEST_F(SimAnswers, VersionQueryAnswersTheConfiguredVersions) {
   };
   for (const Case& tc : cases) {
     SCOPED_TRACE(Hex(tc.expected));
-    sim.setVersions(tc.v);
+    sim.SetVersions(tc.v);
     c.Send(Bytes({0x12}));
     EXPECT_EQ(c.Expect(tc.expected), Hex(tc.expected));
   }
-  EXPECT_EQ(sim.countRequests(0x12), 5);
-  EXPECT_EQ(sim.countRequests(0x55), 0);
+  EXPECT_EQ(sim.CountRequests(0x12), 5);
+  EXPECT_EQ(sim.CountRequests(0x55), 0);
 }
 
 // --- cutting requests from the stream -------------------------------------------
@@ -346,10 +346,10 @@ TEST_F(SimCuttingStream, RequestsAreCutLoggedAndAnsweredHoweverTheyArrive) {
   };
   for (const Case& tc : cases) {
     SCOPED_TRACE(tc.name);
-    sim.clearLog();
+    sim.ClearLog();
     Client c;
     Connect(c);
-    const int connection = sim.connectionsAccepted();
+    const int connection = sim.ConnectionsAccepted();
     std::vector<std::string> want;
     for (const Write& w : tc.writes) {
       c.Send(w.bytes);
@@ -360,7 +360,7 @@ TEST_F(SimCuttingStream, RequestsAreCutLoggedAndAnsweredHoweverTheyArrive) {
     EXPECT_EQ(c.Expect(tc.answers), Hex(tc.answers));
     EXPECT_EQ(Hex(c.received()), "") << "nothing after the last answer";
     std::vector<std::string> got;
-    for (const zelsim::LoggedRequest& r : sim.requests()) {
+    for (const zelsim::TLoggedRequest& r : sim.Requests()) {
       got.push_back(Hex(r.bytes));
       EXPECT_EQ(r.connection, connection);
     }
@@ -375,17 +375,17 @@ using SimSilence = SimFixture;
 TEST_F(SimSilence, SilencedRequestsAreLoggedButNotAnswered) {
   struct Case {
     const char* name;
-    void (*setUp)(Simulator&);
+    void (*setUp)(TSimulator&);
     QByteArray answers;  // to 0x55 then 0x12
   };
   const Case cases[] = {
-      {"status silent", [](Simulator& s) { s.setFault(zelsim::Fault::Silent(0x55)); }, kDefaultVersion},
-      {"version silent", [](Simulator& s) { s.setFault(zelsim::Fault::Silent(0x12)); }, kStatus85},
-      {"all silent", [](Simulator& s) { s.setFault(zelsim::Fault::Silent(std::nullopt)); }, {}},
+      {"status silent", [](TSimulator& s) { s.SetFault(zelsim::TFault::Silent(0x55)); }, kDefaultVersion},
+      {"version silent", [](TSimulator& s) { s.SetFault(zelsim::TFault::Silent(0x12)); }, kStatus85},
+      {"all silent", [](TSimulator& s) { s.SetFault(zelsim::TFault::Silent(std::nullopt)); }, {}},
       {"silence lifted",
-       [](Simulator& s) {
-         s.setFault(zelsim::Fault::Silent(0x55));
-         s.clearFaults(0x55);
+       [](TSimulator& s) {
+         s.SetFault(zelsim::TFault::Silent(0x55));
+         s.ClearFaults(0x55);
        },
        kStatus85 + kDefaultVersion},
   };
@@ -393,28 +393,28 @@ TEST_F(SimSilence, SilencedRequestsAreLoggedButNotAnswered) {
   const QByteArray marker("END");
   for (const Case& tc : cases) {
     SCOPED_TRACE(tc.name);
-    sim.clearFaults();
-    sim.clearFaults(0x55);
-    sim.clearFaults(0x12);
-    sim.clearLog();
+    sim.ClearFaults();
+    sim.ClearFaults(0x55);
+    sim.ClearFaults(0x12);
+    sim.ClearLog();
     tc.setUp(sim);
-    sim.setFault(zelsim::Fault::Answered(0x7E, {Chunk{marker, 0}}));
+    sim.SetFault(zelsim::TFault::Answered(0x7E, {TChunk{marker, 0}}));
     Client c;
     Connect(c);
     c.Send(Bytes({0x55}));
     c.Send(Bytes({0x12}));
     c.Send(Bytes({0x7E}));
     EXPECT_EQ(c.Expect(tc.answers + marker), Hex(tc.answers + marker));
-    EXPECT_EQ(sim.requestCodes(), (QList<uint8_t>{0x55, 0x12, 0x7E}));
+    EXPECT_EQ(sim.RequestCodes(), (QList<uint8_t>{0x55, 0x12, 0x7E}));
   }
 }
 
 using SimScripts = SimFixture;
 
 TEST_F(SimScripts, OneShotChunksArriveInOrderThenTheNormalAnswerReturns) {
-  const QList<Chunk> chunks = {Chunk{Bytes({0x0C, 0, 0, 0}), 0}, Chunk{Bytes({0x12, 9, 0, 0}), 30},
-                               Chunk{Bytes({1, 2}), 0}, Chunk{Bytes({3, 4}), 40}};
-  sim.setFault(zelsim::Fault::Answered(0x12, chunks));
+  const QList<TChunk> chunks = {TChunk{Bytes({0x0C, 0, 0, 0}), 0}, TChunk{Bytes({0x12, 9, 0, 0}), 30},
+                               TChunk{Bytes({1, 2}), 0}, TChunk{Bytes({3, 4}), 40}};
+  sim.SetFault(zelsim::TFault::Answered(0x12, chunks));
   Client c;
   Connect(c);
   c.Send(Bytes({0x12}));
@@ -426,9 +426,9 @@ TEST_F(SimScripts, OneShotChunksArriveInOrderThenTheNormalAnswerReturns) {
 }
 
 TEST_F(SimScripts, QueuedScriptsPlayInTurnAndPersistentOnesUntilCleared) {
-  sim.setFault(zelsim::Fault::Answered(0x55, {Chunk{"first", 0}}));
-  sim.setFault(zelsim::Fault::Answered(0x55, {Chunk{"sec", 10}, Chunk{"ond", 10}}));
-  sim.setFault(zelsim::Fault::Answered(0x99, {Chunk{"again", 5}}, true));  // a code without a normal answer
+  sim.SetFault(zelsim::TFault::Answered(0x55, {TChunk{"first", 0}}));
+  sim.SetFault(zelsim::TFault::Answered(0x55, {TChunk{"sec", 10}, TChunk{"ond", 10}}));
+  sim.SetFault(zelsim::TFault::Answered(0x99, {TChunk{"again", 5}}, true));  // a code without a normal answer
   Client c;
   Connect(c);
   const struct {
@@ -442,11 +442,11 @@ TEST_F(SimScripts, QueuedScriptsPlayInTurnAndPersistentOnesUntilCleared) {
     c.Send(Bytes({e.code}));
     EXPECT_EQ(c.Expect(e.answer), Hex(e.answer));
   }
-  sim.clearFaults();
+  sim.ClearFaults();
   c.Send(Bytes({0x99}));
   c.Send(Bytes({0x12}));
   EXPECT_EQ(c.Expect(kDefaultVersion), Hex(kDefaultVersion)) << "nothing for 0x99 once cleared";
-  EXPECT_EQ(sim.countRequests(0x99), 4);
+  EXPECT_EQ(sim.CountRequests(0x99), 4);
 }
 
 #ifndef _WIN32
@@ -455,40 +455,40 @@ using SimDrops = SimFixture;
 TEST_F(SimDrops, CloseEndsTheStreamAndResetFailsTheRead) {
   struct Case {
     const char* name;
-    Drop how;
-    bool onRequest;  // else dropNow()
+    TDrop how;
+    bool onRequest;  // else DropNow()
   };
   const Case cases[] = {
-      {"close on request", Drop::Close, true},
-      {"reset on request", Drop::Reset, true},
-      {"close now", Drop::Close, false},
-      {"reset now", Drop::Reset, false},
+      {"close on request", TDrop::Close, true},
+      {"reset on request", TDrop::Reset, true},
+      {"close now", TDrop::Close, false},
+      {"reset now", TDrop::Reset, false},
   };
   for (const Case& tc : cases) {
     SCOPED_TRACE(tc.name);
-    sim.clearLog();
-    const int accepted = sim.connectionsAccepted();
-    RawClient raw(sim.port());
+    sim.ClearLog();
+    const int accepted = sim.ConnectionsAccepted();
+    RawClient raw(sim.Port());
     ASSERT_TRUE(raw.connected());
-    ASSERT_TRUE(PumpUntil([&] { return sim.connectionsAccepted() == accepted + 1 && sim.openConnections() == 1; }));
+    ASSERT_TRUE(PumpUntil([&] { return sim.ConnectionsAccepted() == accepted + 1 && sim.OpenConnections() == 1; }));
     if (tc.onRequest) {
-      sim.setFault(zelsim::Fault::Dropped(0x55, tc.how));
+      sim.SetFault(zelsim::TFault::Dropped(0x55, tc.how));
       ASSERT_TRUE(raw.Send(Bytes({0x55})));
     } else {
-      sim.dropNow(tc.how);
+      sim.DropNow(tc.how);
     }
     const RawClient::Outcome out = raw.ReadToEnd(kWaitMs);
     EXPECT_FALSE(out.timedOut);
     EXPECT_EQ(Hex(out.data), "") << "dropped instead of answering";
-    if (tc.how == Drop::Close) {
+    if (tc.how == TDrop::Close) {
       EXPECT_TRUE(out.eof);
       EXPECT_EQ(out.error, 0);
     } else {
       EXPECT_FALSE(out.eof);
       EXPECT_EQ(out.error, ECONNRESET);
     }
-    EXPECT_TRUE(PumpUntil([&] { return sim.openConnections() == 0; }));
-    EXPECT_EQ(sim.countRequests(0x55), tc.onRequest ? 1 : 0);
+    EXPECT_TRUE(PumpUntil([&] { return sim.OpenConnections() == 0; }));
+    EXPECT_EQ(sim.CountRequests(0x55), tc.onRequest ? 1 : 0);
   }
   // The drop was one-shot: a new connection gets its answer.
   Client c;
@@ -508,41 +508,41 @@ TEST_F(SimConnections, AreNumberedAnsweredOnTheirOwnAndNewestGetsSendNow) {
     Connect(probe);
     probe.socket().disconnectFromHost();
   }
-  ASSERT_TRUE(PumpUntil([&] { return sim.openConnections() == 0; }));
+  ASSERT_TRUE(PumpUntil([&] { return sim.OpenConnections() == 0; }));
   Client a, b;
   Connect(a);
   Connect(b);
-  EXPECT_EQ(sim.connectionsAccepted(), 3);
-  EXPECT_EQ(sim.openConnections(), 2);
+  EXPECT_EQ(sim.ConnectionsAccepted(), 3);
+  EXPECT_EQ(sim.OpenConnections(), 2);
 
   b.Send(Bytes({0x12}));
   EXPECT_EQ(b.Expect(kDefaultVersion), Hex(kDefaultVersion));
   a.Send(Bytes({0x55}));
   EXPECT_EQ(a.Expect(kStatus85), Hex(kStatus85));
-  const QList<zelsim::LoggedRequest> log = sim.requests();
+  const QList<zelsim::TLoggedRequest> log = sim.Requests();
   ASSERT_EQ(log.size(), 2);
   EXPECT_EQ(log[0].connection, 3);
   EXPECT_EQ(Hex(log[0].bytes), "12");
   EXPECT_EQ(log[1].connection, 2);
   EXPECT_EQ(Hex(log[1].bytes), "55");
 
-  EXPECT_TRUE(sim.sendNow("to b"));
+  EXPECT_TRUE(sim.SendNow("to b"));
   EXPECT_EQ(b.Expect("to b"), Hex("to b"));
   b.socket().disconnectFromHost();
-  ASSERT_TRUE(PumpUntil([&] { return sim.openConnections() == 1; }));
-  EXPECT_TRUE(sim.sendNow("to a"));
+  ASSERT_TRUE(PumpUntil([&] { return sim.OpenConnections() == 1; }));
+  EXPECT_TRUE(sim.SendNow("to a"));
   EXPECT_EQ(a.Expect("to a"), Hex("to a"));
   EXPECT_EQ(Hex(b.received()), "");
   a.socket().disconnectFromHost();
-  ASSERT_TRUE(PumpUntil([&] { return sim.openConnections() == 0; }));
-  EXPECT_FALSE(sim.sendNow("nobody"));
+  ASSERT_TRUE(PumpUntil([&] { return sim.OpenConnections() == 0; }));
+  EXPECT_FALSE(sim.SendNow("nobody"));
 }
 
 TEST_F(SimConnections, NotListeningRefusesNewConnectionsButKeepsOpenOnes) {
   Client kept;
   Connect(kept);
-  const uint16_t port = sim.port();
-  sim.setListening(false);
+  const uint16_t port = sim.Port();
+  sim.SetListening(false);
 
   Client refused;
   refused.socket().connectToHost(QHostAddress(QHostAddress::LocalHost), port);
@@ -552,22 +552,22 @@ TEST_F(SimConnections, NotListeningRefusesNewConnectionsButKeepsOpenOnes) {
   kept.Send(Bytes({0x55}));
   EXPECT_EQ(kept.Expect(kStatus85), Hex(kStatus85));
 
-  sim.setListening(true);
-  EXPECT_EQ(sim.port(), port);
+  sim.SetListening(true);
+  EXPECT_EQ(sim.Port(), port);
   Client again;
   Connect(again);
   again.Send(Bytes({0x12}));
   EXPECT_EQ(again.Expect(kDefaultVersion), Hex(kDefaultVersion));
-  EXPECT_EQ(sim.connectionsAccepted(), 2);
+  EXPECT_EQ(sim.ConnectionsAccepted(), 2);
 }
 
 TEST_F(SimConnections, StreamRepeatsOnTheNewestUntilStopped) {
   Client c;
   Connect(c);
-  sim.setStream("ab", 5);
+  sim.SetStream("ab", 5);
   ASSERT_TRUE(c.WaitForBytes(8));
-  sim.setStream("ab", 0);  // stops, whatever the bytes
-  ASSERT_TRUE(sim.sendNow("|"));
+  sim.SetStream("ab", 0);  // stops, whatever the bytes
+  ASSERT_TRUE(sim.SendNow("|"));
   ASSERT_TRUE(PumpUntil([&] {
     c.received().append(c.socket().readAll());
     return c.received().endsWith('|');
@@ -577,27 +577,27 @@ TEST_F(SimConnections, StreamRepeatsOnTheNewestUntilStopped) {
   c.received().clear();
   // A reply the simulator holds back for ten stream intervals: a stream still
   // running would have put bytes in front of it.
-  sim.setFault(zelsim::Fault::Answered(0x7E, {Chunk{"END", 50}}));
+  sim.SetFault(zelsim::TFault::Answered(0x7E, {TChunk{"END", 50}}));
   c.Send(Bytes({0x7E}));
   EXPECT_EQ(c.Expect("END"), Hex("END")) << "no stream bytes after it was stopped";
 }
 
 TEST(SimLifecycle, StartFailsOnABusyPortAndStopClosesConnections) {
-  Simulator first;
-  ASSERT_TRUE(first.start());
-  Simulator second;
-  EXPECT_FALSE(second.start(first.port()));
+  TSimulator first;
+  ASSERT_TRUE(first.Start());
+  TSimulator second;
+  EXPECT_FALSE(second.Start(first.Port()));
 
   Client c;
-  ASSERT_TRUE(c.Connect(first.port()));
-  ASSERT_TRUE(PumpUntil([&] { return first.openConnections() == 1; }));
-  first.stop();
+  ASSERT_TRUE(c.Connect(first.Port()));
+  ASSERT_TRUE(PumpUntil([&] { return first.OpenConnections() == 1; }));
+  first.Stop();
   EXPECT_TRUE(PumpUntil([&] { return c.socket().state() == QAbstractSocket::UnconnectedState; }));
-  EXPECT_FALSE(first.sendNow("x"));
+  EXPECT_FALSE(first.SendNow("x"));
 
-  ASSERT_TRUE(second.start(first.port())) << "the port is free again";
+  ASSERT_TRUE(second.Start(first.Port())) << "the port is free again";
   Client d;
-  ASSERT_TRUE(d.Connect(second.port()));
+  ASSERT_TRUE(d.Connect(second.Port()));
   d.Send(Bytes({0x55}));
   EXPECT_EQ(d.Expect(kStatus85), Hex(kStatus85));
 }
@@ -631,40 +631,40 @@ TEST(SimBlackhole, ConnectNeitherSucceedsNorFailsQuickly) {
 // The request log holds only the requests' own bytes: a device that serves
 // connection after connection does not grow by a read buffer each time.
 TEST(SimLog, KeepsOnlyTheRequestsOwnBytes) {
-  Simulator sim;
-  ASSERT_TRUE(sim.start());
+  TSimulator sim;
+  ASSERT_TRUE(sim.Start());
   constexpr int kConnections = 300;
   for (int i = 0; i < kConnections; ++i) {
     QTcpSocket s;
-    s.connectToHost(QHostAddress::LocalHost, sim.port());
+    s.connectToHost(QHostAddress::LocalHost, sim.Port());
     ASSERT_TRUE(s.waitForConnected(5000));
     s.write(QByteArray(1, char(0x55)));
     ASSERT_TRUE(s.waitForReadyRead(5000));
     s.disconnectFromHost();
   }
-  ASSERT_TRUE(PumpUntil([&] { return sim.requests().size() == kConnections; }));
-  EXPECT_LE(sim.loggedBytes(), qsizetype(kConnections) * 64) << "bytes held for " << kConnections << " one-byte requests";
+  ASSERT_TRUE(PumpUntil([&] { return sim.Requests().size() == kConnections; }));
+  EXPECT_LE(sim.LoggedBytes(), qsizetype(kConnections) * 64) << "bytes held for " << kConnections << " one-byte requests";
 }
 
 // What a device function keeps of a request is the request's bytes alone,
 // however much the read that brought it held: a scan request kept per
 // screenshot must not hold a read buffer of kilobytes.
 TEST(SimLog, FunctionsKeepOnlyTheRequestsOwnBytes) {
-  Simulator sim;
-  ASSERT_TRUE(sim.start());
-  auto* scan = sim.function<zelsim::ScanFunction>();
+  TSimulator sim;
+  ASSERT_TRUE(sim.Start());
+  auto* scan = sim.Function<zelsim::TScanFunction>();
   constexpr int kScans = 20;
   for (int i = 0; i < kScans; ++i) {
     QTcpSocket s;
-    s.connectToHost(QHostAddress::LocalHost, sim.port());
+    s.connectToHost(QHostAddress::LocalHost, sim.Port());
     ASSERT_TRUE(s.waitForConnected(5000));
     // A scan of one column at (0,0), 1 x 1, alone in its write.
     s.write(QByteArray::fromHex("08000000000100010000"));
     ASSERT_TRUE(s.waitForReadyRead(5000));
     s.disconnectFromHost();
   }
-  ASSERT_TRUE(PumpUntil([&] { return scan->scanRequests().size() == kScans; }));
-  for (const QByteArray& r : scan->scanRequests()) {
+  ASSERT_TRUE(PumpUntil([&] { return scan->ScanRequests().size() == kScans; }));
+  for (const QByteArray& r : scan->ScanRequests()) {
     EXPECT_EQ(r.size(), 10);
     EXPECT_LE(r.capacity(), 64) << "bytes held for a 10-byte request";
   }
@@ -677,7 +677,7 @@ using SimLatency = SimFixture;
 TEST_F(SimLatency, AnswersLeaveAfterTheDelayInOrderWhileTheDeviceKeepsReading) {
   Client c;
   Connect(c);
-  sim.setLatency(200);
+  sim.SetLatency(200);
   QElapsedTimer took;
   took.start();
   c.Send(Bytes({0x55}));
@@ -686,7 +686,7 @@ TEST_F(SimLatency, AnswersLeaveAfterTheDelayInOrderWhileTheDeviceKeepsReading) {
 
   // Each answer 200 to 400 ms late at random: they still come in the order
   // asked, and the device has read every request before the first leaves.
-  sim.setLatency(300, 100);
+  sim.SetLatency(300, 100);
   QByteArray requests, expected;
   for (int i = 0; i < 30; ++i) {
     requests.append(char(i % 3 ? 0x55 : 0x12));
@@ -699,7 +699,7 @@ TEST_F(SimLatency, AnswersLeaveAfterTheDelayInOrderWhileTheDeviceKeepsReading) {
   EXPECT_EQ(c.Expect(expected), Hex(expected));
   EXPECT_GE(took.elapsed(), 200);
 
-  sim.setLatency(0);
+  sim.SetLatency(0);
   took.restart();
   c.Send(Bytes({0x55}));
   EXPECT_EQ(c.Expect(kStatus85), Hex(kStatus85));
@@ -738,39 +738,39 @@ bool ConnectWhenBack(Client& c, uint16_t port, int timeoutMs) {
 }  // namespace
 
 TEST(SimRestart, AfterACompleteImageTheDeviceClosesRefusesThenComesBackWithItsVersion) {
-  using zelsim::AfterUpdate;
-  const zelsim::Versions old;  // LAN V03, firmware V109
+  using zelsim::TAfterUpdate;
+  const zelsim::TVersions old;  // LAN V03, firmware V109
   const struct {
     const char* what;
     TUpdateTarget target;
     const char* name;
-    zelsim::RestartPlan plan;
-    zelsim::Versions after;
+    zelsim::TRestartPlan plan;
+    zelsim::TVersions after;
   } cases[] = {
       {"firmware: the name's version character becomes its last digit", TUpdateTarget::Pocket, "ZELPOCKETB.RPD",
-       {true, 1000, AfterUpdate::New, std::nullopt}, {old.lan, old.device, 0x010B}},
+       {true, 1000, TAfterUpdate::New, std::nullopt}, {old.lan, old.device, 0x010B}},
       {"firmware: a version character that is no digit changes nothing", TUpdateTarget::Pocket, "ZELPOCKETZ.RPD",
-       {true, 1000, AfterUpdate::New, std::nullopt}, old},
-      {"LAN driver: the one given", TUpdateTarget::Lan, "ZELLANDRV7.BIN", {true, 1000, AfterUpdate::New, 0x07},
+       {true, 1000, TAfterUpdate::New, std::nullopt}, old},
+      {"LAN driver: the one given", TUpdateTarget::Lan, "ZELLANDRV7.BIN", {true, 1000, TAfterUpdate::New, 0x07},
        {0x07, old.device, old.firmware}},
       {"LAN driver: one above without one given", TUpdateTarget::Lan, "ZELLANDRV7.BIN",
-       {true, 1000, AfterUpdate::New, std::nullopt}, {0x04, old.device, old.firmware}},
-      {"the update did not take", TUpdateTarget::Pocket, "ZELPOCKETB.RPD", {true, 1000, AfterUpdate::Old, std::nullopt},
+       {true, 1000, TAfterUpdate::New, std::nullopt}, {0x04, old.device, old.firmware}},
+      {"the update did not take", TUpdateTarget::Pocket, "ZELPOCKETB.RPD", {true, 1000, TAfterUpdate::Old, std::nullopt},
        old},
   };
   const QByteArray image(700, '\x42');
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
-    Simulator sim;
-    ASSERT_TRUE(sim.start());
-    const uint16_t port = sim.port();
-    sim.function<zelsim::UploadFunction>()->setRestart(c.plan);
+    TSimulator sim;
+    ASSERT_TRUE(sim.Start());
+    const uint16_t port = sim.Port();
+    sim.Function<zelsim::TUploadFunction>()->SetRestart(c.plan);
     Client up;
     ASSERT_TRUE(up.Connect(port));
     UploadThrough(up, c.target, image, c.name);
     ASSERT_TRUE(PumpUntil([&] { return up.socket().state() == QAbstractSocket::UnconnectedState; }))
         << "the device closes the link after the last acknowledgement";
-    EXPECT_EQ(sim.function<zelsim::UploadFunction>()->restarts(), 1);
+    EXPECT_EQ(sim.Function<zelsim::TUploadFunction>()->Restarts(), 1);
 
     Client refused;
     refused.socket().connectToHost(QHostAddress(QHostAddress::LocalHost), port);
@@ -782,48 +782,48 @@ TEST(SimRestart, AfterACompleteImageTheDeviceClosesRefusesThenComesBackWithItsVe
     back.Send(Bytes({0x12}));
     const QByteArray version = zelsim::Frame(zelsim::VersionRecord(c.after.lan, c.after.device, c.after.firmware));
     EXPECT_EQ(back.Expect(version), Hex(version));
-    EXPECT_EQ(sim.function<zelsim::UploadFunction>()->image(), image);
+    EXPECT_EQ(sim.Function<zelsim::TUploadFunction>()->Image(), image);
   }
 }
 
 TEST(SimRestart, NeverComesBackWhenToldAndNeverRestartsUnlessToldTo) {
   const QByteArray image(300, '\x42');
   {
-    Simulator sim;
-    ASSERT_TRUE(sim.start());
-    sim.function<zelsim::UploadFunction>()->setRestart({true, 0, zelsim::AfterUpdate::Never, std::nullopt});
+    TSimulator sim;
+    ASSERT_TRUE(sim.Start());
+    sim.Function<zelsim::TUploadFunction>()->SetRestart({true, 0, zelsim::TAfterUpdate::Never, std::nullopt});
     Client up;
-    ASSERT_TRUE(up.Connect(sim.port()));
+    ASSERT_TRUE(up.Connect(sim.Port()));
     UploadThrough(up, TUpdateTarget::Pocket, image, "ZELPOCKETB.RPD");
     ASSERT_TRUE(PumpUntil([&] { return up.socket().state() == QAbstractSocket::UnconnectedState; }));
     Client again;
-    EXPECT_FALSE(ConnectWhenBack(again, sim.port(), 500)) << "back although told never to come back";
+    EXPECT_FALSE(ConnectWhenBack(again, sim.Port(), 500)) << "back although told never to come back";
   }
   {
     // The in-process default: the device keeps the link and its versions.
-    Simulator sim;
-    ASSERT_TRUE(sim.start());
+    TSimulator sim;
+    ASSERT_TRUE(sim.Start());
     Client up;
-    ASSERT_TRUE(up.Connect(sim.port()));
+    ASSERT_TRUE(up.Connect(sim.Port()));
     UploadThrough(up, TUpdateTarget::Pocket, image, "ZELPOCKETB.RPD");
     up.Send(Bytes({0x12}));
     EXPECT_EQ(up.Expect(kDefaultVersion), Hex(kDefaultVersion));
-    EXPECT_EQ(sim.function<zelsim::UploadFunction>()->restarts(), 0);
-    EXPECT_EQ(sim.connectionsAccepted(), 1);
+    EXPECT_EQ(sim.Function<zelsim::TUploadFunction>()->Restarts(), 0);
+    EXPECT_EQ(sim.ConnectionsAccepted(), 1);
   }
 }
 
 TEST(SimRestart, TheRestartFollowsTheLastAnswerThroughADelayedLink) {
-  Simulator sim;
-  ASSERT_TRUE(sim.start());
-  sim.setLatency(30, 20);
-  sim.function<zelsim::UploadFunction>()->setRestart({true, 200, zelsim::AfterUpdate::New, std::nullopt});
+  TSimulator sim;
+  ASSERT_TRUE(sim.Start());
+  sim.SetLatency(30, 20);
+  sim.Function<zelsim::TUploadFunction>()->SetRestart({true, 200, zelsim::TAfterUpdate::New, std::nullopt});
   Client up;
-  ASSERT_TRUE(up.Connect(sim.port()));
+  ASSERT_TRUE(up.Connect(sim.Port()));
   UploadThrough(up, TUpdateTarget::Pocket, QByteArray(1000, '\x42'), "ZELPOCKETC.RPD");
   ASSERT_TRUE(PumpUntil([&] { return up.socket().state() == QAbstractSocket::UnconnectedState; }));
   Client back;
-  ASSERT_TRUE(ConnectWhenBack(back, sim.port(), kWaitMs));
+  ASSERT_TRUE(ConnectWhenBack(back, sim.Port(), kWaitMs));
   back.Send(Bytes({0x12}));
   const QByteArray version = zelsim::Frame(zelsim::VersionRecord(0x03, 0x0A1B, 0x010C));
   EXPECT_EQ(back.Expect(version), Hex(version));

@@ -27,7 +27,7 @@ enum class TFault {
 struct TFaultCase {
   TFault fault;
   const char* name;
-  std::function<void(zelsim::Simulator&, uint8_t code)> arm;
+  std::function<void(zelsim::TSimulator&, uint8_t code)> arm;
 };
 
 inline QByteArray GarbageBytes() {
@@ -38,35 +38,35 @@ inline QByteArray GarbageBytes() {
 }
 
 inline const std::vector<TFaultCase>& Faults() {
-  using zelsim::Chunk;
-  using zelsim::Drop;
+  using zelsim::TChunk;
+  using zelsim::TDrop;
   using zelsim::Frame;
   using zelsim::FrameWithLength;
-  using zelsim::Simulator;
+  using zelsim::TSimulator;
   using zelsim::StatusRecord;
   static const std::vector<TFaultCase> faults = {
-      {TFault::Silence, "silence", [](Simulator& s, uint8_t c) { s.setFault(zelsim::Fault::Answered(c, {})); }},
-      {TFault::Reset, "connection reset", [](Simulator& s, uint8_t c) { s.setFault(zelsim::Fault::Dropped(c, Drop::Reset)); }},
-      {TFault::Close, "orderly close", [](Simulator& s, uint8_t c) { s.setFault(zelsim::Fault::Dropped(c, Drop::Close)); }},
+      {TFault::Silence, "silence", [](TSimulator& s, uint8_t c) { s.SetFault(zelsim::TFault::Answered(c, {})); }},
+      {TFault::Reset, "connection reset", [](TSimulator& s, uint8_t c) { s.SetFault(zelsim::TFault::Dropped(c, TDrop::Reset)); }},
+      {TFault::Close, "orderly close", [](TSimulator& s, uint8_t c) { s.SetFault(zelsim::TFault::Dropped(c, TDrop::Close)); }},
       {TFault::Length0, "frame length 0",
-       [](Simulator& s, uint8_t c) { s.setFault(zelsim::Fault::Answered(c, {Chunk{FrameWithLength(StatusRecord(0), 0)}})); }},
+       [](TSimulator& s, uint8_t c) { s.SetFault(zelsim::TFault::Answered(c, {TChunk{FrameWithLength(StatusRecord(0), 0)}})); }},
       {TFault::Length1, "frame length 1",
-       [](Simulator& s, uint8_t c) { s.setFault(zelsim::Fault::Answered(c, {Chunk{FrameWithLength(StatusRecord(0), 1)}})); }},
+       [](TSimulator& s, uint8_t c) { s.SetFault(zelsim::TFault::Answered(c, {TChunk{FrameWithLength(StatusRecord(0), 1)}})); }},
       {TFault::Length2, "frame length 2",
-       [](Simulator& s, uint8_t c) { s.setFault(zelsim::Fault::Answered(c, {Chunk{FrameWithLength(StatusRecord(0), 2)}})); }},
+       [](TSimulator& s, uint8_t c) { s.SetFault(zelsim::TFault::Answered(c, {TChunk{FrameWithLength(StatusRecord(0), 2)}})); }},
       {TFault::Length3, "frame length 3",
-       [](Simulator& s, uint8_t c) { s.setFault(zelsim::Fault::Answered(c, {Chunk{FrameWithLength(StatusRecord(0), 3)}})); }},
+       [](TSimulator& s, uint8_t c) { s.SetFault(zelsim::TFault::Answered(c, {TChunk{FrameWithLength(StatusRecord(0), 3)}})); }},
       {TFault::Length14361, "frame length 14361",
-       [](Simulator& s, uint8_t c) { s.setFault(zelsim::Fault::Answered(c, {Chunk{FrameWithLength(QByteArray(100, '\0'), 14361)}})); }},
+       [](TSimulator& s, uint8_t c) { s.SetFault(zelsim::TFault::Answered(c, {TChunk{FrameWithLength(QByteArray(100, '\0'), 14361)}})); }},
       {TFault::UnknownCode, "unknown code",
-       [](Simulator& s, uint8_t c) { s.setFault(zelsim::Fault::Answered(c, {Chunk{Frame(Bytes({0x77, 0x77, 0, 0}))}})); }},
+       [](TSimulator& s, uint8_t c) { s.SetFault(zelsim::TFault::Answered(c, {TChunk{Frame(Bytes({0x77, 0x77, 0, 0}))}})); }},
       {TFault::GeneralRecordCut, "general record cut short",
-       [](Simulator& s, uint8_t c) { s.setFault(zelsim::Fault::Answered(c, {Chunk{Frame(Bytes({0x12, 3, 0}))}})); }},
+       [](TSimulator& s, uint8_t c) { s.SetFault(zelsim::TFault::Answered(c, {TChunk{Frame(Bytes({0x12, 3, 0}))}})); }},
       {TFault::RecorderBlockCut, "recorder block cut short",
-       [](Simulator& s, uint8_t c) {
-         s.setFault(zelsim::Fault::Answered(c, {Chunk{Frame(Bytes({0x0D, 0x03, 0, 0}) + QByteArray(100, 'x'))}}));
+       [](TSimulator& s, uint8_t c) {
+         s.SetFault(zelsim::TFault::Answered(c, {TChunk{Frame(Bytes({0x0D, 0x03, 0, 0}) + QByteArray(100, 'x'))}}));
        }},
-      {TFault::Garbage, "random garbage", [](Simulator& s, uint8_t c) { s.setFault(zelsim::Fault::Answered(c, {Chunk{GarbageBytes()}})); }},
+      {TFault::Garbage, "random garbage", [](TSimulator& s, uint8_t c) { s.SetFault(zelsim::TFault::Answered(c, {TChunk{GarbageBytes()}})); }},
   };
   return faults;
 }

@@ -23,7 +23,7 @@ class SlotsTest : public WindowTest {
  protected:
   TScopedLocale locale{kGerman};
 
-  zelsim::SlotsFunction& Device() { return *sim.function<zelsim::SlotsFunction>(); }
+  zelsim::TSlotsFunction& Device() { return *sim.Function<zelsim::TSlotsFunction>(); }
   QByteArray& Table() { return w->DataStream.buffer(); }
   QByteArray Entry(int slot) { return Table().mid(SlotOffset(slot), SLOT_RECORD_SIZE); }
   QString Cell(int row, int col) { return w->SG_Speicher->item(row, col)->text(); }
@@ -52,9 +52,9 @@ class SlotsTest : public WindowTest {
   // Opens the window with the slot page as a tab, shows it on that page and
   // makes it the active window, so that the grid is visible and focus moves.
   void OpenShown() {
-    w = std::make_unique<TFMain>(TFMainOptions{QStringLiteral("127.0.0.1"), sim.port(), true});
+    w = std::make_unique<TFMain>(TFMainOptions{QStringLiteral("127.0.0.1"), sim.Port(), true});
     ASSERT_TRUE(WaitUntil([] { return !LinkState.Busy; }));
-    sim.clearLog();
+    sim.ClearLog();
     prompter.shown.clear();
     w->PC_main->setCurrentWidget(w->TS_Speicher);
     w->show();

@@ -40,16 +40,16 @@ class WindowTest : public ::testing::Test {
  protected:
   TFakePrompter prompter;
   TScopedTimings timings{FastTimings()};
-  zelsim::Simulator sim;
+  zelsim::TSimulator sim;
   std::unique_ptr<TFMain> w;
 
-  void SetUp() override { ASSERT_TRUE(sim.start()); }
+  void SetUp() override { ASSERT_TRUE(sim.Start()); }
   void TearDown() override { w.reset(); }
 
   // Opens the window and waits for its start-up to end (Synchronize and the
   // version query; the watchdog may still have to end the query's exchange).
   TFMain& Open() {
-    w = std::make_unique<TFMain>(TFMainOptions{QStringLiteral("127.0.0.1"), sim.port()});
+    w = std::make_unique<TFMain>(TFMainOptions{QStringLiteral("127.0.0.1"), sim.Port()});
     EXPECT_TRUE(Settled(*w));
     return *w;
   }
@@ -58,7 +58,7 @@ class WindowTest : public ::testing::Test {
     Open();
     EXPECT_TRUE(WaitUntil([] { return !LinkState.Busy; }));
     EXPECT_TRUE(Settled(*w));
-    sim.clearLog();
+    sim.ClearLog();
     prompter.shown.clear();
     return *w;
   }
@@ -68,6 +68,6 @@ class WindowTest : public ::testing::Test {
     w->SendRequest(request);
   }
   bool SimGot(int n) {
-    return WaitUntil([&] { return sim.requests().size() >= n; });
+    return WaitUntil([&] { return sim.Requests().size() >= n; });
   }
 };

@@ -8,8 +8,8 @@
 #include <stdexcept>
 #include <QTabWidget>
 
-using zelsim::Chunk;
-using zelsim::Drop;
+using zelsim::TChunk;
+using zelsim::TDrop;
 using zelsim::Frame;
 using zelsim::StatusRecord;
 using zelsim::VersionRecord;
@@ -18,7 +18,7 @@ TEST_F(WindowTest, SearchWithDeviceReachable) {
   OpenIdle();
   w->CB_Boot->setChecked(true);  // the search does not synchronise
   w->CB_Konfiguration->setChecked(false);
-  sim.setVersions({0x05, 0x0B2C, 0x0123});
+  sim.SetVersions({0x05, 0x0B2C, 0x0123});
   Click(*w, &TFMain::MI_WLANClick);
   ASSERT_TRUE(WaitUntil([&] { return !w->EWLANDevice->text().isEmpty(); }));
   EXPECT_TRUE(w->CB_WLAN->isChecked());
@@ -27,15 +27,15 @@ TEST_F(WindowTest, SearchWithDeviceReachable) {
   EXPECT_FALSE(w->CB_Konfiguration->isChecked());
   EXPECT_EQ(w->Timer1->interval(), Timings().keepAliveAfterSearch);
   EXPECT_TRUE(w->Timer1->isActive());
-  EXPECT_EQ(sim.requestCodes(), QList<uint8_t>{0x12}) << "the version query only";
+  EXPECT_EQ(sim.RequestCodes(), QList<uint8_t>{0x12}) << "the version query only";
   EXPECT_TRUE(prompter.shown.empty());
 }
 
 TEST_F(WindowTest, SearchWithDeviceUnreachable) {
   OpenIdle();
   ASSERT_FALSE(w->EWLANDevice->text().isEmpty());
-  sim.setListening(false);
-  sim.dropNow(Drop::Close);
+  sim.SetListening(false);
+  sim.DropNow(TDrop::Close);
   Click(*w, &TFMain::MI_WLANClick);
   EXPECT_EQ(prompter.Infos(), QStringList{"Access Point ZEL7x not found!"});
   EXPECT_FALSE(w->CB_WLAN->isChecked());
@@ -87,7 +87,7 @@ TEST_F(WindowTest, ProbeGivesUpOnADeviceThatDoesNotAnswerTheConnectAfterItsTimeO
 TEST_F(WindowTest, SearchAnswerIsReadUntilItsFrameIsComplete) {
   OpenIdle();
   const QByteArray answer = Frame(VersionRecord(0x07, 0x0A1B, 0x0222));
-  sim.setFault(zelsim::Fault::Answered(0x12, {Chunk{answer.left(1), 0}, Chunk{answer.mid(1, 6), 40}, Chunk{answer.mid(7), 40}}));
+  sim.SetFault(zelsim::TFault::Answered(0x12, {TChunk{answer.left(1), 0}, TChunk{answer.mid(1, 6), 40}, TChunk{answer.mid(7), 40}}));
   Click(*w, &TFMain::MI_WLANClick);
   EXPECT_EQ(w->EWLANDevice->text(), QStringLiteral("LAN V07; ZEL0A1B V222"));
 }
@@ -98,7 +98,7 @@ TEST_F(WindowTest, SearchAnswerCutShortIsIgnoredNotFilledWithOldBytes) {
   const QByteArray stale = Frame(VersionRecord(0x09, 0x0999, 0x0999));
   std::memcpy(ReceiveBuffer, stale.constData(), size_t(stale.size()));
   const QByteArray answer = Frame(VersionRecord(0x07, 0x0A1B, 0x0222));
-  sim.setFault(zelsim::Fault::Answered(0x12, {Chunk{answer.left(6), 0}}));
+  sim.SetFault(zelsim::TFault::Answered(0x12, {TChunk{answer.left(6), 0}}));
   Click(*w, &TFMain::MI_WLANClick);
   EXPECT_TRUE(w->EWLANDevice->text().isEmpty());
   EXPECT_TRUE(w->CB_WLAN->isChecked());
@@ -109,7 +109,7 @@ TEST_F(WindowTest, SearchAnswerLongerThanTwelveBytesIsCut) {
   // A version record followed by a record with an unknown code: only the
   // first 8 payload bytes are looked at, so Busy is not cleared.
   const QByteArray answer = Frame(VersionRecord(0x07, 0x0A1B, 0x0222) + StatusRecord(0x33));
-  sim.setFault(zelsim::Fault::Answered(0x12, {Chunk{answer, 0}}));
+  sim.SetFault(zelsim::TFault::Answered(0x12, {TChunk{answer, 0}}));
   LinkState.Busy = true;
   Click(*w, &TFMain::MI_WLANClick);
   EXPECT_EQ(w->EWLANDevice->text(), QStringLiteral("LAN V07; ZEL0A1B V222"));
@@ -128,7 +128,7 @@ TEST_F(WindowTest, SearchAnswerOnTheRecorderPageIsNotAVersion) {
 
 TEST_F(WindowTest, WatchdogEndsAnUnansweredExchangeAndKeepsTheLink) {
   OpenIdle();
-  sim.setFault(zelsim::Fault::Silent(0x55));
+  sim.SetFault(zelsim::TFault::Silent(0x55));
   w->Timer2->start(1000);
   Exchange(Bytes({0x55}));
   EXPECT_FALSE(LinkState.Busy);
@@ -143,7 +143,7 @@ TEST_F(WindowTest, WatchdogEndsAnUnansweredExchangeAndKeepsTheLink) {
 
 TEST_F(WindowTest, DeviceClosingTheLinkInOrderIsLeftToTheWatchdog) {
   OpenIdle();
-  sim.setFault(zelsim::Fault::Dropped(0x55, Drop::Close));
+  sim.SetFault(zelsim::TFault::Dropped(0x55, TDrop::Close));
   Exchange(Bytes({0x55}));
   EXPECT_EQ(LinkState.ReplyCode, 5);
   EXPECT_TRUE(prompter.shown.empty());
@@ -152,7 +152,7 @@ TEST_F(WindowTest, DeviceClosingTheLinkInOrderIsLeftToTheWatchdog) {
 
 TEST_F(WindowTest, ResetDuringAnExchangeTakesTheLinkDown) {
   OpenIdle();
-  sim.setFault(zelsim::Fault::Dropped(0x55, Drop::Reset));
+  sim.SetFault(zelsim::TFault::Dropped(0x55, TDrop::Reset));
   Exchange(Bytes({0x55}));
   EXPECT_FALSE(LinkState.Busy);
   EXPECT_NE(LinkState.ReplyCode, 5) << "ended by the error, not the watchdog";
@@ -163,20 +163,20 @@ TEST_F(WindowTest, ResetDuringAnExchangeTakesTheLinkDown) {
   EXPECT_TRUE(w->EWLANDevice->text().isEmpty());
 
   // Later commands send nothing until a search succeeds.
-  sim.clearLog();
+  sim.ClearLog();
   Click(*w, &TFMain::B_SyncClick);
   Exchange(Bytes({0x55}));
-  EXPECT_EQ(sim.connectionsAccepted(), 2) << "no reconnect";
+  EXPECT_EQ(sim.ConnectionsAccepted(), 2) << "no reconnect";
   Click(*w, &TFMain::MI_WLANClick);
   EXPECT_TRUE(w->CB_WLAN->isChecked());
   ASSERT_TRUE(SimGot(1));
-  EXPECT_EQ(sim.requestCodes(), QList<uint8_t>{0x12});
+  EXPECT_EQ(sim.RequestCodes(), QList<uint8_t>{0x12});
 }
 
 TEST_F(WindowTest, SendOnALinkTheDeviceHasLeftIsASocketError) {
   OpenIdle();
-  sim.dropNow(Drop::Reset);
-  ASSERT_TRUE(WaitUntil([&] { return sim.openConnections() == 0; }));
+  sim.DropNow(TDrop::Reset);
+  ASSERT_TRUE(WaitUntil([&] { return sim.OpenConnections() == 0; }));
   Exchange(Bytes({0x55}));
   Exchange(Bytes({0x55}));
   EXPECT_EQ(prompter.Infos(), QStringList{"ZEL doesn't respond to WLAN!"});
@@ -188,12 +188,12 @@ TEST_F(WindowTest, KeepAliveQueriesAnIdleLinkAndDiscardsTheAnswer) {
   t.keepAlive = 150;
   SetTimings(t);
   OpenIdle();
-  sim.setStatusReply(90);
+  sim.SetStatusReply(90);
   LinkState.ReplyCode = 1234;
   w->Timer1->setInterval(t.keepAlive);
   w->Timer1->start();
-  ASSERT_TRUE(WaitUntil([&] { return sim.countRequests(0x55) >= 2; }));
-  for (const auto& r : sim.requests()) EXPECT_EQ(r.bytes, Bytes({0x55})) << "a lone status query";
+  ASSERT_TRUE(WaitUntil([&] { return sim.CountRequests(0x55) >= 2; }));
+  for (const auto& r : sim.Requests()) EXPECT_EQ(r.bytes, Bytes({0x55})) << "a lone status query";
   EXPECT_EQ(LinkState.ReplyCode, 1234) << "the answer is not dispatched";
   EXPECT_TRUE(prompter.shown.empty());
 }
@@ -202,28 +202,28 @@ TEST_F(WindowTest, KeepAliveStaysQuietWhileTheLinkIsDown) {
   TTimings t = FastTimings();
   t.keepAlive = 50;
   SetTimings(t);
-  sim.setListening(false);
+  sim.SetListening(false);
   Open();
   w->Timer2->start(1000);
   w->Timer1->start(50);
   int fired = 0;
   QObject::connect(w->Timer1, &QTimer::timeout, [&] { ++fired; });
   ASSERT_TRUE(WaitUntil([&] { return fired >= 2; }));
-  EXPECT_EQ(sim.requests().size(), 0);
+  EXPECT_EQ(sim.Requests().size(), 0);
   EXPECT_FALSE(w->Timer2->isActive()) << "the keep-alive stops the memory-clearing ticker";
 }
 
 TEST_F(WindowTest, ReopeningARefusedLinkIsASocketError) {
   OpenIdle();
   w->TCP_Client->Close();  // the link is marked available but closed
-  sim.setListening(false);
+  sim.SetListening(false);
   Exchange(Bytes({0x55}));
   EXPECT_EQ(prompter.Infos(), QStringList{"ZEL doesn't respond to WLAN!"}) << "reported once";
   EXPECT_FALSE(w->CB_WLAN->isChecked());
   EXPECT_FALSE(LinkState.Busy);
 
   // With the device back, the link is reopened on demand.
-  sim.setListening(true);
+  sim.SetListening(true);
   w->CB_WLAN->setChecked(true);
   Exchange(Bytes({0x12}));
   EXPECT_EQ(w->EWLANDevice->text(), QStringLiteral("LAN V03; ZEL0A1B V109"));
@@ -257,7 +257,7 @@ TEST_F(WindowTest, KeepAliveSendsOnlyWhileTheLinkIsMarkedAvailableAndOpen) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     OpenIdle();
-    const int connections = sim.connectionsAccepted();
+    const int connections = sim.ConnectionsAccepted();
     w->CB_WLAN->setChecked(c.available);
     if (!c.open) w->TCP_Client->Close();
     int ticks = 0;
@@ -269,12 +269,12 @@ TEST_F(WindowTest, KeepAliveSendsOnlyWhileTheLinkIsMarkedAvailableAndOpen) {
       // A marker sent after the ticks arrives after anything they sent.
       const uint8_t marker = 0x7E;
       ASSERT_TRUE(w->TCP_Client->Send(&marker, 1));
-      ASSERT_TRUE(WaitUntil([&] { return sim.countRequests(marker) == 1; }));
-      EXPECT_EQ(sim.countRequests(0x55) > 0, c.sends);
+      ASSERT_TRUE(WaitUntil([&] { return sim.CountRequests(marker) == 1; }));
+      EXPECT_EQ(sim.CountRequests(0x55) > 0, c.sends);
     } else {
-      EXPECT_TRUE(sim.requests().isEmpty());
+      EXPECT_TRUE(sim.Requests().isEmpty());
     }
-    EXPECT_EQ(sim.connectionsAccepted(), connections) << "the keep-alive never opens the link";
+    EXPECT_EQ(sim.ConnectionsAccepted(), connections) << "the keep-alive never opens the link";
     EXPECT_TRUE(prompter.shown.empty());
     w.reset();
   }
@@ -295,7 +295,7 @@ TEST_F(WindowTest, AnErrorRaisedInsideATransferIsReportedAsAccessPointNotFound) 
     OpenIdle();
     if (c.errorHandlerRaises)
       w->TCP_Client->OnError = [](int) { throw std::runtime_error("raised inside the transfer"); };
-    sim.setFault(zelsim::Fault::Dropped(0x55, Drop::Reset));
+    sim.SetFault(zelsim::TFault::Dropped(0x55, TDrop::Reset));
     EXPECT_NO_THROW(Exchange(Bytes({0x55})));
     EXPECT_EQ(prompter.Infos(), QStringList{c.message});
     EXPECT_TRUE(WaitUntil([] { return !LinkState.Busy; })) << "the watchdog still ends the exchange";

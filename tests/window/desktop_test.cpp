@@ -48,15 +48,15 @@ class DesktopWindowTest : public ::testing::Test {
  protected:
   TFolderPrompter prompter;
   TScopedTimings timings{FastTimings()};
-  zelsim::Simulator sim;
+  zelsim::TSimulator sim;
   std::unique_ptr<TFMain> w;
 
-  void SetUp() override { ASSERT_TRUE(sim.start()); }
+  void SetUp() override { ASSERT_TRUE(sim.Start()); }
   void TearDown() override { w.reset(); }
 
   // A window with every page, the link idle.
   void Open() {
-    w = std::make_unique<TFMain>(TFMainOptions{QStringLiteral("127.0.0.1"), sim.port(), true});
+    w = std::make_unique<TFMain>(TFMainOptions{QStringLiteral("127.0.0.1"), sim.Port(), true});
     ASSERT_TRUE(WaitUntil([] { return !LinkState.Busy; }));
     prompter.shown.clear();
   }

@@ -23,25 +23,25 @@
 #include <functional>
 #include <set>
 
-using zelsim::Drop;
-using zelsim::ScanFunction;
+using zelsim::TDrop;
+using zelsim::TScanFunction;
 
 namespace {
 
 const QRgb kBefore = qRgb(10, 20, 30);  // no pixel byte converts to this
 
 QRgb Screen(int x, int y) {
-  const TRgb c = PixelColor(ScanFunction::ScreenByte(x, y));
+  const TRgb c = PixelColor(TScanFunction::ScreenByte(x, y));
   return qRgb(c.r, c.g, c.b);
 }
 
 class DisplayTest : public WindowTest {
  protected:
-  ScanFunction* dev = nullptr;
+  TScanFunction* dev = nullptr;
 
   void SetUp() override {
     WindowTest::SetUp();
-    dev = sim.function<ScanFunction>();
+    dev = sim.Function<TScanFunction>();
     ASSERT_NE(dev, nullptr);
     OpenIdle();
     w->SelectVisiblePage(PAGE_DISPCPY);
@@ -111,7 +111,7 @@ TEST_F(DisplayTest, WholeScanIsPixelExactAndSavesAsBitmap) {
   ASSERT_TRUE(dir.isValid());
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    dev->clearLog();
+    dev->ClearLog();
     (w.get()->*c.preset)->click();
     ChooseFrameColor(QColor(0, 128, 255));
     FillPicture(kBefore);
@@ -128,10 +128,10 @@ TEST_F(DisplayTest, WholeScanIsPixelExactAndSavesAsBitmap) {
     EXPECT_TRUE(w->B_Dispcpy->isEnabled());
     EXPECT_FALSE(w->B_Abort->isEnabled());
     EXPECT_FALSE(w->B_Abort->isVisibleTo(w.get()));
-    ASSERT_EQ(dev->scanRequests().size(), 1);
-    EXPECT_EQ(dev->scanRequests().front().toHex(' '), ScanRequest(c.x, c.y, c.width, c.height).toHex(' '));
+    ASSERT_EQ(dev->ScanRequests().size(), 1);
+    EXPECT_EQ(dev->ScanRequests().front().toHex(' '), ScanRequest(c.x, c.y, c.width, c.height).toHex(' '));
     // One zero byte after every column but the last.
-    const QList<int> acks = dev->acknowledgements();
+    const QList<int> acks = dev->Acknowledgements();
     EXPECT_EQ(acks.size(), c.width - 1);
     EXPECT_EQ(acks.count(1), acks.size());
 
@@ -156,39 +156,39 @@ TEST_F(DisplayTest, ScanOutcomes) {
   struct Case {
     const char* name;
     int width, height;
-    std::function<void(ScanFunction&)> setup;
+    std::function<void(TScanFunction&)> setup;
     QString message;
     int replyCode;
     QString counter;
     std::function<bool(int)> drawn;
   } cases[] = {
-      {"all columns", 12, 30, [](ScanFunction&) {}, kAll, 0, "12", [](int) { return true; }},
-      {"one column: the bar is full", 1, 30, [](ScanFunction&) {}, kAll, 0, "1", [](int) { return true; }},
-      {"status not 0", 12, 30, [](ScanFunction& d) { d.setStatus(3); }, kNoAnswer, 3, "0",
+      {"all columns", 12, 30, [](TScanFunction&) {}, kAll, 0, "12", [](int) { return true; }},
+      {"one column: the bar is full", 1, 30, [](TScanFunction&) {}, kAll, 0, "1", [](int) { return true; }},
+      {"status not 0", 12, 30, [](TScanFunction& d) { d.SetStatus(3); }, kNoAnswer, 3, "0",
        [](int) { return false; }},
-      {"column one byte long", 12, 30, [](ScanFunction& d) { d.setColumnLengthDelta(4, 1); }, kNoAnswer, 6, "4",
+      {"column one byte long", 12, 30, [](TScanFunction& d) { d.SetColumnLengthDelta(4, 1); }, kNoAnswer, 6, "4",
        [](int c) { return c < 4; }},
-      {"column one byte short", 12, 30, [](ScanFunction& d) { d.setColumnLengthDelta(4, -1); }, kNoAnswer, 6, "4",
+      {"column one byte short", 12, 30, [](TScanFunction& d) { d.SetColumnLengthDelta(4, -1); }, kNoAnswer, 6, "4",
        [](int c) { return c < 4; }},
-      {"index beyond the width", 12, 30, [](ScanFunction& d) { d.setColumnIndex(4, 12); }, kNoAnswer, 6, "4",
+      {"index beyond the width", 12, 30, [](TScanFunction& d) { d.SetColumnIndex(4, 12); }, kNoAnswer, 6, "4",
        [](int c) { return c < 4; }},
-      {"last column early", 12, 30, [](ScanFunction& d) { d.setLastAfter(3); }, kAll, 0, "12",
+      {"last column early", 12, 30, [](TScanFunction& d) { d.SetLastAfter(3); }, kAll, 0, "12",
        [](int c) { return c <= 3 || c == 11; }},
-      {"columns skipped", 12, 30, [](ScanFunction& d) { d.setSkipped({5, 6}); }, kAll, 0, "12",
+      {"columns skipped", 12, 30, [](TScanFunction& d) { d.SetSkipped({5, 6}); }, kAll, 0, "12",
        [](int c) { return c != 5 && c != 6; }},
-      {"silent after a column", 12, 30, [](ScanFunction& d) { d.setSilentAfter(6); }, kTimeout, 5, "7",
+      {"silent after a column", 12, 30, [](TScanFunction& d) { d.SetSilentAfter(6); }, kTimeout, 5, "7",
        [](int c) { return c <= 6; }},
-      {"H 2: columns read as status 0", 12, 2, [](ScanFunction&) {}, kTimeout, 5, "0", [](int) { return false; }},
-      {"H 1: column 1 read as status 1", 12, 1, [](ScanFunction& d) { d.setColumnsPerWrite(2); }, kNoAnswer, 1,
+      {"H 2: columns read as status 0", 12, 2, [](TScanFunction&) {}, kTimeout, 5, "0", [](int) { return false; }},
+      {"H 1: column 1 read as status 1", 12, 1, [](TScanFunction& d) { d.SetColumnsPerWrite(2); }, kNoAnswer, 1,
        "0", [](int) { return false; }},
-      {"status 0 after columns", 12, 30, [](ScanFunction& d) { d.setStatusAfter(4, 30); }, kAll, 0, "12",
+      {"status 0 after columns", 12, 30, [](TScanFunction& d) { d.SetStatusAfter(4, 30); }, kAll, 0, "12",
        [](int) { return true; }},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     dev->Reset();
-    dev->clearLog();
-    sim.clearLog();
+    dev->ClearLog();
+    sim.ClearLog();
     c.setup(*dev);
     SetArea(7, 11, c.width, c.height);
     FillPicture(kBefore);
@@ -206,28 +206,28 @@ TEST_F(DisplayTest, ScanOutcomes) {
       EXPECT_EQ(w->PB_Scan->value(), 100);
     }
     // Nothing but the request and runs of zero bytes was sent.
-    const QList<zelsim::LoggedRequest> sent = sim.requests();
+    const QList<zelsim::TLoggedRequest> sent = sim.Requests();
     ASSERT_FALSE(sent.isEmpty());
     EXPECT_EQ(sent.front().bytes, ScanRequest(7, 11, c.width, c.height));
     for (qsizetype i = 1; i < sent.size(); ++i)
       EXPECT_EQ(sent[i].bytes, QByteArray(sent[i].bytes.size(), '\0')) << "request " << i;
     // The device side has settled before the next case.
-    ASSERT_TRUE(WaitUntil([&] { return !dev->scanning() || c.message != kAll; }));
+    ASSERT_TRUE(WaitUntil([&] { return !dev->Scanning() || c.message != kAll; }));
   }
 }
 
 TEST_F(DisplayTest, JoinedColumnsGetOneAcknowledgementOfThatManyZeroBytes) {
-  dev->setColumnsPerWrite(3);
+  dev->SetColumnsPerWrite(3);
   SetArea(0, 0, 9, 20);
   EXPECT_EQ(Scan(), QStringLiteral("All data received!"));
   // The device writes three columns at a time; the last three need none.
-  EXPECT_EQ(dev->acknowledgements(), (QList<int>{3, 3}));
+  EXPECT_EQ(dev->Acknowledgements(), (QList<int>{3, 3}));
 }
 
 TEST_F(DisplayTest, WidthZeroEndsAtTheFirstColumn) {
   SetArea(0, 0, 0, 8);
   QByteArray column(ColumnPayloadLength(8), '\0');
-  sim.setFault(zelsim::Fault::Answered(0x08, {zelsim::Chunk{zelsim::Frame(zelsim::StatusRecord(0)), 0}, zelsim::Chunk{zelsim::Frame(column), 20}}));
+  sim.SetFault(zelsim::TFault::Answered(0x08, {zelsim::TChunk{zelsim::Frame(zelsim::StatusRecord(0)), 0}, zelsim::TChunk{zelsim::Frame(column), 20}}));
   FillPicture(kBefore);
   EXPECT_EQ(Scan(), QStringLiteral("Device doesn't respond!"));
   EXPECT_EQ(LinkState.ReplyCode, 6);
@@ -241,12 +241,12 @@ TEST_F(DisplayTest, WithoutLinkTheFrameIsPaintedAndNothingSent) {
   FillPicture(kBefore);
   EXPECT_EQ(Scan(), QStringLiteral("No connection available!"));
   ExpectPicture([](int) { return false; }, qRgb(255, 0, 0));
-  EXPECT_TRUE(sim.requests().isEmpty());
+  EXPECT_TRUE(sim.Requests().isEmpty());
   EXPECT_TRUE(w->B_Dispcpy->isEnabled());
 }
 
 TEST_F(DisplayTest, CancelSendsTheCancelByteAndEndsTheScan) {
-  dev->setSilentAfter(3);
+  dev->SetSilentAfter(3);
   SetArea(0, 0, 40, 20);
   // The user presses Cancel once a few columns are shown (the device falls
   // silent after its first few); what the counter showed then stays.
@@ -260,7 +260,7 @@ TEST_F(DisplayTest, CancelSendsTheCancelByteAndEndsTheScan) {
       },
       Qt::QueuedConnection);
   EXPECT_EQ(Scan(), QStringLiteral("Device doesn't respond!"));
-  EXPECT_TRUE(WaitUntil([&] { return dev->cancels() == 1; }));
+  EXPECT_TRUE(WaitUntil([&] { return dev->Cancels() == 1; }));
   EXPECT_NE(LinkState.ReplyCode, 5) << "ended by the cancel, not the watchdog";
   EXPECT_FALSE(w->B_Abort->isEnabled());
   EXPECT_FALSE(shownAtCancel.isEmpty());
@@ -278,7 +278,7 @@ TEST_F(DisplayTest, CancelWithoutLinkDoesNothing) {
 }
 
 TEST_F(DisplayTest, DroppedConnectionIsReportedThenTheScanEnds) {
-  dev->setDropAfter(5, Drop::Reset);
+  dev->SetDropAfter(5, TDrop::Reset);
   SetArea(0, 0, 40, 20);
   Scan();
   EXPECT_EQ(prompter.Infos(),
@@ -290,7 +290,7 @@ TEST_F(DisplayTest, DroppedConnectionIsReportedThenTheScanEnds) {
 // The area fields may change while a scan runs; whatever they say, nothing is
 // read beyond a column's payload and nothing is written outside the picture.
 TEST_F(DisplayTest, AreaChangedDuringScanDrawsOnlyWhatTheFramesHold) {
-  dev->setSilentAfter(5);  // the device stops; the watchdog ends the scan
+  dev->SetSilentAfter(5);  // the device stops; the watchdog ends the scan
   SetArea(0, 0, 10, 3);  // columns of 8 bytes: index, 3 pixels, 3 fill bytes
   // Old bytes in the receive buffer would show as white pixels.
   std::memset(ReceiveBuffer, 0xFF, sizeof ReceiveBuffer);
@@ -311,7 +311,7 @@ TEST_F(DisplayTest, AreaChangedDuringScanDrawsOnlyWhatTheFramesHold) {
 }
 
 TEST_F(DisplayTest, WatchdogEndsAScanThatGetsNoAnswer) {
-  sim.setFault(zelsim::Fault::Silent(0x08));
+  sim.SetFault(zelsim::TFault::Silent(0x08));
   SetArea(0, 0, 10, 10);
   EXPECT_EQ(Scan(), QStringLiteral("Timeout: Device doesn't respond!"));
   EXPECT_EQ(LinkState.ReplyCode, 5);
@@ -403,7 +403,7 @@ TEST_F(DisplayTest, ClipboardGetsTheWholePictureAlsoDuringAScan) {
   w->B_ClipClick();
   EXPECT_EQ(QGuiApplication::clipboard()->image().convertToFormat(QImage::Format_RGB888),
             w->I_Scan->Picture().convertToFormat(QImage::Format_RGB888));
-  dev->setSilentAfter(2);
+  dev->SetSilentAfter(2);
   SetArea(0, 0, 30, 20);
   FillPicture(kBefore);
   bool imageShownDuringScan = false, clipped = false;

@@ -79,7 +79,7 @@ struct Operation {
   QStringList done;  // the information boxes of a run without faults
   // What the operation produced (empty when it visibly failed): the same
   // whether the answers came whole or cut.
-  std::function<QByteArray(TFMain&, zelsim::Simulator&, const QString& dir)> result;
+  std::function<QByteArray(TFMain&, zelsim::TSimulator&, const QString& dir)> result;
 };
 
 QWidget* SyncButton(TFMain& w) { return w.B_Sync; }
@@ -92,15 +92,15 @@ QByteArray Versions(TFMain& w) {
 QByteArray Synchronised(TFMain& w) { return w.CB_Konfiguration->isChecked() ? "application running" : ""; }
 
 // The slots the device holds once the run has reported every slot done.
-QByteArray SlotsStored(TFMain& w, zelsim::Simulator& s) {
+QByteArray SlotsStored(TFMain& w, zelsim::TSimulator& s) {
   if (w.L_SBytes->text() != kSlotsDone) return {};
   QByteArray all;
-  for (int k = 1; k <= SLOT_COUNT; ++k) all += s.function<zelsim::SlotsFunction>()->slot(k);
+  for (int k = 1; k <= SLOT_COUNT; ++k) all += s.Function<zelsim::TSlotsFunction>()->Slot(k);
   return all;
 }
 
 // The one file a copy left in its folder.
-QByteArray CopiedFile(TFMain&, zelsim::Simulator&, const QString& dir) {
+QByteArray CopiedFile(TFMain&, zelsim::TSimulator&, const QString& dir) {
   const QStringList files = QDir(dir).entryList(QDir::Files | QDir::Hidden);
   if (files.size() != 1) return {};
   QFile f(QDir(dir).filePath(files.front()));
@@ -110,30 +110,30 @@ QByteArray CopiedFile(TFMain&, zelsim::Simulator&, const QString& dir) {
 const std::vector<Operation>& Operations() {
   static const std::vector<Operation> ops = {
       {"version query at start-up", 0x12, nullptr, SyncButton, {{}, {kWlanLost}, {}, {}}, {TFault::GeneralRecordCut}, {},
-       [](TFMain& w, zelsim::Simulator&, const QString&) { return Versions(w); }},
+       [](TFMain& w, zelsim::TSimulator&, const QString&) { return Versions(w); }},
       {"keep-alive", 0x55, [](TFMain& w, TFakePrompter&, const QString&) { Click(w, &TFMain::Timer1Timer); }, SyncButton,
        {{}, {kWlanLost}, {}, {}}, {}, {},
        // The answer is read whole: the next exchange on the same link works.
-       [](TFMain& w, zelsim::Simulator&, const QString&) {
+       [](TFMain& w, zelsim::TSimulator&, const QString&) {
          Click(w, &TFMain::B_SyncClick);
          return Synchronised(w);
        }},
       {"synchronise", 0x55, [](TFMain& w, TFakePrompter&, const QString&) { Click(w, &TFMain::B_SyncClick); }, SyncButton,
        {{}, {kWlanLost}, {}, {}}, {TFault::GeneralRecordCut}, {},
-       [](TFMain& w, zelsim::Simulator&, const QString&) { return Synchronised(w); }},
+       [](TFMain& w, zelsim::TSimulator&, const QString&) { return Synchronised(w); }},
       {"WLAN search", 0x12, [](TFMain& w, TFakePrompter&, const QString&) { Click(w, &TFMain::MI_WLANClick); }, SyncButton,
        {{}, {kWlanLost}, {}, {}}, {}, {},
-       [](TFMain& w, zelsim::Simulator&, const QString&) { return Versions(w); }},
+       [](TFMain& w, zelsim::TSimulator&, const QString&) { return Versions(w); }},
       {"firmware upload, Pocket", 0x0C,
        [](TFMain& w, TFakePrompter& p, const QString&) { Upload(w, p, QStringLiteral("ZEL74_V119.RPD"), true); },
        [](TFMain& w) -> QWidget* { return w.B_Start; },
        {{kTimeout}, {kWlanLost, kNotLoaded}, {kTimeout}, {kNotLoaded}}, {TFault::GeneralRecordCut}, {kUploaded},
-       [](TFMain&, zelsim::Simulator& s, const QString&) { return s.function<zelsim::UploadFunction>()->image(); }},
+       [](TFMain&, zelsim::TSimulator& s, const QString&) { return s.Function<zelsim::TUploadFunction>()->Image(); }},
       {"firmware upload, LAN", 0x09,
        [](TFMain& w, TFakePrompter& p, const QString&) { Upload(w, p, QStringLiteral("ZELLAN_V03.BIN"), false); },
        [](TFMain& w) -> QWidget* { return w.B_Start; },
        {{kTimeout}, {kWlanLost, kNotLoaded}, {kTimeout}, {kNotLoaded}}, {TFault::GeneralRecordCut}, {kUploaded},
-       [](TFMain&, zelsim::Simulator& s, const QString&) { return s.function<zelsim::UploadFunction>()->image(); }},
+       [](TFMain&, zelsim::TSimulator& s, const QString&) { return s.Function<zelsim::TUploadFunction>()->Image(); }},
       {"display scan", 0x08,
        [](TFMain& w, TFakePrompter&, const QString&) {
          w.SelectVisiblePage(PAGE_DISPCPY);
@@ -141,7 +141,7 @@ const std::vector<Operation>& Operations() {
        },
        [](TFMain& w) -> QWidget* { return w.B_Dispcpy; },
        {{kTimeout}, {kWlanLost, kScanFailed}, {kTimeout}, {kScanFailed}}, {}, {kScanDone},
-       [](TFMain& w, zelsim::Simulator&, const QString&) {
+       [](TFMain& w, zelsim::TSimulator&, const QString&) {
          const QImage& picture = w.I_Scan->Picture();
          return QByteArray(reinterpret_cast<const char*>(picture.constBits()), picture.sizeInBytes());
        }},
@@ -153,7 +153,7 @@ const std::vector<Operation>& Operations() {
        },
        [](TFMain& w) -> QWidget* { return w.B_List; },
        {{kListFailed}, {kWlanLost, kListFailed}, {kListFailed}, {kListFailed}}, {TFault::GeneralRecordCut, TFault::RecorderBlockCut}, {kListLoaded},
-       [](TFMain& w, zelsim::Simulator&, const QString&) {
+       [](TFMain& w, zelsim::TSimulator&, const QString&) {
          QStringList rows;
          for (int r = 0; r < w.SG_Files->rowCount(); ++r) rows << w.SG_Files->item(r, 0)->text();
          return rows.join('|').toUtf8();
@@ -168,7 +168,7 @@ const std::vector<Operation>& Operations() {
       // request meets the closed link.
       {"slot read", 0x10, [](TFMain& w, TFakePrompter&, const QString&) { Click(w.B_Laden); },
        [](TFMain& w) -> QWidget* { return w.B_Laden; }, {{}, {kWlanLost}, {kWlanLost}, {}}, {TFault::GeneralRecordCut}, {},
-       [](TFMain& w, zelsim::Simulator&, const QString&) {
+       [](TFMain& w, zelsim::TSimulator&, const QString&) {
          return w.L_SBytes->text() == kSlotsDone ? w.DataStream.buffer() : QByteArray();
        }},
       {"slot write", 0x11,
@@ -179,7 +179,7 @@ const std::vector<Operation>& Operations() {
        },
        [](TFMain& w) -> QWidget* { return w.B_Speichern; },
        {{kNotSaved}, {kWlanLost, kNotSaved}, {kNotSaved}, {kNotSaved}}, {TFault::GeneralRecordCut}, {},
-       [](TFMain& w, zelsim::Simulator& s, const QString&) { return SlotsStored(w, s); }},
+       [](TFMain& w, zelsim::TSimulator& s, const QString&) { return SlotsStored(w, s); }},
       {"slot clear", 0x11,
        [](TFMain& w, TFakePrompter& p, const QString&) {
          p.confirmAnswers = {true};
@@ -187,7 +187,7 @@ const std::vector<Operation>& Operations() {
        },
        [](TFMain& w) -> QWidget* { return w.B_Loeschen; },
        {{kNotCleared}, {kWlanLost, kNotCleared}, {kNotCleared}, {kNotCleared}}, {TFault::GeneralRecordCut}, {},
-       [](TFMain& w, zelsim::Simulator& s, const QString&) { return SlotsStored(w, s); }},
+       [](TFMain& w, zelsim::TSimulator& s, const QString&) { return SlotsStored(w, s); }},
   };
   return ops;
 }
@@ -271,7 +271,7 @@ class FaultMatrix : public WindowTest {
 
   // The next operation, on a fresh connection, works.
   void ExpectLinkRecovers() {
-    sim.clearFaults();
+    sim.ClearFaults();
     w->SelectVisiblePage(PAGE_UPDATE);  // where the synchronise button is
     w->TCP_Client->Close();
     w->CB_WLAN->setChecked(true);
@@ -292,7 +292,7 @@ TEST_F(FaultMatrix, EveryOperationEndsWithItsTextAndTheLinkRecovers) {
       SCOPED_TRACE(std::string(op.name) + " / " + fault.name);
       QTemporaryDir dir;
       ASSERT_TRUE(dir.isValid());
-      sim.clearFaults();
+      sim.ClearFaults();
       Run(op, dir.path(), [&] { fault.arm(sim, op.requestCode); });
 
       EXPECT_EQ(prompter.Infos(), BoxesOf(op, end));
@@ -320,18 +320,18 @@ TEST_F(FaultMatrix, WrongSequenceNumber) {
     QStringList infos;
     std::function<void()> disarm;
   };
-  auto* recordings = sim.function<zelsim::Recordings>();
-  auto* scan = sim.function<zelsim::ScanFunction>();
-  auto* slotStore = sim.function<zelsim::SlotsFunction>();
+  auto* recordings = sim.Function<zelsim::TRecordings>();
+  auto* scan = sim.Function<zelsim::TScanFunction>();
+  auto* slotStore = sim.Function<zelsim::TSlotsFunction>();
   const Case cases[] = {
-      {"recording copy WAV", [&] { recordings->setWrongSequenceAt(1); }, {kBadBlock},
-       [&] { recordings->setWrongSequenceAt(-1); }},
-      {"recording copy HEX", [&] { recordings->setWrongSequenceAt(0); }, {kBadBlock},
-       [&] { recordings->setWrongSequenceAt(-1); }},
-      {"display scan", [&] { scan->setColumnIndex(0, 0xFFFF); }, {kScanFailed},
+      {"recording copy WAV", [&] { recordings->SetWrongSequenceAt(1); }, {kBadBlock},
+       [&] { recordings->SetWrongSequenceAt(-1); }},
+      {"recording copy HEX", [&] { recordings->SetWrongSequenceAt(0); }, {kBadBlock},
+       [&] { recordings->SetWrongSequenceAt(-1); }},
+      {"display scan", [&] { scan->SetColumnIndex(0, 0xFFFF); }, {kScanFailed},
        [&] { scan->Reset(); }},
       // A slot number outside 1-63 is not stored anywhere; the run goes on.
-      {"slot read", [&] { slotStore->setReportedSlotAt(1, 64); }, {}, [&] { slotStore->reset(); }},
+      {"slot read", [&] { slotStore->SetReportedSlotAt(1, 64); }, {}, [&] { slotStore->Reset(); }},
   };
   for (const Case& c : cases) {
     const Operation& op = Find(c.op);
@@ -353,7 +353,7 @@ TEST_F(FaultMatrix, WrongSequenceNumber) {
 // each operation ends as if the answers came whole.
 TEST_F(FaultMatrix, AnswersCutAtEveryByteChangeNothing) {
   // Two recorder frames per write, so that answers follow one another.
-  sim.function<zelsim::Recordings>()->setFramesPerWrite(2);
+  sim.Function<zelsim::TRecordings>()->SetFramesPerWrite(2);
   std::vector<int> cuts = {0};  // 0: whole, for the reference
   for (int k = 1; k <= 16; ++k) cuts.push_back(k);
   for (int k : {37, 259, 263, 1000, 4099, 4103}) cuts.push_back(k);
@@ -363,14 +363,14 @@ TEST_F(FaultMatrix, AnswersCutAtEveryByteChangeNothing) {
       SCOPED_TRACE(std::string(op.name) + " cut after " + std::to_string(cut));
       QTemporaryDir dir;
       ASSERT_TRUE(dir.isValid());
-      sim.function<zelsim::SlotsFunction>()->reset();
+      sim.Function<zelsim::TSlotsFunction>()->Reset();
       // One window for all cuts, except where the operation is the start-up;
       // a window opens on whole answers, then the cut applies.
       if (!w || !op.run) {
-        sim.setAnswerCut(0);
-        Run(op, dir.path(), [&] { sim.setAnswerCut(cut); });
+        sim.SetAnswerCut(0);
+        Run(op, dir.path(), [&] { sim.SetAnswerCut(cut); });
       } else {
-        sim.setAnswerCut(cut);
+        sim.SetAnswerCut(cut);
         prompter.shown.clear();
         op.run(*w, prompter, dir.path());
       }
@@ -394,5 +394,5 @@ TEST_F(FaultMatrix, AnswersCutAtEveryByteChangeNothing) {
     }
     w.reset();
   }
-  sim.setAnswerCut(0);
+  sim.SetAnswerCut(0);
 }

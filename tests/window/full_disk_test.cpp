@@ -104,7 +104,7 @@ TEST_F(FullDisk, ZelctlReportsTheFailureAndKeepsTheOldFile) {
     TFullFileSystem fs;
     if (!fs.Mounted()) GTEST_SKIP() << "mounting a small file system needs root";
     fs.PlaceOldFileAndFill(QString::fromLatin1(c.file));
-    QStringList args = {"--device", QStringLiteral("127.0.0.1:%1").arg(sim.port())};
+    QStringList args = {"--device", QStringLiteral("127.0.0.1:%1").arg(sim.Port())};
     for (const QString& a : c.args) args << QString(a).replace(QLatin1String("{fs}"), fs.Folder());
     QProcess p;
     p.start(QStringLiteral(ZELCTL_PATH), args);
@@ -198,14 +198,14 @@ TEST_F(FullDisk, ZelctlWritesNoSlotsWithoutRoomForTheBackup) {
   QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
   env.insert(QStringLiteral("XDG_DATA_HOME"), fs.Folder());
   p.setProcessEnvironment(env);
-  p.start(QStringLiteral(ZELCTL_PATH), {"--device", QStringLiteral("127.0.0.1:%1").arg(sim.port()), "slots", "write", table});
+  p.start(QStringLiteral(ZELCTL_PATH), {"--device", QStringLiteral("127.0.0.1:%1").arg(sim.Port()), "slots", "write", table});
   p.closeWriteChannel();
   ASSERT_TRUE(p.waitForFinished(30000));
   const QString err = QString::fromUtf8(p.readAllStandardError());
   EXPECT_EQ(p.exitCode(), 1) << err.toStdString();
   EXPECT_TRUE(err.contains(QLatin1String("No space left on device"))) << err.toStdString();
   EXPECT_TRUE(err.contains(QLatin1String("Nothing was written"))) << err.toStdString();
-  EXPECT_EQ(sim.countRequests(0x11), 0) << "no slot was sent";
+  EXPECT_EQ(sim.CountRequests(0x11), 0) << "no slot was sent";
   EXPECT_EQ(Read(fs.Path(earlier)), kOld);
   EXPECT_EQ(QDir(fs.Path(QStringLiteral("zelctl/backups"))).entryList(QDir::Files | QDir::Hidden),
             QStringList{QStringLiteral("slots-20000101-000000.Mem")});

@@ -16,7 +16,7 @@ TEST(CommandLine, ShowHiddenPagesSwitch) {
 
 TEST_F(WindowTest, HiddenPagesBecomeTabsOnlyWhenAsked) {
   for (bool show : {false, true}) {
-    w = std::make_unique<TFMain>(TFMainOptions{QStringLiteral("127.0.0.1"), sim.port(), show});
+    w = std::make_unique<TFMain>(TFMainOptions{QStringLiteral("127.0.0.1"), sim.Port(), show});
     ASSERT_TRUE(WaitUntil([] { return !LinkState.Busy; }));
     QStringList tabs;
     for (int i = 0; i < w->PC_main->count(); ++i)
@@ -31,7 +31,7 @@ TEST_F(WindowTest, HiddenPagesBecomeTabsOnlyWhenAsked) {
     for (QWidget* page : {w->TS_ZEL74, w->TS_Recorder}) {
       if (!show && page == w->TS_ZEL74) continue;
       w->PC_main->setCurrentWidget(page);
-      sim.setFault(zelsim::Fault::Answered(0x77, {{zelsim::GripFrame({5}, Bytes({6, 0, 0, 0})), 0}}));
+      sim.SetFault(zelsim::TFault::Answered(0x77, {{zelsim::GripFrame({5}, Bytes({6, 0, 0, 0})), 0}}));
       Exchange(Bytes({0x77}));
       EXPECT_TRUE(WaitUntil([] { return !LinkState.Busy || LinkState.ReplyCode != -1; }));
       w->EndExchange();

@@ -115,7 +115,7 @@ TEST_F(WindowTest, WheelMovesTheGripOnTheRecorderPageOnly) {
     // The wheel turns while an exchange reads; a code-6 record in the same
     // frame ends the exchange (the recorder's end mark, an unknown code
     // elsewhere).
-    sim.setFault(zelsim::Fault::Answered(0x77, {{GripFrame(c.distances, Bytes({6, 0, 0, 0})), 0}}));
+    sim.SetFault(zelsim::TFault::Answered(0x77, {{GripFrame(c.distances, Bytes({6, 0, 0, 0})), 0}}));
     Exchange(Bytes({0x77}));
     EXPECT_TRUE(WaitUntil([] { return !LinkState.Busy || LinkState.ReplyCode != -1; }));
     w->EndExchange();

@@ -29,8 +29,8 @@
 
 namespace {
 
-using zelsim::Fault;
-using zelsim::UploadFunction;
+using zelsim::TFault;
+using zelsim::TUploadFunction;
 
 QByteArray Image(qsizetype n) {
   QByteArray b(n, '\0');
@@ -50,7 +50,7 @@ class OperationTest : public WindowTest {
     OpenIdle();
     ASSERT_TRUE(SetRecorderDirectory(*w, dir.path()));
   }
-  UploadFunction& Upload() { return *sim.function<UploadFunction>(); }
+  TUploadFunction& Upload() { return *sim.Function<TUploadFunction>(); }
 
   // Chooses an update file of `size` bytes for "Pocket Software".
   void ChooseUpdate(qsizetype size) {
@@ -70,7 +70,7 @@ class OperationTest : public WindowTest {
   // (from the event loop, while the operation runs); then waits for the
   // operation's end. False when `during` never ran.
   bool During(uint8_t code, const std::function<void()>& start, const std::function<void()>& during) {
-    return During([&] { return sim.countRequests(code) >= 1; }, start, during);
+    return During([&] { return sim.CountRequests(code) >= 1; }, start, during);
   }
   bool During(const std::function<bool()>& ready, const std::function<void()>& start,
               const std::function<void()>& during) {
@@ -113,9 +113,9 @@ TEST_F(OperationTest, WhileOneRunsNothingElseStarts) {
   ChooseUpdate(300);
   for (const Running& r : running) {
     SCOPED_TRACE(r.name);
-    sim.clearLog();
-    sim.clearFaults();
-    sim.setFault(Fault{Fault::What::Silence, r.code, 1, false, {}});  // the operation waits for its watchdog
+    sim.ClearLog();
+    sim.ClearFaults();
+    sim.SetFault(TFault{TFault::TWhat::Silence, r.code, 1, false, {}});  // the operation waits for its watchdog
     prompter.shown.clear();
     prompter.confirmAnswers = {true, true, true};  // a question, were one asked, would be answered Yes
     QStringList refusals;
@@ -127,12 +127,12 @@ TEST_F(OperationTest, WhileOneRunsNothingElseStarts) {
     QStringList expected;
     for (size_t i = 0; i < std::size(others); ++i) expected << texts::kRefusedBy.arg(QLatin1String(r.name));
     EXPECT_EQ(refusals, expected);
-    for (uint8_t code : sim.requestCodes()) EXPECT_TRUE(code == r.code || code == 0) << int(code);
+    for (uint8_t code : sim.RequestCodes()) EXPECT_TRUE(code == r.code || code == 0) << int(code);
     EXPECT_TRUE(w->CB_WLAN->isChecked()) << "the link stays as it was";
     EXPECT_EQ(w->Operation, TDeviceOperation::None);
   }
   // Afterwards each starts again.
-  sim.clearFaults();
+  sim.ClearFaults();
   prompter.shown.clear();
   w->SelectVisiblePage(PAGE_RECORDER);
   Click(*w, &TFMain::B_ListClick);
@@ -143,8 +143,8 @@ TEST_F(OperationTest, WhileOneRunsNothingElseStarts) {
 // operation and locks nobody out.
 TEST_F(OperationTest, TheStartUpQueryLocksNothing) {
   w.reset();
-  sim.clearLog();
-  sim.setFault(Fault::Silent(REQ_VERSION));  // Busy stays set until the watchdog
+  sim.ClearLog();
+  sim.SetFault(TFault::Silent(REQ_VERSION));  // Busy stays set until the watchdog
   prompter.shown.clear();
   bool busy = false;
   EXPECT_TRUE(During(REQ_VERSION, [&] { Open(); },
@@ -154,7 +154,7 @@ TEST_F(OperationTest, TheStartUpQueryLocksNothing) {
                      }));
   EXPECT_TRUE(busy);
   EXPECT_TRUE(prompter.Infos().isEmpty());
-  EXPECT_EQ(sim.countRequests(REQ_STATUS), 2) << "the start-up's and the click's";
+  EXPECT_EQ(sim.CountRequests(REQ_STATUS), 2) << "the start-up's and the click's";
 }
 
 // The keep-alive's status query would take an operation's answer: it waits
@@ -169,13 +169,13 @@ TEST_F(OperationTest, NoKeepAliveDuringAnOperation) {
   ChooseUpdate(600);
   // Many keep-alive intervals; the first of them stops the clearing's ticker
   // (the bound of a silent clearing), so the clearing ends within the watchdog.
-  Upload().setClearingMs(t.watchdog * 3 / 4);
+  Upload().SetClearingMs(t.watchdog * 3 / 4);
   Click(*w, &TFMain::B_StartClick);
   EXPECT_EQ(prompter.Infos(), QStringList{texts::kUploaded});
-  EXPECT_EQ(Upload().image(), Image(600));
+  EXPECT_EQ(Upload().Image(), Image(600));
   // Idle before and after, the keep-alive runs; between the start request and
   // the last data request it must not.
-  const QList<zelsim::LoggedRequest> log = sim.requests();
+  const QList<zelsim::TLoggedRequest> log = sim.Requests();
   qsizetype first = -1, last = -1;
   for (qsizetype i = 0; i < log.size(); ++i) {
     if (first < 0 && log[i].bytes.startsWith(char(REQ_UPDATE_POCKET))) first = i;
@@ -207,7 +207,7 @@ TEST_F(OperationTest, CloseDuringAnOperationAsksAndEndsItInOrder) {
     ASSERT_TRUE(SetRecorderDirectory(*w, dir.path()));
     w->show();
     ChooseUpdate(256 * 400);
-    sim.setLatency(3);  // the question comes while the operation still has a while to go
+    sim.SetLatency(3);  // the question comes while the operation still has a while to go
     // Frames go by the page shown: the copy's to the recorder page.
     w->SelectVisiblePage(c.update ? PAGE_UPDATE : PAGE_RECORDER);
     const uint8_t code = c.update ? REQ_UPDATE_POCKET : REQ_RECORDER_START;
@@ -216,7 +216,7 @@ TEST_F(OperationTest, CloseDuringAnOperationAsksAndEndsItInOrder) {
     prompter.confirmAnswers = {c.yes};
     bool asked = During(code, [&] { c.update ? w->B_StartClick() : w->B_FilesClick(); },
                         [&] {
-                          requestsAtClose = sim.requests().size();
+                          requestsAtClose = sim.Requests().size();
                           w->close();
                         });
     ASSERT_TRUE(asked);
@@ -227,16 +227,16 @@ TEST_F(OperationTest, CloseDuringAnOperationAsksAndEndsItInOrder) {
       EXPECT_EQ(prompter.Infos(), QStringList{c.update ? texts::kUploaded : texts::kCopyLoaded});
       EXPECT_TRUE(w->isVisible());
       if (c.update) {
-        EXPECT_EQ(Upload().image(), Image(256 * 400));
+        EXPECT_EQ(Upload().Image(), Image(256 * 400));
       }
       continue;
     }
     EXPECT_TRUE(prompter.Infos().isEmpty()) << "no outcome box on the way out";
     EXPECT_TRUE(WaitUntil([&] { return !w->isVisible(); })) << "closed once the operation ended";
     // Nothing more was sent after the request in flight when the user said Yes.
-    EXPECT_LE(sim.requests().size(), requestsAtClose + 1);
+    EXPECT_LE(sim.Requests().size(), requestsAtClose + 1);
     if (c.update) {
-      EXPECT_LT(Upload().image().size(), 256 * 400);
+      EXPECT_LT(Upload().Image().size(), 256 * 400);
     }
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), filesBefore) << "no part of a copy is kept";
   }
@@ -244,7 +244,7 @@ TEST_F(OperationTest, CloseDuringAnOperationAsksAndEndsItInOrder) {
 
 // What each operation shows while it waits for the device.
 TEST_F(OperationTest, ControlsWhileAnOperationWaits) {
-  using zelsim::UploadFault;
+  using zelsim::TUploadFault;
   ChooseUpdate(600);
   struct Case {
     const char* what;
@@ -256,8 +256,8 @@ TEST_F(OperationTest, ControlsWhileAnOperationWaits) {
     std::function<QStringList()> seen;
     QStringList expected;
   };
-  const auto silentOnce = [this](uint8_t code) { sim.setFault(Fault{Fault::What::Silence, code, 1, false, {}}); };
-  const auto got = [this](uint8_t code) { return [this, code] { return sim.countRequests(code) >= 1; }; };
+  const auto silentOnce = [this](uint8_t code) { sim.SetFault(TFault{TFault::TWhat::Silence, code, 1, false, {}}); };
+  const auto got = [this](uint8_t code) { return [this, code] { return sim.CountRequests(code) >= 1; }; };
   const auto enabled = [](QWidget* c) { return QString::fromLatin1(c->isEnabled() ? "on" : "off"); };
   const Case cases[] = {
       {"scan", PAGE_DISPCPY, &TFMain::B_DispcpyClick, [&] { silentOnce(REQ_SCAN); }, got(REQ_SCAN), {},
@@ -283,12 +283,12 @@ TEST_F(OperationTest, ControlsWhileAnOperationWaits) {
       // The first name word waits: the clearing has ended and reset the bar.
       {"update", PAGE_UPDATE, &TFMain::B_StartClick,
        [&] {
-         UploadFault f;
-         f.kind = UploadFault::Silent;
+         TUploadFault f;
+         f.kind = TUploadFault::Silent;
          f.request = 1;
-         Upload().setFault(f);
+         Upload().SetFault(f);
        },
-       [&] { return Upload().requestsReceived() >= 1; }, [&] { w->PB_Sent->setValue(55); },
+       [&] { return Upload().RequestsReceived() >= 1; }, [&] { w->PB_Sent->setValue(55); },
        [&] {
          return QStringList{enabled(w->B_Sync), enabled(w->PC_main), enabled(w->B_Start),
                             QString::number(w->PB_Sent->value())};
@@ -297,8 +297,8 @@ TEST_F(OperationTest, ControlsWhileAnOperationWaits) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
-    sim.clearFaults();
-    Upload().setFault(UploadFault{});
+    sim.ClearFaults();
+    Upload().SetFault(TUploadFault{});
     w->SelectVisiblePage(c.page);
     c.hold();
     if (c.before) c.before();
@@ -322,10 +322,10 @@ TEST_F(OperationTest, NoBoxStallsAnOperation) {
   OpenIdle();
   ASSERT_TRUE(SetRecorderDirectory(*w, dir.path()));
   w->show();
-  sim.setLatency(2);  // every answer takes a while, as over the device's Wi-Fi
+  sim.SetLatency(2);  // every answer takes a while, as over the device's Wi-Fi
   constexpr qsizetype kImage = 256 * 100;
   ChooseUpdate(kImage);
-  const int recordings = int(sim.function<zelsim::Recordings>()->recordings().size());
+  const int recordings = int(sim.Function<zelsim::TRecordings>()->Recordings().size());
 
   struct Op {
     const char* what;
@@ -337,7 +337,7 @@ TEST_F(OperationTest, NoBoxStallsAnOperation) {
   };
   const Op ops[] = {
       {"update", PAGE_UPDATE, &TFMain::B_StartClick, REQ_UPDATE_POCKET, {texts::kUploaded},
-       [&] { return Upload().image() == Image(kImage) && w->L_Bytes->text() == QString::number(kImage); }},
+       [&] { return Upload().Image() == Image(kImage) && w->L_Bytes->text() == QString::number(kImage); }},
       {"scan", PAGE_DISPCPY, &TFMain::B_DispcpyClick, REQ_SCAN, {texts::kScanDone},
        [&] { return w->L_Spalte->text() == QString::number(w->SE_B->value()); }},
       {"list", PAGE_RECORDER, &TFMain::B_ListClick, REQ_RECORDER_START, {texts::kListLoaded},
@@ -347,7 +347,7 @@ TEST_F(OperationTest, NoBoxStallsAnOperation) {
       {"slot read", PAGE_UPDATE, &TFMain::B_LadenClick, REQ_READ_SLOT, {},
        [&] { return w->LB_Speicher->item(0)->text() == texts::kSlotsRead && w->L_SBytes->text() == texts::kSlotsDone; }},
       {"slot write", PAGE_UPDATE, &TFMain::B_SpeichernClick, REQ_WRITE_SLOT, {},
-       [&] { return sim.countRequests(REQ_WRITE_SLOT) == SLOT_COUNT && w->L_SBytes->text() == texts::kSlotsDone; }},
+       [&] { return sim.CountRequests(REQ_WRITE_SLOT) == SLOT_COUNT && w->L_SBytes->text() == texts::kSlotsDone; }},
   };
   struct Box {
     const char* what;
@@ -363,7 +363,7 @@ TEST_F(OperationTest, NoBoxStallsAnOperation) {
   for (const Op& op : ops) {
     for (const Box& box : boxes) {
       SCOPED_TRACE(std::string(op.what) + " / " + box.what);
-      sim.clearLog();
+      sim.ClearLog();
       w->SelectVisiblePage(op.page);
       prompter.shown.clear();
       prompter.confirmAnswers.clear();  // the close question: No
@@ -402,12 +402,12 @@ TEST_F(OperationTest, CloseAnsweredYesEndsEachOperationInOrder) {
   qsizetype atYes = 0;  // the operation's requests when the user said Yes
   const Case cases[] = {
       {"scan", PAGE_DISPCPY, &TFMain::B_DispcpyClick, REQ_SCAN,
-       [&] { EXPECT_EQ(sim.countRequests(REQ_SCAN_CANCEL), 1) << "the device is told to stop"; }},
+       [&] { EXPECT_EQ(sim.CountRequests(REQ_SCAN_CANCEL), 1) << "the device is told to stop"; }},
       {"slot write", PAGE_UPDATE, &TFMain::B_SpeichernClick, REQ_WRITE_SLOT,
        // (one sent just before the Yes may reach the device's log after it)
-       [&] { EXPECT_LE(sim.countRequests(REQ_WRITE_SLOT), atYes + 1) << "no slot after the one in flight"; }},
+       [&] { EXPECT_LE(sim.CountRequests(REQ_WRITE_SLOT), atYes + 1) << "no slot after the one in flight"; }},
       {"slot read", PAGE_UPDATE, &TFMain::B_LadenClick, REQ_READ_SLOT,
-       [&] { EXPECT_LE(sim.countRequests(REQ_READ_SLOT), atYes + 1); }},
+       [&] { EXPECT_LE(sim.CountRequests(REQ_READ_SLOT), atYes + 1); }},
       {"list", PAGE_RECORDER, &TFMain::B_ListClick, REQ_RECORDER_START, [] {}},
   };
   for (const Case& c : cases) {
@@ -415,7 +415,7 @@ TEST_F(OperationTest, CloseAnsweredYesEndsEachOperationInOrder) {
     w.reset();
     OpenIdle();
     w->show();
-    sim.setLatency(20);  // slow enough that the question comes in the middle
+    sim.SetLatency(20);  // slow enough that the question comes in the middle
     w->SelectVisiblePage(c.page);
     prompter.confirmAnswers = {true};
     prompter.holdMs = 50;
@@ -423,12 +423,12 @@ TEST_F(OperationTest, CloseAnsweredYesEndsEachOperationInOrder) {
     ASSERT_TRUE(During(c.code, [&] { (w.get()->*c.start)(); },
                        [&] {
                          w->close();
-                         atYes = sim.countRequests(c.code);
+                         atYes = sim.CountRequests(c.code);
                        }));
     EXPECT_TRUE(WaitUntil([&] { return !w->isVisible(); })) << "closed once the operation ended";
     EXPECT_TRUE(prompter.Infos().isEmpty()) << "no outcome box on the way out";
     c.check();
-    sim.setLatency(0);
+    sim.SetLatency(0);
   }
 }
 
@@ -436,7 +436,7 @@ TEST_F(OperationTest, CloseAnsweredYesEndsEachOperationInOrder) {
 // application?" first.
 TEST_F(OperationTest, FileCloseDuringAnOperationAsksOnce) {
   w->show();
-  sim.setLatency(10);
+  sim.SetLatency(10);
   w->SelectVisiblePage(PAGE_UPDATE);
   ASSERT_TRUE(During(REQ_READ_SLOT, [&] { w->B_LadenClick(); }, [&] { w->MI_BeendenClick(); }));
   ASSERT_EQ(prompter.shown.size(), 1u);
@@ -452,7 +452,7 @@ TEST_F(OperationTest, AnEndWhileTheCloseQuestionIsUpIsShownAfterIt) {
   w->SelectVisiblePage(PAGE_RECORDER);
   // Each answer takes 150 ms, so the list (start, entries, end) is still
   // running when the question comes, and ends while it is up.
-  sim.setLatency(150);
+  sim.SetLatency(150);
   prompter.holdMs = 1500;
   bool listRanAtQuestion = false;
   prompter.hold = [&](TPromptRecord::Kind kind, const QString&) {
@@ -492,7 +492,7 @@ TEST_F(OperationTest, WhatTheOutcomeBoxFinds) {
        [&] {
          ChooseUpdate(2000);
          w->PB_Sent->setValue(55);
-         sim.setFault(Fault::Answered(REQ_UPDATE_POCKET, {zelsim::Chunk{zelsim::Frame(zelsim::StatusRecord(0)), 0}}));
+         sim.SetFault(TFault::Answered(REQ_UPDATE_POCKET, {zelsim::TChunk{zelsim::Frame(zelsim::StatusRecord(0)), 0}}));
        },
        [&] { return QStringList{w->L_Bytes->text(), QString::number(w->PB_Sent->value())}; }, {"0", "0"}},
       // The copy's last bar and rate are painted before its box.
@@ -505,7 +505,7 @@ TEST_F(OperationTest, WhatTheOutcomeBoxFinds) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
-    sim.clearFaults();
+    sim.ClearFaults();
     w->SelectVisiblePage(c.page);
     c.before();
     prompter.shown.clear();
@@ -526,7 +526,7 @@ TEST_F(OperationTest, WhatTheOutcomeBoxFinds) {
 TEST_F(OperationTest, WhileAScanRuns) {
   w->SelectVisiblePage(PAGE_DISPCPY);
   w->PB_Scan->setValue(55);
-  sim.setLatency(5);
+  sim.SetLatency(5);
   QStringList seen;
   ASSERT_TRUE(During(REQ_SCAN, [&] { w->B_DispcpyClick(); },
                      [&] {
@@ -545,7 +545,7 @@ TEST_F(OperationTest, UploadProgressIsShownAsItGoes) {
   t.progressRefresh = 20;
   SetTimings(t);
   ChooseUpdate(256 * 120);
-  sim.setLatency(2);
+  sim.SetLatency(2);
   QSet<QString> counts;
   QSet<int> bars;
   QTimer watch;
@@ -574,7 +574,7 @@ TEST_F(OperationTest, ASilentClearingEndsAfterTheKeepAlivesInterval) {
   t.ticker = 100;
   SetTimings(t);
   ChooseUpdate(600);
-  Upload().setClearingMs(60 * 60 * 1000);  // it never ends by itself
+  Upload().SetClearingMs(60 * 60 * 1000);  // it never ends by itself
   QElapsedTimer took;
   took.start();
   Click(*w, &TFMain::B_StartClick);
@@ -583,7 +583,7 @@ TEST_F(OperationTest, ASilentClearingEndsAfterTheKeepAlivesInterval) {
   EXPECT_GE(ms, t.keepAlive) << "the ticker kept the watchdog off until then";
   EXPECT_LT(ms, t.keepAlive + t.watchdog + 2000);
   EXPECT_GE(w->L_Bytes->text().toInt(), 5) << "seconds counted while it cleared";
-  EXPECT_EQ(sim.countRequests(REQ_STATUS), 0);
+  EXPECT_EQ(sim.CountRequests(REQ_STATUS), 0);
 }
 
 // An answer that comes after its exchange has ended is thrown away, never
@@ -595,14 +595,14 @@ TEST_F(OperationTest, ALateAnswerIsNotTheNextExchangesReply) {
   t.keepAliveAnswerWait = 50;
   SetTimings(t);
   // The status answer comes far beyond the keep-alive's wait.
-  sim.setFault(Fault::Answered(REQ_STATUS, {zelsim::Chunk{zelsim::Frame(zelsim::StatusRecord(85)), 300}}));
+  sim.SetFault(TFault::Answered(REQ_STATUS, {zelsim::TChunk{zelsim::Frame(zelsim::StatusRecord(85)), 300}}));
   w->Timer1->start(t.keepAlive);
-  ASSERT_TRUE(WaitUntil([&] { return sim.countRequests(REQ_STATUS) >= 1; }));
+  ASSERT_TRUE(WaitUntil([&] { return sim.CountRequests(REQ_STATUS) >= 1; }));
   w->Timer1->stop();
   ASSERT_TRUE(Settled(*w));
   Click(*w, &TFMain::B_SpeichernClick);
   EXPECT_TRUE(prompter.Infos().isEmpty()) << "written, no failure";
-  EXPECT_EQ(sim.countRequests(REQ_WRITE_SLOT), SLOT_COUNT);
+  EXPECT_EQ(sim.CountRequests(REQ_WRITE_SLOT), SLOT_COUNT);
   EXPECT_EQ(w->L_SBytes->text(), texts::kSlotsDone);
 }
 

@@ -17,9 +17,9 @@
 #include <QTreeView>
 
 using zelsim::BlocksOf;
-using zelsim::Drop;
-using zelsim::Recording;
-using zelsim::RecordingEncoder;
+using zelsim::TDrop;
+using zelsim::TRecording;
+using zelsim::TRecordingEncoder;
 
 namespace {
 
@@ -30,8 +30,8 @@ QByteArray Le32(uint32_t v) {
 }
 
 // The sample bytes a recording must decode to, straight from its signal.
-QByteArray ExpectedSamples(const Recording& r) {
-  RecordingEncoder encoder(r.flags, r.seed);
+QByteArray ExpectedSamples(const TRecording& r) {
+  TRecordingEncoder encoder(r.flags, r.seed);
   for (uint32_t b = 0; b < BlocksOf(r.units); ++b) encoder.NextBlock();
   const bool narrow = (r.flags & 3) == 0;
   QByteArray out;
@@ -45,8 +45,8 @@ QByteArray ExpectedSamples(const Recording& r) {
 }
 
 // The raw blocks as the device holds them.
-QByteArray ExpectedRaw(const Recording& r) {
-  RecordingEncoder encoder(r.flags, r.seed);
+QByteArray ExpectedRaw(const TRecording& r) {
+  TRecordingEncoder encoder(r.flags, r.seed);
   QByteArray out;
   for (uint32_t b = 0; b < BlocksOf(r.units); ++b) out += encoder.NextBlock();
   return out;
@@ -93,11 +93,11 @@ QByteArray ReadAll(const QString& path) {
 class RecorderTest : public WindowTest {
  protected:
   QTemporaryDir dir;
-  zelsim::Recordings* device = nullptr;
+  zelsim::TRecordings* device = nullptr;
 
   void SetUp() override {
     WindowTest::SetUp();
-    device = sim.function<zelsim::Recordings>();
+    device = sim.Function<zelsim::TRecordings>();
     ASSERT_NE(device, nullptr);
     ASSERT_TRUE(dir.isValid());
   }
@@ -127,10 +127,10 @@ class RecorderTest : public WindowTest {
 
 TEST_F(RecorderTest, ListShowsEveryNameInOrder) {
   struct Case {
-    QList<Recording> recordings;
+    QList<TRecording> recordings;
     QStringList rows;
   };
-  const QList<Recording> all = zelsim::Recordings::DefaultSet();
+  const QList<TRecording> all = zelsim::TRecordings::DefaultSet();
   const Case cases[] = {
       {all,
        {" ", "A", "REC_2026-12-10_13-45_CH1.ZR", QString::fromUtf8("€Änderung ßüÿ"), "Band 4",
@@ -140,8 +140,8 @@ TEST_F(RecorderTest, ListShowsEveryNameInOrder) {
   };
   OpenRecorder();
   for (const Case& c : cases) {
-    device->setRecordings(c.recordings);
-    sim.clearLog();
+    device->SetRecordings(c.recordings);
+    sim.ClearLog();
     prompter.shown.clear();
     Click(*w, &TFMain::B_ListClick);
     EXPECT_EQ(Rows(), c.rows);
@@ -150,8 +150,8 @@ TEST_F(RecorderTest, ListShowsEveryNameInOrder) {
     EXPECT_TRUE(w->B_Files->isEnabled());
     QList<QByteArray> expected{Bytes({0x0D, 0x01, 0, 0, 0})};
     for (int i = 0; i < c.recordings.size(); ++i) expected << Bytes({0x00, 0x01, 0, 0, 0});
-    EXPECT_EQ(device->requestsTaken().mid(device->requestsTaken().size() - expected.size()), expected);
-    EXPECT_EQ(sim.requests().size(), expected.size());
+    EXPECT_EQ(device->RequestsTaken().mid(device->RequestsTaken().size() - expected.size()), expected);
+    EXPECT_EQ(sim.Requests().size(), expected.size());
   }
 }
 
@@ -164,21 +164,21 @@ TEST_F(RecorderTest, ListFailuresEndWithTheirText) {
   };
   const QByteArray strayBlock = zelsim::Frame(Bytes({0x0D, 0x03, 0, 0}) + QByteArray(4096, '\0'));
   const Case cases[] = {
-      {"silent after the first entry", [this] { sim.setFault(zelsim::Fault::Silent(0x00)); }, {"Error on reading list!"}, {" "}},
+      {"silent after the first entry", [this] { sim.SetFault(zelsim::TFault::Silent(0x00)); }, {"Error on reading list!"}, {" "}},
       {"unknown frame code",
-       [this] { sim.setFault(zelsim::Fault::Answered(0x0D, {zelsim::Chunk{zelsim::Frame(Bytes({0x34, 0x12, 0, 0})), 0}})); },
+       [this] { sim.SetFault(zelsim::TFault::Answered(0x0D, {zelsim::TChunk{zelsim::Frame(Bytes({0x34, 0x12, 0, 0})), 0}})); },
        {"Error on reading list!"}, {""}},
       {"a status frame only: the watchdog ends it",
-       [this] { sim.setFault(zelsim::Fault::Answered(0x0D, {zelsim::Chunk{zelsim::Frame(zelsim::StatusRecord(85)), 0}})); },
+       [this] { sim.SetFault(zelsim::TFault::Answered(0x0D, {zelsim::TChunk{zelsim::Frame(zelsim::StatusRecord(85)), 0}})); },
        {"Error on reading list!"}, {""}},
-      {"a stray data block", [this, strayBlock] { sim.setFault(zelsim::Fault::Answered(0x0D, {zelsim::Chunk{strayBlock, 0}})); },
+      {"a stray data block", [this, strayBlock] { sim.SetFault(zelsim::TFault::Answered(0x0D, {zelsim::TChunk{strayBlock, 0}})); },
        {"Error on reading list: unexpected answer 4 from the device!"}, {""}},
       {"no link", [this] { w->CB_WLAN->setChecked(false); }, {"No connection available!"}, {"old"}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    sim.clearFaults();
-    sim.clearFaults(0x00);
+    sim.ClearFaults();
+    sim.ClearFaults(0x00);
     OpenRecorder();
     w->SG_Files->setItem(0, 0, new QTableWidgetItem(QStringLiteral("old")));
     c.setup();
@@ -195,13 +195,13 @@ TEST_F(RecorderTest, ListFailuresEndWithTheirText) {
 // with a message rather than growing the list for ever.
 TEST_F(RecorderTest, AListPastTheDevicesBoundEnds) {
   OpenRecorder();
-  QList<Recording> many;
+  QList<TRecording> many;
   for (int i = 0; i < 300; ++i) many.append({QByteArray("r") + QByteArray::number(i), 0, 16, uint32_t(i)});
-  device->setRecordings(many);
+  device->SetRecordings(many);
   prompter.shown.clear();
   Click(*w, &TFMain::B_ListClick);
   EXPECT_EQ(prompter.Infos(), QStringList{"Error on reading list: the device lists more than 256 recordings!"});
-  EXPECT_EQ(sim.countRequests(REQ_RECORDER_START) + sim.countRequests(REQ_RECORDER_NEXT), 257)
+  EXPECT_EQ(sim.CountRequests(REQ_RECORDER_START) + sim.CountRequests(REQ_RECORDER_NEXT), 257)
       << "nothing asked after the 257th entry";
   EXPECT_TRUE(w->B_List->isEnabled());
 }
@@ -212,7 +212,7 @@ TEST_F(RecorderTest, CopyWritesEachRateAndLayoutAsWavAndHex) {
   QByteArray slotTable(SLOT_TABLE_SIZE, '\0');
   for (qsizetype i = 0; i < slotTable.size(); ++i) slotTable[i] = char(i * 7);
   w->DataStream.buffer() = slotTable;
-  const QList<Recording> all = device->recordings();
+  const QList<TRecording> all = device->Recordings();
   const uint32_t rates[] = {40960, 81920, 122880, 163840};
   for (int row = 0; row < all.size(); ++row) {
     for (bool wav : {true, false}) {
@@ -234,7 +234,7 @@ TEST_F(RecorderTest, CopyWritesEachRateAndLayoutAsWavAndHex) {
   }
   // The last copy's requests: start, then one next-block request per block
   // and none after the last.
-  const auto requests = device->requestsTaken();
+  const auto requests = device->RequestsTaken();
   QList<QByteArray> expected{Bytes({0x0D, 0x02, 7, 0, 0})};
   for (uint32_t b = 0; b < BlocksOf(all.last().units); ++b) expected << Bytes({0x00, 0x02, 7, 0, 0});
   EXPECT_EQ(requests.mid(requests.lastIndexOf(expected.first())), expected);
@@ -249,14 +249,14 @@ TEST_F(RecorderTest, CopyWritesEachRateAndLayoutAsWavAndHex) {
 
 TEST_F(RecorderTest, CopyDoesNotDependOnHowFramesAreCutIntoReads) {
   OpenRecorder();
-  const Recording r = device->recordings().at(5);
+  const TRecording r = device->Recordings().at(5);
   struct Case {
     int framesPerWrite, pieces;
   };
   for (const Case& c : {Case{1, 0}, Case{3, 0}, Case{1, 1000}, Case{4, 1500}}) {
     SCOPED_TRACE(QStringLiteral("%1 frames per write, pieces %2").arg(c.framesPerWrite).arg(c.pieces).toStdString());
-    device->setFramesPerWrite(c.framesPerWrite);
-    device->setWritePieces(c.pieces);
+    device->SetFramesPerWrite(c.framesPerWrite);
+    device->SetWritePieces(c.pieces);
     Copy(5, true);
     EXPECT_EQ(prompter.Infos(), QStringList{"File loaded successfully!"});
     EXPECT_TRUE(ParseWav(ReadAll(Target(5, true))).data == ExpectedSamples(r));
@@ -270,31 +270,31 @@ TEST_F(RecorderTest, CopyFailuresLeaveNoFileAndKeepAnOldOne) {
     QStringList infos;
   };
   const Case cases[] = {
-      {"device has no such recording", [this] { device->setAnswerNothingToCopy(true); },
+      {"device has no such recording", [this] { device->SetAnswerNothingToCopy(true); },
        {"No file to receive!"}},
-      {"device has no recordings at all", [this] { device->setRecordings({}); }, {"No file to receive!"}},
-      {"wrong sequence number", [this] { device->setWrongSequenceAt(1); }, {"Error on reading file!"}},
-      {"wrong sequence in the first block", [this] { device->setWrongSequenceAt(0); },
+      {"device has no recordings at all", [this] { device->SetRecordings({}); }, {"No file to receive!"}},
+      {"wrong sequence number", [this] { device->SetWrongSequenceAt(1); }, {"Error on reading file!"}},
+      {"wrong sequence in the first block", [this] { device->SetWrongSequenceAt(0); },
        {"Error on reading file!"}},
-      {"silent at block 2", [this] { device->setSilentAt(2); }, {"Error: ZEL doesn't respond!"}},
-      {"closed at block 1", [this] { device->setDropAt(1, Drop::Close); }, {"Error: ZEL doesn't respond!"}},
-      {"reset at block 1", [this] { device->setDropAt(1, Drop::Reset); },
+      {"silent at block 2", [this] { device->SetSilentAt(2); }, {"Error: ZEL doesn't respond!"}},
+      {"closed at block 1", [this] { device->SetDropAt(1, TDrop::Close); }, {"Error: ZEL doesn't respond!"}},
+      {"reset at block 1", [this] { device->SetDropAt(1, TDrop::Reset); },
        {"ZEL doesn't respond to WLAN!", "Error: ZEL doesn't respond!"}},
-      {"zero units", [this] { device->setReportZeroUnits(true); },
+      {"zero units", [this] { device->SetReportZeroUnits(true); },
        {"Error on reading file: the device reports an empty recording!"}},
       {"no link", [this] { w->CB_WLAN->setChecked(false); }, {"No connection available!"}},
   };
   for (const Case& c : cases) {
     for (bool wav : {true, false}) {
       SCOPED_TRACE(std::string(c.name) + (wav ? " WAV" : " HEX"));
-      sim.clearFaults(0x00);
+      sim.ClearFaults(0x00);
       OpenRecorder();
-      device->setRecordings(zelsim::Recordings::DefaultSet());
-      device->setAnswerNothingToCopy(false);
-      device->setWrongSequenceAt(-1);
-      device->setSilentAt(-1);
-      device->setDropAt(-1, Drop::Close);
-      device->setReportZeroUnits(false);
+      device->SetRecordings(zelsim::TRecordings::DefaultSet());
+      device->SetAnswerNothingToCopy(false);
+      device->SetWrongSequenceAt(-1);
+      device->SetSilentAt(-1);
+      device->SetDropAt(-1, TDrop::Close);
+      device->SetReportZeroUnits(false);
       const QString target = Target(1, wav);
       QFile old(target);
       ASSERT_TRUE(old.open(QIODevice::WriteOnly));
@@ -316,10 +316,10 @@ TEST_F(RecorderTest, CopyFailuresLeaveNoFileAndKeepAnOldOne) {
 TEST_F(RecorderTest, CopyThatCannotCreateItsFileAsksTheDeviceForNothing) {
   OpenRecorder();
   ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("File2.WAV")));  // a folder where the file would go
-  sim.clearLog();
+  sim.ClearLog();
   Copy(2, true);
   EXPECT_EQ(prompter.Infos(), QStringList{"Error on writing file!"});
-  EXPECT_TRUE(sim.requests().isEmpty());
+  EXPECT_TRUE(sim.Requests().isEmpty());
   EXPECT_TRUE(QFileInfo(Target(2, true)).isDir());
   EXPECT_TRUE(w->B_Files->isEnabled());
 }
@@ -331,12 +331,12 @@ TEST_F(RecorderTest, CopyEndsOnAReplyNoRecorderFrameGives) {
   QObject::connect(w->PB_Files, &QProgressBar::valueChanged, w.get(), [this](int v) {
     if (v < 100) w->SelectVisiblePage(PAGE_UPDATE);
   });
-  device->setFramesPerWrite(1);
-  const Recording r = device->recordings().at(1);
-  RecordingEncoder encoder(r.flags, r.seed);
+  device->SetFramesPerWrite(1);
+  const TRecording r = device->Recordings().at(1);
+  TRecordingEncoder encoder(r.flags, r.seed);
   const QByteArray block0 = zelsim::Frame(Bytes({0x0D, 0x03, 0, 0}) + encoder.NextBlock());
-  sim.setFault(zelsim::Fault::Answered(0x00, {zelsim::Chunk{block0, 0}}));
-  sim.setFault(zelsim::Fault::Answered(0x00, {zelsim::Chunk{zelsim::Frame(zelsim::StatusRecord(90)), 0}}));
+  sim.SetFault(zelsim::TFault::Answered(0x00, {zelsim::TChunk{block0, 0}}));
+  sim.SetFault(zelsim::TFault::Answered(0x00, {zelsim::TChunk{zelsim::Frame(zelsim::StatusRecord(90)), 0}}));
   Copy(1, true);
   EXPECT_EQ(prompter.Infos(), QStringList{"Error on reading file: unexpected answer 90 from the device!"});
   EXPECT_FALSE(QFile::exists(Target(1, true)));
@@ -345,23 +345,23 @@ TEST_F(RecorderTest, CopyEndsOnAReplyNoRecorderFrameGives) {
 TEST_F(RecorderTest, RowsBeyondTheOneByteIndexAreRefused) {
   OpenRecorder();
   for (int row : {256, 300}) {
-    sim.clearLog();
+    sim.ClearLog();
     Copy(row, true);
     EXPECT_EQ(prompter.Infos(), QStringList{"Only the first 256 recordings of the list can be copied!"});
-    EXPECT_TRUE(sim.requests().isEmpty()) << "nothing is sent";
+    EXPECT_TRUE(sim.Requests().isEmpty()) << "nothing is sent";
     EXPECT_FALSE(QFile::exists(Target(row, true)));
   }
   Copy(255, true);  // the last one the index reaches: the device has none
   EXPECT_EQ(prompter.Infos(), QStringList{"No file to receive!"});
-  EXPECT_EQ(device->requestsTaken().last(), Bytes({0x0D, 0x02, 255, 0, 0}));
+  EXPECT_EQ(device->RequestsTaken().last(), Bytes({0x0D, 0x02, 255, 0, 0}));
 }
 
 TEST_F(RecorderTest, ProgressAndCompressionRateFollowTheCopy) {
   OpenRecorder();
   QLocale::setDefault(QLocale(QLocale::German));
-  const Recording one{"one", 1, 16, 5};
-  const Recording three{"three", 2, 48, 6};
-  device->setRecordings({one, three});
+  const TRecording one{"one", 1, 16, 5};
+  const TRecording three{"three", 2, 48, 6};
+  device->SetRecordings({one, three});
   w->L_Deco->setText(QStringLiteral("Compression Rate:"));
   QList<int> progress;
   QObject::connect(w->PB_Files, &QProgressBar::valueChanged, w.get(), [&](int v) { progress << v; });
@@ -369,8 +369,8 @@ TEST_F(RecorderTest, ProgressAndCompressionRateFollowTheCopy) {
   progress.clear();
   // The rate after each next-block exchange: decoded bytes over received
   // bytes, in the user's number format.
-  auto rateText = [](const Recording& r) {
-    RecordingEncoder encoder(r.flags, r.seed);
+  auto rateText = [](const TRecording& r) {
+    TRecordingEncoder encoder(r.flags, r.seed);
     for (uint32_t b = 0; b < BlocksOf(r.units); ++b) encoder.NextBlock();
     const double rate = double(encoder.PairsEncoded() * 8) / double(BlocksOf(r.units) * 4096);
     return QStringLiteral("Compression Rate: ") + QString::number(rate, 'f', 3).replace('.', ',');
@@ -388,18 +388,18 @@ TEST_F(RecorderTest, ProgressAndCompressionRateFollowTheCopy) {
 
 TEST_F(RecorderTest, CopyAcrossTheSequenceWrap) {
   OpenRecorder();
-  const Recording longOne{"long", 1 | 4, 65536 + 40, 9};
-  device->setRecordings({longOne});
-  device->setFramesPerWrite(3);
+  const TRecording longOne{"long", 1 | 4, 65536 + 40, 9};
+  device->SetRecordings({longOne});
+  device->SetFramesPerWrite(3);
   Copy(0, true);
   EXPECT_EQ(prompter.Infos(), QStringList{"File loaded successfully!"});
-  EXPECT_EQ(device->blocksSent(), int(BlocksOf(longOne.units)));
+  EXPECT_EQ(device->BlocksSent(), int(BlocksOf(longOne.units)));
   EXPECT_TRUE(ParseWav(ReadAll(Target(0, true))).data == ExpectedSamples(longOne));
 }
 
 TEST_F(RecorderTest, WavPastTheSizeLimitBecomesRf64) {
   OpenRecorder();
-  const Recording r = device->recordings().at(3);
+  const TRecording r = device->Recordings().at(3);
   const QByteArray samples = ExpectedSamples(r);
   w->Recorder.RiffDataLimit = uint64_t(samples.size()) - 1;
   Copy(3, true);

@@ -15,7 +15,7 @@
 #include <sys/stat.h>
 #endif
 
-using zelsim::SlotsFunction;
+using zelsim::TSlotsFunction;
 
 namespace {
 
@@ -33,7 +33,7 @@ void WriteAll(const QString& path, const QByteArray& bytes) {
 // A slot table from the simulated device's slots, cut or extended to `size`.
 QByteArray SlotFileBytes(int size) {
   QByteArray bytes;
-  for (int k = 1; k <= SLOT_COUNT; ++k) bytes += SlotsFunction::InitialSlot(k);
+  for (int k = 1; k <= SLOT_COUNT; ++k) bytes += TSlotsFunction::InitialSlot(k);
   bytes = bytes.left(size);
   bytes.append(size - bytes.size(), '\x77');
   return bytes;
@@ -208,13 +208,13 @@ TEST_F(SlotFilesTest, DeviceGetsBackItsOwnBytesThroughAFile) {
 
   // Another session: the device lost its slots; restore them from the file.
   OpenIdle();
-  for (int k = 1; k <= SLOT_COUNT; ++k) Device().setSlot(k, QByteArray());
+  for (int k = 1; k <= SLOT_COUNT; ++k) Device().SetSlot(k, QByteArray());
   OpenFile(path);
   Click(w->B_Speichern);
   EXPECT_TRUE(prompter.Infos().isEmpty());
   for (int k = 1; k <= SLOT_COUNT; ++k) {
     // The device never sends a record's last 8 bytes; the table had zeros there.
-    const QByteArray expected = SlotsFunction::InitialSlot(k).left(SLOT_RECEIVED_SIZE) + QByteArray(8, '\0');
-    ASSERT_EQ(Device().slot(k), expected) << "slot " << k;
+    const QByteArray expected = TSlotsFunction::InitialSlot(k).left(SLOT_RECEIVED_SIZE) + QByteArray(8, '\0');
+    ASSERT_EQ(Device().Slot(k), expected) << "slot " << k;
   }
 }

@@ -4,7 +4,7 @@
 
 #include <QTcpSocket>
 
-using zelsim::SlotsFunction;
+using zelsim::TSlotsFunction;
 
 namespace {
 
@@ -25,11 +25,11 @@ int SlotOf(const QByteArray& frame) { return frame.size() >= 12 ? uint8_t(frame[
 }  // namespace
 
 TEST(SimulatedSlots, ReadsInOrderOrByNumberAndStoresWrites) {
-  zelsim::Simulator sim;
-  ASSERT_TRUE(sim.start());
-  SlotsFunction& device = *sim.function<SlotsFunction>();
+  zelsim::TSimulator sim;
+  ASSERT_TRUE(sim.Start());
+  TSlotsFunction& device = *sim.Function<TSlotsFunction>();
   QTcpSocket s;
-  s.connectToHost(QStringLiteral("127.0.0.1"), sim.port());
+  s.connectToHost(QStringLiteral("127.0.0.1"), sim.Port());
   ASSERT_TRUE(s.waitForConnected(2000));
 
   struct Case {
@@ -55,13 +55,13 @@ TEST(SimulatedSlots, ReadsInOrderOrByNumberAndStoresWrites) {
     if (c.slot) {
       ASSERT_EQ(frame.size(), 4 + 256) << c.slot;
       EXPECT_EQ(SlotOf(frame), c.slot);
-      const QByteArray expected = c.slot == 9 ? record : SlotsFunction::InitialSlot(c.slot);
+      const QByteArray expected = c.slot == 9 ? record : TSlotsFunction::InitialSlot(c.slot);
       EXPECT_EQ(frame.mid(12), expected.left(248)) << c.slot;
     } else {
       EXPECT_EQ(frame, zelsim::Frame(zelsim::StatusRecord(c.status)));
     }
   }
-  EXPECT_EQ(device.slot(9), record);
-  EXPECT_EQ(device.writesStored(), QList<int>{9});
-  EXPECT_EQ(device.readsServed(), (QList<int>{1, 2, 63, 1, 7, 8, 9}));
+  EXPECT_EQ(device.Slot(9), record);
+  EXPECT_EQ(device.WritesStored(), QList<int>{9});
+  EXPECT_EQ(device.ReadsServed(), (QList<int>{1, 2, 63, 1, 7, 8, 9}));
 }

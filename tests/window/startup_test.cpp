@@ -4,7 +4,7 @@
 
 #include "window/Style.h"
 
-using zelsim::Chunk;
+using zelsim::TChunk;
 using zelsim::Frame;
 using zelsim::StatusRecord;
 
@@ -15,7 +15,7 @@ const QString kCaption = QStringLiteral("USB / WLAN Interface to ZEL Pocket Ver 
 }  // namespace
 
 TEST_F(WindowTest, StartWithoutDevice) {
-  sim.setListening(false);
+  sim.SetListening(false);
   Open();
   EXPECT_EQ(prompter.Infos(), QStringList{"Access Point ZEL Pocket not found!"});
   EXPECT_EQ(prompter.shown.size(), 1u);
@@ -34,8 +34,8 @@ TEST_F(WindowTest, StartWithApplicationOrFactoryImageRunning) {
     bool boot, konfiguration;
   };
   for (const Case c : {Case{85, false, true}, Case{90, true, false}}) {
-    sim.setStatusReply(c.reply);
-    sim.clearLog();
+    sim.SetStatusReply(c.reply);
+    sim.ClearLog();
     Open();
     EXPECT_TRUE(prompter.shown.empty());
     EXPECT_EQ(w->windowTitle(), kCaption);
@@ -45,7 +45,7 @@ TEST_F(WindowTest, StartWithApplicationOrFactoryImageRunning) {
     EXPECT_TRUE(w->GB_Download->isEnabled());
     EXPECT_EQ(w->GroupCaptionColor(w->GB_Download), kBlack);
     EXPECT_EQ(w->EWLANDevice->text(), QStringLiteral("LAN V03; ZEL0A1B V109"));
-    EXPECT_EQ(sim.requestCodes(), (QList<uint8_t>{0x55, 0x12}));
+    EXPECT_EQ(sim.RequestCodes(), (QList<uint8_t>{0x55, 0x12}));
     // The version query is left to the watchdog, which ends it without a word.
     EXPECT_TRUE(LinkState.Busy);
     ASSERT_TRUE(WaitUntil([] { return !LinkState.Busy; }));
@@ -56,14 +56,14 @@ TEST_F(WindowTest, StartWithApplicationOrFactoryImageRunning) {
 }
 
 TEST_F(WindowTest, StartWithDeviceSilentToTheStatusQuery) {
-  sim.setFault(zelsim::Fault::Silent(0x55));
+  sim.SetFault(zelsim::TFault::Silent(0x55));
   Open();
   EXPECT_TRUE(w->CB_WLAN->isChecked());
   EXPECT_FALSE(w->CB_Boot->isChecked());
   EXPECT_FALSE(w->CB_Konfiguration->isChecked());
   EXPECT_FALSE(w->GB_Download->isEnabled());
   EXPECT_EQ(LinkState.ReplyCode, 5);
-  EXPECT_EQ(sim.requestCodes(), QList<uint8_t>{0x55}) << "no version query";
+  EXPECT_EQ(sim.RequestCodes(), QList<uint8_t>{0x55}) << "no version query";
   EXPECT_TRUE(w->EWLANDevice->text().isEmpty());
   EXPECT_TRUE(prompter.shown.empty());
 }
@@ -72,26 +72,26 @@ TEST_F(WindowTest, SynchronizeShowsTheRunningImage) {
   OpenIdle();
   struct Case {
     const char* name;
-    QList<Chunk> answer;  // empty: silent
+    QList<TChunk> answer;  // empty: silent
     bool boot, konfiguration;
   };
   const Case cases[] = {
-      {"factory image", {Chunk{Frame(StatusRecord(90)), 0}}, true, false},
-      {"application", {Chunk{Frame(StatusRecord(85)), 0}}, false, true},
-      {"done", {Chunk{Frame(StatusRecord(0)), 0}}, false, false},
+      {"factory image", {TChunk{Frame(StatusRecord(90)), 0}}, true, false},
+      {"application", {TChunk{Frame(StatusRecord(85)), 0}}, false, true},
+      {"done", {TChunk{Frame(StatusRecord(0)), 0}}, false, false},
       {"no answer", {}, false, false},
-      {"unknown code", {Chunk{Frame(StatusRecord(0x44)), 0}}, false, false},
+      {"unknown code", {TChunk{Frame(StatusRecord(0x44)), 0}}, false, false},
   };
   for (const Case& c : cases) {
     // Start from the opposite state so that every box has to change.
     w->CB_Boot->setChecked(!c.boot);
     w->CB_Konfiguration->setChecked(!c.konfiguration);
     if (c.answer.isEmpty())
-      sim.setFault(zelsim::Fault::Silent(0x55));
+      sim.SetFault(zelsim::TFault::Silent(0x55));
     else
-      sim.setFault(zelsim::Fault::Answered(0x55, c.answer));
+      sim.SetFault(zelsim::TFault::Answered(0x55, c.answer));
     Click(*w, &TFMain::B_SyncClick);
-    sim.clearFaults(0x55);
+    sim.ClearFaults(0x55);
     const bool known = c.boot || c.konfiguration;
     EXPECT_EQ(w->CB_Boot->isChecked(), c.boot) << c.name;
     EXPECT_EQ(w->CB_Konfiguration->isChecked(), c.konfiguration) << c.name;
@@ -106,7 +106,7 @@ TEST_F(WindowTest, SynchronizeShowsTheRunningImage) {
 
 TEST_F(WindowTest, SynchronizeDisablesItsButtonWhileItWaits) {
   OpenIdle();
-  sim.setFault(zelsim::Fault::Answered(0x55, {Chunk{Frame(StatusRecord(85)), 150}}));
+  sim.SetFault(zelsim::TFault::Answered(0x55, {TChunk{Frame(StatusRecord(85)), 150}}));
   bool enabledDuringWait = true;
   QTimer::singleShot(50, [&] { enabledDuringWait = w->B_Sync->isEnabled(); });
   Click(*w, &TFMain::B_SyncClick);
@@ -124,12 +124,12 @@ TEST_F(WindowTest, SynchronizeWithoutLinkOnlyResets) {
   EXPECT_FALSE(w->CB_Konfiguration->isChecked());
   EXPECT_FALSE(w->GB_Download->isEnabled());
   EXPECT_EQ(w->GroupCaptionColor(w->GB_Download), kGrey);
-  EXPECT_TRUE(sim.requests().isEmpty());
+  EXPECT_TRUE(sim.Requests().isEmpty());
 }
 
 TEST_F(WindowTest, SynchronizeSurvivesASocketError) {
   OpenIdle();
-  sim.setFault(zelsim::Fault::Dropped(0x55, zelsim::Drop::Reset));
+  sim.SetFault(zelsim::TFault::Dropped(0x55, zelsim::TDrop::Reset));
   Click(*w, &TFMain::B_SyncClick);
   EXPECT_FALSE(w->CB_Konfiguration->isChecked());
   EXPECT_FALSE(w->GB_Download->isEnabled());
@@ -161,7 +161,7 @@ TEST_F(WindowTest, StartWhenTheProbeConnectsButTheLinkDoesNot) {
 }
 
 TEST_F(WindowTest, StartPaintsTheWholeScanPictureInTheFrameColour) {
-  sim.setListening(false);
+  sim.SetListening(false);
   Open();
   const QColor colour(0x20, 0x90, 0xD0);
   w->I_Scan->Picture().fill(Qt::white);

@@ -3,7 +3,7 @@
 
 #include <QElapsedTimer>
 
-using zelsim::Chunk;
+using zelsim::TChunk;
 using zelsim::Frame;
 using zelsim::StatusRecord;
 using zelsim::VersionRecord;
@@ -14,14 +14,14 @@ TEST_F(WindowTest, AnswerArrivesTheSameHoweverItIsCut) {
   // Whole, split inside the length field, split inside the payload, byte by byte.
   const QList<QList<int>> cuts = {{}, {1}, {6}, {12, 13}, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15}};
   for (const auto& cut : cuts) {
-    QList<Chunk> chunks;
+    QList<TChunk> chunks;
     int from = 0;
     for (int at : cut) {
-      chunks << Chunk{answer.mid(from, at - from), 15};
+      chunks << TChunk{answer.mid(from, at - from), 15};
       from = at;
     }
-    chunks << Chunk{answer.mid(from), 15};
-    sim.setFault(zelsim::Fault::Answered(0x77, chunks));
+    chunks << TChunk{answer.mid(from), 15};
+    sim.SetFault(zelsim::TFault::Answered(0x77, chunks));
     w->EWLANDevice->clear();
     Exchange(Bytes({0x77}));
     // One call returns when the data ends on a frame boundary; the caller
@@ -35,7 +35,7 @@ TEST_F(WindowTest, AnswerArrivesTheSameHoweverItIsCut) {
 
 TEST_F(WindowTest, TwoFramesInOneWriteAreBothHandledInOrder) {
   OpenIdle();
-  sim.setFault(zelsim::Fault::Answered(0x77, {Chunk{Frame(StatusRecord(85)) + Frame(StatusRecord(0)), 0}}));
+  sim.SetFault(zelsim::TFault::Answered(0x77, {TChunk{Frame(StatusRecord(85)) + Frame(StatusRecord(0)), 0}}));
   Exchange(Bytes({0x77}));
   EXPECT_EQ(LinkState.ReplyCode, 0) << "the later frame is handled last";
   EXPECT_TRUE(LinkState.Busy) << "the call ends on the frame boundary; Busy is the caller's";
@@ -48,11 +48,11 @@ TEST_F(WindowTest, LargestFrameIsAcceptedOneMoreByteEndsTheExchange) {
   for (int i = 0; i < (MAX_FRAME_LENGTH - 8) / 4; ++i) payload += StatusRecord(2);
   payload += StatusRecord(90);
   ASSERT_EQ(Frame(payload).size(), MAX_FRAME_LENGTH);
-  sim.setFault(zelsim::Fault::Answered(0x77, {Chunk{Frame(payload), 0}}));
+  sim.SetFault(zelsim::TFault::Answered(0x77, {TChunk{Frame(payload), 0}}));
   Exchange(Bytes({0x77}));
   EXPECT_EQ(LinkState.ReplyCode, 90);
 
-  sim.setFault(zelsim::Fault::Answered(0x77, {Chunk{zelsim::FrameWithLength(StatusRecord(90), uint16_t(MAX_FRAME_LENGTH + 1)), 0}}));
+  sim.SetFault(zelsim::TFault::Answered(0x77, {TChunk{zelsim::FrameWithLength(StatusRecord(90), uint16_t(MAX_FRAME_LENGTH + 1)), 0}}));
   Exchange(Bytes({0x77}));
   EXPECT_FALSE(LinkState.Busy);
   EXPECT_EQ(LinkState.ReplyCode, -1) << "nothing dispatched, and not the watchdog either";
@@ -62,7 +62,7 @@ TEST_F(WindowTest, LargestFrameIsAcceptedOneMoreByteEndsTheExchange) {
 TEST_F(WindowTest, LengthBelowHeaderEndsTheExchangeAtOnce) {
   OpenIdle();
   for (int length : {0, 1, 3}) {
-    sim.setFault(zelsim::Fault::Answered(0x77, {Chunk{zelsim::FrameWithLength(StatusRecord(90), uint16_t(length)), 0}}));
+    sim.SetFault(zelsim::TFault::Answered(0x77, {TChunk{zelsim::FrameWithLength(StatusRecord(90), uint16_t(length)), 0}}));
     Exchange(Bytes({0x77}));
     EXPECT_FALSE(LinkState.Busy) << length;
     EXPECT_EQ(LinkState.ReplyCode, -1) << "ended by the length, not by the watchdog: " << length;
@@ -71,7 +71,7 @@ TEST_F(WindowTest, LengthBelowHeaderEndsTheExchangeAtOnce) {
 
 TEST_F(WindowTest, HandlerClearingBusyEndsTheCall) {
   OpenIdle();
-  sim.setFault(zelsim::Fault::Answered(0x77, {Chunk{Frame(StatusRecord(0x33)) + Frame(StatusRecord(90)), 0}}));
+  sim.SetFault(zelsim::TFault::Answered(0x77, {TChunk{Frame(StatusRecord(0x33)) + Frame(StatusRecord(90)), 0}}));
   Exchange(Bytes({0x77}));
   EXPECT_FALSE(LinkState.Busy);
   EXPECT_EQ(LinkState.ReplyCode, -1) << "the second frame is not dispatched";
@@ -83,14 +83,14 @@ TEST_F(WindowTest, CountZeroOnlyListensAndRestartsTheTimers) {
   w->Timer1->stop();
   LinkState.Busy = true;
   LinkState.ReplyCode = -1;
-  QTimer::singleShot(50, [&] { sim.sendNow(Frame(StatusRecord(90))); });
+  QTimer::singleShot(50, [&] { sim.SendNow(Frame(StatusRecord(90))); });
   w->TransferCommand(nullptr, 0);
   EXPECT_EQ(LinkState.ReplyCode, 90);
   EXPECT_TRUE(w->Timer->isActive());
   EXPECT_EQ(w->Timer->interval(), Timings().watchdog);
   EXPECT_TRUE(w->Timer1->isActive());
   EXPECT_EQ(w->Timer1->interval(), Timings().keepAlive);
-  EXPECT_EQ(sim.requests().size(), 0);
+  EXPECT_EQ(sim.Requests().size(), 0);
 }
 
 TEST_F(WindowTest, NotBusyOnlySends) {
@@ -100,7 +100,7 @@ TEST_F(WindowTest, NotBusyOnlySends) {
   const uint8_t status = 0x55;
   w->TransferCommand(&status, 1);
   ASSERT_TRUE(SimGot(1));
-  EXPECT_EQ(sim.requestCodes(), QList<uint8_t>{0x55});
+  EXPECT_EQ(sim.RequestCodes(), QList<uint8_t>{0x55});
   EXPECT_EQ(LinkState.ReplyCode, -1) << "the answer is not read";
 }
 
@@ -115,7 +115,7 @@ TEST_F(WindowTest, NothingIsSentWhileTheLinkIsMarkedUnavailable) {
   w->CB_WLAN->setChecked(true);
   Exchange(Bytes({0x12}));
   ASSERT_TRUE(SimGot(1));
-  EXPECT_EQ(sim.requestCodes(), QList<uint8_t>{0x12});
+  EXPECT_EQ(sim.RequestCodes(), QList<uint8_t>{0x12});
 }
 
 TEST_F(WindowTest, WaitSleepsAndKeepsTheWindowAlive) {
@@ -124,9 +124,9 @@ TEST_F(WindowTest, WaitSleepsAndKeepsTheWindowAlive) {
   // leave the exchange to the watchdog without spinning a core meanwhile.
   for (bool closes : {false, true}) {
     if (closes)
-      sim.setFault(zelsim::Fault::Dropped(0x77, zelsim::Drop::Close));
+      sim.SetFault(zelsim::TFault::Dropped(0x77, zelsim::TDrop::Close));
     else
-      sim.setFault(zelsim::Fault::Silent(0x77));
+      sim.SetFault(zelsim::TFault::Silent(0x77));
     int ticks = 0;
     QTimer other;
     QObject::connect(&other, &QTimer::timeout, [&] { ++ticks; });

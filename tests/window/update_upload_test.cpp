@@ -16,13 +16,13 @@
 
 namespace {
 
-using zelsim::Chunk;
-using zelsim::Drop;
+using zelsim::TChunk;
+using zelsim::TDrop;
 using zelsim::Frame;
 using zelsim::FrameWithLength;
 using zelsim::StatusRecord;
-using zelsim::UploadFault;
-using zelsim::UploadFunction;
+using zelsim::TUploadFault;
+using zelsim::TUploadFunction;
 
 const char* const kSuccess = "File transfer finished successfully!";
 const char* const kNotLoaded = "File cannot be loaded into ZEL!";
@@ -67,7 +67,7 @@ class UpdateTest : public WindowTest {
     ASSERT_EQ(w->EWLANDevice->text(), QStringLiteral("LAN V03; ZEL0A1B V109"));
   }
 
-  UploadFunction& device() { return *sim.function<UploadFunction>(); }
+  TUploadFunction& device() { return *sim.Function<TUploadFunction>(); }
 
   // Writes the file, chooses it with File > Open and checks the target.
   QString Choose(const QString& name, const QByteArray& content, TUpdateTarget target) {
@@ -87,11 +87,11 @@ class UpdateTest : public WindowTest {
   // Every request the device got since the log was cleared, after a status
   // query has gone through: the link keeps order, so nothing sent earlier
   // can still be on its way.
-  QList<zelsim::LoggedRequest> RequestsSettled() {
+  QList<zelsim::TLoggedRequest> RequestsSettled() {
     Exchange(Bytes({0x55}));
-    EXPECT_TRUE(WaitUntil([&] { return !sim.requests().isEmpty() && sim.requests().back().bytes == Bytes({0x55}); }));
+    EXPECT_TRUE(WaitUntil([&] { return !sim.Requests().isEmpty() && sim.Requests().back().bytes == Bytes({0x55}); }));
     w->EndExchange();
-    auto log = sim.requests();
+    auto log = sim.Requests();
     log.removeLast();
     return log;
   }
@@ -163,7 +163,7 @@ TEST_F(UpdateTest, RefusalsShowTheirBoxAndSendNothing) {
     w->PB_Sent->setValue(33);
     const QString description = w->EWLANDevice->text();
     box.confirmAnswers.assign(c.answers.begin(), c.answers.end());
-    sim.clearLog();
+    sim.ClearLog();
 
     Click(*w, &TFMain::B_StartClick);
 
@@ -205,7 +205,7 @@ TEST_F(UpdateTest, UploadedImageEqualsTheFile) {
     SCOPED_TRACE(testing::Message() << c.name << " " << c.size);
     const QByteArray image = Image(c.size);
     Choose(QString::fromLatin1(c.name), image, c.target);
-    sim.clearLog();
+    sim.ClearLog();
     startEnabledAtBox.reset();
 
     Click(*w, &TFMain::B_StartClick);
@@ -214,8 +214,8 @@ TEST_F(UpdateTest, UploadedImageEqualsTheFile) {
     box.shown.clear();
     EXPECT_EQ(startEnabledAtBox, std::optional<bool>(false)) << "controls come back after the box";
     ExpectIdleControls();
-    EXPECT_TRUE(device().problems().isEmpty()) << device().problems().join("; ").toStdString();
-    EXPECT_EQ(device().image(), image);
+    EXPECT_TRUE(device().Problems().isEmpty()) << device().Problems().join("; ").toStdString();
+    EXPECT_EQ(device().Image(), image);
 
     const bool pocket = c.target == TUpdateTarget::Pocket;
     const int blocks = (c.size + 255) / 256;
@@ -223,7 +223,7 @@ TEST_F(UpdateTest, UploadedImageEqualsTheFile) {
     ASSERT_EQ(log.size(), 1 + blocks + (pocket && c.size > 0 ? 3 : 0));
     EXPECT_EQ(log[0].bytes, StartRequest(pocket ? 12 : 9, uint64_t(c.size)));
     if (pocket && c.size > 0) {
-      EXPECT_EQ(device().name(), QByteArray(2, '\0') + QByteArray(c.name).left(10));
+      EXPECT_EQ(device().Name(), QByteArray(2, '\0') + QByteArray(c.name).left(10));
     }
     EXPECT_EQ(w->L_Bytes->text(), QString::number(blocks * 256));
     EXPECT_EQ(w->PB_Sent->value(), 100);
@@ -242,7 +242,7 @@ TEST_F(UpdateTest, ClearingCountsSecondsAndKeepsTheWatchdogOff) {
   TTimings t = Timings();
   t.ticker = 40;
   SetTimings(t);
-  device().setClearingMs(900);  // more than twice the watchdog
+  device().SetClearingMs(900);  // more than twice the watchdog
   Choose(QStringLiteral("ZELLAN_V03.BIN"), Image(10), TUpdateTarget::Lan);
   int counted = 0;
   QTimer sample;
@@ -257,54 +257,54 @@ TEST_F(UpdateTest, ClearingCountsSecondsAndKeepsTheWatchdogOff) {
 }
 
 TEST_F(UpdateTest, EveryFailureEndsWithItsTextAndOneOutcomeBox) {
-  const QList<Chunk> ackLater = {Chunk{Frame(StatusRecord(0)), 700}};  // after the plain watchdog
+  const QList<TChunk> ackLater = {TChunk{Frame(StatusRecord(0)), 700}};  // after the plain watchdog
   struct Case {
     const char* what;
     std::optional<uint8_t> startReply;
-    UploadFault fault;
+    TUploadFault fault;
     QStringList boxes;
     const char* bytes;  // L_Bytes at the end
   };
-  const auto at2 = [](UploadFault::Kind kind, uint8_t code = 0) {
-    UploadFault f;
+  const auto at2 = [](TUploadFault::TKind kind, uint8_t code = 0) {
+    TUploadFault f;
     f.kind = kind;
     f.request = 2;
     f.code = code;
     return f;
   };
-  UploadFault workingThenAck = at2(UploadFault::Working);
+  TUploadFault workingThenAck = at2(TUploadFault::Working);
   workingThenAck.then = ackLater;
-  UploadFault workingThenSilence = at2(UploadFault::Working);
-  UploadFault reset = at2(UploadFault::Drop);
-  reset.how = Drop::Reset;
+  TUploadFault workingThenSilence = at2(TUploadFault::Working);
+  TUploadFault reset = at2(TUploadFault::Drop);
+  reset.how = TDrop::Reset;
   const std::vector<Case> cases = {
       {"start refused", 0, {}, {"NACK_RX_Queue: Configuration can not be saved!"}, "0"},
       {"start answered 85", 85, {}, {"NACK_RX_Queue: Configuration can not be saved!"}, "0"},
-      {"NACK 1", {}, at2(UploadFault::Answer, 1), {kNotLoaded}, "256"},
-      {"NACK 2 is skipped by the dispatcher", {}, at2(UploadFault::Answer, 2), {kTimeout}, "256"},
-      {"NACK 3", {}, at2(UploadFault::Answer, 3), {kNotLoaded}, "256"},
-      {"NACK 4", {}, at2(UploadFault::Answer, 4), {kNotLoaded}, "256"},
-      {"NACK 5", {}, at2(UploadFault::Answer, 5), {kNotLoaded}, "256"},
-      {"NACK 6", {}, at2(UploadFault::Answer, 6), {kNotLoaded}, "256"},
-      {"90 while sending", {}, at2(UploadFault::Answer, 90), {"Exception caused by device driver!"}, "0"},
-      {"unknown code", {}, at2(UploadFault::Answer, 0x33), {kNotLoaded}, "256"},
+      {"NACK 1", {}, at2(TUploadFault::Answer, 1), {kNotLoaded}, "256"},
+      {"NACK 2 is skipped by the dispatcher", {}, at2(TUploadFault::Answer, 2), {kTimeout}, "256"},
+      {"NACK 3", {}, at2(TUploadFault::Answer, 3), {kNotLoaded}, "256"},
+      {"NACK 4", {}, at2(TUploadFault::Answer, 4), {kNotLoaded}, "256"},
+      {"NACK 5", {}, at2(TUploadFault::Answer, 5), {kNotLoaded}, "256"},
+      {"NACK 6", {}, at2(TUploadFault::Answer, 6), {kNotLoaded}, "256"},
+      {"90 while sending", {}, at2(TUploadFault::Answer, 90), {"Exception caused by device driver!"}, "0"},
+      {"unknown code", {}, at2(TUploadFault::Answer, 0x33), {kNotLoaded}, "256"},
       {"85 then 0", {}, workingThenAck, {kSuccess}, "512"},
       {"85 then silence", {}, workingThenSilence, {kTimeout}, "257"},
-      {"silence", {}, at2(UploadFault::Silent), {kTimeout}, "256"},
-      {"device closes", {}, at2(UploadFault::Drop), {kTimeout}, "256"},
+      {"silence", {}, at2(TUploadFault::Silent), {kTimeout}, "256"},
+      {"device closes", {}, at2(TUploadFault::Drop), {kTimeout}, "256"},
       {"device resets", {}, reset, {"ZEL doesn't respond to WLAN!", kNotLoaded}, "256"},
   };
   const QByteArray image = Image(300);
   Choose(QStringLiteral("ZELLAN_V03.BIN"), image, TUpdateTarget::Lan);
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
-    device().setStartReply(c.startReply.value_or(90));
-    device().setFault(c.fault);
+    device().SetStartReply(c.startReply.value_or(90));
+    device().SetFault(c.fault);
     if (!w->CB_WLAN->isChecked()) {
       w->CB_WLAN->setChecked(true);  // after a reset: the link comes back on the next request
-      EXPECT_TRUE(WaitUntil([&] { return sim.openConnections() == 0; }));
+      EXPECT_TRUE(WaitUntil([&] { return sim.OpenConnections() == 0; }));
     }
-    sim.clearLog();
+    sim.ClearLog();
     startEnabledAtBox.reset();
 
     Click(*w, &TFMain::B_StartClick);
@@ -315,7 +315,7 @@ TEST_F(UpdateTest, EveryFailureEndsWithItsTextAndOneOutcomeBox) {
     EXPECT_EQ(w->L_Bytes->text(), QString::fromLatin1(c.bytes));
     ExpectIdleControls();
     if (c.startReply) {
-      EXPECT_EQ(sim.requests().size(), 1) << "nothing after a refused start";
+      EXPECT_EQ(sim.Requests().size(), 1) << "nothing after a refused start";
     }
     // A link the device closed in order stays open on this side until it
     // is used again; start the next case on a fresh one.
@@ -333,30 +333,30 @@ TEST_F(UpdateTest, ReceiveAfterStillWorkingReadsWholeFrames) {
   const QByteArray ack = Frame(StatusRecord(0));
   struct Case {
     const char* what;
-    QList<Chunk> then;
+    QList<TChunk> then;
     const char* outcome;
   };
   const std::vector<Case> cases = {
-      {"long frame", {Chunk{longAck, 50}}, kSuccess},
-      {"another length", {Chunk{otherLength, 50}}, kSuccess},
-      {"in pieces", {Chunk{ack.left(1), 50}, Chunk{ack.mid(1, 4), 50}, Chunk{ack.mid(5), 50}}, kSuccess},
-      {"longer than the buffer", {Chunk{FrameWithLength(StatusRecord(0), MAX_FRAME_LENGTH + 1), 50}}, kNotLoaded},
-      {"length below the header", {Chunk{FrameWithLength(StatusRecord(0), 2), 50}}, kNotLoaded},
+      {"long frame", {TChunk{longAck, 50}}, kSuccess},
+      {"another length", {TChunk{otherLength, 50}}, kSuccess},
+      {"in pieces", {TChunk{ack.left(1), 50}, TChunk{ack.mid(1, 4), 50}, TChunk{ack.mid(5), 50}}, kSuccess},
+      {"longer than the buffer", {TChunk{FrameWithLength(StatusRecord(0), MAX_FRAME_LENGTH + 1), 50}}, kNotLoaded},
+      {"length below the header", {TChunk{FrameWithLength(StatusRecord(0), 2), 50}}, kNotLoaded},
   };
   const QByteArray image = Image(600);
   Choose(QStringLiteral("ZELLAN_V03.BIN"), image, TUpdateTarget::Lan);
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
-    UploadFault f;
-    f.kind = UploadFault::Working;
+    TUploadFault f;
+    f.kind = TUploadFault::Working;
     f.request = 2;
     f.then = c.then;
-    device().setFault(f);
+    device().SetFault(f);
     Click(*w, &TFMain::B_StartClick);
     EXPECT_EQ(box.Infos(), QStringList{QString::fromLatin1(c.outcome)});
     box.shown.clear();
     if (QByteArray(c.outcome) == kSuccess) {
-      EXPECT_EQ(device().image(), image);
+      EXPECT_EQ(device().Image(), image);
     }
     ExpectIdleControls();
   }

@@ -103,7 +103,7 @@ void Wheel(QWidget* target, const QPoint& pos, int delta) {
 
 TEST_F(WindowTest, EveryControlStartsWithItsCaptionBoundsAndState) {
   SetTimings(TTimings{});  // the intervals the tool ships
-  sim.setListening(false);  // the layout's states, untouched by a device
+  sim.SetListening(false);  // the layout's states, untouched by a device
   Open();
   w->show();
   QApplication::processEvents();
@@ -283,7 +283,7 @@ TEST_F(WindowTest, EveryControlStartsWithItsCaptionBoundsAndState) {
 // ---- pages without a tab ------------------------------------------------------
 
 TEST_F(WindowTest, NoKeyOrWheelBringsUpAPageWithoutATab) {
-  sim.setListening(false);
+  sim.SetListening(false);
   Open();
   w->show();
   QTabWidget* pc = w->PC_main;
@@ -335,7 +335,7 @@ TEST_F(WindowTest, NoKeyOrWheelBringsUpAPageWithoutATab) {
 // ---- the slot grid's fixed row and column -----------------------------------------
 
 TEST_F(WindowTest, SlotGridKeepsItsFixedRowAndColumnInPlaceWhileScrolling) {
-  sim.setListening(false);
+  sim.SetListening(false);
   Open();
   w->show();
   w->PC_main->setCurrentWidget(w->TS_Speicher);
@@ -389,7 +389,7 @@ TEST_F(WindowTest, SlotGridKeepsItsFixedRowAndColumnInPlaceWhileScrolling) {
 TEST_F(WindowTest, DisabledTextsAreGreyYetReadable) {
   TScopedVisualStyle style;
   ASSERT_TRUE(style.applied);
-  sim.setListening(false);  // link, state boxes and update group all disabled
+  sim.SetListening(false);  // link, state boxes and update group all disabled
   Open();
   w->EWLANDevice->setText(QStringLiteral("LAN V03; ZEL0A1B V109"));
   w->show();
@@ -452,7 +452,7 @@ TEST_F(WindowTest, TheUpdatesCaptionEndsBeforeItsCounter) {
 // ---- the recording list ---------------------------------------------------------
 
 TEST_F(WindowTest, EmptyRecordingListShowsNoSelection) {
-  sim.setListening(false);
+  sim.SetListening(false);
   Open();
   w->show();
   w->SelectVisiblePage(PAGE_RECORDER);
@@ -486,7 +486,7 @@ TEST_F(WindowTest, EmptyRecordingListShowsNoSelection) {
 // ---- the Info dialog's version line ----------------------------------------------
 
 TEST_F(WindowTest, InfoDialogVersionLineKeepsItsSizeAndShowsWhole) {
-  sim.setListening(false);
+  sim.SetListening(false);
   Open();
   TDLG_Info* dialog = CreateInfoDialog(w.get());
   EXPECT_EQ(dialog->StaticText7->geometry(), QRect(106, 152, 65, 17));

@@ -20,7 +20,7 @@
 #include <QTabBar>
 #include <QTabWidget>
 
-using zelsim::Chunk;
+using zelsim::TChunk;
 using zelsim::Frame;
 using zelsim::StatusRecord;
 
@@ -125,11 +125,11 @@ TEST_F(WindowTest, ClosingByTheWindowAsksNothingAndLeavesTheRecorderPage) {
 
 TEST_F(WindowTest, CloseDrainsTheLinkUntilTheDeviceFallsSilent) {
   OpenIdle();
-  sim.setStream(Frame(StatusRecord(2)), 20);
+  sim.SetStream(Frame(StatusRecord(2)), 20);
   ASSERT_TRUE(WaitUntil([&] { return w->TCP_Client->WaitForData(10); }));
   bool streamStopped = false;
   QTimer::singleShot(300, [&] {
-    sim.setStream(QByteArray(), 0);
+    sim.SetStream(QByteArray(), 0);
     streamStopped = true;
   });
   bool canClose = false;
@@ -160,7 +160,7 @@ TEST_F(WindowTest, CloseDrainEndsAfterSilenceOrAtItsOverallLimit) {
     t.drainLimit = c.limitMs;
     SetTimings(t);
     OpenIdle();
-    sim.setStream(Frame(StatusRecord(2)), 20);
+    sim.SetStream(Frame(StatusRecord(2)), 20);
     ASSERT_TRUE(WaitUntil([&] { return w->TCP_Client->WaitForData(10); }));
     bool streamStopped = false;
     // A device that never falls silent is still stopped, late, so that a
@@ -168,7 +168,7 @@ TEST_F(WindowTest, CloseDrainEndsAfterSilenceOrAtItsOverallLimit) {
     QTimer stopper;  // dies with this case, so it cannot fire into the next
     stopper.setSingleShot(true);
     QObject::connect(&stopper, &QTimer::timeout, [&] {
-      sim.setStream(QByteArray(), 0);
+      sim.SetStream(QByteArray(), 0);
       streamStopped = true;
     });
     stopper.start(c.streamStopsAfterMs > 0 ? c.streamStopsAfterMs : 4000);
@@ -177,7 +177,7 @@ TEST_F(WindowTest, CloseDrainEndsAfterSilenceOrAtItsOverallLimit) {
     bool canClose = false;
     w->FormCloseQuery(canClose);
     const qint64 elapsed = clock.elapsed();
-    sim.setStream(QByteArray(), 0);
+    sim.SetStream(QByteArray(), 0);
     EXPECT_TRUE(canClose);
     EXPECT_FALSE(w->TCP_Client->Connected());
     EXPECT_GE(elapsed, c.endsAfterMs);
@@ -286,7 +286,7 @@ TEST_F(WindowTest, FramesFollowTheActivePage) {
   const QByteArray grip = Bytes({2, 0, 7, 0});  // recorder code 2, distance 7
   for (int page : {PAGE_UPDATE, PAGE_RECORDER}) {
     w->SelectVisiblePage(page);
-    sim.setFault(zelsim::Fault::Answered(0x77, {Chunk{Frame(grip + StatusRecord(85)), 0}}));
+    sim.SetFault(zelsim::TFault::Answered(0x77, {TChunk{Frame(grip + StatusRecord(85)), 0}}));
     Exchange(Bytes({0x77}));
   }
   EXPECT_EQ(w->S_Grip->x(), gripX + 7) << "the grip moves only on the Recorder page";
