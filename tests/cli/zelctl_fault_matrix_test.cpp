@@ -27,23 +27,23 @@ struct Command {
   uint8_t requestCode;  // the first request the fault meets
   QStringList args;     // "{in}" stands for the input folder
   // Answers the command cannot use but leaves to its time-out.
-  std::vector<TFault> waits;
+  std::vector<TLinkFault> waits;
 };
 
 const std::vector<Command>& Commands() {
   static const std::vector<Command> commands = {
-      {"status", 0x55, {"status"}, {TFault::GeneralRecordCut}},
-      {"firmware upload, Pocket", 0x0C, {"update", "{in}/ZEL74_V119.RPD", "--yes"}, {TFault::GeneralRecordCut}},
-      {"firmware upload, LAN", 0x09, {"update", "{in}/ZELLAN_V03.BIN", "--yes"}, {TFault::GeneralRecordCut}},
+      {"status", 0x55, {"status"}, {TLinkFault::GeneralRecordCut}},
+      {"firmware upload, Pocket", 0x0C, {"update", "{in}/ZEL74_V119.RPD", "--yes"}, {TLinkFault::GeneralRecordCut}},
+      {"firmware upload, LAN", 0x09, {"update", "{in}/ZELLAN_V03.BIN", "--yes"}, {TLinkFault::GeneralRecordCut}},
       {"display scan", 0x08, {"screenshot", "-o", "s.png"}, {}},
-      {"recording list", 0x0D, {"list"}, {TFault::GeneralRecordCut, TFault::RecorderBlockCut}},
-      {"recording copy WAV", 0x0D, {"copy", "0"}, {TFault::GeneralRecordCut, TFault::RecorderBlockCut}},
-      {"recording copy HEX", 0x0D, {"copy", "0", "--raw"}, {TFault::GeneralRecordCut, TFault::RecorderBlockCut}},
-      {"slot read", 0x10, {"slots", "read", "-o", "s.Mem"}, {TFault::GeneralRecordCut}},
-      {"slot write", 0x11, {"slots", "write", "{in}/in.Mem"}, {TFault::GeneralRecordCut}},
-      {"slot write: the read for its backup", 0x10, {"slots", "write", "{in}/in.Mem"}, {TFault::GeneralRecordCut}},
-      {"slot diff with the device", 0x10, {"slots", "diff", "device", "{in}/in.Mem"}, {TFault::GeneralRecordCut}},
-      {"slot clear", 0x11, {"slots", "clear", "--yes"}, {TFault::GeneralRecordCut}},
+      {"recording list", 0x0D, {"list"}, {TLinkFault::GeneralRecordCut, TLinkFault::RecorderBlockCut}},
+      {"recording copy WAV", 0x0D, {"copy", "0"}, {TLinkFault::GeneralRecordCut, TLinkFault::RecorderBlockCut}},
+      {"recording copy HEX", 0x0D, {"copy", "0", "--raw"}, {TLinkFault::GeneralRecordCut, TLinkFault::RecorderBlockCut}},
+      {"slot read", 0x10, {"slots", "read", "-o", "s.Mem"}, {TLinkFault::GeneralRecordCut}},
+      {"slot write", 0x11, {"slots", "write", "{in}/in.Mem"}, {TLinkFault::GeneralRecordCut}},
+      {"slot write: the read for its backup", 0x10, {"slots", "write", "{in}/in.Mem"}, {TLinkFault::GeneralRecordCut}},
+      {"slot diff with the device", 0x10, {"slots", "diff", "device", "{in}/in.Mem"}, {TLinkFault::GeneralRecordCut}},
+      {"slot clear", 0x11, {"slots", "clear", "--yes"}, {TLinkFault::GeneralRecordCut}},
   };
   return commands;
 }
@@ -67,7 +67,7 @@ TEST(ZelctlFaultMatrix, EveryCommandExitsOneWithItsCauseAndLeavesNoFile) {
   for (const Command& cmd : Commands()) {
     for (const TFaultCase& fault : Faults()) {
       SCOPED_TRACE(std::string(cmd.name) + " / " + fault.name);
-      const bool silent = fault.fault == TFault::Silence ||
+      const bool silent = fault.fault == TLinkFault::Silence ||
                           std::find(cmd.waits.begin(), cmd.waits.end(), fault.fault) != cmd.waits.end();
       zelsim::TSimulator sim;
       ASSERT_TRUE(sim.Start());
@@ -88,7 +88,7 @@ TEST(ZelctlFaultMatrix, EveryCommandExitsOneWithItsCauseAndLeavesNoFile) {
       EXPECT_EQ(p.exitStatus(), QProcess::NormalExit);
       EXPECT_EQ(p.exitCode(), 1) << err.toStdString();
       EXPECT_TRUE(err.startsWith(QLatin1String("zelctl: "))) << err.toStdString();
-      if (fault.fault == TFault::Reset || fault.fault == TFault::Close) {
+      if (fault.fault == TLinkFault::Reset || fault.fault == TLinkFault::Close) {
         EXPECT_TRUE(err.contains(QLatin1String("ZEL doesn't respond"))) << err.toStdString();
       } else if (silent) {
         EXPECT_TRUE(err.contains(QLatin1String("Timeout"))) << err.toStdString();

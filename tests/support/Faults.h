@@ -9,7 +9,7 @@
 #include <functional>
 #include <random>
 
-enum class TFault {
+enum class TLinkFault {
   Silence,
   Reset,
   Close,
@@ -25,7 +25,7 @@ enum class TFault {
 };
 
 struct TFaultCase {
-  TFault fault;
+  TLinkFault fault;
   const char* name;
   std::function<void(zelsim::TSimulator&, uint8_t code)> arm;
 };
@@ -45,28 +45,28 @@ inline const std::vector<TFaultCase>& Faults() {
   using zelsim::TSimulator;
   using zelsim::StatusRecord;
   static const std::vector<TFaultCase> faults = {
-      {TFault::Silence, "silence", [](TSimulator& s, uint8_t c) { s.SetFault(zelsim::TFault::Answered(c, {})); }},
-      {TFault::Reset, "connection reset", [](TSimulator& s, uint8_t c) { s.SetFault(zelsim::TFault::Dropped(c, TDrop::Reset)); }},
-      {TFault::Close, "orderly close", [](TSimulator& s, uint8_t c) { s.SetFault(zelsim::TFault::Dropped(c, TDrop::Close)); }},
-      {TFault::Length0, "frame length 0",
+      {TLinkFault::Silence, "silence", [](TSimulator& s, uint8_t c) { s.SetFault(zelsim::TFault::Answered(c, {})); }},
+      {TLinkFault::Reset, "connection reset", [](TSimulator& s, uint8_t c) { s.SetFault(zelsim::TFault::Dropped(c, TDrop::Reset)); }},
+      {TLinkFault::Close, "orderly close", [](TSimulator& s, uint8_t c) { s.SetFault(zelsim::TFault::Dropped(c, TDrop::Close)); }},
+      {TLinkFault::Length0, "frame length 0",
        [](TSimulator& s, uint8_t c) { s.SetFault(zelsim::TFault::Answered(c, {TChunk{FrameWithLength(StatusRecord(0), 0)}})); }},
-      {TFault::Length1, "frame length 1",
+      {TLinkFault::Length1, "frame length 1",
        [](TSimulator& s, uint8_t c) { s.SetFault(zelsim::TFault::Answered(c, {TChunk{FrameWithLength(StatusRecord(0), 1)}})); }},
-      {TFault::Length2, "frame length 2",
+      {TLinkFault::Length2, "frame length 2",
        [](TSimulator& s, uint8_t c) { s.SetFault(zelsim::TFault::Answered(c, {TChunk{FrameWithLength(StatusRecord(0), 2)}})); }},
-      {TFault::Length3, "frame length 3",
+      {TLinkFault::Length3, "frame length 3",
        [](TSimulator& s, uint8_t c) { s.SetFault(zelsim::TFault::Answered(c, {TChunk{FrameWithLength(StatusRecord(0), 3)}})); }},
-      {TFault::Length14361, "frame length 14361",
+      {TLinkFault::Length14361, "frame length 14361",
        [](TSimulator& s, uint8_t c) { s.SetFault(zelsim::TFault::Answered(c, {TChunk{FrameWithLength(QByteArray(100, '\0'), 14361)}})); }},
-      {TFault::UnknownCode, "unknown code",
+      {TLinkFault::UnknownCode, "unknown code",
        [](TSimulator& s, uint8_t c) { s.SetFault(zelsim::TFault::Answered(c, {TChunk{Frame(Bytes({0x77, 0x77, 0, 0}))}})); }},
-      {TFault::GeneralRecordCut, "general record cut short",
+      {TLinkFault::GeneralRecordCut, "general record cut short",
        [](TSimulator& s, uint8_t c) { s.SetFault(zelsim::TFault::Answered(c, {TChunk{Frame(Bytes({0x12, 3, 0}))}})); }},
-      {TFault::RecorderBlockCut, "recorder block cut short",
+      {TLinkFault::RecorderBlockCut, "recorder block cut short",
        [](TSimulator& s, uint8_t c) {
          s.SetFault(zelsim::TFault::Answered(c, {TChunk{Frame(Bytes({0x0D, 0x03, 0, 0}) + QByteArray(100, 'x'))}}));
        }},
-      {TFault::Garbage, "random garbage", [](TSimulator& s, uint8_t c) { s.SetFault(zelsim::TFault::Answered(c, {TChunk{GarbageBytes()}})); }},
+      {TLinkFault::Garbage, "random garbage", [](TSimulator& s, uint8_t c) { s.SetFault(zelsim::TFault::Answered(c, {TChunk{GarbageBytes()}})); }},
   };
   return faults;
 }

@@ -75,7 +75,7 @@ struct Operation {
   Outcomes outcomes;
   // Answers the operation cannot use but leaves to its watchdog; every other
   // unusable answer ends it at once.
-  std::vector<TFault> waits;
+  std::vector<TLinkFault> waits;
   QStringList done;  // the information boxes of a run without faults
   // What the operation produced (empty when it visibly failed): the same
   // whether the answers came whole or cut.
@@ -109,7 +109,7 @@ QByteArray CopiedFile(TFMain&, zelsim::TSimulator&, const QString& dir) {
 
 const std::vector<Operation>& Operations() {
   static const std::vector<Operation> ops = {
-      {"version query at start-up", 0x12, nullptr, SyncButton, {{}, {kWlanLost}, {}, {}}, {TFault::GeneralRecordCut}, {},
+      {"version query at start-up", 0x12, nullptr, SyncButton, {{}, {kWlanLost}, {}, {}}, {TLinkFault::GeneralRecordCut}, {},
        [](TFMain& w, zelsim::TSimulator&, const QString&) { return Versions(w); }},
       {"keep-alive", 0x55, [](TFMain& w, TFakePrompter&, const QString&) { Click(w, &TFMain::Timer1Timer); }, SyncButton,
        {{}, {kWlanLost}, {}, {}}, {}, {},
@@ -119,7 +119,7 @@ const std::vector<Operation>& Operations() {
          return Synchronised(w);
        }},
       {"synchronise", 0x55, [](TFMain& w, TFakePrompter&, const QString&) { Click(w, &TFMain::B_SyncClick); }, SyncButton,
-       {{}, {kWlanLost}, {}, {}}, {TFault::GeneralRecordCut}, {},
+       {{}, {kWlanLost}, {}, {}}, {TLinkFault::GeneralRecordCut}, {},
        [](TFMain& w, zelsim::TSimulator&, const QString&) { return Synchronised(w); }},
       {"WLAN search", 0x12, [](TFMain& w, TFakePrompter&, const QString&) { Click(w, &TFMain::MI_WLANClick); }, SyncButton,
        {{}, {kWlanLost}, {}, {}}, {}, {},
@@ -127,12 +127,12 @@ const std::vector<Operation>& Operations() {
       {"firmware upload, Pocket", 0x0C,
        [](TFMain& w, TFakePrompter& p, const QString&) { Upload(w, p, QStringLiteral("ZEL74_V119.RPD"), true); },
        [](TFMain& w) -> QWidget* { return w.B_Start; },
-       {{kTimeout}, {kWlanLost, kNotLoaded}, {kTimeout}, {kNotLoaded}}, {TFault::GeneralRecordCut}, {kUploaded},
+       {{kTimeout}, {kWlanLost, kNotLoaded}, {kTimeout}, {kNotLoaded}}, {TLinkFault::GeneralRecordCut}, {kUploaded},
        [](TFMain&, zelsim::TSimulator& s, const QString&) { return s.Function<zelsim::TUploadFunction>()->Image(); }},
       {"firmware upload, LAN", 0x09,
        [](TFMain& w, TFakePrompter& p, const QString&) { Upload(w, p, QStringLiteral("ZELLAN_V03.BIN"), false); },
        [](TFMain& w) -> QWidget* { return w.B_Start; },
-       {{kTimeout}, {kWlanLost, kNotLoaded}, {kTimeout}, {kNotLoaded}}, {TFault::GeneralRecordCut}, {kUploaded},
+       {{kTimeout}, {kWlanLost, kNotLoaded}, {kTimeout}, {kNotLoaded}}, {TLinkFault::GeneralRecordCut}, {kUploaded},
        [](TFMain&, zelsim::TSimulator& s, const QString&) { return s.Function<zelsim::TUploadFunction>()->Image(); }},
       {"display scan", 0x08,
        [](TFMain& w, TFakePrompter&, const QString&) {
@@ -152,7 +152,7 @@ const std::vector<Operation>& Operations() {
          Click(w, &TFMain::B_ListClick);
        },
        [](TFMain& w) -> QWidget* { return w.B_List; },
-       {{kListFailed}, {kWlanLost, kListFailed}, {kListFailed}, {kListFailed}}, {TFault::GeneralRecordCut, TFault::RecorderBlockCut}, {kListLoaded},
+       {{kListFailed}, {kWlanLost, kListFailed}, {kListFailed}, {kListFailed}}, {TLinkFault::GeneralRecordCut, TLinkFault::RecorderBlockCut}, {kListLoaded},
        [](TFMain& w, zelsim::TSimulator&, const QString&) {
          QStringList rows;
          for (int r = 0; r < w.SG_Files->rowCount(); ++r) rows << w.SG_Files->item(r, 0)->text();
@@ -160,14 +160,14 @@ const std::vector<Operation>& Operations() {
        }},
       {"recording copy WAV", 0x0D, [](TFMain& w, TFakePrompter&, const QString& dir) { Copy(w, dir, true); },
        [](TFMain& w) -> QWidget* { return w.B_Files; },
-       {{kCopyFailed}, {kWlanLost, kCopyFailed}, {kCopyFailed}, {kCopyFailed}}, {TFault::GeneralRecordCut, TFault::RecorderBlockCut}, {kCopyLoaded}, CopiedFile},
+       {{kCopyFailed}, {kWlanLost, kCopyFailed}, {kCopyFailed}, {kCopyFailed}}, {TLinkFault::GeneralRecordCut, TLinkFault::RecorderBlockCut}, {kCopyLoaded}, CopiedFile},
       {"recording copy HEX", 0x0D, [](TFMain& w, TFakePrompter&, const QString& dir) { Copy(w, dir, false); },
        [](TFMain& w) -> QWidget* { return w.B_Files; },
-       {{kCopyFailed}, {kWlanLost, kCopyFailed}, {kCopyFailed}, {kCopyFailed}}, {TFault::GeneralRecordCut, TFault::RecorderBlockCut}, {kCopyLoaded}, CopiedFile},
+       {{kCopyFailed}, {kWlanLost, kCopyFailed}, {kCopyFailed}, {kCopyFailed}}, {TLinkFault::GeneralRecordCut, TLinkFault::RecorderBlockCut}, {kCopyLoaded}, CopiedFile},
       // A slot that gets no answer is skipped and the run goes on; the next
       // request meets the closed link.
       {"slot read", 0x10, [](TFMain& w, TFakePrompter&, const QString&) { Click(w.B_Laden); },
-       [](TFMain& w) -> QWidget* { return w.B_Laden; }, {{}, {kWlanLost}, {kWlanLost}, {}}, {TFault::GeneralRecordCut}, {},
+       [](TFMain& w) -> QWidget* { return w.B_Laden; }, {{}, {kWlanLost}, {kWlanLost}, {}}, {TLinkFault::GeneralRecordCut}, {},
        [](TFMain& w, zelsim::TSimulator&, const QString&) {
          return w.L_SBytes->text() == kSlotsDone ? w.DataStream.buffer() : QByteArray();
        }},
@@ -178,7 +178,7 @@ const std::vector<Operation>& Operations() {
          Click(w.B_Speichern);
        },
        [](TFMain& w) -> QWidget* { return w.B_Speichern; },
-       {{kNotSaved}, {kWlanLost, kNotSaved}, {kNotSaved}, {kNotSaved}}, {TFault::GeneralRecordCut}, {},
+       {{kNotSaved}, {kWlanLost, kNotSaved}, {kNotSaved}, {kNotSaved}}, {TLinkFault::GeneralRecordCut}, {},
        [](TFMain& w, zelsim::TSimulator& s, const QString&) { return SlotsStored(w, s); }},
       {"slot clear", 0x11,
        [](TFMain& w, TFakePrompter& p, const QString&) {
@@ -186,7 +186,7 @@ const std::vector<Operation>& Operations() {
          Click(w.B_Loeschen);
        },
        [](TFMain& w) -> QWidget* { return w.B_Loeschen; },
-       {{kNotCleared}, {kWlanLost, kNotCleared}, {kNotCleared}, {kNotCleared}}, {TFault::GeneralRecordCut}, {},
+       {{kNotCleared}, {kWlanLost, kNotCleared}, {kNotCleared}, {kNotCleared}}, {TLinkFault::GeneralRecordCut}, {},
        [](TFMain& w, zelsim::TSimulator& s, const QString&) { return SlotsStored(w, s); }},
   };
   return ops;
@@ -201,11 +201,11 @@ testing::AssertionResult SameBytes(const QByteArray& got, const QByteArray& want
 }
 
 // How a fault ends an operation.
-TEnd EndOf(const Operation& op, TFault fault) {
+TEnd EndOf(const Operation& op, TLinkFault fault) {
   switch (fault) {
-    case TFault::Silence: return TEnd::Timeout;
-    case TFault::Reset: return TEnd::Reset;
-    case TFault::Close: return TEnd::Closed;
+    case TLinkFault::Silence: return TEnd::Timeout;
+    case TLinkFault::Reset: return TEnd::Reset;
+    case TLinkFault::Close: return TEnd::Closed;
     default: break;
   }
   return std::find(op.waits.begin(), op.waits.end(), fault) != op.waits.end() ? TEnd::Timeout : TEnd::Refused;
