@@ -288,7 +288,7 @@ int RunCommand(const QStringList& arguments) {
     }
     return UsageError(QString(), QStringLiteral("which command?"));
   }
-  const QString name = arguments[i];
+  const QString& name = arguments[i];
   // The shared options may follow the command as well, up to a "--" after
   // which every argument is the command's.
   QStringList rest;
