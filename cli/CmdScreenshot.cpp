@@ -128,7 +128,7 @@ int ScreenshotSeries(const TCli& cli, const TShotJob& job, const QString& patter
                                .arg(pattern));
 
   const int digits = count > 0 ? int(QString::number(count).size()) : 0;
-  const auto interval = qint64(every * 1000.0 + 0.5);
+  const auto interval = qRound64(every * 1000.0);  // every is above 0
   QJsonArray files;
   QStringList written;
   TShot shot;

@@ -11,14 +11,14 @@
 #endif
 
 QString DeviceLockFolder() {
-  const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
+  QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
   if (!runtime.isEmpty() && QFileInfo(runtime).isDir()) return runtime;
 #ifdef _WIN32
   const QString folder = QDir::temp().filePath(QStringLiteral("zelpocket-locks"));
   QDir().mkpath(folder);
   return folder;
 #else
-  const QString folder = QDir::temp().filePath(QStringLiteral("zelpocket-%1").arg(::getuid()));
+  QString folder = QDir::temp().filePath(QStringLiteral("zelpocket-%1").arg(::getuid()));
   const QByteArray native = QFile::encodeName(folder);
   ::mkdir(native.constData(), 0700);
   // A folder another user made (or a link) is not used: the locks would not

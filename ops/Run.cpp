@@ -51,7 +51,7 @@ void TRunCore::Cancel() {
   acting_ = false;
 }
 
-void TRunCore::Act(TStep step) {
+void TRunCore::Act(const TStep& step) {
   for (;;) {
     TOperation* op = op_;
     if (!op) return;

@@ -41,7 +41,7 @@ class TRunCore {
   TLinkState& State() { return st_; }
 
  private:
-  void Act(TStep step);
+  void Act(const TStep& step);
 
   TLinkState& st_;
   IRunDriver& driver_;

@@ -110,7 +110,7 @@ TStep TSlotStoreOperation::First(TLinkState&) {
 
 TStep TSlotStoreOperation::Next(TLinkState& st) {
   if (st.Busy && st.ReplyCode == REPLY_WAITING) return TStep::AwaitNext();
-  const TStep step = store_.AfterReply(st, slot_);
+  TStep step = store_.AfterReply(st, slot_);
   if (step.kind == TStep::Failed) return step;
   if (stored_) stored_(slot_);
   if (step.kind == TStep::Done) return step;

@@ -47,7 +47,7 @@ TStep TUploadOperation::Next(TLinkState& st) {
     phase_ = TPhase::Sending;
     view_.Cleared();
   }
-  const TStep step = run_.AfterReply(st);
+  TStep step = run_.AfterReply(st);
   switch (step.kind) {
     case TStep::Wait:
       view_.Working();

@@ -404,7 +404,7 @@ class TWorker : public QObject {
   }
 
   // Writes chunk `index` after its delay, then schedules the next one.
-  void PlayChunks(QPointer<QTcpSocket> sock, QList<TChunk> chunks, qsizetype index) {
+  void PlayChunks(const QPointer<QTcpSocket>& sock, QList<TChunk> chunks, qsizetype index) {
     if (index >= chunks.size()) return;
     const int delayMs = chunks.at(index).delayMs;
     auto writeChunk = [this, sock, chunks = std::move(chunks), index] {

@@ -25,7 +25,7 @@ QString Remembered(TFolder which, const QString& chosen) {
 }  // namespace
 
 QString RememberedFolder(TFolder which) {
-  const QString folder = QSettings().value(Key(which)).toString();
+  QString folder = QSettings().value(Key(which)).toString();
   if (folder.isEmpty() || !QFileInfo(folder).isDir()) return QString();
   return folder;
 }

@@ -18,8 +18,8 @@ int32_t RecorderRecord(const uint8_t*& pos, int32_t remaining, TLinkState& st, I
   switch (code) {
     case REC_DONE:
     case REC_STATUS_BUSY:
-    case REC_STATUS_FACTORY: size = 4; break;
-    case REC_GRIP: size = 4; break;
+    case REC_STATUS_FACTORY:
+    case REC_GRIP:
     case REC_END: size = 4; break;
     case REC_LIST_ENTRY: size = REC_LIST_ENTRY_SIZE; break;
     case REC_HEADER: size = REC_HEADER_SIZE; break;
