@@ -61,7 +61,7 @@ BENCHMARK(BM_DecodeBlock)->Arg(0)->Arg(1)->Arg(0 | kShortSubBlocks)->Arg(3 | kSh
 // --- the copy (the blocking client is written against POSIX sockets) ---------------
 #ifndef _WIN32
 
-constexpr uint32_t kUnits = 65536;  // 16 MiB of recording data
+constexpr uint32_t kUnits = 65536;     // 16 MiB of recording data
 constexpr uint32_t kWifiUnits = 4096;  // 1 MiB
 
 // One application, simulator and window for every copy benchmark.
@@ -116,7 +116,8 @@ uint64_t ClientCopy(uint16_t port, const std::string& path) {
   std::vector<uint8_t> out(kMaxDecodedBlockBytes);
   uint64_t written = 0;
   for (uint32_t received = 0; received < units; received += 16) {
-    if (!c.Send(next, 5) || !c.Frame(payload) || payload.size() != 4100 || ReadLE16(payload.data() + 2) != (received & 0xFFFF)) {
+    if (!c.Send(next, 5) || !c.Frame(payload) || payload.size() != 4100 ||
+        ReadLE16(payload.data() + 2) != (received & 0xFFFF)) {
       std::fclose(f);
       return 0;
     }

@@ -117,7 +117,8 @@ int TCli::Fail(int code, const QString& message, const QJsonObject& extra) const
 
 int TCli::OutputToStandardOutput(const QString& command) const {
   if (json)
-    return UsageError(command, QStringLiteral("-o - and --json both want standard output; give the output a file name"));
+    return UsageError(command,
+                      QStringLiteral("-o - and --json both want standard output; give the output a file name"));
   dataOnStdout_ = true;
   return EXIT_OK;
 }
@@ -300,9 +301,9 @@ QString SafeFileName(const QString& name) {
   static const QStringList reserved = {QStringLiteral("CON"), QStringLiteral("PRN"), QStringLiteral("AUX"),
                                        QStringLiteral("NUL")};
   const QString stem = out.section(QLatin1Char('.'), 0, 0).toUpper();
-  if (reserved.contains(stem) || (stem.size() == 4 && (stem.startsWith(QLatin1String("COM")) ||
-                                                       stem.startsWith(QLatin1String("LPT"))) &&
-                                  stem[3].isDigit()))
+  if (reserved.contains(stem) ||
+      (stem.size() == 4 && (stem.startsWith(QLatin1String("COM")) || stem.startsWith(QLatin1String("LPT"))) &&
+       stem[3].isDigit()))
     out.prepend(QLatin1Char('_'));
   if (out.isEmpty()) out = QStringLiteral("_");
   return out;
@@ -353,12 +354,12 @@ TLockWait WaitForDeviceLock(const TCli& cli, TDeviceLock& lock) {
 
 int TakeDeviceLock(const TCli& cli, TDeviceLock& lock) {
   const TLockWait wait = WaitForDeviceLock(cli, lock);
-  if (wait.interrupted) return cli.Fail(EXIT_DEVICE, QStringLiteral("Interrupted while waiting for the device's link."));
+  if (wait.interrupted)
+    return cli.Fail(EXIT_DEVICE, QStringLiteral("Interrupted while waiting for the device's link."));
   if (!wait.holder) return EXIT_OK;
   const QString text = HolderText(*wait.holder, lock.Address());
-  const QJsonObject extra{
-      {QStringLiteral("holder"),
-       QJsonObject{{QStringLiteral("program"), wait.holder->program}, {QStringLiteral("pid"), wait.holder->pid}}}};
-  return cli.Fail(EXIT_BUSY, cli.waitSeconds > 0 ? QStringLiteral("%1 (waited %2 s)").arg(text).arg(cli.waitSeconds) : text,
-                  extra);
+  const QJsonObject extra{{QStringLiteral("holder"), QJsonObject{{QStringLiteral("program"), wait.holder->program},
+                                                                 {QStringLiteral("pid"), wait.holder->pid}}}};
+  return cli.Fail(
+      EXIT_BUSY, cli.waitSeconds > 0 ? QStringLiteral("%1 (waited %2 s)").arg(text).arg(cli.waitSeconds) : text, extra);
 }

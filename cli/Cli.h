@@ -24,13 +24,13 @@ struct TCli {
   QString host;
   uint16_t port = 0;
   bool json = false;
-  bool progress = false;   // standard error is a terminal and no JSON is wanted
-  bool terminal = false;   // standard input is a terminal: questions can be asked
+  bool progress = false;  // standard error is a terminal and no JSON is wanted
+  bool terminal = false;  // standard input is a terminal: questions can be asked
   int timeoutMs = kWatchdogMs;
-  int waitSeconds = 0;     // --wait: how long to wait for another program to let go of the device
+  int waitSeconds = 0;       // --wait: how long to wait for another program to let go of the device
   bool deviceGiven = false;  // the address came from --device, not the default
   bool simulated = false;    // the address is the built-in simulated device's
-  int columns = 0;         // the progress line's terminal width; 0: ask the terminal at each draw
+  int columns = 0;           // the progress line's terminal width; 0: ask the terminal at each draw
 
   // A link to the device that Ctrl-C and SIGTERM end.
   std::unique_ptr<TBlockingLink> Link() const;
@@ -121,7 +121,7 @@ QString ProgramHelp();
 // Reads `--name value` options and plain arguments of one command.
 struct TArgs {
   QStringList plain;
-  QStringList flags;              // options without a value that were given
+  QStringList flags;  // options without a value that were given
   QList<QPair<QString, QString>> values;
   QString error;
   bool Has(const QString& flag) const { return flags.contains(flag); }

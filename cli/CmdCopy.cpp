@@ -113,9 +113,9 @@ constexpr qsizetype kTemporarySuffix = 7;
 
 int CmdCopy(const TCli& cli, const QStringList& args) {
   const QString cmd = QStringLiteral("copy");
-  const TArgs a = ParseArgs(args, {QStringLiteral("--all"), QStringLiteral("--new"), QStringLiteral("--raw"),
-                                  QStringLiteral("--overwrite")},
-                            {QStringLiteral("-o"), QStringLiteral("--output"), QStringLiteral("--name")});
+  const TArgs a = ParseArgs(
+      args, {QStringLiteral("--all"), QStringLiteral("--new"), QStringLiteral("--raw"), QStringLiteral("--overwrite")},
+      {QStringLiteral("-o"), QStringLiteral("--output"), QStringLiteral("--name")});
   if (!a.error.isEmpty()) return UsageError(cmd, a.error);
   const bool all = a.Has(QStringLiteral("--all")), fresh = a.Has(QStringLiteral("--new"));
   if (int(all) + int(fresh) + int(!a.plain.isEmpty()) != 1)
@@ -125,12 +125,14 @@ int CmdCopy(const TCli& cli, const QStringList& args) {
     bool ok = false;
     const int n = p.toInt(&ok);
     if (!ok || n < 0 || n > kMaxRecordingIndex)
-      return UsageError(cmd, QStringLiteral("\"%1\" is not a recording index from 0 to %2").arg(p).arg(kMaxRecordingIndex));
+      return UsageError(cmd,
+                        QStringLiteral("\"%1\" is not a recording index from 0 to %2").arg(p).arg(kMaxRecordingIndex));
     if (!indexes.contains(n)) indexes << n;
   }
   if (a.Value(QStringLiteral("-o")) && a.Value(QStringLiteral("--output")))
     return UsageError(cmd, QStringLiteral("-o and --output given both"));
-  const QString dir = a.Value(QStringLiteral("-o")).value_or(a.Value(QStringLiteral("--output")).value_or(QStringLiteral(".")));
+  const QString dir =
+      a.Value(QStringLiteral("-o")).value_or(a.Value(QStringLiteral("--output")).value_or(QStringLiteral(".")));
   // A missing folder is made once the device has listed the recordings and
   // every name has been checked; a file in its place is refused now.
   if (QFileInfo(dir).exists() && !QFileInfo(dir).isDir())
@@ -150,8 +152,9 @@ int CmdCopy(const TCli& cli, const QStringList& args) {
     for (const TListedRecording& r : list)
       if (r.index <= kMaxRecordingIndex) chosen << r;
     if (list.size() > MAX_RECORDINGS)
-      std::fprintf(stderr, "zelctl: only the first %d of the %d recordings can be copied: the device is asked for a "
-                           "recording by a one-byte number.\n",
+      std::fprintf(stderr,
+                   "zelctl: only the first %d of the %d recordings can be copied: the device is asked for a "
+                   "recording by a one-byte number.\n",
                    MAX_RECORDINGS, int(list.size()));
   } else {
     for (int n : indexes) {
@@ -170,10 +173,11 @@ int CmdCopy(const TCli& cli, const QStringList& args) {
     const QString name = TargetName(pattern, r, wav);
     const auto other = targets.constFind(name.toLower());
     if (other != targets.cend())
-      return UsageError(cmd, QStringLiteral("recordings %1 and %2 would both be written to \"%3\"; put {index} in --name")
-                                 .arg(*other)
-                                 .arg(r.index)
-                                 .arg(name));
+      return UsageError(cmd,
+                        QStringLiteral("recordings %1 and %2 would both be written to \"%3\"; put {index} in --name")
+                            .arg(*other)
+                            .arg(r.index)
+                            .arg(name));
     targets.insert(name.toLower(), r.index);
   }
 
@@ -183,12 +187,13 @@ int CmdCopy(const TCli& cli, const QStringList& args) {
   for (const TListedRecording& r : chosen) {
     const QString name = TargetName(pattern, r, wav);
     if (QFile::encodeName(name).size() > longest)
-      return UsageError(cmd, QStringLiteral("the file name of recording %1 would be %2 bytes long, and a name in \"%3\" "
-                                            "may have at most %4 here; shorten --name")
-                                 .arg(r.index)
-                                 .arg(QFile::encodeName(name).size())
-                                 .arg(dir)
-                                 .arg(longest));
+      return UsageError(cmd,
+                        QStringLiteral("the file name of recording %1 would be %2 bytes long, and a name in \"%3\" "
+                                       "may have at most %4 here; shorten --name")
+                            .arg(r.index)
+                            .arg(QFile::encodeName(name).size())
+                            .arg(dir)
+                            .arg(longest));
   }
 
   // An existing file is not replaced without --overwrite: recording numbers
@@ -224,7 +229,8 @@ int CmdCopy(const TCli& cli, const QStringList& args) {
   QJsonArray copied, skipped;
   for (const TListedRecording& r : chosen) {
     const QString path = QDir(dir).filePath(TargetName(pattern, r, wav));
-    const QJsonObject entry{{QStringLiteral("index"), r.index}, {QStringLiteral("name"), r.name},
+    const QJsonObject entry{{QStringLiteral("index"), r.index},
+                            {QStringLiteral("name"), r.name},
                             {QStringLiteral("file"), QDir::toNativeSeparators(path)}};
     if (fresh && QFileInfo::exists(path)) {
       skipped.append(entry);
@@ -234,8 +240,10 @@ int CmdCopy(const TCli& cli, const QStringList& args) {
     uint64_t bytes = 0;
     QString error;
     if (!CopyOne(cli, *link, r, path, wav, bytes, error)) {
-      cli.Json(QJsonObject{{QStringLiteral("ok"), false}, {QStringLiteral("copied"), copied},
-                           {QStringLiteral("skipped"), skipped}, {QStringLiteral("error"), error},
+      cli.Json(QJsonObject{{QStringLiteral("ok"), false},
+                           {QStringLiteral("copied"), copied},
+                           {QStringLiteral("skipped"), skipped},
+                           {QStringLiteral("error"), error},
                            {QStringLiteral("exit"), EXIT_DEVICE}});
       std::fprintf(stderr, "zelctl: recording %d: %s\n", r.index, qPrintable(error));
       return EXIT_DEVICE;

@@ -77,11 +77,13 @@ int DecodeFormat(const TCli& cli, const TArgs& a, const QString& input, TDecodeF
     if (!OpenInputFile(f, factsPath, &error))
       return cli.Fail(EXIT_USAGE, QStringLiteral("%1 cannot be read: %2").arg(shownFacts, error));
     const QByteArray text = f.read(kMostFactsBytes + 1);
-    const TRawFactsRead read = text.size() > kMostFactsBytes ? TRawFactsRead{std::nullopt, QStringLiteral("far too long")}
-                                                             : ParseRawFacts(text);
+    const TRawFactsRead read = text.size() > kMostFactsBytes
+                                   ? TRawFactsRead{std::nullopt, QStringLiteral("far too long")}
+                                   : ParseRawFacts(text);
     if (!read.facts)
-      return cli.Fail(EXIT_REFUSED, QStringLiteral("%1: %2. Correct or remove it; without it, give --rate and --layout.")
-                                        .arg(shownFacts, read.error));
+      return cli.Fail(EXIT_REFUSED,
+                      QStringLiteral("%1: %2. Correct or remove it; without it, give --rate and --layout.")
+                          .arg(shownFacts, read.error));
     facts = read.facts;
   }
 
@@ -110,12 +112,13 @@ int DecodeFormat(const TCli& cli, const TArgs& a, const QString& input, TDecodeF
   for (const auto& c : checks) {
     const int kept = c.o.of(facts->flags);
     if (c.given && *c.given != kept)
-      return cli.Fail(EXIT_REFUSED, QStringLiteral("%1 %2 contradicts %3: the recording's header says %4 %5. Leave %1 out, "
-                                                   "or remove %3 if it belongs to another recording.")
-                                        .arg(QLatin1String(c.o.option))
-                                        .arg(*c.given)
-                                        .arg(shownFacts, QLatin1String(c.o.what))
-                                        .arg(kept));
+      return cli.Fail(EXIT_REFUSED,
+                      QStringLiteral("%1 %2 contradicts %3: the recording's header says %4 %5. Leave %1 out, "
+                                     "or remove %3 if it belongs to another recording.")
+                          .arg(QLatin1String(c.o.option))
+                          .arg(*c.given)
+                          .arg(shownFacts, QLatin1String(c.o.what))
+                          .arg(kept));
   }
   format.flags = facts->flags;
   format.units = facts->units;
@@ -126,13 +129,14 @@ int DecodeFormat(const TCli& cli, const TArgs& a, const QString& input, TDecodeF
 
 int CmdDecode(const TCli& cli, const QStringList& args) {
   const QString cmd = QStringLiteral("decode");
-  const TArgs a = ParseArgs(args, {}, {QLatin1String(kRateOption.option), QLatin1String(kLayoutOption.option),
-                                       QStringLiteral("-o"), QStringLiteral("--output")});
+  const TArgs a = ParseArgs(args, {},
+                            {QLatin1String(kRateOption.option), QLatin1String(kLayoutOption.option),
+                             QStringLiteral("-o"), QStringLiteral("--output")});
   if (!a.error.isEmpty()) return UsageError(cmd, a.error);
   if (a.plain.size() != 1) return UsageError(cmd, QStringLiteral("give one raw copy to decode"));
   const QString input = a.plain.first();
-  const std::optional<QString> named = a.Value(QStringLiteral("-o")) ? a.Value(QStringLiteral("-o"))
-                                                                     : a.Value(QStringLiteral("--output"));
+  const std::optional<QString> named =
+      a.Value(QStringLiteral("-o")) ? a.Value(QStringLiteral("-o")) : a.Value(QStringLiteral("--output"));
   if (named && named->isEmpty()) return UsageError(cmd, QStringLiteral("-o needs a file name"));
   if (named && IsStandardOutput(*named))
     if (const int rc = cli.OutputToStandardOutput(cmd); rc != EXIT_OK) return rc;
@@ -189,8 +193,10 @@ int CmdDecode(const TCli& cli, const QStringList& args) {
   if (WrittenInPlace(output, TDash::StandardOutput)) {
     length = 0;
     for (uint64_t b = 0; b < blocks; ++b) {
-      if (Interrupted()) return cli.Fail(EXIT_DEVICE, QStringLiteral("Interrupted; nothing was written to %1.").arg(shown));
-      if (!readBlock()) return cli.Fail(EXIT_DEVICE, QStringLiteral("%1 cannot be read: %2").arg(input, in.errorString()));
+      if (Interrupted())
+        return cli.Fail(EXIT_DEVICE, QStringLiteral("Interrupted; nothing was written to %1.").arg(shown));
+      if (!readBlock())
+        return cli.Fail(EXIT_DEVICE, QStringLiteral("%1 cannot be read: %2").arg(input, in.errorString()));
       *length += DecodeBlock(block.data(), flags, decoded.data());
     }
     if (!in.seek(0)) return cli.Fail(EXIT_DEVICE, QStringLiteral("%1 cannot be read: %2").arg(input, in.errorString()));
@@ -198,15 +204,17 @@ int CmdDecode(const TCli& cli, const QStringList& args) {
   TRecordingFile file(output, true, kRiffDataLimit, TDash::StandardOutput);
   if (!file.Open(length.has_value()) ||
       !(length ? file.BeginWavOfLength(flags, *length) : file.BeginWav(flags, MaxDecodedBytes(units, flags))))
-    return cli.Fail(EXIT_DEVICE, QStringLiteral("%1 cannot be written: %2. Choose another name with -o.")
-                                     .arg(shown, file.ErrorString()));
+    return cli.Fail(
+        EXIT_DEVICE,
+        QStringLiteral("%1 cannot be written: %2. Choose another name with -o.").arg(shown, file.ErrorString()));
   TProgress progress(cli, IsStandardOutput(output) ? shown : QFileInfo(output).fileName(), uint64_t(size));
   for (uint64_t b = 0; b < blocks; ++b) {
     if (Interrupted())
       return cli.Fail(EXIT_DEVICE, (file.InPlace() ? QStringLiteral("Interrupted; %1 got only part of the recording.")
                                                    : QStringLiteral("Interrupted; %1 was not written."))
                                        .arg(shown));
-    if (!readBlock()) return cli.Fail(EXIT_DEVICE, QStringLiteral("%1 cannot be read: %2").arg(input, in.errorString()));
+    if (!readBlock())
+      return cli.Fail(EXIT_DEVICE, QStringLiteral("%1 cannot be read: %2").arg(input, in.errorString()));
     const size_t n = DecodeBlock(block.data(), flags, decoded.data());
     if (!file.Append(decoded.data(), n))
       return cli.Fail(EXIT_DEVICE, QStringLiteral("%1 cannot be written: %2.").arg(shown, file.ErrorString()));

@@ -38,7 +38,9 @@ TDoctorStep AddressStep(const QString& host, uint16_t port, TAddressSource sourc
       step.finding = QStringLiteral("%1, the device's default (--device HOST[:PORT] gives another)").arg(address);
       break;
     case TAddressSource::Given: step.finding = QStringLiteral("%1, as given").arg(address); break;
-    case TAddressSource::Simulator: step.finding = QStringLiteral("%1, the built-in simulated device").arg(address); break;
+    case TAddressSource::Simulator:
+      step.finding = QStringLiteral("%1, the built-in simulated device").arg(address);
+      break;
   }
   return step;
 }
@@ -72,10 +74,12 @@ TDoctorStep NetworkStep(const QList<TInterfaceAddress>& interfaces, const QHostA
     step.next = QStringLiteral("Give the device's address with --device HOST[:PORT] (by default 192.168.4.1).");
   } else if (on.isEmpty()) {
     step.result = TDoctorStep::Problem;
-    step.finding = QStringLiteral("no interface of this PC has an address on the network of %1. This PC's interfaces: %2")
-                       .arg(device.toString(), list);
-    step.next = QStringLiteral("Switch on the device's Wi-Fi access point and join it from this PC; the PC then gets an "
-                               "address on the device's network (192.168.4.x for the default address).");
+    step.finding =
+        QStringLiteral("no interface of this PC has an address on the network of %1. This PC's interfaces: %2")
+            .arg(device.toString(), list);
+    step.next =
+        QStringLiteral("Switch on the device's Wi-Fi access point and join it from this PC; the PC then gets an "
+                       "address on the device's network (192.168.4.x for the default address).");
   } else {
     step.finding = QStringLiteral("this PC is on the network of %1 through %2. This PC's interfaces: %3")
                        .arg(device.toString(), on.join(QStringLiteral(", ")), list);
@@ -99,8 +103,8 @@ QDBusMessage Call(QDBusConnection& bus, const QString& service, const QString& p
 
 // A property of a NetworkManager object; invalid when it cannot be read.
 QVariant Property(QDBusConnection& bus, const QString& path, const QString& interface, const QString& name) {
-  const QDBusMessage r = Call(bus, kNm, path, QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"),
-                              {interface, name});
+  const QDBusMessage r =
+      Call(bus, kNm, path, QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"), {interface, name});
   if (r.type() != QDBusMessage::ReplyMessage || r.arguments().isEmpty()) return {};
   return r.arguments().constFirst().value<QDBusVariant>().variant();
 }
@@ -154,9 +158,8 @@ TNetworkManagerReport AskNetworkManager(QDBusConnection bus) {
     if (Property(bus, d.path(), device, QStringLiteral("DeviceType")).toUInt() != kWifi) continue;
     TWifiInterface wifi;
     wifi.name = Property(bus, d.path(), device, QStringLiteral("Interface")).toString();
-    wifi.connected = AccessPoint(bus, Property(bus, d.path(), wireless, QStringLiteral("ActiveAccessPoint"))
-                                          .value<QDBusObjectPath>()
-                                          .path());
+    wifi.connected = AccessPoint(
+        bus, Property(bus, d.path(), wireless, QStringLiteral("ActiveAccessPoint")).value<QDBusObjectPath>().path());
     const QDBusMessage aps = Call(bus, kNm, d.path(), wireless, QStringLiteral("GetAllAccessPoints"));
     if (aps.type() == QDBusMessage::ReplyMessage && !aps.arguments().isEmpty()) {
       for (const QDBusObjectPath& a : Paths(aps.arguments().constFirst())) {
@@ -164,8 +167,10 @@ TNetworkManagerReport AskNetworkManager(QDBusConnection bus) {
         if (!ap || ap->ssid.isEmpty()) continue;  // hidden networks have no name to join by
         const auto same = std::find_if(wifi.inRange.begin(), wifi.inRange.end(),
                                        [&](const TAccessPoint& x) { return x.ssid == ap->ssid; });
-        if (same == wifi.inRange.end()) wifi.inRange.append(*ap);
-        else same->strength = std::max(same->strength, ap->strength);
+        if (same == wifi.inRange.end())
+          wifi.inRange.append(*ap);
+        else
+          same->strength = std::max(same->strength, ap->strength);
       }
     }
     std::stable_sort(wifi.inRange.begin(), wifi.inRange.end(),
@@ -180,20 +185,23 @@ TDoctorStep WifiStep(const TNetworkManagerReport& report) {
   if (!report.skipped.isEmpty()) {
     step.result = TDoctorStep::Skipped;
     step.finding = QStringLiteral("skipped: %1, so the Wi-Fi networks are not known here").arg(report.skipped);
-    step.next = QStringLiteral("Check with the system's network settings that this PC has joined the device's access point.");
+    step.next =
+        QStringLiteral("Check with the system's network settings that this PC has joined the device's access point.");
     return step;
   }
   if (report.wifi.isEmpty()) {
     step.result = TDoctorStep::Problem;
     step.finding = QStringLiteral("NetworkManager knows no Wi-Fi interface on this PC");
-    step.next = QStringLiteral("The device is reached over its own Wi-Fi access point: this PC needs a Wi-Fi interface.");
+    step.next =
+        QStringLiteral("The device is reached over its own Wi-Fi access point: this PC needs a Wi-Fi interface.");
     return step;
   }
   QStringList parts;
   bool joined = false;
   for (const TWifiInterface& w : report.wifi) {
     QStringList range;
-    for (const TAccessPoint& ap : w.inRange) range << QStringLiteral("\"%1\" (%2%)").arg(Printable(ap.ssid)).arg(ap.strength);
+    for (const TAccessPoint& ap : w.inRange)
+      range << QStringLiteral("\"%1\" (%2%)").arg(Printable(ap.ssid)).arg(ap.strength);
     const QString inRange = range.isEmpty() ? QStringLiteral("no access point in range")
                                             : QStringLiteral("in range: %1").arg(range.join(QStringLiteral(", ")));
     if (w.connected) {
@@ -308,7 +316,8 @@ TDoctorStep ConnectionStep(TConnectEnding ending, const QString& address, int ti
 namespace {
 
 QJsonObject StepJson(const TDoctorStep& s) {
-  QJsonObject o{{QStringLiteral("step"), s.id}, {QStringLiteral("result"), ResultName(s.result)},
+  QJsonObject o{{QStringLiteral("step"), s.id},
+                {QStringLiteral("result"), ResultName(s.result)},
                 {QStringLiteral("finding"), s.finding}};
   if (!s.next.isEmpty()) o.insert(QStringLiteral("next"), s.next);
   return o;
@@ -322,9 +331,10 @@ QJsonObject WifiJson(const TNetworkManagerReport& report) {
   for (const TWifiInterface& w : report.wifi) {
     QJsonArray range;
     for (const TAccessPoint& ap : w.inRange) range.append(apJson(ap));
-    interfaces.append(QJsonObject{{QStringLiteral("interface"), w.name},
-                                  {QStringLiteral("connected"), w.connected ? QJsonValue(apJson(*w.connected)) : QJsonValue()},
-                                  {QStringLiteral("inRange"), range}});
+    interfaces.append(
+        QJsonObject{{QStringLiteral("interface"), w.name},
+                    {QStringLiteral("connected"), w.connected ? QJsonValue(apJson(*w.connected)) : QJsonValue()},
+                    {QStringLiteral("inRange"), range}});
   }
   return QJsonObject{{QStringLiteral("interfaces"), interfaces}};
 }
@@ -334,7 +344,7 @@ class TDoctorReport {
   explicit TDoctorReport(const TCli& cli) : cli_(cli) {}
   // Prints the step at once (text mode) and keeps it for the JSON.
   void Add(const TDoctorStep& s, const QJsonObject& extra = {}) {
-    const QString mark = s.result == TDoctorStep::Ok ? QStringLiteral("ok")
+    const QString mark = s.result == TDoctorStep::Ok        ? QStringLiteral("ok")
                          : s.result == TDoctorStep::Problem ? QStringLiteral("PROBLEM")
                                                             : QStringLiteral("skipped");
     cli_.Print(QStringLiteral("%1: [%2] %3").arg(s.id, mark, s.finding));
@@ -344,7 +354,8 @@ class TDoctorReport {
     steps_.append(o);
   }
   void Json(bool ok, int code) const {
-    cli_.Json(QJsonObject{{QStringLiteral("ok"), ok}, {QStringLiteral("exit"), code}, {QStringLiteral("steps"), steps_}});
+    cli_.Json(
+        QJsonObject{{QStringLiteral("ok"), ok}, {QStringLiteral("exit"), code}, {QStringLiteral("steps"), steps_}});
   }
 
  private:
@@ -362,7 +373,7 @@ int CmdDoctor(const TCli& cli, const QStringList& args) {
   const QString address = QStringLiteral("%1:%2").arg(cli.host).arg(cli.port);
 
   report.Add(AddressStep(cli.host, cli.port,
-                         cli.simulated ? TAddressSource::Simulator
+                         cli.simulated     ? TAddressSource::Simulator
                          : cli.deviceGiven ? TAddressSource::Given
                                            : TAddressSource::Default));
 
@@ -410,8 +421,7 @@ int CmdDoctor(const TCli& cli, const QStringList& args) {
   }
   TStatusOperation status;
   TVersionOperation version;
-  if (!RunToDone(*link, status) ||
-      (status.Image() != TRunningImage::Unknown && !RunToDone(*link, version))) {
+  if (!RunToDone(*link, status) || (status.Image() != TRunningImage::Unknown && !RunToDone(*link, version))) {
     const TConnectEnding ending = ExchangeEnding(link->Failure());
     report.Add(ConnectionStep(ending, address, cli.timeoutMs, link->Error()),
                QJsonObject{{QStringLiteral("ending"), EndingName(ending)}});
@@ -429,14 +439,16 @@ int CmdDoctor(const TCli& cli, const QStringList& args) {
       next = QStringLiteral("The device did not say which image runs: switch it off and on, then run doctor again.");
       break;
   }
-  const QString versionText = status.Image() == TRunningImage::Unknown ? QString() : VersionTextFromRecord(version.Record());
+  const QString versionText =
+      status.Image() == TRunningImage::Unknown ? QString() : VersionTextFromRecord(version.Record());
   TDoctorStep answered = ConnectionStep(TConnectEnding::Answered, address, cli.timeoutMs, QString());
   answered.finding += QStringLiteral("; the device runs its %1 image").arg(image);
   if (!versionText.isEmpty()) answered.finding += QStringLiteral(", version %1").arg(Printable(versionText));
   answered.next = next;
-  report.Add(answered, QJsonObject{{QStringLiteral("ending"), EndingName(TConnectEnding::Answered)},
-                                   {QStringLiteral("image"), image},
-                                   {QStringLiteral("version"), versionText.isEmpty() ? QJsonValue() : QJsonValue(versionText)}});
+  report.Add(answered,
+             QJsonObject{{QStringLiteral("ending"), EndingName(TConnectEnding::Answered)},
+                         {QStringLiteral("image"), image},
+                         {QStringLiteral("version"), versionText.isEmpty() ? QJsonValue() : QJsonValue(versionText)}});
   report.Json(true, EXIT_OK);
   return EXIT_OK;
 }

@@ -57,8 +57,8 @@ QString ExpandShotName(const QString& pattern, const QDateTime& when, int n, int
 
 // One display scan on `link`, written to `path` complete or not at all.
 // EXIT_OK, or the exit code with the reason in `error`.
-int ScanInto(const TCli& cli, TBlockingLink& link, const TShotJob& job, const QString& path, TShot& shot, QString& error,
-             const QString& label = QStringLiteral("picture")) {
+int ScanInto(const TCli& cli, TBlockingLink& link, const TShotJob& job, const QString& path, TShot& shot,
+             QString& error, const QString& label = QStringLiteral("picture")) {
   const TArea& area = job.area;
   // The window's picture: black, framed, then the scan draws its columns.
   QImage picture = NewScanPicture();
@@ -108,24 +108,27 @@ int ScanInto(const TCli& cli, TBlockingLink& link, const TShotJob& job, const QS
 // is complete before the next scan starts; the wait between scans sleeps
 // and ends at once on Ctrl-C, which ends the series keeping every finished
 // file.
-int ScreenshotSeries(const TCli& cli, const TShotJob& job, const QString& pattern, const std::optional<QString>& everyText,
-                     const std::optional<QString>& countText) {
+int ScreenshotSeries(const TCli& cli, const TShotJob& job, const QString& pattern,
+                     const std::optional<QString>& everyText, const std::optional<QString>& countText) {
   const QString cmd = QStringLiteral("screenshot");
   constexpr double kLongestInterval = 24 * 3600.0;
   bool ok = true;
   const double every = everyText ? everyText->toDouble(&ok) : 0.0;
   if (everyText && (!ok || !(every > 0) || every > kLongestInterval))
-    return UsageError(cmd, QStringLiteral("--every needs a number of seconds above 0, at most %1").arg(kLongestInterval));
+    return UsageError(cmd,
+                      QStringLiteral("--every needs a number of seconds above 0, at most %1").arg(kLongestInterval));
   const int count = countText ? countText->toInt(&ok) : 0;  // 0: until Ctrl-C
-  if (countText && (!ok || count < 1)) return UsageError(cmd, QStringLiteral("--count needs a number of pictures above 0"));
+  if (countText && (!ok || count < 1))
+    return UsageError(cmd, QStringLiteral("--count needs a number of pictures above 0"));
   if (!everyText && count > 1) return UsageError(cmd, QStringLiteral("--count needs --every SECONDS"));
   const bool numbered = pattern.contains(QLatin1String("{n}")), timed = pattern.contains(QLatin1String("{time}"));
   if (count != 1 && !numbered && !timed)
-    return UsageError(cmd, QStringLiteral("each picture would replace the one before in \"%1\"; put {n} or {time} in it")
-                               .arg(pattern));
+    return UsageError(
+        cmd,
+        QStringLiteral("each picture would replace the one before in \"%1\"; put {n} or {time} in it").arg(pattern));
   if (count != 1 && !numbered && every < 1.0)
-    return UsageError(cmd, QStringLiteral("{time} changes once a second: with --every below 1 put {n} in \"%1\"")
-                               .arg(pattern));
+    return UsageError(
+        cmd, QStringLiteral("{time} changes once a second: with --every below 1 put {n} in \"%1\"").arg(pattern));
 
   const int digits = count > 0 ? int(QString::number(count).size()) : 0;
   const auto interval = qRound64(every * 1000.0);  // every is above 0
@@ -153,7 +156,8 @@ int ScreenshotSeries(const TCli& cli, const TShotJob& job, const QString& patter
     // A link of its own for each picture, as a single screenshot has: an
     // interval may be longer than the device keeps an idle link.
     auto link = cli.Link();
-    const QString label = count > 0 ? QStringLiteral("picture %1 of %2").arg(n).arg(count) : QStringLiteral("picture %1").arg(n);
+    const QString label =
+        count > 0 ? QStringLiteral("picture %1 of %2").arg(n).arg(count) : QStringLiteral("picture %1").arg(n);
     code = link->Open() ? ScanInto(cli, *link, job, path, shot, error, label) : EXIT_DEVICE;
     if (code == EXIT_DEVICE && error.isEmpty()) error = link->Error();
     if (code != EXIT_OK) {
@@ -169,9 +173,8 @@ int ScreenshotSeries(const TCli& cli, const TShotJob& job, const QString& patter
     code = EXIT_DEVICE;
     error = QStringLiteral("Interrupted: %1 of %2 pictures taken, each of them complete.").arg(taken).arg(count);
   }
-  QJsonObject result{{QStringLiteral("files"), files},
-                     {QStringLiteral("taken"), taken},
-                     {QStringLiteral("area"), AreaText(job.area)}};
+  QJsonObject result{
+      {QStringLiteral("files"), files}, {QStringLiteral("taken"), taken}, {QStringLiteral("area"), AreaText(job.area)}};
   if (count > 0) result.insert(QStringLiteral("count"), count);
   if (taken > 0) {
     result.insert(QStringLiteral("width"), shot.width);
@@ -195,8 +198,8 @@ int CmdScreenshot(const TCli& cli, const QStringList& args) {
   const QString cmd = QStringLiteral("screenshot");
   const TArgs a = ParseArgs(args, {QStringLiteral("--crop")},
                             {QStringLiteral("-o"), QStringLiteral("--output"), QStringLiteral("--preset"),
-                             QStringLiteral("--area"), QStringLiteral("--frame-colour"), QStringLiteral("--frame-color"),
-                             QStringLiteral("--every"), QStringLiteral("--count")});
+                             QStringLiteral("--area"), QStringLiteral("--frame-colour"),
+                             QStringLiteral("--frame-color"), QStringLiteral("--every"), QStringLiteral("--count")});
   if (!a.error.isEmpty()) return UsageError(cmd, a.error);
   if (!a.plain.isEmpty()) return UsageError(cmd, QStringLiteral("unexpected argument \"%1\"").arg(a.plain.first()));
   const QString path = a.Value(QStringLiteral("-o")).value_or(a.Value(QStringLiteral("--output")).value_or(QString()));
@@ -213,7 +216,8 @@ int CmdScreenshot(const TCli& cli, const QStringList& args) {
 
   const std::optional<TAreaPreset> chosen =
       PresetNamed(a.Value(QStringLiteral("--preset")).value_or(QStringLiteral("full-wvga")));
-  if (!chosen) return UsageError(cmd, QStringLiteral("--preset must be full-vga, full-wvga, diagram-vga or diagram-wvga"));
+  if (!chosen)
+    return UsageError(cmd, QStringLiteral("--preset must be full-vga, full-wvga, diagram-vga or diagram-wvga"));
   const TAreaPreset preset = *chosen;
   TArea area = ApplyPreset(TArea{}, preset);
   if (const auto text = a.Value(QStringLiteral("--area"))) {
@@ -243,7 +247,7 @@ int CmdScreenshot(const TCli& cli, const QStringList& args) {
   if (a.Value(QStringLiteral("--frame-colour")) && a.Value(QStringLiteral("--frame-color")))
     return UsageError(cmd, QStringLiteral("--frame-colour given twice"));
   if (const auto c = a.Value(QStringLiteral("--frame-colour")) ? a.Value(QStringLiteral("--frame-colour"))
-                                                                 : a.Value(QStringLiteral("--frame-color"))) {
+                                                               : a.Value(QStringLiteral("--frame-color"))) {
     frame = QColor::fromString(*c);
     if (!frame.isValid())
       return UsageError(cmd, QStringLiteral("\"%1\" is not a colour: give a name such as red or #RRGGBB").arg(*c));

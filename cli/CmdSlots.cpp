@@ -22,8 +22,12 @@
 
 namespace {
 
-bool IsCsv(const QString& path) { return QFileInfo(path).suffix().compare(QLatin1String("csv"), Qt::CaseInsensitive) == 0; }
-bool IsMem(const QString& path) { return QFileInfo(path).suffix().compare(QLatin1String("mem"), Qt::CaseInsensitive) == 0; }
+bool IsCsv(const QString& path) {
+  return QFileInfo(path).suffix().compare(QLatin1String("csv"), Qt::CaseInsensitive) == 0;
+}
+bool IsMem(const QString& path) {
+  return QFileInfo(path).suffix().compare(QLatin1String("mem"), Qt::CaseInsensitive) == 0;
+}
 
 // The device's 63 slots into `table`. False with the reason in `error`.
 bool ReadDeviceSlots(const TCli& cli, QByteArray& table, QString& error) {
@@ -51,9 +55,11 @@ int ReadSlots(const TCli& cli, const QString& path) {
   const QByteArray bytes = IsCsv(path) || IsStandardOutput(path) ? SlotTableToCsv(table) : table;
   QString error;
   if (!SaveWhole(path, bytes, &error, TDash::StandardOutput))
-    return cli.Fail(EXIT_DEVICE, QStringLiteral("%1 cannot be written: %2. Choose another file with -o.")
-                                     .arg(ShownPath(path), error));
-  cli.Print(QStringLiteral("%1 %2 written").arg(QString::fromLatin1(OutcomeText(TOutcome::SlotsRead)), ShownPath(path)));
+    return cli.Fail(
+        EXIT_DEVICE,
+        QStringLiteral("%1 cannot be written: %2. Choose another file with -o.").arg(ShownPath(path), error));
+  cli.Print(
+      QStringLiteral("%1 %2 written").arg(QString::fromLatin1(OutcomeText(TOutcome::SlotsRead)), ShownPath(path)));
   cli.Json(QJsonObject{{QStringLiteral("file"), ShownPath(path)}, {QStringLiteral("slots"), SLOT_COUNT}});
   return EXIT_OK;
 }
@@ -111,8 +117,8 @@ int StoreSlots(const TCli& cli, const TSlotStore& store, bool clearing, const st
                                        .arg(store.Count())
                                        .arg(verb, SlotRanges(taken));
   if (open != 0)
-    held += QStringLiteral(" Slot %1 was sent, but its answer did not come: the device may or may not hold it.")
-                .arg(open);
+    held +=
+        QStringLiteral(" Slot %1 was sent, but its answer did not come: the device may or may not hold it.").arg(open);
   if (!left.isEmpty())
     held += QStringLiteral(" %1 %2 %3 not %4.")
                 .arg(left.size() == 1 ? QStringLiteral("Slot") : QStringLiteral("Slots"), SlotRanges(left),
@@ -136,13 +142,15 @@ int LoadSlotFile(const TCli& cli, const QString& path, QByteArray& table) {
   constexpr qint64 kSlotFileLimit = 1 << 20;
   QString error;
   const std::optional<QByteArray> read = ReadInputFile(path, kSlotFileLimit, &error, Interrupted);
-  if (!read) return cli.Fail(EXIT_USAGE, QStringLiteral("%1 cannot be read: %2").arg(QDir::toNativeSeparators(path), error));
+  if (!read)
+    return cli.Fail(EXIT_USAGE, QStringLiteral("%1 cannot be read: %2").arg(QDir::toNativeSeparators(path), error));
   const QByteArray& content = *read;
   table = content;  // a slot file is kept whole; missing bytes read as zeros
   if (IsCsv(path)) {
     const TSlotCsvResult parsed = SlotTableFromCsv(content);
     if (!parsed.error.isEmpty())
-      return cli.Fail(EXIT_REFUSED, QStringLiteral("%1: %2. Nothing was sent.").arg(QDir::toNativeSeparators(path), parsed.error));
+      return cli.Fail(EXIT_REFUSED,
+                      QStringLiteral("%1: %2. Nothing was sent.").arg(QDir::toNativeSeparators(path), parsed.error));
     table = parsed.table;
   }
   return EXIT_OK;
@@ -190,7 +198,8 @@ int StoreWithBackup(const TCli& cli, const QString& path, const QByteArray& tabl
   if (options.onlyChanged) {
     changed = ChangedSlots(DiffSlotTables(device, table, SLOT_RECEIVED_SIZE));
     if (changed.isEmpty()) {
-      cli.Print(QStringLiteral("The device's slots equal %1: nothing was written.").arg(QDir::toNativeSeparators(path)));
+      cli.Print(
+          QStringLiteral("The device's slots equal %1: nothing was written.").arg(QDir::toNativeSeparators(path)));
       result.insert(QStringLiteral("slots"), 0);
       result.insert(QStringLiteral("written"), QJsonArray());
       cli.Json(result);
@@ -209,9 +218,13 @@ int StoreWithBackup(const TCli& cli, const QString& path, const QByteArray& tabl
       backup);
   if (rc != EXIT_OK) return rc;
   if (options.onlyChanged)
-    cli.Print(QStringLiteral("%1 of %2 slots written from %3").arg(store.Count()).arg(SLOT_COUNT).arg(QDir::toNativeSeparators(path)));
+    cli.Print(QStringLiteral("%1 of %2 slots written from %3")
+                  .arg(store.Count())
+                  .arg(SLOT_COUNT)
+                  .arg(QDir::toNativeSeparators(path)));
   else
-    cli.Print(QStringLiteral("%1 from %2").arg(QString::fromLatin1(OutcomeText(TOutcome::SlotsSaved)), QDir::toNativeSeparators(path)));
+    cli.Print(QStringLiteral("%1 from %2")
+                  .arg(QString::fromLatin1(OutcomeText(TOutcome::SlotsSaved)), QDir::toNativeSeparators(path)));
   result.insert(QStringLiteral("slots"), store.Count());
   if (options.onlyChanged) result.insert(QStringLiteral("written"), written);
   cli.Json(result);
@@ -287,8 +300,10 @@ int DiffSlots(const TCli& cli, const QString& first, const QString& second) {
   QJsonArray list;
   for (const TSlotChange& c : changes) {
     cli.Print(Printable(SlotChangeLine(c)));  // names may hold any byte
-    list.append(QJsonObject{{QStringLiteral("slot"), c.slot}, {QStringLiteral("field"), c.field},
-                            {QStringLiteral("from"), c.before}, {QStringLiteral("to"), c.after}});
+    list.append(QJsonObject{{QStringLiteral("slot"), c.slot},
+                            {QStringLiteral("field"), c.field},
+                            {QStringLiteral("from"), c.before},
+                            {QStringLiteral("to"), c.after}});
   }
   const QString a = QDir::toNativeSeparators(first), b = QDir::toNativeSeparators(second);
   if (changes.isEmpty()) cli.Print(QStringLiteral("%1 and %2 hold the same slots").arg(a, b));
@@ -302,7 +317,8 @@ int ClearSlots(const TCli& cli, bool yes) {
   if (!yes) {
     const std::optional<bool> answer = cli.Ask(SlotClearQuestion());
     if (!answer)
-      return cli.Fail(EXIT_REFUSED, QStringLiteral("Clearing every slot needs a Yes: add --yes to clear without asking."));
+      return cli.Fail(EXIT_REFUSED,
+                      QStringLiteral("Clearing every slot needs a Yes: add --yes to clear without asking."));
     if (!*answer) return cli.Fail(EXIT_REFUSED, QStringLiteral("Not cleared: the question was not answered with Yes."));
   }
   const int rc = StoreSlots(cli, TSlotStore(nullptr), true);
@@ -316,11 +332,13 @@ int ClearSlots(const TCli& cli, bool yes) {
 
 int CmdSlots(const TCli& cli, const QStringList& args) {
   const QString cmd = QStringLiteral("slots");
-  const TArgs a = ParseArgs(args, {QStringLiteral("--yes"), QStringLiteral("--no-backup"), QStringLiteral("--only-changed")},
-                            {QStringLiteral("-o"), QStringLiteral("--output")});
+  const TArgs a =
+      ParseArgs(args, {QStringLiteral("--yes"), QStringLiteral("--no-backup"), QStringLiteral("--only-changed")},
+                {QStringLiteral("-o"), QStringLiteral("--output")});
   if (!a.error.isEmpty()) return UsageError(cmd, a.error);
   const QString action = a.plain.value(0);
-  const QString output = a.Value(QStringLiteral("-o")).value_or(a.Value(QStringLiteral("--output")).value_or(QString()));
+  const QString output =
+      a.Value(QStringLiteral("-o")).value_or(a.Value(QStringLiteral("--output")).value_or(QString()));
   auto needsKind = [&](const QString& path) {
     return IsCsv(path) || IsMem(path) ? QString() : QStringLiteral("\"%1\" must end in .Mem or .csv").arg(path);
   };

@@ -17,7 +17,9 @@
 
 namespace {
 
-QString FirstBytes(const QByteArray& request) { return QString::fromLatin1(request.first(std::min<qsizetype>(8, request.size())).toHex(' ')); }
+QString FirstBytes(const QByteArray& request) {
+  return QString::fromLatin1(request.first(std::min<qsizetype>(8, request.size())).toHex(' '));
+}
 
 // Goes through every request the upload would send, reading the file as the
 // upload would, and keeps only what it shows: the first five and the last two
@@ -28,7 +30,9 @@ struct TVersions {
   QString part;  // "Pocket Software" or "LAN Driver"
   char installed = 0, file = 0;
   QString Change() const {
-    return file > installed ? QStringLiteral("newer") : file < installed ? QStringLiteral("older") : QStringLiteral("the same");
+    return file > installed   ? QStringLiteral("newer")
+           : file < installed ? QStringLiteral("older")
+                              : QStringLiteral("the same");
   }
 };
 
@@ -84,9 +88,8 @@ int DryRun(const TCli& cli, TUploadRun& run, const TVersions& versions) {
   QJsonArray list;
   auto show = [&](const TShown& s) {
     cli.Print(QStringLiteral("  #%1 %2 bytes: %3").arg(s.number).arg(s.size).arg(s.first));
-    list.append(QJsonObject{{QStringLiteral("number"), s.number},
-                            {QStringLiteral("size"), s.size},
-                            {QStringLiteral("first"), s.first}});
+    list.append(QJsonObject{
+        {QStringLiteral("number"), s.number}, {QStringLiteral("size"), s.size}, {QStringLiteral("first"), s.first}});
   };
   for (const TShown& s : head) show(s);
   if (count > 8) cli.Print(QStringLiteral("  ... %1 more ...").arg(count - 7));
@@ -147,7 +150,8 @@ int Upload(const TCli& cli, TBlockingLink& link, TUploadRun& run, TUpdateTarget 
   }
   progress.Finish();
   cli.Print(QString::fromLatin1(OutcomeText(TOutcome::UploadDone)));
-  result = QJsonObject{{QStringLiteral("bytes"), qint64(run.FileSize())}, {QStringLiteral("requestCount"), UploadRequestCount(target, run.FileSize())}};
+  result = QJsonObject{{QStringLiteral("bytes"), qint64(run.FileSize())},
+                       {QStringLiteral("requestCount"), UploadRequestCount(target, run.FileSize())}};
   return EXIT_OK;
 }
 
@@ -172,9 +176,12 @@ int CmdUpdate(const TCli& cli, const QStringList& args) {
   const QString path = QFileInfo(a.plain.first()).absoluteFilePath();
   TUpdateTarget target = TUpdateTarget::None;
   if (const auto t = a.Value(QStringLiteral("--target"))) {
-    if (*t == QLatin1String("pocket")) target = TUpdateTarget::Pocket;
-    else if (*t == QLatin1String("lan")) target = TUpdateTarget::Lan;
-    else return UsageError(cmd, QStringLiteral("--target must be pocket or lan"));
+    if (*t == QLatin1String("pocket"))
+      target = TUpdateTarget::Pocket;
+    else if (*t == QLatin1String("lan"))
+      target = TUpdateTarget::Lan;
+    else
+      return UsageError(cmd, QStringLiteral("--target must be pocket or lan"));
   } else {
     const QString ext = QFileInfo(path).suffix().toLower();
     if (ext == QLatin1String("rpd")) target = TUpdateTarget::Pocket;
@@ -185,8 +192,9 @@ int CmdUpdate(const TCli& cli, const QStringList& args) {
   QFile file;
   QString error;
   const auto unreadable = [&] {
-    return cli.Fail(EXIT_USAGE, QStringLiteral("The update file cannot be read: %1: %2")
-                                    .arg(QDir::toNativeSeparators(path), error));
+    return cli.Fail(
+        EXIT_USAGE,
+        QStringLiteral("The update file cannot be read: %1: %2").arg(QDir::toNativeSeparators(path), error));
   };
   if (!OpenInputFile(file, path, &error)) return unreadable();
   if (uint64_t(file.size()) > UPLOAD_MAX_FILE_SIZE)

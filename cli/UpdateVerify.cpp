@@ -37,7 +37,8 @@ enum class TComeBack { Back, Gone, Interrupted };
 
 // Waits for the upload's link to close, then opens new links until the
 // device answers with its versions or the deadline passes.
-TComeBack WaitForDevice(const TCli& cli, TBlockingLink& uploadLink, const QDeadlineTimer& deadline, TDeviceInfo& after) {
+TComeBack WaitForDevice(const TCli& cli, TBlockingLink& uploadLink, const QDeadlineTimer& deadline,
+                        TDeviceInfo& after) {
   // The restart closes the link; until then the device may still answer
   // with the old version.
   const QDeadlineTimer restartBegins(std::min<qint64>(kRestartBeginsMs, deadline.remainingTime()));

@@ -180,8 +180,8 @@ int UsageError(const QString& command, const QString& message) {
   const QString who = command.isEmpty() ? QStringLiteral("zelctl") : QStringLiteral("zelctl ") + command;
   std::fprintf(stderr, "%s: %s (see %s --help)\n", qPrintable(who), qPrintable(message), qPrintable(who));
   if (g_json)
-    WriteStandardOutput(JsonLine(
-        QJsonObject{{QStringLiteral("ok"), false}, {QStringLiteral("error"), message}, {QStringLiteral("exit"), EXIT_USAGE}}));
+    WriteStandardOutput(JsonLine(QJsonObject{
+        {QStringLiteral("ok"), false}, {QStringLiteral("error"), message}, {QStringLiteral("exit"), EXIT_USAGE}}));
   return EXIT_USAGE;
 }
 
@@ -229,8 +229,10 @@ int RunCommand(const QStringList& arguments) {
   auto takeTimeout = [&](const QStringList& args, int& at) {
     const QString& a = args[at];
     QString value;
-    if (a.startsWith(QLatin1String("--timeout="))) value = a.mid(10);
-    else if (at + 1 < args.size()) value = args[++at];
+    if (a.startsWith(QLatin1String("--timeout=")))
+      value = a.mid(10);
+    else if (at + 1 < args.size())
+      value = args[++at];
     bool ok = false;
     timeoutMs = value.toInt(&ok);
     if (ok && timeoutMs >= 1) return true;
@@ -242,8 +244,10 @@ int RunCommand(const QStringList& arguments) {
   auto takeWait = [&](const QStringList& args, int& at) {
     const QString& a = args[at];
     QString value;
-    if (a.startsWith(QLatin1String("--wait="))) value = a.mid(7);
-    else if (at + 1 < args.size()) value = args[++at];
+    if (a.startsWith(QLatin1String("--wait=")))
+      value = a.mid(7);
+    else if (at + 1 < args.size())
+      value = args[++at];
     bool ok = false;
     waitSeconds = value.toInt(&ok);
     if (ok && waitSeconds >= 0 && waitSeconds <= 86400) return true;
@@ -335,7 +339,8 @@ int RunCommand(const QStringList& arguments) {
     sim = std::make_unique<zelsim::TSimulator>();
     zelsim::ModelDevice(*sim, where.latencyMs, where.jitterMs);
     if (!sim->Start(0))
-      return cli.Fail(EXIT_DEVICE, QStringLiteral("The simulated device could not be started: %1").arg(sim->StartError()));
+      return cli.Fail(EXIT_DEVICE,
+                      QStringLiteral("The simulated device could not be started: %1").arg(sim->StartError()));
     cli.host = QStringLiteral("127.0.0.1");
     cli.port = sim->Port();
     cli.simulated = true;

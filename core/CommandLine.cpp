@@ -46,14 +46,15 @@ bool ParseDelay(const QString& option, const QString& value, int& out, QString& 
 
 QString CommandLineUsage() {
   return QStringLiteral(
-      "Usage: zelpocket [--device HOST[:PORT]] [--simulator [--latency MS] [--jitter MS]] [--show-hidden-pages]\n"
-      "  --device HOST[:PORT]  address of the device (default %1:%2)\n"
-      "  --simulator           start the built-in simulated device on 127.0.0.1 and use it\n"
-      "  --latency MS          with --simulator: delay every answer by MS milliseconds, as over Wi-Fi\n"
-      "  --jitter MS           with --simulator: vary each delay by up to MS milliseconds either way\n"
-      "  --show-hidden-pages   show the memory-slot page and the live page as tabs\n"
-      "  --help                show this text\n"
-      "  --version             show the program's version\n")
+             "Usage: zelpocket [--device HOST[:PORT]] [--simulator [--latency MS] [--jitter MS]] "
+             "[--show-hidden-pages]\n"
+             "  --device HOST[:PORT]  address of the device (default %1:%2)\n"
+             "  --simulator           start the built-in simulated device on 127.0.0.1 and use it\n"
+             "  --latency MS          with --simulator: delay every answer by MS milliseconds, as over Wi-Fi\n"
+             "  --jitter MS           with --simulator: vary each delay by up to MS milliseconds either way\n"
+             "  --show-hidden-pages   show the memory-slot page and the live page as tabs\n"
+             "  --help                show this text\n"
+             "  --version             show the program's version\n")
       .arg(QString::fromLatin1(DEFAULT_DEVICE_HOST))
       .arg(DEFAULT_DEVICE_PORT);
 }
@@ -115,7 +116,8 @@ TCommandLine ParseCommandLine(const QStringList& arguments) {
       return out;
     }
   }
-  if (haveDevice && out.simulator) out.error = QStringLiteral("--device and --simulator exclude each other");
+  if (haveDevice && out.simulator)
+    out.error = QStringLiteral("--device and --simulator exclude each other");
   else if (!delayOption.isEmpty() && !out.simulator)
     out.error = QStringLiteral("%1 delays the simulated device's answers; it needs --simulator").arg(delayOption);
   return out;

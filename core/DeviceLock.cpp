@@ -32,8 +32,9 @@ QString DeviceLockFolder() {
 QString DeviceLockFileName(const QString& host, uint16_t port) {
   QString safe = host.toLower();
   for (QChar& c : safe) {
-    const bool plain = (c >= QLatin1Char('a') && c <= QLatin1Char('z')) || (c >= QLatin1Char('0') && c <= QLatin1Char('9')) ||
-                       c == QLatin1Char('.') || c == QLatin1Char('-') || c == QLatin1Char(':');
+    const bool plain = (c >= QLatin1Char('a') && c <= QLatin1Char('z')) ||
+                       (c >= QLatin1Char('0') && c <= QLatin1Char('9')) || c == QLatin1Char('.') ||
+                       c == QLatin1Char('-') || c == QLatin1Char(':');
     if (!plain) c = QLatin1Char('_');
   }
   return QStringLiteral("zelpocket-%1-%2.lock").arg(safe).arg(port);
@@ -42,7 +43,7 @@ QString DeviceLockFileName(const QString& host, uint16_t port) {
 QString HolderText(const TLockHolder& holder, const QString& address) {
   const QString program = holder.program.isEmpty() ? QStringLiteral("another program") : holder.program;
   const QString advice = holder.program == QLatin1String("zelpocket") ? QStringLiteral("close its window or use it")
-                                                                       : QStringLiteral("wait until it has ended");
+                                                                      : QStringLiteral("wait until it has ended");
   const QString who = holder.pid > 0 ? QStringLiteral("%1 (pid %2)").arg(program).arg(holder.pid) : program;
   return QStringLiteral("%1 holds the link to %2; %3").arg(who, address, advice);
 }

@@ -37,8 +37,7 @@ constexpr std::array kTexts{
                   "The device gave an unknown answer; update again."},
     TOutcomeTexts{TOutcome::UploadNackTxPort, "NACK_TX_Port: Data can not be sent to external task!", kUpdateAgain},
     TOutcomeTexts{TOutcome::UploadNackTxQueue, "NACK_TX_Queue: Data can not be sent to external task!", kUpdateAgain},
-    TOutcomeTexts{TOutcome::UploadNackTxMemory, "NACK_TX_Memory: Data can not be sent to external task!",
-                  kUpdateAgain},
+    TOutcomeTexts{TOutcome::UploadNackTxMemory, "NACK_TX_Memory: Data can not be sent to external task!", kUpdateAgain},
     TOutcomeTexts{TOutcome::UploadNackRxQueue, "NACK_RX_Queue: Configuration can not be saved!", kUpdateAgain},
     TOutcomeTexts{TOutcome::UploadNackRxTime, "NACK_RX_Time: Timeout at transfer!", kUpdateAgain},
     TOutcomeTexts{TOutcome::UploadNackRxData, "NACK_RX_Data: Data failure at transfer!", kUpdateAgain},
@@ -61,8 +60,7 @@ constexpr std::array kTexts{
                   "Check the link and read again."},
     TOutcomeTexts{TOutcome::SlotReadWrong, "Read from ZEL74 not completed: slot %1 was answered as another slot.",
                   "Read again."},
-    TOutcomeTexts{TOutcome::SlotReadMissing, "Read from ZEL74 not completed: slot %1 did not answer.",
-                  "Read again."},
+    TOutcomeTexts{TOutcome::SlotReadMissing, "Read from ZEL74 not completed: slot %1 did not answer.", "Read again."},
     TOutcomeTexts{TOutcome::SlotsSaved, "63 slots written", ""},
     TOutcomeTexts{TOutcome::SlotsSaveFailed, "Error on saving!",
                   "The device did not store slot %1; the slots before it are stored. Try again."},
@@ -109,7 +107,8 @@ QString OutcomeMessage(TOutcome outcome, int number) {
   QStringDecoder decode("windows-1252");
   QString message = decode(OutcomeText(outcome, number));
   const char* advice = Find(outcome).advice;
-  if (*advice) message += QLatin1Char(' ') + QString::fromUtf8(advice).replace(QLatin1String("%1"), QString::number(number));
+  if (*advice)
+    message += QLatin1Char(' ') + QString::fromUtf8(advice).replace(QLatin1String("%1"), QString::number(number));
   return message;
 }
 

@@ -11,49 +11,49 @@
 
 enum class TOutcome {
   // the link
-  NoConnection,      // no link to send on
-  Timeout,           // the watchdog ended an exchange
-  LinkClosed,        // the device closed or reset the link
-  LinkBroken,        // a send failed
-  BadFrame,          // a frame length the device cannot send
-  Interrupted,       // Ctrl-C or SIGTERM (zelctl)
+  NoConnection,  // no link to send on
+  Timeout,       // the watchdog ended an exchange
+  LinkClosed,    // the device closed or reset the link
+  LinkBroken,    // a send failed
+  BadFrame,      // a frame length the device cannot send
+  Interrupted,   // Ctrl-C or SIGTERM (zelctl)
   // status and versions
   StatusRead,
   StatusUnreadable,  // the status query got no status record
   VersionRead,
-  VersionUnreadable, // the version query got no version record
+  VersionUnreadable,  // the version query got no version record
   // firmware upload
   UploadDone,
-  UploadCannotLoad,     // the exchange ended without an answer the upload can use
-  UploadNackTxPort,     // the device's failure codes 1 to 6, and any other
+  UploadCannotLoad,  // the exchange ended without an answer the upload can use
+  UploadNackTxPort,  // the device's failure codes 1 to 6, and any other
   UploadNackTxQueue,
   UploadNackTxMemory,
   UploadNackRxQueue,
   UploadNackRxTime,
   UploadNackRxData,
   UploadDriverException,
-  UploadFileUnreadable, // the update file could not be read to its end during the upload
+  UploadFileUnreadable,  // the update file could not be read to its end during the upload
   // display scan
   ScanDone,
-  ScanNoResponse,    // the scan ended without its last column
-  ScanMismatch,      // a column that does not fit the area
-  ScanRefused,       // number: the device's status
+  ScanNoResponse,  // the scan ended without its last column
+  ScanMismatch,    // a column that does not fit the area
+  ScanRefused,     // number: the device's status
   // memory slots
   SlotsRead,
-  SlotReadFailed,    // number: the slot the device did not answer
-  SlotBadSize,       // a slot message of the wrong size
-  SlotReadCut,       // the link was lost before every slot was read
-  SlotReadWrong,     // number: the slot answered as another slot (the window's read)
-  SlotReadMissing,   // number: the first slot that did not answer (the window's read)
+  SlotReadFailed,   // number: the slot the device did not answer
+  SlotBadSize,      // a slot message of the wrong size
+  SlotReadCut,      // the link was lost before every slot was read
+  SlotReadWrong,    // number: the slot answered as another slot (the window's read)
+  SlotReadMissing,  // number: the first slot that did not answer (the window's read)
   SlotsSaved,
-  SlotsSaveFailed,   // number: the slot the device did not store
+  SlotsSaveFailed,  // number: the slot the device did not store
   SlotsCleared,
   SlotsClearFailed,  // number: the slot the device did not clear
   // recording list
   ListLoaded,
-  ListFailed,        // the exchange ended without the list's end
-  ListUnexpected,    // a reply no list frame sets; number: the reply
-  ListTooLong,       // more entries than the device can number
+  ListFailed,      // the exchange ended without the list's end
+  ListUnexpected,  // a reply no list frame sets; number: the reply
+  ListTooLong,     // more entries than the device can number
   // recording copy
   CopyLoaded,
   CopyNoResponse,        // the exchange ended before the recording was in
@@ -63,7 +63,7 @@ enum class TOutcome {
   CopyEmpty,             // the header reports no units
   CopyWriteFailed,       // the file could not be created or completed
   CopyRowOutOfReach,     // the list's row lies past what a request can name; number: the most recordings
-  Count              // not an outcome: the number of outcomes
+  Count                  // not an outcome: the number of outcomes
 };
 
 // The slot list box holds one short line: a read that did not complete says

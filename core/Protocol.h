@@ -19,16 +19,16 @@ inline constexpr uint16_t DEFAULT_DEVICE_PORT = 55555;
 
 // ---- frames ------------------------------------------------------------------
 
-constexpr int32_t MAX_FRAME_LENGTH = 14360;   // the longest frame the device sends
-constexpr int32_t FRAME_HEADER_LENGTH = 4;    // 16-bit length + 2 bytes not used
+constexpr int32_t MAX_FRAME_LENGTH = 14360;  // the longest frame the device sends
+constexpr int32_t FRAME_HEADER_LENGTH = 4;   // 16-bit length + 2 bytes not used
 
 // ---- requests (PC to device) -------------------------------------------------------
 
 enum TRequestCode : uint8_t {
-  REQ_STATUS = 0x55,          // 1 byte: which image runs; answered with a status record
-  REQ_VERSION = 0x12,         // 1 byte: the installed versions; answered with a version record
-  REQ_UPDATE_POCKET = 0x0C,   // 5 bytes: start of a "Pocket Software" upload, + 32-bit file size
-  REQ_UPDATE_LAN = 0x09,      // 5 bytes: start of a "LAN Driver" upload, + 32-bit file size
+  REQ_STATUS = 0x55,         // 1 byte: which image runs; answered with a status record
+  REQ_VERSION = 0x12,        // 1 byte: the installed versions; answered with a version record
+  REQ_UPDATE_POCKET = 0x0C,  // 5 bytes: start of a "Pocket Software" upload, + 32-bit file size
+  REQ_UPDATE_LAN = 0x09,     // 5 bytes: start of a "LAN Driver" upload, + 32-bit file size
   // Upload name words and data requests are led by a sequence byte 0x80-0xFF.
   REQ_SCAN = 0x08,            // 10 bytes: display scan of a rectangle
   REQ_SCAN_ACK = 0x00,        // n bytes: n zero bytes acknowledge n scanned columns
@@ -67,14 +67,14 @@ enum TGeneralCode : uint8_t {
 // ---- recorder records (low 16 bits of the code word) -------------------------------
 
 enum TRecorderCode : uint16_t {
-  REC_DONE = STATUS_OK,        // status records: consumed; ReplyCode is the exchange's own
-  REC_GRIP = 2,                // live view: move the grip by the high 16 bits
-  REC_END = 6,                 // no further entry or block; ReplyCode = REPLY_NOTHING_TO_SEND
+  REC_DONE = STATUS_OK,  // status records: consumed; ReplyCode is the exchange's own
+  REC_GRIP = 2,          // live view: move the grip by the high 16 bits
+  REC_END = 6,           // no further entry or block; ReplyCode = REPLY_NOTHING_TO_SEND
   REC_STATUS_BUSY = STATUS_BUSY,
   REC_STATUS_FACTORY = STATUS_FACTORY,
-  REC_LIST_ENTRY = 0x010D,     // 32 bytes: a recording's name
-  REC_HEADER = 0x020D,         // 8 bytes: the copied recording's flags and size
-  REC_DATA_BLOCK = 0x030D,     // 4100 bytes: sequence number and 4096 bytes of the stream
+  REC_LIST_ENTRY = 0x010D,  // 32 bytes: a recording's name
+  REC_HEADER = 0x020D,      // 8 bytes: the copied recording's flags and size
+  REC_DATA_BLOCK = 0x030D,  // 4100 bytes: sequence number and 4096 bytes of the stream
 };
 
 constexpr int32_t STATUS_RECORD_SIZE = 4;
@@ -86,8 +86,8 @@ constexpr int32_t REC_DATA_BLOCK_SIZE = 4100;
 // ---- ReplyCode values the exchanges set themselves ---------------------------------
 // Besides the status codes above, ReplyCode holds these.
 
-constexpr int32_t REPLY_WAITING = -1;        // an exchange waits for its answer
-constexpr int32_t REPLY_TIMEOUT = 5;         // the watchdog ended the exchange
+constexpr int32_t REPLY_WAITING = -1;  // an exchange waits for its answer
+constexpr int32_t REPLY_TIMEOUT = 5;   // the watchdog ended the exchange
 // Upload: the start request was answered with something other than
 // STATUS_FACTORY; shown as the device's failure code 4.
 constexpr int32_t REPLY_START_REFUSED = 4;
@@ -98,6 +98,6 @@ constexpr int32_t REPLY_SCAN_MISMATCH = 6;
 // with STATUS_OK.
 constexpr int32_t REPLY_ENTRY_ARRIVED = STATUS_OK;
 constexpr int32_t REPLY_RECORDER_WAITING = STATUS_BUSY;
-constexpr int32_t REPLY_BAD_BLOCK = 4;        // copy: a block out of sequence, or a header out of place
-constexpr int32_t REPLY_WRITE_FAILED = 7;     // copy: the file could not take the header or a block
+constexpr int32_t REPLY_BAD_BLOCK = 4;              // copy: a block out of sequence, or a header out of place
+constexpr int32_t REPLY_WRITE_FAILED = 7;           // copy: the file could not take the header or a block
 constexpr int32_t REPLY_NOTHING_TO_SEND = REC_END;  // end of the list, or no such recording

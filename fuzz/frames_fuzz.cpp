@@ -90,7 +90,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const size_t streamSize = size - 2 - n;
   const Outcome whole = Run(stream, streamSize, mode, {});
   const Outcome cut = Run(stream, streamSize, mode, chunks.empty() ? std::vector<size_t>{1} : chunks);
-  if (whole.log != cut.log) std::fprintf(stderr, "whole %zu bytes, cut %zu bytes of records\n", whole.log.size(), cut.log.size());
+  if (whole.log != cut.log)
+    std::fprintf(stderr, "whole %zu bytes, cut %zu bytes of records\n", whole.log.size(), cut.log.size());
   FUZZ_CHECK(whole.log == cut.log);
   FUZZ_CHECK(whole.st.Busy == cut.st.Busy);
   FUZZ_CHECK(whole.st.ReplyCode == cut.st.ReplyCode);

@@ -15,9 +15,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (length) std::memcpy(payload.get(), data + 4, size_t(length));
   const TScanFrame f = ReadScanFrame(payload.get(), length, expected, width);
   switch (f.kind) {
-    case TScanFrame::Status:
-      FUZZ_CHECK(length == 4 && f.status == payload[0]);
-      break;
+    case TScanFrame::Status: FUZZ_CHECK(length == 4 && f.status == payload[0]); break;
     case TScanFrame::Column:
       FUZZ_CHECK(length == expected && length >= 2);
       FUZZ_CHECK(f.column >= 0 && f.column < width);

@@ -8,8 +8,12 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size < 1) return 0;
-  static const QLocale locales[] = {QLocale::c(), QLocale(QLocale::German), QLocale(QLocale::English),
-                                    QLocale(QLocale::French), QLocale(QLocale::Arabic), QLocale(QLocale::Hindi)};
+  static const QLocale locales[] = {QLocale::c(),
+                                    QLocale(QLocale::German),
+                                    QLocale(QLocale::English),
+                                    QLocale(QLocale::French),
+                                    QLocale(QLocale::Arabic),
+                                    QLocale(QLocale::Hindi)};
   const QLocale& locale = locales[data[0] % (sizeof locales / sizeof locales[0])];
   auto record = std::make_unique<uint8_t[]>(SLOT_RECORD_SIZE);
   std::memset(record.get(), 0, SLOT_RECORD_SIZE);

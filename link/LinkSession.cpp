@@ -64,8 +64,7 @@ void TLinkSession::Drain(int quietMs, int limitMs) {
   }
 }
 
-int32_t TLinkSession::ReadShortFrame(uint8_t* out, int32_t maxLength, int32_t readLimit, int waitMs,
-                                     int32_t& length) {
+int32_t TLinkSession::ReadShortFrame(uint8_t* out, int32_t maxLength, int32_t readLimit, int waitMs, int32_t& length) {
   const QDeadlineTimer deadline(waitMs);
   const bool exact = readLimit <= maxLength;
   int32_t got = 0;

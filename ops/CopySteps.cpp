@@ -22,9 +22,7 @@ TStep FinishCopy(TRecorderState& r) {
   return TStep::Finished(TOutcome::CopyLoaded);
 }
 
-void TCopyOperation::Header(TLinkState& st, const uint8_t* record) {
-  st.ReplyCode = TakeRecordingHeader(r_, record);
-}
+void TCopyOperation::Header(TLinkState& st, const uint8_t* record) { st.ReplyCode = TakeRecordingHeader(r_, record); }
 
 void TCopyOperation::Block(TLinkState& st, const uint8_t* record) {
   st.ReplyCode = TakeRecordingBlock(r_, record);

@@ -21,8 +21,8 @@ QString SlotReadCutText();
 
 // What one slot message did to the slot table.
 struct TSlotTaken {
-  bool sizeOk = false;  // false: a message of the wrong size, nothing stored
-  int slot = 0;         // the slot stored, 1..63; 0 when the message names none
+  bool sizeOk = false;              // false: a message of the wrong size, nothing stored
+  int slot = 0;                     // the slot stored, 1..63; 0 when the message names none
   const uint8_t* record = nullptr;  // the received record bytes, when stored
 };
 // Stores a slot message in `table` (bytes 248 to 255 of the entry keep their
@@ -72,9 +72,9 @@ class TSlotReadOperation : public TOperation {
  public:
   struct TOptions {
     bool strict = true;
-    TLinkUp linkUp;                            // unset: always up
+    TLinkUp linkUp;                                              // unset: always up
     std::function<void(int slot, const uint8_t* record)> taken;  // a slot stored
-    std::function<void()> badSize;             // a message of the wrong size
+    std::function<void()> badSize;                               // a message of the wrong size
   };
   TSlotReadOperation(QByteArray& table, TOptions options) : table_(table), o_(std::move(options)) {}
   TStep First(TLinkState& st) override;
@@ -88,9 +88,9 @@ class TSlotReadOperation : public TOperation {
   TStep Ask();
   QByteArray& table_;
   TOptions o_;
-  int asked_ = 0;         // the slot asked for last
-  bool answered_ = false; // ... answered as that slot
-  bool wrong_ = false;    // ... answered as another slot (or none)
+  int asked_ = 0;          // the slot asked for last
+  bool answered_ = false;  // ... answered as that slot
+  bool wrong_ = false;     // ... answered as another slot (or none)
   bool badSize_ = false;
   int firstMissing_ = 0;  // lenient: the first slot that did not answer
 };

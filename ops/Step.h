@@ -21,15 +21,15 @@ enum class TDeadline {
 
 struct TStep {
   enum Kind {
-    Send,    // send `request`, then wait for its answer
-    Wait,    // send nothing: the device's next answer follows by itself
+    Send,  // send `request`, then wait for its answer
+    Wait,  // send nothing: the device's next answer follows by itself
     Done,
     Failed,
   };
   Kind kind = Failed;
-  QByteArray request;  // Send: the next request
-  TOutcome outcome = TOutcome::Count;  // Done, Failed
-  int number = 0;      // the outcome's number, where its text has one
+  QByteArray request;                      // Send: the next request
+  TOutcome outcome = TOutcome::Count;      // Done, Failed
+  int number = 0;                          // the outcome's number, where its text has one
   TDeadline deadline = TDeadline::Answer;  // Send and Wait: how long the answer may take
 
   static TStep Next(QByteArray request, TDeadline d = TDeadline::Answer) {

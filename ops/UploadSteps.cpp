@@ -54,9 +54,7 @@ TStep TUploadOperation::Next(TLinkState& st) {
       st.ReplyCode = REPLY_WAITING;
       return TStep::AwaitNext(TDeadline::Working);
     case TStep::Send:
-    case TStep::Done:
-      view_.Acknowledged(run_.Acknowledged(), run_.BytesSentCaption());
-      break;
+    case TStep::Done: view_.Acknowledged(run_.Acknowledged(), run_.BytesSentCaption()); break;
     case TStep::Failed:
       if (st.Busy) view_.DeviceFailed();
       break;

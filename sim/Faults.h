@@ -34,7 +34,7 @@ struct TFault {
   int at = 1;                      // the at-th such request from now
   bool always = false;             // that request and every one after it
 
-  QList<TChunk> answer;             // TWhat::Answer
+  QList<TChunk> answer;  // TWhat::Answer
 
   static TFault Silent(std::optional<uint8_t> request) { return TFault{TWhat::Silence, request, 1, true, {}}; }
   static TFault Dropped(uint8_t request, TDrop how) {

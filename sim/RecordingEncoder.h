@@ -11,8 +11,8 @@
 namespace zelsim {
 
 constexpr int kRecordingBlock = 4096;
-constexpr uint8_t kRecordingRateMask = 0x03;      // bits 1-0: 40960 Hz x (n + 1); 0 = 18-bit samples
-constexpr uint8_t kRecordingShortBlocks = 0x04;   // bit 2: 16 sub-blocks of 256 bytes
+constexpr uint8_t kRecordingRateMask = 0x03;     // bits 1-0: 40960 Hz x (n + 1); 0 = 18-bit samples
+constexpr uint8_t kRecordingShortBlocks = 0x04;  // bit 2: 16 sub-blocks of 256 bytes
 
 // Sample t of channel ch of the test signal `seed` for a recording with
 // these flags: a tone with noise and now and then a jump across the whole

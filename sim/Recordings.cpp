@@ -64,8 +64,8 @@ TRecordings::TRecordings() : recordings_(DefaultSet()) {}
 
 QList<TRecording> TRecordings::DefaultSet() {
   QList<QByteArray> names = {
-      QByteArray(),                              // empty
-      QByteArray("A"),                           // one character
+      QByteArray(),                               // empty
+      QByteArray("A"),                            // one character
       QByteArray("REC_2026-12-10_13-45_CH1.ZR"),  // 27 characters, the most a name holds
       Name({0x80, 0xC4, 'n', 'd', 'e', 'r', 'u', 'n', 'g', ' ', 0xDF, 0xFC, 0xFF}),
       QByteArray("Band 4"),

@@ -44,11 +44,11 @@ class TRecordings : public TDeviceFunction {
   QList<TRecording> Recordings() const;
 
   // --- misbehaviour (block k counts from 0; -1 = never) ---------------------
-  void SetAnswerNothingToCopy(bool on);   // code 6 to every copy request
-  void SetWrongSequenceAt(int block);     // that block carries a wrong sequence number
-  void SetSilentAt(int block);            // no answer where that block is due
-  void SetDropAt(int block, TDrop how);    // drop the connection where that block is due
-  void SetReportZeroUnits(bool on);       // the header says 0 units
+  void SetAnswerNothingToCopy(bool on);  // code 6 to every copy request
+  void SetWrongSequenceAt(int block);    // that block carries a wrong sequence number
+  void SetSilentAt(int block);           // no answer where that block is due
+  void SetDropAt(int block, TDrop how);  // drop the connection where that block is due
+  void SetReportZeroUnits(bool on);      // the header says 0 units
   // Answer each copy request with this many frames in one write (header and
   // first blocks together, then that many blocks per next request).
   void SetFramesPerWrite(int frames);

@@ -54,9 +54,9 @@ class TScanFunction : public TDeviceFunction {
   // The logs keep their newest kFunctionLogLimit entries (sim/BoundedLog.h).
   QList<QByteArray> ScanRequests() const;  // every 0x08 request, whole
   QList<int> Acknowledgements() const;     // length of every run of zero bytes
-  int Cancels() const;                      // cancel bytes received
-  int ColumnsSent() const;                  // column frames sent in all
-  bool Scanning() const;                    // a scan waits for acknowledgements
+  int Cancels() const;                     // cancel bytes received
+  int ColumnsSent() const;                 // column frames sent in all
+  bool Scanning() const;                   // a scan waits for acknowledgements
   void ClearLog();
 
   // TDeviceFunction

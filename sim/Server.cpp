@@ -49,11 +49,11 @@ namespace {
 // thread. Everything is guarded by `mu`.
 struct TSimState {
   mutable QMutex mu;
-  int answerCut = 0;  // 0: every answer is written whole
-  int latencyMs = 0;  // every answer leaves this long after it was written ...
-  int jitterMs = 0;   // ... give or take up to this much
-  QList<TLoggedRequest> log;  // the newest requests (see kLogLimit), each its own copy
-  qsizetype logBytes = 0;    // the request bytes `log` holds
+  int answerCut = 0;              // 0: every answer is written whole
+  int latencyMs = 0;              // every answer leaves this long after it was written ...
+  int jitterMs = 0;               // ... give or take up to this much
+  QList<TLoggedRequest> log;      // the newest requests (see kLogLimit), each its own copy
+  qsizetype logBytes = 0;         // the request bytes `log` holds
   std::array<int, 256> counts{};  // requests by code since the log was cleared, also those no longer logged
   int accepted = 0;
   int open = 0;
@@ -80,8 +80,7 @@ void SetLingerZero(qintptr descriptor) {
   linger l{};
   l.l_onoff = 1;
   l.l_linger = 0;
-  ::setsockopt(static_cast<SOCKET>(descriptor), SOL_SOCKET, SO_LINGER,
-               reinterpret_cast<const char*>(&l), sizeof l);
+  ::setsockopt(static_cast<SOCKET>(descriptor), SOL_SOCKET, SO_LINGER, reinterpret_cast<const char*>(&l), sizeof l);
 #else
   linger l{};
   l.l_onoff = 1;
@@ -176,9 +175,9 @@ class TWorker : public QObject {
   struct TConn {
     int id = 0;
     QTcpSocket* sock = nullptr;
-    QByteArray pending;  // bytes of a request that is not complete yet
+    QByteArray pending;                 // bytes of a request that is not complete yet
     TDeviceFunction* active = nullptr;  // took the previous request
-    QByteArray held;  // the tail of a cut answer, not written yet
+    QByteArray held;                    // the tail of a cut answer, not written yet
   };
 
   // An answer on its way through the access point, or the restart queued
@@ -218,7 +217,6 @@ class TWorker : public QObject {
     TWorker* worker_;
     QPointer<QTcpSocket> sock_;
   };
-
 
 
   void OnNewConnections() {
@@ -329,7 +327,8 @@ class TWorker : public QObject {
     }
     TOutgoing o{0, sock, bytes, scripted, std::move(then)};
     if (latency <= 0 && jitter <= 0 && out_.empty()) return Leave(o);
-    const int delayMs = jitter > 0 ? std::max(0, latency + QRandomGenerator::global()->bounded(-jitter, jitter + 1)) : latency;
+    const int delayMs =
+        jitter > 0 ? std::max(0, latency + QRandomGenerator::global()->bounded(-jitter, jitter + 1)) : latency;
     o.dueNs = clock_.nsecsElapsed() + qint64(delayMs) * 1000000;
     if (!out_.empty()) o.dueNs = std::max(o.dueNs, out_.back().dueNs);  // answers keep their order
     out_.push_back(std::move(o));
@@ -505,7 +504,7 @@ class TSimThread : public QThread {
   TSimState* state_;
   uint16_t port_;
   QSemaphore ready_;
-  bool listening_ = false;   // written before ready_ is released
+  bool listening_ = false;     // written before ready_ is released
   TWorker* worker_ = nullptr;  // valid from ready_ until the event loop ends
 };
 

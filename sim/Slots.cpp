@@ -38,7 +38,9 @@ QByteArray TSlotsFunction::InitialSlot(int k) {
   // Name at 18, 17 bytes.
   QByteArray name;
   switch (k % 4) {
-    case 0: name = QByteArray("Speicher ") + QByteArray::number(k).rightJustified(2, '0') + "\xC4\xD6\xDC\xDF\xE9\x80"; break;
+    case 0:
+      name = QByteArray("Speicher ") + QByteArray::number(k).rightJustified(2, '0') + "\xC4\xD6\xDC\xDF\xE9\x80";
+      break;
     case 1: name = QByteArray(1, char('A' + k % 26)) + char('a' + k % 26); break;
     case 2: name = "Sender " + QByteArray::number(k); break;
     default: name = ("Kanal " + QByteArray::number(k)).leftJustified(17, ' '); break;
@@ -46,15 +48,15 @@ QByteArray TSlotsFunction::InitialSlot(int k) {
   name = name.left(17);
   name.append(17 - name.size(), '\0');
   r.replace(18, 17, name);
-  r[1] = char((k * 0x13) & 0xFF);                    // DigitByte, high nibble varies
-  r[45] = char(k % 3 == 0 ? 255 : k % 8);            // Filter2, 255 outside the table
-  r[46] = char(k % 9);                               // Filter1, 8 outside the table
-  r[47] = char(k & 1 ? 0 : 3);                       // Impedance
-  r[48] = char(k & 2 ? 0 : 200);                     // Step20dB
-  r[49] = char(k & 4 ? 0 : 1);                       // Select1kHz
-  r[51] = char(k % 7);                               // Mode, 6 outside the table
-  static const int32_t frequencies[] = {0,      999999999, 1000000000, std::numeric_limits<int32_t>::min(),
-                                        std::numeric_limits<int32_t>::max(), -5, 1407400};
+  r[1] = char((k * 0x13) & 0xFF);          // DigitByte, high nibble varies
+  r[45] = char(k % 3 == 0 ? 255 : k % 8);  // Filter2, 255 outside the table
+  r[46] = char(k % 9);                     // Filter1, 8 outside the table
+  r[47] = char(k & 1 ? 0 : 3);             // Impedance
+  r[48] = char(k & 2 ? 0 : 200);           // Step20dB
+  r[49] = char(k & 4 ? 0 : 1);             // Select1kHz
+  r[51] = char(k % 7);                     // Mode, 6 outside the table
+  static const int32_t frequencies[] = {
+      0, 999999999, 1000000000, std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::max(), -5, 1407400};
   const int32_t frequency = k <= 7 ? frequencies[k - 1] : int32_t(k * 1407400 + k);
   PutLe(r, 156, uint32_t(frequency), 4);
   static const int16_t params[] = {-32768, 32767, 0, 250, -1500};
@@ -144,10 +146,8 @@ int TSlotsFunction::RequestLength(QByteArrayView pending) {
       // The slot number follows only when the PC names the slot; a bare read
       // is one byte.
       return pending.size() >= kNamedReadLength && ValidSlot(Le32(pending, 1)) ? kNamedReadLength : 1;
-    case kWrite:
-      return kWriteLength;
-    default:
-      return kNotMine;
+    case kWrite: return kWriteLength;
+    default: return kNotMine;
   }
 }
 

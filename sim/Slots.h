@@ -43,11 +43,11 @@ class TSlotsFunction : public TDeviceFunction {
   QList<int> WritesStored() const;
 
   // --- misbehaviour, per slot k -------------------------------------------------
-  void SetSilentAt(int k, bool silent);               // no answer to the read or write of slot k
-  void SetReplyLengthAt(int k, int messageLength);    // slot k's message cut or padded to this length
-  void SetReportedSlotAt(int k, uint32_t reported);   // slot k's message names another slot number
-  void SetWriteStatusAt(int k, uint8_t status);       // a write of slot k is answered with this status
-  void SetDropAt(int k, TDrop how);                    // the read or write of slot k drops the connection
+  void SetSilentAt(int k, bool silent);              // no answer to the read or write of slot k
+  void SetReplyLengthAt(int k, int messageLength);   // slot k's message cut or padded to this length
+  void SetReportedSlotAt(int k, uint32_t reported);  // slot k's message names another slot number
+  void SetWriteStatusAt(int k, uint8_t status);      // a write of slot k is answered with this status
+  void SetDropAt(int k, TDrop how);                  // the read or write of slot k drops the connection
   void ClearMisbehaviour();
   // Back to the initial slots, no misbehaviour, nothing served.
   void Reset();

@@ -125,9 +125,12 @@ void TUploadFunction::Take(const QByteArray& request) {
                        .arg(Sequence(counter_), 2, 16, QLatin1Char('0'));
     }
     ++counter_;
-    const QByteArrayView bytes = QByteArrayView(request).sliced(i + 1, std::min<qsizetype>(step - 1, request.size() - i - 1));
-    if (nameWord) name_.append(bytes);
-    else TakeData(bytes);
+    const QByteArrayView bytes =
+        QByteArrayView(request).sliced(i + 1, std::min<qsizetype>(step - 1, request.size() - i - 1));
+    if (nameWord)
+      name_.append(bytes);
+    else
+      TakeData(bytes);
   }
   if (nameWord) {
     if (name_.size() >= 4 * kNameWords) phase_ = TPhase::Data;

@@ -115,7 +115,7 @@ class TUploadFunction : public TDeviceFunction {
   enum class TPhase { Idle, NameWords, Data };
   void Reset();
   void Take(const QByteArray& request);  // with mu_ held
-  void TakeData(QByteArrayView bytes);    // with mu_ held
+  void TakeData(QByteArrayView bytes);   // with mu_ held
   // The restart after a complete image, when the plan has one (counted);
   // with mu_ held. The caller orders it on the link once mu_ is released.
   struct TRestart {
@@ -136,8 +136,8 @@ class TUploadFunction : public TDeviceFunction {
   int received_ = 0;
   QByteArray name_;
   qsizetype imageKept_ = kImageKept;
-  QByteArray data_;        // the image's first bytes received, at most imageKept_ of them
-  int64_t dataReceived_ = 0;  // every data byte received, padding included
+  QByteArray data_;                           // the image's first bytes received, at most imageKept_ of them
+  int64_t dataReceived_ = 0;                  // every data byte received, padding included
   std::unique_ptr<QCryptographicHash> hash_;  // of the image's bytes so far
   QByteArray imageSha256_;
   bool paddingWrong_ = false;  // reported once

@@ -40,8 +40,8 @@ struct TVersions {
 
 // One request as the device received it.
 struct TLoggedRequest {
-  int connection = 0;      // 1 for the first accepted connection, 2 for the next, ...
-  QByteArray bytes;        // the request's bytes, as cut by the device
+  int connection = 0;  // 1 for the first accepted connection, 2 for the next, ...
+  QByteArray bytes;    // the request's bytes, as cut by the device
 };
 
 class TSimulator {

@@ -85,10 +85,9 @@ int main(int argc, char** argv) {
       QStringLiteral("Simulated ZEL Pocket: serves the device's side of the link on 127.0.0.1."));
   const QCommandLineOption helpOption = parser.addHelpOption();
   const QCommandLineOption versionOption = parser.addVersionOption();
-  const QCommandLineOption portOption(
-      {QStringLiteral("p"), QStringLiteral("port")},
-      QStringLiteral("TCP port to listen on (0 = any free port; default 55555)."),
-      QStringLiteral("N"), QStringLiteral("55555"));
+  const QCommandLineOption portOption({QStringLiteral("p"), QStringLiteral("port")},
+                                      QStringLiteral("TCP port to listen on (0 = any free port; default 55555)."),
+                                      QStringLiteral("N"), QStringLiteral("55555"));
   const QCommandLineOption statusOption(
       {QStringLiteral("s"), QStringLiteral("status")},
       QStringLiteral("Status code answered to the status query: 85 = application running "

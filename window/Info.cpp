@@ -18,8 +18,7 @@ QFont ClassicUiFont() {
   // whose widths come closest to it, so that fixed-size captions still fit.
   static const bool substitutesInstalled = [] {
     QFont::insertSubstitutions("MS Sans Serif",
-                               {"Microsoft Sans Serif", "Tahoma", "Liberation Sans", "Arimo",
-                                "DejaVu Sans Condensed"});
+                               {"Microsoft Sans Serif", "Tahoma", "Liberation Sans", "Arimo", "DejaVu Sans Condensed"});
     return true;
   }();
   (void)substitutesInstalled;
@@ -79,9 +78,8 @@ QLabel* MakeText(QWidget* parent, const char* name, const QString& text, const Q
 }  // namespace
 
 TDLG_Info::TDLG_Info(QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                          Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
-                          Qt::MSWindowsFixedSizeDialogHint) {
+    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                          Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint) {
   setObjectName(QStringLiteral("DLG_Info"));
   setWindowTitle(QStringLiteral("Info"));
   setModal(true);

@@ -15,15 +15,15 @@ class TDLG_Info : public QDialog {
  public:
   explicit TDLG_Info(QWidget* parent = nullptr);
 
-  QLabel* StaticText5 = nullptr;  // title line
-  QLabel* StaticText1 = nullptr;  // contact
-  QLabel* Image1 = nullptr;       // program icon
-  QLabel* StaticText2 = nullptr;  // line of business
-  QLabel* StaticText3 = nullptr;  // street
-  QLabel* StaticText4 = nullptr;  // postal code and town
-  QLabel* StaticText6 = nullptr;  // web address
-  QLabel* StaticText7 = nullptr;  // version and year
-  QPushButton* Button1 = nullptr; // "OK"
+  QLabel* StaticText5 = nullptr;   // title line
+  QLabel* StaticText1 = nullptr;   // contact
+  QLabel* Image1 = nullptr;        // program icon
+  QLabel* StaticText2 = nullptr;   // line of business
+  QLabel* StaticText3 = nullptr;   // street
+  QLabel* StaticText4 = nullptr;   // postal code and town
+  QLabel* StaticText6 = nullptr;   // web address
+  QLabel* StaticText7 = nullptr;   // version and year
+  QPushButton* Button1 = nullptr;  // "OK"
 
  protected:
   // Every showing is centred over the parent window.

@@ -67,7 +67,7 @@ class TDeviceFrameEvent : public QEvent {
 };
 
 struct TFMainOptions {
-  QString host;          // the device's address; no default here on purpose
+  QString host;  // the device's address; no default here on purpose
   uint16_t port = DEFAULT_DEVICE_PORT;
   bool showHiddenPages = false;  // memory slots: show the two pages without a tab as tabs
 };
@@ -191,8 +191,8 @@ class TFMain : public QMainWindow, private IFrameTarget {
   QTimer* Timer1 = nullptr;  // keep-alive
   QTimer* Timer2 = nullptr;  // ticker while the device clears its memory
   // Link components
-  TLinkClient* TCP_Client = nullptr;   // the link client
-  TLinkClient* ITCP_Client = nullptr;  // the probe client
+  TLinkClient* TCP_Client = nullptr;      // the link client
+  TLinkClient* ITCP_Client = nullptr;     // the probe client
   std::unique_ptr<TLinkSession> Session;  // the link client's exchanges: LinkState and ReceiveBuffer
   // One program per device: the window holds the device's lock while its
   // link is open (see core/DeviceLock.h).
@@ -330,8 +330,8 @@ class TFMain : public QMainWindow, private IFrameTarget {
   void closeEvent(QCloseEvent* e) override;
 
  private:
-  void CreateControls();   // layout, initial states, wiring
-  void StartupProbe();     // step 1 of FormCreate
+  void CreateControls();  // layout, initial states, wiring
+  void StartupProbe();    // step 1 of FormCreate
 
   // IFrameTarget
   bool RecorderPageActive() override;

@@ -122,8 +122,7 @@ class TAutoSizeLabels : public QObject {
       case QEvent::StyleChange:
         if (watched->isWidgetType()) Fit(static_cast<QWidget*>(watched));
         break;
-      default:
-        break;
+      default: break;
     }
     return false;
   }
@@ -135,14 +134,12 @@ class TLiveEditDelegate : public QStyledItemDelegate {
  public:
   using QStyledItemDelegate::QStyledItemDelegate;
 
-  QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem& option,
-                        const QModelIndex& index) const override {
+  QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem& option, const QModelIndex& index) const override {
     QWidget* editor = QStyledItemDelegate::createEditor(parent, option, index);
     if (editor && parent) editor->setFont(parent->font());
     if (auto* line = qobject_cast<QLineEdit*>(editor)) {
       auto* self = const_cast<TLiveEditDelegate*>(this);
-      QObject::connect(line, &QLineEdit::textEdited, self,
-                       [self, line] { emit self->commitData(line); });
+      QObject::connect(line, &QLineEdit::textEdited, self, [self, line] { emit self->commitData(line); });
     }
     return editor;
   }
@@ -190,32 +187,30 @@ QLabel* AutoLabel(const char* name, const QString& text, QWidget* parent, int le
   return label;
 }
 
-QPushButton* Button(const char* name, const QString& text, QWidget* parent, int left, int top,
-                    int width, int height) {
+QPushButton* Button(const char* name, const QString& text, QWidget* parent, int left, int top, int width, int height) {
   auto* b = Named(new QPushButton(text, parent), name);
   b->setAutoDefault(false);
   b->setGeometry(left, top, width, height);
   return b;
 }
 
-QCheckBox* CheckBox(const char* name, const QString& text, QWidget* parent, int left, int top,
-                    int width, int height, bool checked) {
+QCheckBox* CheckBox(const char* name, const QString& text, QWidget* parent, int left, int top, int width, int height,
+                    bool checked) {
   auto* c = Named(new QCheckBox(text, parent), name);
   c->setChecked(checked);
   c->setGeometry(left, top, width, height);
   return c;
 }
 
-QRadioButton* RadioButton(const char* name, const QString& text, QWidget* parent, int left,
-                          int top, int width, int height, bool checked) {
+QRadioButton* RadioButton(const char* name, const QString& text, QWidget* parent, int left, int top, int width,
+                          int height, bool checked) {
   auto* r = Named(new QRadioButton(text, parent), name);
   r->setChecked(checked);
   r->setGeometry(left, top, width, height);
   return r;
 }
 
-QProgressBar* ProgressBar(const char* name, QWidget* parent, int left, int top, int width,
-                          int height) {
+QProgressBar* ProgressBar(const char* name, QWidget* parent, int left, int top, int width, int height) {
   auto* p = Named(new QProgressBar(parent), name);
   p->setRange(0, 100);
   p->setValue(0);
@@ -224,8 +219,8 @@ QProgressBar* ProgressBar(const char* name, QWidget* parent, int left, int top, 
   return p;
 }
 
-QSpinBox* SpinEdit(const char* name, QWidget* parent, int left, int top, int width, int height,
-                   int minimum, int maximum, int value) {
+QSpinBox* SpinEdit(const char* name, QWidget* parent, int left, int top, int width, int height, int minimum,
+                   int maximum, int value) {
   auto* s = Named(new TSpinEdit(parent), name);
   const QSignalBlocker block(s);
   s->setRange(minimum, maximum);
@@ -246,8 +241,7 @@ QListWidget* ListBox(const char* name, QWidget* parent, int left, int top, int w
   return l;
 }
 
-QGroupBox* GroupBox(const char* name, const QString& title, QWidget* parent, int left, int top,
-                    int width, int height) {
+QGroupBox* GroupBox(const char* name, const QString& title, QWidget* parent, int left, int top, int width, int height) {
   auto* g = Named(new QGroupBox(parent), name);
   // Set before the title so the style sees it on the first polish.
   g->setProperty("captionless", title.isEmpty());
@@ -314,8 +308,7 @@ void TFMain::SetGroupCaptionColor(QGroupBox* box, const QColor& color) {
   box->setProperty(kCaptionColorProperty, color);
   // A group box's own style sheet wins over the application's, in every
   // state of the box, enabled or not.
-  box->setStyleSheet(QStringLiteral("QGroupBox::title { color: %1; }")
-                         .arg(color.name(QColor::HexRgb)));
+  box->setStyleSheet(QStringLiteral("QGroupBox::title { color: %1; }").arg(color.name(QColor::HexRgb)));
 }
 
 QColor TFMain::GroupCaptionColor(const QGroupBox* box) const {
@@ -428,8 +421,8 @@ void TFMain::CreateControls() {
   GroupBox3 = GroupBox("GroupBox3", QString(), page, 448, 96, 193, 97);
   GroupBox3->setEnabled(false);
   CB_Boot = CheckBox("CB_Boot", QStringLiteral("Factory Image active"), GroupBox3, 16, 19, 153, 17, false);
-  CB_Konfiguration = CheckBox("CB_Konfiguration", QStringLiteral("Pocket Software active"), GroupBox3,
-                              16, 56, 161, 17, false);
+  CB_Konfiguration =
+      CheckBox("CB_Konfiguration", QStringLiteral("Pocket Software active"), GroupBox3, 16, 56, 161, 17, false);
 
   wire(B_Sync, &QPushButton::clicked, &TFMain::B_SyncClick);
   wire(B_Start, &QPushButton::clicked, &TFMain::B_StartClick);
@@ -633,8 +626,7 @@ void TFMain::CreateControls() {
     SG_Files->setItem(0, 0, item);
     // Row 0 is the current row, the one a copy asks for, but nothing shows
     // as chosen while the list is empty.
-    SG_Files->selectionModel()->setCurrentIndex(SG_Files->model()->index(0, 0),
-                                                QItemSelectionModel::NoUpdate);
+    SG_Files->selectionModel()->setCurrentIndex(SG_Files->model()->index(0, 0), QItemSelectionModel::NoUpdate);
     ShowNoSelectionWhileEmpty(SG_Files);
     SG_Files->setItemDelegate(new TNoFocusOnEmptyDelegate(SG_Files));
   }

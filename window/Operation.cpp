@@ -45,15 +45,11 @@ QString OperationCloseQuestion(TDeviceOperation running) {
       stake = QStringLiteral("If you close now, the copy stops and no file is kept. The recording stays on the "
                              "device.");
       break;
-    case TDeviceOperation::Scan:
-      stake = QStringLiteral("If you close now, the picture is not completed.");
-      break;
+    case TDeviceOperation::Scan: stake = QStringLiteral("If you close now, the picture is not completed."); break;
     case TDeviceOperation::SlotRead:
       stake = QStringLiteral("If you close now, the slot table is left incomplete.");
       break;
-    default:
-      stake = QStringLiteral("If you close now, it stops unfinished.");
-      break;
+    default: stake = QStringLiteral("If you close now, it stops unfinished."); break;
   }
   return QStringLiteral("%1 is still running.\n\n%2\n\nClose anyway?").arg(OperationName(running), stake);
 }

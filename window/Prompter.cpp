@@ -42,8 +42,7 @@ class TRealPrompter : public TPrompter {
     QMessageBox::information(parent, Title(parent), text, QMessageBox::Ok);
   }
   bool Confirm(QWidget* parent, const QString& text) override {
-    return QMessageBox::question(parent, Title(parent), text, QMessageBox::Yes | QMessageBox::No) ==
-           QMessageBox::Yes;
+    return QMessageBox::question(parent, Title(parent), text, QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
   }
   bool ConfirmRisk(QWidget* parent, const QString& text) override {
     return QMessageBox::warning(parent, Title(parent), text, QMessageBox::Yes | QMessageBox::No, QMessageBox::No) ==

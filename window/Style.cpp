@@ -13,8 +13,8 @@ bool ApplyVisualStyle(QApplication& app, const QString& resource) {
   QByteArray sheet;
   if (file.open(QIODevice::ReadOnly)) sheet = file.readAll();
   if (sheet.isEmpty()) {
-    Prompter().Error(nullptr, QStringLiteral("The visual style \"Aqua Light Slate\" (%1) could not be applied.")
-                                  .arg(resource));
+    Prompter().Error(nullptr,
+                     QStringLiteral("The visual style \"Aqua Light Slate\" (%1) could not be applied.").arg(resource));
     return false;
   }
   // Texts drawn from the palette (labels, check boxes, radio buttons) grey

@@ -49,9 +49,7 @@ void TFMain::TransferCommand(const uint8_t* request, int32_t count) {
   }
 }
 
-void TFMain::OnDeviceFrame(const uint8_t* payload, int32_t length) {
-  DispatchFrame(payload, length, LinkState, *this);
-}
+void TFMain::OnDeviceFrame(const uint8_t* payload, int32_t length) { DispatchFrame(payload, length, LinkState, *this); }
 
 void TFMain::OnDeviceNotify() {}
 

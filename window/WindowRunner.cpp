@@ -175,8 +175,8 @@ void TFMain::TWindowRunner::Arm(TDeadline deadline) {
 
 void TFMain::TWindowRunner::Ended(TOperation& op, const TStep& end) {
   TLinkState& st = core_.State();
-  const bool unanswered = op.Direct() ? op.DirectExpired && !op.DirectAnswered
-                                      : st.ReplyCode == REPLY_TIMEOUT || cancelled_;
+  const bool unanswered =
+      op.Direct() ? op.DirectExpired && !op.DirectAnswered : st.ReplyCode == REPLY_TIMEOUT || cancelled_;
   if (unanswered && w_.TCP_Client->Connected()) owed_.setRemainingTime(Timings().watchdog);
   if (op.Direct()) {
     directWait_.stop();

@@ -98,7 +98,7 @@ class TFMain::TWindowRunner : private IRunDriver {
   bool delivering_ = false;
   bool deliveryPosted_ = false;
   uint64_t drains_ = 0;
-  QObject context_;  // posted calls die with the runner
+  QObject context_;    // posted calls die with the runner
   QTimer directWait_;  // a direct exchange's own deadline
   // An exchange that ended without its answer (its time ran out, or it was
   // cancelled) may still get it. The next operation starts only once that

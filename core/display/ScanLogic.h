@@ -92,5 +92,4 @@ struct TScanStep {
 // most `rows`), and ends the scan in `st` after the last column ("All data
 // received!", ReplyCode 0), on a failing status (ReplyCode = status) or on a
 // frame that does not fit (ReplyCode 6).
-TScanStep TakeScanPayload(TLinkState& st, const uint8_t* payload, int32_t length, int width, int rows,
-                          QImage& picture);
+TScanStep TakeScanPayload(TLinkState& st, const uint8_t* payload, int32_t length, int width, int rows, QImage& picture);

@@ -8,10 +8,10 @@
 #include <cstring>
 
 enum class TCutOutcome {
-  NeedMore,     // an incomplete frame (or fewer than 2 bytes) waits for more data
-  Drained,      // the data ended exactly on a frame boundary
-  BadLength,    // a length field below the header size or above MAX_FRAME_LENGTH; Busy cleared
-  Stopped,      // Busy was cleared (by a frame's handler, for instance)
+  NeedMore,   // an incomplete frame (or fewer than 2 bytes) waits for more data
+  Drained,    // the data ended exactly on a frame boundary
+  BadLength,  // a length field below the header size or above MAX_FRAME_LENGTH; Busy cleared
+  Stopped,    // Busy was cleared (by a frame's handler, for instance)
 };
 
 // Extracts every complete frame at the start of `buffer`, in order. For each
@@ -19,8 +19,7 @@ enum class TCutOutcome {
 // place, before the remaining bytes are moved to the front.
 template <class OnFrame>
 TCutOutcome CutFrames(uint8_t* buffer, TLinkState& st, OnFrame&& onFrame) {
-  while (st.BytesReceived > 1 && st.Busy &&
-         (st.FrameLength == 0 || st.BytesReceived >= st.FrameLength)) {
+  while (st.BytesReceived > 1 && st.Busy && (st.FrameLength == 0 || st.BytesReceived >= st.FrameLength)) {
     if (st.FrameLength == 0) st.FrameLength = buffer[0] + 256 * buffer[1];
     if (st.FrameLength > MAX_FRAME_LENGTH || st.FrameLength < FRAME_HEADER_LENGTH) {
       // A length the device can never send: give up on this exchange rather

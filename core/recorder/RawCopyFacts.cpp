@@ -31,8 +31,8 @@ TRawFactsRead ParseRawFacts(const QByteArray& json) {
   QJsonParseError parse{};
   const QJsonDocument doc = QJsonDocument::fromJson(json, &parse);
   if (parse.error != QJsonParseError::NoError || !doc.isObject()) {
-    r.error = QStringLiteral("not a JSON object (%1)").arg(parse.error != QJsonParseError::NoError ? parse.errorString()
-                                                                                                     : QStringLiteral("no object"));
+    r.error = QStringLiteral("not a JSON object (%1)")
+                  .arg(parse.error != QJsonParseError::NoError ? parse.errorString() : QStringLiteral("no object"));
     return r;
   }
   const QJsonObject o = doc.object();

@@ -11,11 +11,11 @@
 #include <optional>
 
 struct TRawCopyFacts {
-  int index = -1;     // the recording's number in the list; -1 when not known
-  QString name;       // its name in the list
-  QByteArray header;  // the 8-byte header record as the device sent it
-  uint8_t flags = 0;  // RecordingFlags
-  uint32_t units = 0; // RecordingUnits: 256-byte units on the device
+  int index = -1;      // the recording's number in the list; -1 when not known
+  QString name;        // its name in the list
+  QByteArray header;   // the 8-byte header record as the device sent it
+  uint8_t flags = 0;   // RecordingFlags
+  uint32_t units = 0;  // RecordingUnits: 256-byte units on the device
 
   bool operator==(const TRawCopyFacts&) const = default;
 };

@@ -16,7 +16,7 @@ struct TRecorderState {
   TRecorderMode Mode = TRecorderMode::Idle;
   // From the header of the recording being copied.
   uint8_t RecordingFlags = 0;
-  uint32_t RecordingUnits = 0;  // 256-byte units on the device
+  uint32_t RecordingUnits = 0;      // 256-byte units on the device
   std::array<uint8_t, 8> Header{};  // the header record as the device sent it
   bool HeaderSeen = false;
   // Units received so far; also the sequence number of the next block.

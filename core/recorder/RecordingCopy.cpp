@@ -70,6 +70,5 @@ int32_t TakeRecordingBlock(TRecorderState& r, const uint8_t* record) {
 }
 
 int RecordingCopyPercent(const TRecorderState& r) {
-  return r.RecordingUnits == 0 ? 100
-                               : int(std::min<uint64_t>(100, uint64_t(r.UnitsReceived) * 100 / r.RecordingUnits));
+  return r.RecordingUnits == 0 ? 100 : int(std::min<uint64_t>(100, uint64_t(r.UnitsReceived) * 100 / r.RecordingUnits));
 }

@@ -9,7 +9,8 @@ TRecordingFile::TRecordingFile(const QString& path, bool wav, uint64_t riffDataL
 
 namespace {
 QString NeedsRegularFile(const QString& path) {
-  return QStringLiteral("%1 is not a regular file; a WAV file's length is written into its header last, which needs one")
+  return QStringLiteral(
+             "%1 is not a regular file; a WAV file's length is written into its header last, which needs one")
       .arg(QDir::toNativeSeparators(path));
 }
 }  // namespace
@@ -39,7 +40,8 @@ bool TRecordingFile::BeginWavOfLength(uint8_t flags, uint64_t dataBytes) {
   flags_ = flags;
   sized_ = true;
   length_ = dataBytes;
-  const QByteArray header = dataBytes > limit_ ? WideWavHeader(flags, dataBytes, limit_) : WavHeader(flags, uint32_t(dataBytes));
+  const QByteArray header =
+      dataBytes > limit_ ? WideWavHeader(flags, dataBytes, limit_) : WavHeader(flags, uint32_t(dataBytes));
   headerBytes_ = int(header.size());
   return file_.Write(header);
 }
@@ -65,8 +67,8 @@ bool TRecordingFile::Commit() {
   }
   if (wav_ && !sized_) {
     if (headerBytes_ == 0) return false;
-    const QByteArray header = headerBytes_ == kWavHeaderBytes ? WavHeader(flags_, uint32_t(data_))
-                                                              : WideWavHeader(flags_, data_, limit_);
+    const QByteArray header =
+        headerBytes_ == kWavHeaderBytes ? WavHeader(flags_, uint32_t(data_)) : WideWavHeader(flags_, data_, limit_);
     if (!file_.Seek(0) || !file_.Write(header)) return false;
   }
   return file_.Commit();

@@ -48,8 +48,8 @@ class TRecordingFile {
  private:
   TSafeFile file_;
   QString error_;
-  bool sized_ = false;     // the header holds the final length
-  uint64_t length_ = 0;    // that length
+  bool sized_ = false;   // the header holds the final length
+  uint64_t length_ = 0;  // that length
   bool wav_;
   uint64_t limit_;
   uint8_t flags_ = 0;

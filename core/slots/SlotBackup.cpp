@@ -25,7 +25,8 @@ QString SaveSlotBackup(const QByteArray& table, const QString& folder, const QDa
   }
   const QString stamp = when.toString(QStringLiteral("yyyyMMdd-HHmmss"));
   for (int n = 1; n <= kMostBackupsASecond; ++n) {
-    const QString name = n == 1 ? QStringLiteral("slots-%1.Mem").arg(stamp) : QStringLiteral("slots-%1-%2.Mem").arg(stamp).arg(n);
+    const QString name =
+        n == 1 ? QStringLiteral("slots-%1.Mem").arg(stamp) : QStringLiteral("slots-%1-%2.Mem").arg(stamp).arg(n);
     QString path = QDir(folder).filePath(name);
     // The name is taken for this backup first, so that no other run can
     // write to it; the content then replaces the empty file in one go.

@@ -167,8 +167,10 @@ TSlotCsvResult SlotTableFromCsv(const QByteArray& csv) {
     for (size_t c = 0; c < kColumns.size(); ++c)
       if (title == QLatin1String(kColumns[c].title)) found = int(c);
     if (found < 0 || at[size_t(found)] >= 0) {
-      r.error = QStringLiteral("row 1, column %1: \"%2\" is %3").arg(i + 1).arg(header[i],
-                    found < 0 ? QStringLiteral("not a column of the slot table") : QStringLiteral("there twice"));
+      r.error = QStringLiteral("row 1, column %1: \"%2\" is %3")
+                    .arg(i + 1)
+                    .arg(header[i],
+                         found < 0 ? QStringLiteral("not a column of the slot table") : QStringLiteral("there twice"));
       return r;
     }
     at[size_t(found)] = i;
@@ -194,7 +196,8 @@ TSlotCsvResult SlotTableFromCsv(const QByteArray& csv) {
       return refuse(0, QStringLiteral("the row has %1 cells, the header %2").arg(row.size()).arg(header.size()));
     bool ok = false;
     const int slot = cell(0).trimmed().toInt(&ok);
-    if (!ok || slot < 1 || slot > SLOT_COUNT) return refuse(0, QStringLiteral("\"%1\" is not a slot from 1 to 63").arg(cell(0)));
+    if (!ok || slot < 1 || slot > SLOT_COUNT)
+      return refuse(0, QStringLiteral("\"%1\" is not a slot from 1 to 63").arg(cell(0)));
     if (seen[size_t(slot)]) return refuse(0, QStringLiteral("slot %1 is there twice").arg(slot));
     seen[size_t(slot)] = true;
 
@@ -212,10 +215,12 @@ TSlotCsvResult SlotTableFromCsv(const QByteArray& csv) {
     const QString name = cell(1);
     if (name != original[COL_NAME] && name.trimmed() != original[COL_NAME].trimmed()) {
       const QByteArray encoded = EncodeAnsi(name);
-      if (DecodeAnsi(encoded) != name) return refuse(1, QStringLiteral("\"%1\" has characters a slot name cannot hold").arg(name));
+      if (DecodeAnsi(encoded) != name)
+        return refuse(1, QStringLiteral("\"%1\" has characters a slot name cannot hold").arg(name));
       if (encoded.size() > SlotField::Name.width)
         return refuse(1, QStringLiteral("\"%1\" is longer than %2 characters").arg(name).arg(SlotField::Name.width));
-      record.replace(SlotField::Name.offset, SlotField::Name.width, CommittedSlotName(name).first(SlotField::Name.width));
+      record.replace(SlotField::Name.offset, SlotField::Name.width,
+                     CommittedSlotName(name).first(SlotField::Name.width));
     }
     const QString digit = cell(11).trimmed();
     if (digit != original[COL_DIGIT]) {

@@ -77,5 +77,7 @@ QList<int> ChangedSlots(const QList<TSlotChange>& changes) {
 
 QString SlotChangeLine(const TSlotChange& change) {
   auto shown = [&](const QString& text) { return change.quoted ? QLatin1Char('"') + text + QLatin1Char('"') : text; };
-  return QStringLiteral("slot %1: %2 %3 -> %4").arg(change.slot).arg(change.field, shown(change.before), shown(change.after));
+  return QStringLiteral("slot %1: %2 %3 -> %4")
+      .arg(change.slot)
+      .arg(change.field, shown(change.before), shown(change.after));
 }

@@ -11,10 +11,10 @@
 #include <QString>
 
 struct TSlotChange {
-  int slot = 0;     // 1..63
-  QString field;    // a column's title ("frequency"), or "record bytes 200-201"
-  QString before;   // the first table's text (a name as it is, without quotes)
-  QString after;    // the second table's text
+  int slot = 0;         // 1..63
+  QString field;        // a column's title ("frequency"), or "record bytes 200-201"
+  QString before;       // the first table's text (a name as it is, without quotes)
+  QString after;        // the second table's text
   bool quoted = false;  // a name: a line shows it in quotes, so that its blanks show
 
   bool operator==(const TSlotChange&) const = default;

@@ -102,9 +102,7 @@ QByteArray CommittedSlotName(const QString& cellText) {
   return bytes;
 }
 
-uint8_t CommittedDigitByte(const QString& cellText) {
-  return uint8_t(0xC0 | (cellText.at(0).unicode() & 0x0F));
-}
+uint8_t CommittedDigitByte(const QString& cellText) { return uint8_t(0xC0 | (cellText.at(0).unicode() & 0x0F)); }
 
 void WriteSlotTable(QByteArray& table, qsizetype offset, QByteArrayView bytes) {
   const qsizetype end = offset + bytes.size();

@@ -40,15 +40,15 @@ struct TSlotField {
 
 namespace SlotField {
 using enum TSlotEncoding;
-constexpr TSlotField DigitByte{1, 1, U8};    // low 4 bits: the number; high 4 bits 0xC once edited
+constexpr TSlotField DigitByte{1, 1, U8};  // low 4 bits: the number; high 4 bits 0xC once edited
 constexpr TSlotField Name{18, 17, Text8};
-constexpr TSlotField Filter2{45, 1, U8};     // code 0..7
-constexpr TSlotField Filter1{46, 1, U8};     // code 0..7
-constexpr TSlotField Impedance{47, 1, U8};   // 0 = 50 ohm, else 0 ohm
-constexpr TSlotField Step20dB{48, 1, U8};    // 0 = 0 dB, else 20 dB
-constexpr TSlotField Select1kHz{49, 1, U8};  // 0 = 75 kHz, else 1 kHz
-constexpr TSlotField Mode{51, 1, U8};        // demodulation mode 0..5
-constexpr TSlotField Frequency{156, 4, S32}; // tenths
+constexpr TSlotField Filter2{45, 1, U8};      // code 0..7
+constexpr TSlotField Filter1{46, 1, U8};      // code 0..7
+constexpr TSlotField Impedance{47, 1, U8};    // 0 = 50 ohm, else 0 ohm
+constexpr TSlotField Step20dB{48, 1, U8};     // 0 = 0 dB, else 20 dB
+constexpr TSlotField Select1kHz{49, 1, U8};   // 0 = 75 kHz, else 1 kHz
+constexpr TSlotField Mode{51, 1, U8};         // demodulation mode 0..5
+constexpr TSlotField Frequency{156, 4, S32};  // tenths
 constexpr TSlotField ParamS16{202, 2, S16};
 constexpr TSlotField ParamU16{204, 2, U16};
 }  // namespace SlotField

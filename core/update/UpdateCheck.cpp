@@ -5,8 +5,8 @@
 
 namespace {
 
-constexpr int kVersionCharOfName = 10;        // counted from 1
-constexpr int kLanCharOfDescription = 7;      // last digit of the LAN driver version
+constexpr int kVersionCharOfName = 10;          // counted from 1
+constexpr int kLanCharOfDescription = 7;        // last digit of the LAN driver version
 constexpr int kFirmwareCharOfDescription = 21;  // last digit of the firmware version
 
 // Characters are compared as signed 8-bit codes.
@@ -35,15 +35,13 @@ TUpdateCheckResult Declined() {
 // A version character that is not there: nothing can be compared.
 std::optional<TUpdateCheckResult> MissingCharacter(const TUpdateCheckInput& in, int descriptionChars) {
   if (in.fileName.size() < kVersionCharOfName)
-    return Refuse(
-        "The update file's name is shorter than 10 characters, so its version (the 10th character) "
-        "cannot be read. Nothing was sent.",
-        TBoxKind::Error);
+    return Refuse("The update file's name is shorter than 10 characters, so its version (the 10th character) "
+                  "cannot be read. Nothing was sent.",
+                  TBoxKind::Error);
   if (in.description.size() < descriptionChars)
-    return Refuse(
-        "The device has not reported its installed versions yet (the device description is too short "
-        "to compare). Read them with Interface > Find WLAN Connection, then try again. Nothing was sent.",
-        TBoxKind::Error);
+    return Refuse("The device has not reported its installed versions yet (the device description is too short "
+                  "to compare). Read them with Interface > Find WLAN Connection, then try again. Nothing was sent.",
+                  TBoxKind::Error);
   return std::nullopt;
 }
 
@@ -67,9 +65,8 @@ TUpdateCheckResult CheckUpdate(const TUpdateCheckInput& in, const std::function<
             "File contains old firmware not compatible to newer LAN driver, please install firmware Vxx9 or higher!",
             TBoxKind::QuestionOk);
       if (file >= '9' && lan < '3')
-        return Refuse(
-            "Firmware is not compatible to old LAN driver, please install LAN driver V03 or higher first!",
-            TBoxKind::QuestionOk);
+        return Refuse("Firmware is not compatible to old LAN driver, please install LAN driver V03 or higher first!",
+                      TBoxKind::QuestionOk);
       return Go(REQ_UPDATE_POCKET);
     }
 

@@ -30,10 +30,10 @@ struct TUpdateCheckInput {
 
 struct TUpdateCheckResult {
   bool go = false;
-  uint8_t requestCode = 0;          // when go
-  QByteArray refusal;               // when refused: the text shown (8-bit)
+  uint8_t requestCode = 0;  // when go
+  QByteArray refusal;       // when refused: the text shown (8-bit)
   TBoxKind kind = TBoxKind::Information;
-  bool asked = false;               // refused after a question the user did not answer with Yes
+  bool asked = false;  // refused after a question the user did not answer with Yes
 };
 
 // Runs the checks. `ask` puts a Yes/No question and returns true only for

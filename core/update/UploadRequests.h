@@ -14,10 +14,10 @@
 #include <array>
 #include <cstdint>
 
-constexpr int UPLOAD_BLOCK = 256;              // file bytes per data request
-constexpr int UPLOAD_NAME_WORD_LENGTH = 5;     // sequence byte + 4 name bytes
-constexpr int UPLOAD_POCKET_DATA_LENGTH = 320; // 64 × (sequence byte + 4 data bytes)
-constexpr int UPLOAD_LAN_DATA_LENGTH = 257;    // sequence byte + 256 data bytes
+constexpr int UPLOAD_BLOCK = 256;                         // file bytes per data request
+constexpr int UPLOAD_NAME_WORD_LENGTH = 5;                // sequence byte + 4 name bytes
+constexpr int UPLOAD_POCKET_DATA_LENGTH = 320;            // 64 × (sequence byte + 4 data bytes)
+constexpr int UPLOAD_LAN_DATA_LENGTH = 257;               // sequence byte + 256 data bytes
 constexpr uint64_t UPLOAD_MAX_FILE_SIZE = 0xFFFFFFFFull;  // the start request's 32-bit size
 
 // 0x80 + counter mod 128: 0x81 ... 0xFF, 0x80, 0x81 ...

@@ -59,7 +59,9 @@ TDoctorRun Doctor(const QStringList& args, const QString& bus) {
 }
 
 // A bus address where no bus is: the machine's own system bus is never asked.
-QString NoBus(const QTemporaryDir& dir) { return QStringLiteral("unix:path=%1").arg(dir.filePath(QStringLiteral("no-bus"))); }
+QString NoBus(const QTemporaryDir& dir) {
+  return QStringLiteral("unix:path=%1").arg(dir.filePath(QStringLiteral("no-bus")));
+}
 
 // A loopback port that refuses connections: bound, never listening.
 class TClosedPort {
@@ -94,10 +96,10 @@ TEST(DoctorSteps, TheAddressSaysWhereItCameFrom) {
     uint16_t port;
     TAddressSource source;
     const char* finding;
-  } cases[] = {
-      {"192.168.4.1", 55555, TAddressSource::Default, "192.168.4.1:55555, the device's default (--device HOST[:PORT] gives another)"},
-      {"127.0.0.1", 4000, TAddressSource::Given, "127.0.0.1:4000, as given"},
-      {"127.0.0.1", 4001, TAddressSource::Simulator, "127.0.0.1:4001, the built-in simulated device"}};
+  } cases[] = {{"192.168.4.1", 55555, TAddressSource::Default,
+                "192.168.4.1:55555, the device's default (--device HOST[:PORT] gives another)"},
+               {"127.0.0.1", 4000, TAddressSource::Given, "127.0.0.1:4000, as given"},
+               {"127.0.0.1", 4001, TAddressSource::Simulator, "127.0.0.1:4001, the built-in simulated device"}};
   for (const auto& c : cases) {
     const TDoctorStep step = AddressStep(QString::fromLatin1(c.host), c.port, c.source);
     EXPECT_EQ(step.finding, QString::fromUtf8(c.finding));
@@ -118,25 +120,40 @@ TEST(DoctorSteps, TheNetworkIsTheInterfaceWhoseSubnetHoldsTheDevice) {
     const char* device;
     TDoctorStep::TResult result;
     const char* finding;
+    // clang-format off
   } cases[] = {
       {"joined", {lo, eth, wlan}, "198.51.100.1", TDoctorStep::Ok,
        "this PC is on the network of 198.51.100.1 through wlan0 198.51.100.2/24. This PC's interfaces: lo 127.0.0.1/8, "
        "eth0 192.0.2.3/24, wlan0 198.51.100.2/24"},
-      {"not joined", {lo, eth}, "198.51.100.1", TDoctorStep::Problem,
+      // clang-format on
+      {"not joined",
+       {lo, eth},
+       "198.51.100.1",
+       TDoctorStep::Problem,
        "no interface of this PC has an address on the network of 198.51.100.1. This PC's interfaces: lo 127.0.0.1/8, "
        "eth0 192.0.2.3/24"},
-      {"the other half of the subnet", {narrow}, "198.51.100.1", TDoctorStep::Problem,
+      {"the other half of the subnet",
+       {narrow},
+       "198.51.100.1",
+       TDoctorStep::Problem,
        "no interface of this PC has an address on the network of 198.51.100.1. This PC's interfaces: wlan1 "
        "198.51.100.130/25"},
-      {"no interface at all", {}, "198.51.100.1", TDoctorStep::Problem,
+      {"no interface at all",
+       {},
+       "198.51.100.1",
+       TDoctorStep::Problem,
        "no interface of this PC has an address on the network of 198.51.100.1. This PC's interfaces: none with an IPv4 "
        "address"},
-      {"loopback", {lo, eth}, "127.0.0.1", TDoctorStep::Ok,
+      {"loopback",
+       {lo, eth},
+       "127.0.0.1",
+       TDoctorStep::Ok,
        "this PC is on the network of 127.0.0.1 through lo 127.0.0.1/8. This PC's interfaces: lo 127.0.0.1/8, eth0 "
        "192.0.2.3/24"},
   };
   for (const auto& c : cases) {
-    const TDoctorStep step = NetworkStep(c.interfaces, QHostAddress(QString::fromLatin1(c.device)), QString::fromLatin1(c.device));
+    const TDoctorStep step =
+        NetworkStep(c.interfaces, QHostAddress(QString::fromLatin1(c.device)), QString::fromLatin1(c.device));
     EXPECT_EQ(step.result, c.result) << c.name;
     EXPECT_EQ(step.finding, QString::fromUtf8(c.finding)) << c.name;
     EXPECT_EQ(step.next.isEmpty(), c.result == TDoctorStep::Ok) << c.name << ": advice only for a problem";
@@ -186,13 +203,17 @@ TEST(DoctorConnection, RefusedTimedOutSilentOrAnswered) {
     const char* ending;
     const char* says;
   } cases[] = {
-      {"refused", closed.port(), 1, "refused", "connection: [PROBLEM] refused: 127.0.0.1:%1 is reached, but nothing listens on that port\n"},
+      {"refused", closed.port(), 1, "refused",
+       "connection: [PROBLEM] refused: 127.0.0.1:%1 is reached, but nothing listens on that port\n"},
       {"timed out", unreachable.port(), 1, "timed-out",
-       "connection: [PROBLEM] timed out: 127.0.0.1:%1 did not take the connection within 500 ms; it is not reachable from this PC\n"},
+       "connection: [PROBLEM] timed out: 127.0.0.1:%1 did not take the connection within 500 ms; it is not reachable "
+       "from this PC\n"},
       {"silent", silent.port(), 1, "silent",
-       "connection: [PROBLEM] accepted but silent: 127.0.0.1:%1 took the connection but did not answer within 500 ms\n"},
+       "connection: [PROBLEM] accepted but silent: 127.0.0.1:%1 took the connection but did not answer within 500 "
+       "ms\n"},
       {"answered", sim.Port(), 0, "answered",
-       "connection: [ok] answered: 127.0.0.1:%1; the device runs its application image, version LAN V03; ZEL0A1B V109\n"},
+       "connection: [ok] answered: 127.0.0.1:%1; the device runs its application image, version LAN V03; ZEL0A1B "
+       "V109\n"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -265,19 +286,21 @@ class DoctorNetworkManager : public ::testing::Test {
     manager.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     // Debian's python, where Debian's python3-dbusmock is.
     manager.start(QStringLiteral("/usr/bin/python3"),
-                  {QStringLiteral("-m"), QStringLiteral("dbusmock"), QStringLiteral("--system"), QStringLiteral("--template"),
-                   QStringLiteral("networkmanager")});
+                  {QStringLiteral("-m"), QStringLiteral("dbusmock"), QStringLiteral("--system"),
+                   QStringLiteral("--template"), QStringLiteral("networkmanager")});
     ASSERT_TRUE(manager.waitForStarted());
     QDBusConnection c = Bus();
     ASSERT_TRUE(c.isConnected());
-    ASSERT_TRUE(WaitUntil([&] { return manager.state() != QProcess::Running || c.interface()->isServiceRegistered(nm); }, 30000));
+    ASSERT_TRUE(WaitUntil(
+        [&] { return manager.state() != QProcess::Running || c.interface()->isServiceRegistered(nm); }, 30000));
     ASSERT_EQ(manager.state(), QProcess::Running) << "python3-dbusmock is needed (scripts/deps.sh installs it)";
   }
   QVariant Mock(const QString& path, const QString& method, const QVariantList& args) {
     QDBusMessage m = QDBusMessage::createMethodCall(nm, path, QStringLiteral("org.freedesktop.DBus.Mock"), method);
     m.setArguments(args);
     const QDBusMessage reply = Bus().call(m, QDBus::Block, 10000);
-    EXPECT_EQ(reply.type(), QDBusMessage::ReplyMessage) << method.toStdString() << ": " << reply.errorMessage().toStdString();
+    EXPECT_EQ(reply.type(), QDBusMessage::ReplyMessage)
+        << method.toStdString() << ": " << reply.errorMessage().toStdString();
     return reply.arguments().value(0);
   }
   QString AddWifi(const QString& name) {
@@ -308,9 +331,10 @@ TEST_F(DoctorNetworkManager, WithoutItTheStepIsSkippedAndSaysWhy) {
     const char* name;
     bool bus;
     const char* why;
-  } cases[] = {{"no system bus", false, "wifi: [skipped] skipped: there is no system bus to ask it on"},
-               {"a bus without NetworkManager", true,
-                "wifi: [skipped] skipped: NetworkManager does not run on this PC, so the Wi-Fi networks are not known here\n"}};
+  } cases[] = {
+      {"no system bus", false, "wifi: [skipped] skipped: there is no system bus to ask it on"},
+      {"a bus without NetworkManager", true,
+       "wifi: [skipped] skipped: NetworkManager does not run on this PC, so the Wi-Fi networks are not known here\n"}};
   for (const auto& c : cases) {
     const TDoctorRun r = Run(c.bus ? address : NoBus(dir), false);
     EXPECT_EQ(r.code, 0) << c.name << ": the device answers all the same";
@@ -346,11 +370,13 @@ TEST_F(DoctorNetworkManager, NamesEachWifiInterfacesNetworkAndTheAccessPointsInR
   EXPECT_EQ(wifi.value("result").toString(), QStringLiteral("ok"));
   EXPECT_FALSE(wifi.contains("next"));
   auto ap = [](const char* ssid, int strength) { return QJsonObject{{"ssid", ssid}, {"strength", strength}}; };
-  EXPECT_EQ(wifi.value("interfaces").toArray(),
-            (QJsonArray{QJsonObject{{"interface", "wlan0"},
-                                    {"connected", ap("ZEL Pocket", 82)},
-                                    {"inRange", QJsonArray{ap("Cafe", 95), ap("ZEL Pocket", 82), ap("Home", 55)}}},
-                        QJsonObject{{"interface", "wlan1"}, {"connected", QJsonValue()}, {"inRange", QJsonArray{ap("Home", 30)}}}}))
+  EXPECT_EQ(
+      wifi.value("interfaces").toArray(),
+      (QJsonArray{
+          QJsonObject{{"interface", "wlan0"},
+                      {"connected", ap("ZEL Pocket", 82)},
+                      {"inRange", QJsonArray{ap("Cafe", 95), ap("ZEL Pocket", 82), ap("Home", 55)}}},
+          QJsonObject{{"interface", "wlan1"}, {"connected", QJsonValue()}, {"inRange", QJsonArray{ap("Home", 30)}}}}))
       << QJsonDocument(wifi).toJson().toStdString();
   EXPECT_TRUE(wifi.value("finding").toString().startsWith("wlan0 is connected to \"ZEL Pocket\"; in range: "));
 
@@ -371,9 +397,10 @@ TEST(DoctorLock, AnotherProgramsLinkIsNamedAndTheConnectionNotTried) {
   const int connections = sim.ConnectionsAccepted();
   const TDoctorRun r = Doctor({"--device", QStringLiteral("127.0.0.1:%1").arg(sim.Port()), "--json"}, NoBus(dir));
   EXPECT_EQ(r.code, 4);
-  EXPECT_EQ(r.Step("lock").value("finding").toString(),
-            HolderText({QFileInfo(QCoreApplication::applicationFilePath()).fileName(), QCoreApplication::applicationPid()},
-                       QStringLiteral("127.0.0.1:%1").arg(sim.Port())));
+  EXPECT_EQ(
+      r.Step("lock").value("finding").toString(),
+      HolderText({QFileInfo(QCoreApplication::applicationFilePath()).fileName(), QCoreApplication::applicationPid()},
+                 QStringLiteral("127.0.0.1:%1").arg(sim.Port())));
   EXPECT_EQ(r.Step("connection").value("result").toString(), QStringLiteral("skipped"));
   EXPECT_EQ(sim.ConnectionsAccepted(), connections);
 }

@@ -85,8 +85,7 @@ TEST_F(OneProgramTest, ASecondZelctlIsRefusedAtOnceOrWaitsAndTheFirstGoesOn) {
   const QJsonObject json = QJsonDocument::fromJson(r.out).object();
   EXPECT_EQ(json.value("exit"), QJsonValue(4));
   EXPECT_EQ(json.value("error").toString(), says);
-  EXPECT_EQ(json.value("holder").toObject(),
-            (QJsonObject{{"program", "zelctl"}, {"pid", double(first.processId())}}));
+  EXPECT_EQ(json.value("holder").toObject(), (QJsonObject{{"program", "zelctl"}, {"pid", double(first.processId())}}));
   // --wait gives up when its time has run out.
   r = Run({"--wait", "1", "status"});
   EXPECT_EQ(r.code, 4);
@@ -97,7 +96,8 @@ TEST_F(OneProgramTest, ASecondZelctlIsRefusedAtOnceOrWaitsAndTheFirstGoesOn) {
   QProcess waiting;
   Start(waiting, {"status", "--wait", "60"});
   QByteArray waitingSays;
-  ASSERT_TRUE(WaitUntil([&] { return (waitingSays += waiting.readAllStandardError()).contains("waiting up to 60 s"); }, 20000));
+  ASSERT_TRUE(
+      WaitUntil([&] { return (waitingSays += waiting.readAllStandardError()).contains("waiting up to 60 s"); }, 20000));
   EXPECT_EQ(QString::fromLocal8Bit(waitingSays), QStringLiteral("zelctl: %1; waiting up to 60 s for it\n").arg(says));
   const qsizetype before = Pictures().size();
   ASSERT_TRUE(WaitUntil([&] { return Pictures().size() > before; }, 20000)) << "the first goes on meanwhile";
@@ -105,7 +105,8 @@ TEST_F(OneProgramTest, ASecondZelctlIsRefusedAtOnceOrWaitsAndTheFirstGoesOn) {
   ::kill(pid_t(first.processId()), SIGTERM);
   ASSERT_TRUE(WaitUntil([&] { return first.state() == QProcess::NotRunning; }, 20000));
   EXPECT_EQ(first.exitCode(), 0) << first.readAllStandardError().toStdString();
-  for (const QString& name : Pictures()) EXPECT_EQ(QImage(QDir(dir.path()).filePath(name)).size(), QSize(810, 490)) << name.toStdString();
+  for (const QString& name : Pictures())
+    EXPECT_EQ(QImage(QDir(dir.path()).filePath(name)).size(), QSize(810, 490)) << name.toStdString();
   ASSERT_TRUE(WaitUntil([&] { return waiting.state() == QProcess::NotRunning; }, 20000));
   EXPECT_EQ(waiting.exitCode(), 0);
   EXPECT_EQ(waiting.readAllStandardOutput(), QByteArray("image: application\nversion: LAN V03; ZEL0A1B V109\n"));
@@ -187,7 +188,8 @@ TEST_F(OneProgramTest, ZelctlAgainstTheWindowProgramSaysCloseItsWindowOrUseIt) {
   ASSERT_TRUE(HeldBy(window.processId())) << window.readAllStandardError().toStdString();
   const TResult r = Run({"status"});
   EXPECT_EQ(r.code, 4);
-  EXPECT_EQ(QString::fromLocal8Bit(r.err), QStringLiteral("zelctl: %1\n").arg(HolderSays("zelpocket", window.processId())));
+  EXPECT_EQ(QString::fromLocal8Bit(r.err),
+            QStringLiteral("zelctl: %1\n").arg(HolderSays("zelpocket", window.processId())));
   EXPECT_TRUE(r.err.endsWith("; close its window or use it\n"));
   window.kill();
   ASSERT_TRUE(WaitUntil([&] { return window.state() == QProcess::NotRunning; }, 20000));

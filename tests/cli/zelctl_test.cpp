@@ -202,35 +202,63 @@ TEST_F(ZelctlTest, DeviceFaultsExitOneWithAMessageAndLeaveNoFile) {
     QStringList args;
     const char* says;
   } cases[] = {
-      {"silent device", [](zelsim::TSimulator& s) { s.SetFault(zelsim::TFault::Silent(std::nullopt)); }, {"status"}, "Timeout"},
-      {"copy: block out of order", [](zelsim::TSimulator& s) { s.Function<zelsim::TRecordings>()->SetWrongSequenceAt(1); },
-       {"copy", "2"}, "Error on reading file"},
-      {"copy: silent block", [](zelsim::TSimulator& s) { s.Function<zelsim::TRecordings>()->SetSilentAt(2); },
-       {"copy", "--all"}, "Timeout"},
-      {"copy: link reset", [](zelsim::TSimulator& s) { s.Function<zelsim::TRecordings>()->SetDropAt(1, TDrop::Reset); },
-       {"copy", "3", "--raw"}, "ZEL doesn't respond"},
-      {"copy: nothing to copy", [](zelsim::TSimulator& s) { s.Function<zelsim::TRecordings>()->SetAnswerNothingToCopy(true); },
-       {"copy", "1"}, "No file to receive!"},
-      {"copy: empty recording", [](zelsim::TSimulator& s) { s.Function<zelsim::TRecordings>()->SetReportZeroUnits(true); },
-       {"copy", "1"}, "empty recording"},
-      {"scan: silent", [](zelsim::TSimulator& s) { s.Function<zelsim::TScanFunction>()->SetSilentAfter(20); },
-       {"screenshot", "-o", "s.bmp"}, "Timeout"},
-      {"scan: refused", [](zelsim::TSimulator& s) { s.Function<zelsim::TScanFunction>()->SetStatus(3); },
-       {"screenshot", "-o", "s.png"}, "status 3"},
-      {"scan: wrong column", [](zelsim::TSimulator& s) { s.Function<zelsim::TScanFunction>()->SetColumnLengthDelta(5, 4); },
-       {"screenshot", "-o", "s.bmp"}, "does not fit"},
-      {"slots: silent", [](zelsim::TSimulator& s) { s.Function<zelsim::TSlotsFunction>()->SetSilentAt(5, true); },
-       {"slots", "read", "-o", "s.Mem"}, "Timeout"},
-      {"slots: wrong size", [](zelsim::TSimulator& s) { s.Function<zelsim::TSlotsFunction>()->SetReplyLengthAt(3, 100); },
-       {"slots", "read", "-o", "s.csv"}, "Error on reading!"},
+      {"silent device",
+       [](zelsim::TSimulator& s) { s.SetFault(zelsim::TFault::Silent(std::nullopt)); },
+       {"status"},
+       "Timeout"},
+      {"copy: block out of order",
+       [](zelsim::TSimulator& s) { s.Function<zelsim::TRecordings>()->SetWrongSequenceAt(1); },
+       {"copy", "2"},
+       "Error on reading file"},
+      {"copy: silent block",
+       [](zelsim::TSimulator& s) { s.Function<zelsim::TRecordings>()->SetSilentAt(2); },
+       {"copy", "--all"},
+       "Timeout"},
+      {"copy: link reset",
+       [](zelsim::TSimulator& s) { s.Function<zelsim::TRecordings>()->SetDropAt(1, TDrop::Reset); },
+       {"copy", "3", "--raw"},
+       "ZEL doesn't respond"},
+      {"copy: nothing to copy",
+       [](zelsim::TSimulator& s) { s.Function<zelsim::TRecordings>()->SetAnswerNothingToCopy(true); },
+       {"copy", "1"},
+       "No file to receive!"},
+      {"copy: empty recording",
+       [](zelsim::TSimulator& s) { s.Function<zelsim::TRecordings>()->SetReportZeroUnits(true); },
+       {"copy", "1"},
+       "empty recording"},
+      {"scan: silent",
+       [](zelsim::TSimulator& s) { s.Function<zelsim::TScanFunction>()->SetSilentAfter(20); },
+       {"screenshot", "-o", "s.bmp"},
+       "Timeout"},
+      {"scan: refused",
+       [](zelsim::TSimulator& s) { s.Function<zelsim::TScanFunction>()->SetStatus(3); },
+       {"screenshot", "-o", "s.png"},
+       "status 3"},
+      {"scan: wrong column",
+       [](zelsim::TSimulator& s) { s.Function<zelsim::TScanFunction>()->SetColumnLengthDelta(5, 4); },
+       {"screenshot", "-o", "s.bmp"},
+       "does not fit"},
+      {"slots: silent",
+       [](zelsim::TSimulator& s) { s.Function<zelsim::TSlotsFunction>()->SetSilentAt(5, true); },
+       {"slots", "read", "-o", "s.Mem"},
+       "Timeout"},
+      {"slots: wrong size",
+       [](zelsim::TSimulator& s) { s.Function<zelsim::TSlotsFunction>()->SetReplyLengthAt(3, 100); },
+       {"slots", "read", "-o", "s.csv"},
+       "Error on reading!"},
       // Another slot's record is no answer for this one, whatever its status.
       {"slots: answered as another slot",
        [](zelsim::TSimulator& s) { s.Function<zelsim::TSlotsFunction>()->SetReportedSlotAt(40, 1); },
-       {"slots", "read", "-o", "s.Mem"}, "did not answer slot 40 as expected"},
-      {"slots: link dropped", [](zelsim::TSimulator& s) { s.Function<zelsim::TSlotsFunction>()->SetDropAt(9, TDrop::Close); },
-       {"slots", "read", "-o", "s.Mem"}, "ZEL doesn't respond"},
-      {"slots: write refused", [](zelsim::TSimulator& s) { s.Function<zelsim::TSlotsFunction>()->SetWriteStatusAt(7, 4); },
-       {"slots", "clear", "--yes"}, "Fehler beim Speichern!"},
+       {"slots", "read", "-o", "s.Mem"},
+       "did not answer slot 40 as expected"},
+      {"slots: link dropped",
+       [](zelsim::TSimulator& s) { s.Function<zelsim::TSlotsFunction>()->SetDropAt(9, TDrop::Close); },
+       {"slots", "read", "-o", "s.Mem"},
+       "ZEL doesn't respond"},
+      {"slots: write refused",
+       [](zelsim::TSimulator& s) { s.Function<zelsim::TSlotsFunction>()->SetWriteStatusAt(7, 4); },
+       {"slots", "clear", "--yes"},
+       "Fehler beim Speichern!"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -239,8 +267,9 @@ TEST_F(ZelctlTest, DeviceFaultsExitOneWithAMessageAndLeaveNoFile) {
     c.fault(fresh);
     QProcess p;
     p.setWorkingDirectory(dir.path());
-    p.start(QStringLiteral(ZELCTL_PATH), QStringList{"--json", "--timeout", "400", "--device",
-                                                     QStringLiteral("127.0.0.1:%1").arg(fresh.Port())} + c.args);
+    p.start(QStringLiteral(ZELCTL_PATH),
+            QStringList{"--json", "--timeout", "400", "--device", QStringLiteral("127.0.0.1:%1").arg(fresh.Port())} +
+                c.args);
     p.closeWriteChannel();
     ASSERT_TRUE(p.waitForFinished(60000));
     EXPECT_EQ(p.exitCode(), 1);
@@ -285,16 +314,20 @@ TEST_F(ZelctlTest, CopiesAreTheWindowsBytesAndDecodeEqualsTheOnlineCopy) {
                   false),
               0)
         << err.toStdString();
-    EXPECT_EQ(ReadAll(Path(QStringLiteral("decoded%1.WAV").arg(row))), ReadAll(Path(QStringLiteral("File%1.WAV").arg(row))))
+    EXPECT_EQ(ReadAll(Path(QStringLiteral("decoded%1.WAV").arg(row))),
+              ReadAll(Path(QStringLiteral("File%1.WAV").arg(row))))
         << "recording " << row;
     // So does decoding it by the facts of its header the copy kept beside it.
-    const QJsonObject facts = QJsonDocument::fromJson(ReadAll(Path(QStringLiteral("File%1.HEX.json").arg(row)))).object();
+    const QJsonObject facts =
+        QJsonDocument::fromJson(ReadAll(Path(QStringLiteral("File%1.HEX.json").arg(row)))).object();
     EXPECT_EQ(facts.value("flags"), QJsonValue(flags));
     EXPECT_EQ(facts.value("units"), QJsonValue(qint64(recordings[row].units)));
     EXPECT_EQ(facts.value("name").toString(), DecodeAnsi(recordings[row].name)) << "as the list shows it";
-    ASSERT_EQ(Run({"decode", QStringLiteral("File%1.HEX").arg(row), "-o", QStringLiteral("kept%1.WAV").arg(row)}, false), 0)
+    ASSERT_EQ(
+        Run({"decode", QStringLiteral("File%1.HEX").arg(row), "-o", QStringLiteral("kept%1.WAV").arg(row)}, false), 0)
         << err.toStdString();
-    EXPECT_EQ(ReadAll(Path(QStringLiteral("kept%1.WAV").arg(row))), ReadAll(Path(QStringLiteral("File%1.WAV").arg(row))))
+    EXPECT_EQ(ReadAll(Path(QStringLiteral("kept%1.WAV").arg(row))),
+              ReadAll(Path(QStringLiteral("File%1.WAV").arg(row))))
         << "recording " << row;
   }
 }
@@ -309,7 +342,9 @@ TEST_F(ZelctlTest, DecodeRefusesFlagsThatContradictTheKeptFacts) {
     const char* says;
   } cases[] = {
       {{"--rate", "40960"}, 3, "--rate 40960 contradicts File5.HEX.json: the recording's header says rate 81920."},
-      {{"--layout", "4096"}, 3, "--layout 4096 contradicts File5.HEX.json: the recording's header says sub-block size 256."},
+      {{"--layout", "4096"},
+       3,
+       "--layout 4096 contradicts File5.HEX.json: the recording's header says sub-block size 256."},
       {{"--rate", "81920", "--layout", "4096"}, 3, "--layout 4096 contradicts"},
       {{"--rate", "44100"}, 2, "--rate must be"},
       {{"--rate", "81920", "--layout", "256"}, 0, ""},
@@ -330,7 +365,8 @@ TEST_F(ZelctlTest, DecodeRefusesFlagsThatContradictTheKeptFacts) {
     const char* what;
     QByteArray raw, facts;
     const char* says;
-  } unfit[] = {{"a block more", raw + QByteArray(4096, '\0'), facts, "holds 7 blocks of 4096 bytes, but File5.HEX.json describes a recording of 85 units"},
+  } unfit[] = {{"a block more", raw + QByteArray(4096, '\0'), facts,
+                "holds 7 blocks of 4096 bytes, but File5.HEX.json describes a recording of 85 units"},
                {"broken facts", raw, "{\"flags\": 5", "File5.HEX.json: not a JSON object"}};
   for (const auto& u : unfit) {
     SCOPED_TRACE(u.what);
@@ -471,9 +507,10 @@ TEST_F(ZelctlTest, AFileSizeLimitIsReportedAndKeepsTheOldFile) {
   WriteAll(Path("keep.Mem"), "old");
   QProcess p;
   p.setWorkingDirectory(dir.path());
-  p.start(QStringLiteral("/bin/sh"), {"-c", QStringLiteral("ulimit -f 4; exec \"$0\" --device 127.0.0.1:%1 slots read -o keep.Mem")
-                                                .arg(sim.Port()),
-                                      QStringLiteral(ZELCTL_PATH)});
+  p.start(QStringLiteral("/bin/sh"),
+          {"-c",
+           QStringLiteral("ulimit -f 4; exec \"$0\" --device 127.0.0.1:%1 slots read -o keep.Mem").arg(sim.Port()),
+           QStringLiteral(ZELCTL_PATH)});
   ASSERT_TRUE(p.waitForFinished(30000));
   EXPECT_EQ(p.exitStatus(), QProcess::NormalExit);
   EXPECT_EQ(p.exitCode(), 1);
@@ -610,8 +647,10 @@ TEST_F(ZelctlTest, ScreenshotIsTheWindowsPicture) {
   } cases[] = {{"full-wvga", &TFMain::RB_GWVGA, "black"}, {"diagram-vga", &TFMain::RB_DVGA, "#3366cc"}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.preset);
-    ASSERT_EQ(Run({"screenshot", "-o", "s.bmp", "--preset", c.preset, "--frame-colour", c.colour}), 0) << err.toStdString();
-    ASSERT_EQ(Run({"screenshot", "-o", "s.png", "--preset", c.preset, "--frame-colour", c.colour, "--crop", "--json"}), 0);
+    ASSERT_EQ(Run({"screenshot", "-o", "s.bmp", "--preset", c.preset, "--frame-colour", c.colour}), 0)
+        << err.toStdString();
+    ASSERT_EQ(Run({"screenshot", "-o", "s.png", "--preset", c.preset, "--frame-colour", c.colour, "--crop", "--json"}),
+              0);
     OpenIdle();
     (w.get()->*c.button)->click();
     w->CD_Rahmen_Color = QColor::fromString(QString::fromLatin1(c.colour));
@@ -749,9 +788,8 @@ TEST_F(ZelctlTest, UpdateDryRunChecksAndSendsNothing) {
 TEST(ZelctlCsv, AnyTableReadsBackByteForByte) {
   // Names with the characters a table writer must quote, blanks at either
   // end, 8-bit characters, no terminating zero; every other byte arbitrary.
-  const QByteArray names[] = {"a,b",           "say \"hi\"",       "  lead",         "trail  ",
-                              "\xC4nderung \x80", "line\nbreak",      "",               "seventeen chars!!",
-                              "x\r\ny"};
+  const QByteArray names[] = {"a,b", "say \"hi\"",        "  lead", "trail  ", "\xC4nderung \x80", "line\nbreak",
+                              "",    "seventeen chars!!", "x\r\ny"};
   QByteArray table(SLOT_TABLE_SIZE, '\0');
   uint32_t seed = 12345;
   for (char& b : table) {
@@ -774,8 +812,8 @@ TEST_F(ZelctlTest, AnInterruptedCopyEndsAtOnceAndLeavesNoFile) {
   device->SetSilentAt(2);  // the copy waits there, far below its time-out
   QProcess p;
   p.setWorkingDirectory(dir.path());
-  p.start(QStringLiteral(ZELCTL_PATH), {"--device", QStringLiteral("127.0.0.1:%1").arg(sim.Port()), "--timeout",
-                                        "60000", "copy", "3"});
+  p.start(QStringLiteral(ZELCTL_PATH),
+          {"--device", QStringLiteral("127.0.0.1:%1").arg(sim.Port()), "--timeout", "60000", "copy", "3"});
   ASSERT_TRUE(WaitUntil([&] { return device->BlocksSent() >= 2; }, 10000));
   p.terminate();
   ASSERT_TRUE(p.waitForFinished(10000));
@@ -795,19 +833,31 @@ TEST_F(ZelctlTest, UploadAnswersOfTheDevice) {
     std::function<void(zelsim::TUploadFunction&)> setup;
     int exit;
     const char* says;
+    // clang-format off
   } cases[] = {
       {"still working, then acknowledged",
        [](zelsim::TUploadFunction& u) {
          u.SetFault({TUploadFault::Working, 3, 0, {{zelsim::Frame(zelsim::StatusRecord(0)), 20}}, zelsim::TDrop::Close});
        },
        0, "File transfer finished successfully!"},
-      {"unknown answer", [](zelsim::TUploadFunction& u) { u.SetFault({TUploadFault::Answer, 4, 6, {}, zelsim::TDrop::Close}); }, 1,
-       "File cannot be loaded into ZEL!"},
-      {"90 while sending", [](zelsim::TUploadFunction& u) { u.SetFault({TUploadFault::Answer, 2, 90, {}, zelsim::TDrop::Close}); },
+      // clang-format on
+      {"unknown answer",
+       [](zelsim::TUploadFunction& u) {
+         u.SetFault({TUploadFault::Answer, 4, 6, {}, zelsim::TDrop::Close});
+       },
+       1, "File cannot be loaded into ZEL!"},
+      {"90 while sending",
+       [](zelsim::TUploadFunction& u) {
+         u.SetFault({TUploadFault::Answer, 2, 90, {}, zelsim::TDrop::Close});
+       },
        1, "Exception caused by device driver!"},
       {"start refused", [](zelsim::TUploadFunction& u) { u.SetStartReply(0); }, 1,
        "NACK_RX_Queue: Configuration can not be saved!"},
-      {"silent", [](zelsim::TUploadFunction& u) { u.SetFault({TUploadFault::Silent, 2, 0, {}, zelsim::TDrop::Close}); }, 1, "Timeout"},
+      {"silent",
+       [](zelsim::TUploadFunction& u) {
+         u.SetFault({TUploadFault::Silent, 2, 0, {}, zelsim::TDrop::Close});
+       },
+       1, "Timeout"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -817,8 +867,9 @@ TEST_F(ZelctlTest, UploadAnswersOfTheDevice) {
     fresh.Function<zelsim::TUploadFunction>()->SetRestart({true, 50, zelsim::TAfterUpdate::New, std::nullopt});
     QProcess p;
     p.setWorkingDirectory(dir.path());
-    p.start(QStringLiteral(ZELCTL_PATH), {"--timeout", "400", "--device", QStringLiteral("127.0.0.1:%1").arg(fresh.Port()),
-                                          "update", "ZELPOCKETA.RPD"});
+    p.start(
+        QStringLiteral(ZELCTL_PATH),
+        {"--timeout", "400", "--device", QStringLiteral("127.0.0.1:%1").arg(fresh.Port()), "update", "ZELPOCKETA.RPD"});
     ASSERT_TRUE(p.waitForFinished(60000));
     EXPECT_EQ(p.exitCode(), c.exit);
     const QByteArray all = p.readAllStandardOutput() + p.readAllStandardError();
@@ -857,7 +908,8 @@ TEST_F(ZelctlTest, SlotsWriteKeepsTheDevicesSlotsFirstAndSaysWhere) {
   ASSERT_EQ(Run({"slots", "write", "edited.Mem"}), 0) << err.toStdString();
   ASSERT_EQ(Backups().size(), 1);
   const QString first = Backups().first();
-  EXPECT_TRUE(QRegularExpression(QStringLiteral("^slots-\\d{8}-\\d{6}(-\\d+)?\\.Mem$")).match(first).hasMatch()) << first.toStdString();
+  EXPECT_TRUE(QRegularExpression(QStringLiteral("^slots-\\d{8}-\\d{6}(-\\d+)?\\.Mem$")).match(first).hasMatch())
+      << first.toStdString();
   const QString firstPath = QDir(BackupFolder()).filePath(first);
   EXPECT_TRUE(out.startsWith("backup of the device's slots: " + firstPath.toUtf8() + "\n")) << out.toStdString();
   EXPECT_EQ(ReadAll(firstPath), before) << "the slots as they were before the write";
@@ -893,7 +945,8 @@ TEST_F(ZelctlTest, SlotsWriteWritesNothingWithoutItsBackup) {
        "could not be read for the backup: Timeout"},
       {"the device answers slot 40 as slot 1", [](zelsim::TSlotsFunction& d) { d.SetReportedSlotAt(40, 1); },
        data.path(), "could not be read for the backup: Error on reading!"},
-      {"the backup cannot be written", [](zelsim::TSlotsFunction&) {}, blocked.path(), "--no-backup writes without one"},
+      {"the backup cannot be written", [](zelsim::TSlotsFunction&) {}, blocked.path(),
+       "--no-backup writes without one"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -942,7 +995,8 @@ TEST_F(ZelctlTest, SlotsDiffNamesEachChangeInTheGridsWords) {
   ASSERT_EQ(Run({"--json", "slots", "diff", "edited.Mem", "device"}), 1) << err.toStdString();
   const QJsonArray list = Json().value("changes").toArray();
   ASSERT_EQ(list.size(), 2);
-  EXPECT_EQ(list[0].toObject(), (QJsonObject{{"slot", 12}, {"field", "frequency"}, {"from", "145577.6"}, {"to", frequency}}));
+  EXPECT_EQ(list[0].toObject(),
+            (QJsonObject{{"slot", 12}, {"field", "frequency"}, {"from", "145577.6"}, {"to", frequency}}));
   EXPECT_EQ(Json().value("equal"), QJsonValue(false));
   EXPECT_EQ(device->WritesStored(), QList<int>()) << "a comparison writes nothing";
   // A name with control characters shows them escaped, on one line.
@@ -974,7 +1028,8 @@ TEST_F(ZelctlTest, OnlyChangedWritesExactlyTheChangedSlotsFromOneRead) {
   ASSERT_EQ(Run({"slots", "write", "edited.Mem", "--only-changed"}), 0) << err.toStdString();
   EXPECT_EQ(device->WritesStored(), (QList<int>{12, 30}));
   EXPECT_EQ(sim.CountRequests(0x10), SLOT_COUNT) << "the backup's read is the comparison's";
-  EXPECT_TRUE(out.contains("slot 12 written\nslot 30 written\n2 of 63 slots written from edited.Mem\n")) << out.toStdString();
+  EXPECT_TRUE(out.contains("slot 12 written\nslot 30 written\n2 of 63 slots written from edited.Mem\n"))
+      << out.toStdString();
   EXPECT_EQ(Backups().size(), 1);
   for (int k : {12, 30}) EXPECT_EQ(device->Slot(k), SlotEntry(edited, k));
 
@@ -1002,14 +1057,16 @@ TEST_F(ZelctlTest, ScreenshotSeriesWritesEachPictureWholeUnderItsName) {
   EXPECT_TRUE(out.endsWith("shot-3.bmp written\npictures taken: 3\n")) << out.toStdString();
 
   // {n} is filled to the width of the count; {date} and {time} are the scan's.
-  ASSERT_EQ(Run({"--json", "screenshot", "--every", "0.01", "--count", "10", "-o", "p{n}.png"}), 0) << err.toStdString();
+  ASSERT_EQ(Run({"--json", "screenshot", "--every", "0.01", "--count", "10", "-o", "p{n}.png"}), 0)
+      << err.toStdString();
   const QJsonArray files = Json().value("files").toArray();
   ASSERT_EQ(files.size(), 10);
   EXPECT_EQ(files.first(), QJsonValue("p01.png"));
   EXPECT_EQ(files.last(), QJsonValue("p10.png"));
   EXPECT_EQ(Json().value("taken"), QJsonValue(10));
   const QString today = QDate::currentDate().toString(QStringLiteral("yyyyMMdd"));
-  ASSERT_EQ(Run({"--json", "screenshot", "--every", "1", "--count", "2", "-o", "s-{date}-{time}.png"}), 0) << err.toStdString();
+  ASSERT_EQ(Run({"--json", "screenshot", "--every", "1", "--count", "2", "-o", "s-{date}-{time}.png"}), 0)
+      << err.toStdString();
   const QJsonArray stamped = Json().value("files").toArray();
   ASSERT_EQ(stamped.size(), 2);
   const QRegularExpression name(QStringLiteral("^s-(\\d{8})-(\\d{6})\\.png$"));
@@ -1070,7 +1127,7 @@ TEST_F(ZelctlTest, CtrlCEndsAScreenshotSeriesAtOnceKeepingFinishedFiles) {
     p.setWorkingDirectory(dir.path());
     // A wait of a minute after the first picture: Ctrl-C must not wait for it.
     p.start(QStringLiteral(ZELCTL_PATH), QStringList{"--device", QStringLiteral("127.0.0.1:%1").arg(sim.Port()),
-                                                      "screenshot", "--every", "60", "-o", "c-{n}.png"} +
+                                                     "screenshot", "--every", "60", "-o", "c-{n}.png"} +
                                              c.count);
     ASSERT_TRUE(WaitUntil([&] { return QFileInfo::exists(Path("c-1.png")); }, 20000));
     EXPECT_EQ(QImage(Path("c-1.png")).size(), QSize(810, 490)) << "the file appears complete";
@@ -1108,19 +1165,55 @@ TEST_F(ZelctlTest, UpdateWaitsForTheRestartAndChecksTheNewVersion) {
     bool verified;
     bool reconnects;  // the version is read on a new connection
   } cases[] = {
-      {"firmware took", {true, 300, TAfterUpdate::New, std::nullopt}, {"ZELPOCKETA.RPD"}, 0, "Verified",
-       QStringLiteral("LAN V03; ZEL0A1B V10A"), true, true},
-      {"LAN driver took", {true, 300, TAfterUpdate::New, 0x04}, {"ZELLANDRV4.BIN"}, 0, "Verified",
-       QStringLiteral("LAN V04; ZEL0A1B V109"), true, true},
-      {"LAN driver came back with another one", {true, 300, TAfterUpdate::New, 0x05}, {"ZELLANDRV4.BIN"}, 1,
-       "update again", QStringLiteral("LAN V05; ZEL0A1B V109"), false, true},
-      {"came back with the old firmware", {true, 300, TAfterUpdate::Old, std::nullopt}, {"ZELPOCKETA.RPD"}, 1,
-       "The update did not take", before, false, true},
-      {"never came back", {true, 0, TAfterUpdate::Never, std::nullopt}, {"ZELPOCKETA.RPD", "--verify-timeout", "1"}, 1,
-       "did not come back within 1 s", QJsonValue(), false, false},
+      {"firmware took",
+       {true, 300, TAfterUpdate::New, std::nullopt},
+       {"ZELPOCKETA.RPD"},
+       0,
+       "Verified",
+       QStringLiteral("LAN V03; ZEL0A1B V10A"),
+       true,
+       true},
+      {"LAN driver took",
+       {true, 300, TAfterUpdate::New, 0x04},
+       {"ZELLANDRV4.BIN"},
+       0,
+       "Verified",
+       QStringLiteral("LAN V04; ZEL0A1B V109"),
+       true,
+       true},
+      {"LAN driver came back with another one",
+       {true, 300, TAfterUpdate::New, 0x05},
+       {"ZELLANDRV4.BIN"},
+       1,
+       "update again",
+       QStringLiteral("LAN V05; ZEL0A1B V109"),
+       false,
+       true},
+      {"came back with the old firmware",
+       {true, 300, TAfterUpdate::Old, std::nullopt},
+       {"ZELPOCKETA.RPD"},
+       1,
+       "The update did not take",
+       before,
+       false,
+       true},
+      {"never came back",
+       {true, 0, TAfterUpdate::Never, std::nullopt},
+       {"ZELPOCKETA.RPD", "--verify-timeout", "1"},
+       1,
+       "did not come back within 1 s",
+       QJsonValue(),
+       false,
+       false},
       // Back at once, yet zelctl does not look: nothing but the upload's connection.
-      {"not asked to verify", {true, 0, TAfterUpdate::New, std::nullopt}, {"ZELPOCKETA.RPD", "--no-verify"}, 0,
-       "Not verified", QJsonValue(), false, false},
+      {"not asked to verify",
+       {true, 0, TAfterUpdate::New, std::nullopt},
+       {"ZELPOCKETA.RPD", "--no-verify"},
+       0,
+       "Not verified",
+       QJsonValue(),
+       false,
+       false},
   };
   for (const auto& c : cases) {
     for (const bool json : {false, true}) {
@@ -1169,7 +1262,8 @@ TEST_F(ZelctlTest, UpdateWaitsForTheRestartAndChecksTheNewVersion) {
         EXPECT_TRUE(all.contains(c.says)) << all.toStdString();
         EXPECT_TRUE(stdoutText.contains("Version before: " + before.toLatin1())) << stdoutText.toStdString();
         if (c.after.isString()) {
-          EXPECT_TRUE(stdoutText.contains("Version after:  " + c.after.toString().toLatin1())) << stdoutText.toStdString();
+          EXPECT_TRUE(stdoutText.contains("Version after:  " + c.after.toString().toLatin1()))
+              << stdoutText.toStdString();
         } else {
           EXPECT_FALSE(stdoutText.contains("Version after")) << stdoutText.toStdString();
         }
@@ -1189,10 +1283,13 @@ TEST_F(ZelctlTest, AnInterruptedWaitForTheRestartEndsAtOnce) {
                                         "ZELPOCKETA.RPD", "--verify-timeout", "600"});
   // Interrupted once zelctl says it waits, not while the upload still ends.
   QByteArray said;
-  ASSERT_TRUE(WaitUntil([&] {
-    said += p.readAllStandardOutput();
-    return device->Restarts() == 1 && said.contains("Waiting up to");
-  }, 10000)) << said.toStdString();
+  ASSERT_TRUE(WaitUntil(
+      [&] {
+        said += p.readAllStandardOutput();
+        return device->Restarts() == 1 && said.contains("Waiting up to");
+      },
+      10000))
+      << said.toStdString();
   p.terminate();
   ASSERT_TRUE(p.waitForFinished(10000)) << "still waiting for the device";
   EXPECT_EQ(p.exitCode(), 1);
@@ -1216,11 +1313,15 @@ TEST_F(ZelctlTest, CopyChecksNamesFoldersAndExistingFilesBeforeAnyTransfer) {
     int exit;
     const char* says;  // on standard error
   } refused[] = {
-      {"an existing WAV", {"copy", "2", "-o", "full"}, 3, "full/File2.WAV exists; a file is replaced only with --overwrite"},
-      {"an existing file of a raw copy's facts", {"copy", "3", "--raw", "-o", "full"}, 3,
-       "full/File3.HEX.json exists"},
+      {"an existing WAV",
+       {"copy", "2", "-o", "full"},
+       3,
+       "full/File2.WAV exists; a file is replaced only with --overwrite"},
+      {"an existing file of a raw copy's facts", {"copy", "3", "--raw", "-o", "full"}, 3, "full/File3.HEX.json exists"},
       {"several, all named", {"copy", "--all", "-o", "full"}, 3, "full/File2.WAV"},
-      {"a name longer than the file system takes", {"copy", "1", "--name", QString(300, QLatin1Char('n'))}, 2,
+      {"a name longer than the file system takes",
+       {"copy", "1", "--name", QString(300, QLatin1Char('n'))},
+       2,
        "shorten --name"},
       {"a file where the folder would be", {"copy", "1", "-o", "a-file"}, 2, "is not a folder"},
       {"--new and --overwrite", {"copy", "--new", "--overwrite"}, 2, "exclude each other"},
@@ -1271,7 +1372,9 @@ TEST_F(ZelctlTest, AnInterruptionSaysWhatTheDeviceHoldsNow) {
         "Slots 27-63 were not written.", "slots from before are in", "zelctl/backups/slots-"},
        {"not yet complete"}},
       {"update after its start",
-       [&] { upload->SetFault({zelsim::TUploadFault::Silent, 3, 0, {}, zelsim::TDrop::Close}); },
+       [&] {
+         upload->SetFault({zelsim::TUploadFault::Silent, 3, 0, {}, zelsim::TDrop::Close});
+       },
        {"update", "ZELPOCKETA.RPD", "--no-verify"},
        [&] {
          int sent = 0;  // name words and data requests of this run
@@ -1280,10 +1383,18 @@ TEST_F(ZelctlTest, AnInterruptionSaysWhatTheDeviceHoldsNow) {
        },
        {"the device holds incomplete firmware", "run the update again"},
        {"not yet complete"}},
-      {"status", [&] { sim.SetFault(zelsim::TFault::Silent(0x55)); }, {"status"},
-       [&] { return sim.CountRequests(0x55) >= 1; }, {"Interrupted."}, {"file"}},
-      {"list", [&] { sim.SetFault(zelsim::TFault::Silent(0x0D)); }, {"list"},
-       [&] { return sim.CountRequests(0x0D) >= 1; }, {"Interrupted."}, {"file"}},
+      {"status",
+       [&] { sim.SetFault(zelsim::TFault::Silent(0x55)); },
+       {"status"},
+       [&] { return sim.CountRequests(0x55) >= 1; },
+       {"Interrupted."},
+       {"file"}},
+      {"list",
+       [&] { sim.SetFault(zelsim::TFault::Silent(0x0D)); },
+       {"list"},
+       [&] { return sim.CountRequests(0x0D) >= 1; },
+       {"Interrupted."},
+       {"file"}},
   };
   for (const auto& c : cases) {
     for (const bool json : {false, true}) {

@@ -20,13 +20,18 @@ namespace {
 // XDG_RUNTIME_DIR set to `value` (unset when null) for the life of the object.
 class TScopedRuntimeDir {
  public:
-  explicit TScopedRuntimeDir(const char* value) : old_(qgetenv("XDG_RUNTIME_DIR")), had_(qEnvironmentVariableIsSet("XDG_RUNTIME_DIR")) {
-    if (value) qputenv("XDG_RUNTIME_DIR", value);
-    else qunsetenv("XDG_RUNTIME_DIR");
+  explicit TScopedRuntimeDir(const char* value)
+      : old_(qgetenv("XDG_RUNTIME_DIR")), had_(qEnvironmentVariableIsSet("XDG_RUNTIME_DIR")) {
+    if (value)
+      qputenv("XDG_RUNTIME_DIR", value);
+    else
+      qunsetenv("XDG_RUNTIME_DIR");
   }
   ~TScopedRuntimeDir() {
-    if (had_) qputenv("XDG_RUNTIME_DIR", old_);
-    else qunsetenv("XDG_RUNTIME_DIR");
+    if (had_)
+      qputenv("XDG_RUNTIME_DIR", old_);
+    else
+      qunsetenv("XDG_RUNTIME_DIR");
   }
 
  private:
@@ -64,8 +69,10 @@ TEST(DeviceLock, TheFolderIsTheRuntimeFolderOrTheUsersOwnFallback) {
     const QString folder = DeviceLockFolder();
     EXPECT_EQ(folder, QDir::temp().filePath(QStringLiteral("zelpocket-%1").arg(QString::number(::getuid()))))
         << (unusable ? unusable : "(unset)");
-    EXPECT_EQ(QFileInfo(folder).permissions() & (QFile::ReadGroup | QFile::WriteGroup | QFile::ReadOther | QFile::WriteOther),
-              QFile::Permissions()) << "the fallback is the user's alone";
+    EXPECT_EQ(QFileInfo(folder).permissions() &
+                  (QFile::ReadGroup | QFile::WriteGroup | QFile::ReadOther | QFile::WriteOther),
+              QFile::Permissions())
+        << "the fallback is the user's alone";
   }
 }
 

@@ -11,12 +11,9 @@ TEST(VersionText, BuiltFromTheRecordFields) {
     const char* text;
   };
   const Case cases[] = {
-      {3, 0x0A1B, 0x109, "LAN V03; ZEL0A1B V109"},
-      {0xAB, 0xFFFF, 0, "LAN VAB; ZELFFFF V000"},
-      {0, 0, 0xFFF, "LAN V00; ZEL0000 VFFF"},
-      {3, 0x0A1B, 0x1234, "LAN V03; ZEL0A1B V1234"},
-      {3, 0x0A1B, -1, "LAN V03; ZEL0A1B VFFFFFFFF"},
-      {3, 0x0A1B, -32768, "LAN V03; ZEL0A1B VFFFF8000"},
+      {3, 0x0A1B, 0x109, "LAN V03; ZEL0A1B V109"},   {0xAB, 0xFFFF, 0, "LAN VAB; ZELFFFF V000"},
+      {0, 0, 0xFFF, "LAN V00; ZEL0000 VFFF"},        {3, 0x0A1B, 0x1234, "LAN V03; ZEL0A1B V1234"},
+      {3, 0x0A1B, -1, "LAN V03; ZEL0A1B VFFFFFFFF"}, {3, 0x0A1B, -32768, "LAN V03; ZEL0A1B VFFFF8000"},
   };
   for (const Case& c : cases) EXPECT_EQ(VersionText(c.lan, c.device, c.firmware), QString::fromLatin1(c.text));
   // Fixed positions for firmware up to 0xFFF: 7 = LAN's last digit, 21 = firmware's.

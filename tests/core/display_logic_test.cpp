@@ -34,8 +34,8 @@ TEST(DisplayPixel, EveryByteConvertsToItsChannels) {
     uint8_t byte;
     TRgb rgb;
   } cases[] = {
-      {0x00, {0, 0, 0}},     {0xFF, {255, 255, 255}}, {0x03, {255, 0, 0}}, {0x1C, {0, 255, 0}},
-      {0xE0, {0, 0, 255}},   {0x25, {85, 36, 36}},    {0x4A, {170, 72, 72}}, {0x96, {170, 182, 145}},
+      {0x00, {0, 0, 0}},   {0xFF, {255, 255, 255}}, {0x03, {255, 0, 0}},   {0x1C, {0, 255, 0}},
+      {0xE0, {0, 0, 255}}, {0x25, {85, 36, 36}},    {0x4A, {170, 72, 72}}, {0x96, {170, 182, 145}},
   };
   for (const auto& c : cases) EXPECT_EQ(PixelColor(c.byte), c.rgb) << int(c.byte);
 }
@@ -72,15 +72,14 @@ TEST(DisplayScanFrame, StatusColumnOrMismatch) {
     TScanFrame::Kind kind;
     int value;  // status or column
   } cases[] = {
-      {4, 484, 800, TScanFrame::Status, 0x02},     // 4 bytes: a status, whatever the area
-      {4, 4, 800, TScanFrame::Status, 0x02},       // H 0-2: columns read as status
-      {484, 484, 800, TScanFrame::Column, 258},
-      {484, 484, 259, TScanFrame::Column, 258},    // the last column
-      {484, 484, 258, TScanFrame::Mismatch, 0},    // index == W
-      {484, 484, 0, TScanFrame::Mismatch, 0},      // W = 0
-      {485, 484, 800, TScanFrame::Mismatch, 0},    // one byte long
-      {483, 484, 800, TScanFrame::Mismatch, 0},    // one byte short
-      {1, 484, 800, TScanFrame::Mismatch, 0},      // no room for an index
+      {4, 484, 800, TScanFrame::Status, 0x02},  // 4 bytes: a status, whatever the area
+      {4, 4, 800, TScanFrame::Status, 0x02},    // H 0-2: columns read as status
+      {484, 484, 800, TScanFrame::Column, 258}, {484, 484, 259, TScanFrame::Column, 258},  // the last column
+      {484, 484, 258, TScanFrame::Mismatch, 0},                                            // index == W
+      {484, 484, 0, TScanFrame::Mismatch, 0},                                              // W = 0
+      {485, 484, 800, TScanFrame::Mismatch, 0},                                            // one byte long
+      {483, 484, 800, TScanFrame::Mismatch, 0},                                            // one byte short
+      {1, 484, 800, TScanFrame::Mismatch, 0},                                              // no room for an index
       {0, 484, 800, TScanFrame::Mismatch, 0},
   };
   for (const auto& c : cases) {
@@ -101,8 +100,8 @@ TEST(DisplayAcknowledge, CountsNewColumnsNeverNegative) {
 }
 
 TEST(DisplayProgress, PercentOfWidthMinusOneFullWhenUndefined) {
-  const int cases[][3] = {{1, 1, 100}, {0, 0, 100}, {1, 800, 0}, {400, 800, 50}, {799, 800, 100},
-                          {800, 800, 100}, {1, 2, 100}, {2, 2, 100}, {2, 3, 100}, {1, 3, 50}};
+  const int cases[][3] = {{1, 1, 100},     {0, 0, 100}, {1, 800, 0}, {400, 800, 50}, {799, 800, 100},
+                          {800, 800, 100}, {1, 2, 100}, {2, 2, 100}, {2, 3, 100},    {1, 3, 50}};
   for (const auto& c : cases) EXPECT_EQ(ScanProgress(c[0], c[1]), c[2]) << c[0] << " of " << c[1];
 }
 
@@ -114,8 +113,8 @@ TEST(DisplayDrawColumn, WritesOnlyItsColumnInsideThePicture) {
     int column, rows;
     int drawnRows;  // rows expected at x = column + 5
   } cases[] = {
-      {0, 480, 480}, {799, 480, 480}, {804, 3, 3}, {805, 480, 0}, {60000, 480, 0},
-      {10, 485, 485}, {10, 700, 485}, {10, 0, 0},
+      {0, 480, 480},   {799, 480, 480}, {804, 3, 3},    {805, 480, 0},
+      {60000, 480, 0}, {10, 485, 485},  {10, 700, 485}, {10, 0, 0},
   };
   for (const auto& c : cases) {
     QImage img(SCAN_PICTURE_WIDTH, SCAN_PICTURE_HEIGHT, QImage::Format_RGB888);

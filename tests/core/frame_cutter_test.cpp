@@ -25,9 +25,7 @@ struct Feeder {
   QList<QByteArray> payloads;
   QList<TCutOutcome> outcomes;
 
-  Feeder() {
-    st.Busy = true;
-  }
+  Feeder() { st.Busy = true; }
   // What one read does: append, then cut. A call ending on a frame boundary
   // starts the next read afresh, as the transfer does.
   TCutOutcome Read(const QByteArray& bytes) {
@@ -105,8 +103,8 @@ TEST(FrameCutter, LengthLimits) {
     int length;
     bool accepted;
   };
-  for (const Case c : {Case{MAX_FRAME_LENGTH, true}, Case{MAX_FRAME_LENGTH + 1, false}, Case{4, true},
-                       Case{3, false}, Case{1, false}, Case{0, false}, Case{0xFFFF, false}}) {
+  for (const Case c : {Case{MAX_FRAME_LENGTH, true}, Case{MAX_FRAME_LENGTH + 1, false}, Case{4, true}, Case{3, false},
+                       Case{1, false}, Case{0, false}, Case{0xFFFF, false}}) {
     Feeder f;
     QByteArray frame = MakeFrame(c.accepted ? c.length : 8, 'z');
     frame[0] = char(c.length & 0xFF);

@@ -27,8 +27,11 @@ TEST(RawCopyFacts, EveryFormatReadsBackAsWritten) {
     uint8_t flags;
     uint32_t units;
     int rate, layout, bits;
-  } cases[] = {{0, 16, 40960, 4096, 24},     {1, 17, 81920, 4096, 32},        {2 | 4, 1, 122880, 256, 32},
-               {3 | 4, 0xFFFFFFFFu, 163840, 256, 32}, {0xF8, 300, 40960, 4096, 24}};
+  } cases[] = {{0, 16, 40960, 4096, 24},
+               {1, 17, 81920, 4096, 32},
+               {2 | 4, 1, 122880, 256, 32},
+               {3 | 4, 0xFFFFFFFFu, 163840, 256, 32},
+               {0xF8, 300, 40960, 4096, 24}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.flags);
     const TRawCopyFacts facts = Facts(c.flags, c.units);

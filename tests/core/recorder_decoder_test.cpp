@@ -127,7 +127,8 @@ TEST(RecorderDecodeBlock, LayoutsWidthsAndSubBlockRestart) {
   const auto one = Pack("0 11100 101 1 11101 01", kRecordingBlockBytes);
   std::vector<uint8_t> out(kMaxDecodedBlockBytes);
   DecodeBlock(one.data(), 0, out.data());
-  EXPECT_EQ((std::vector<uint8_t>(out.begin(), out.begin() + 6)), (std::vector<uint8_t>{0x40, 0x01, 0x00, 0x40, 0xFF, 0xFF}));
+  EXPECT_EQ((std::vector<uint8_t>(out.begin(), out.begin() + 6)),
+            (std::vector<uint8_t>{0x40, 0x01, 0x00, 0x40, 0xFF, 0xFF}));
 }
 
 TEST(RecorderDecodeBlock, InvertsTheDeviceEncoderInEveryMode) {
@@ -190,7 +191,10 @@ TEST(RecorderWav, HeaderForEachRate) {
   for (const Case& c : cases) {
     const QByteArray h = WavHeader(c.flags, 600);
     ASSERT_EQ(h.size(), 44);
-    auto u32 = [&](int at) { return uint32_t(uint8_t(h[at]) | uint8_t(h[at + 1]) << 8 | uint8_t(h[at + 2]) << 16 | uint32_t(uint8_t(h[at + 3])) << 24); };
+    auto u32 = [&](int at) {
+      return uint32_t(uint8_t(h[at]) | uint8_t(h[at + 1]) << 8 | uint8_t(h[at + 2]) << 16 |
+                      uint32_t(uint8_t(h[at + 3])) << 24);
+    };
     auto u16 = [&](int at) { return uint16_t(uint8_t(h[at]) | uint8_t(h[at + 1]) << 8); };
     const uint16_t align = uint16_t(c.bits / 8 * 2);
     EXPECT_EQ(h.left(4), "RIFF");
@@ -255,7 +259,10 @@ TEST(RecorderWav, FileHeaderFollowsTheSizeLimit) {
     const QByteArray bytes = f.readAll();
     SCOPED_TRACE(c.limit);
     ASSERT_EQ(bytes.size(), qsizetype(data) + c.headerBytes);
-    auto u32 = [&](int at) { return uint32_t(uint8_t(bytes[at]) | uint8_t(bytes[at + 1]) << 8 | uint8_t(bytes[at + 2]) << 16 | uint32_t(uint8_t(bytes[at + 3])) << 24); };
+    auto u32 = [&](int at) {
+      return uint32_t(uint8_t(bytes[at]) | uint8_t(bytes[at + 1]) << 8 | uint8_t(bytes[at + 2]) << 16 |
+                      uint32_t(uint8_t(bytes[at + 3])) << 24);
+    };
     auto u64 = [&](int at) { return uint64_t(u32(at)) | uint64_t(u32(at + 4)) << 32; };
     EXPECT_EQ(bytes.left(4), c.riff);
     EXPECT_EQ(bytes.mid(8, 4), "WAVE");

@@ -60,12 +60,17 @@ bool WriteRecording(const QString& path, bool wav, bool sized = false) {
 struct Writer {
   const char* name;
   std::function<bool(const QString&)> write;  // writes well over 1000 bytes
-  bool streams = true;  // can write into a FIFO or device: needs no going back
+  bool streams = true;                        // can write into a FIFO or device: needs no going back
 };
 
 const Writer kWriters[] = {
-    {"whole file", [](const QString& p) { QString e; return SaveWhole(p, QByteArray(5000, 'x'), &e); }},
-    {"bitmap", [](const QString& p) {
+    {"whole file",
+     [](const QString& p) {
+       QString e;
+       return SaveWhole(p, QByteArray(5000, 'x'), &e);
+     }},
+    {"bitmap",
+     [](const QString& p) {
        QImage picture(810, 490, QImage::Format_RGB32);
        picture.fill(Qt::blue);
        QString e;

@@ -49,11 +49,14 @@ TEST(SlotDiff, ChangesAreNamedInTheGridsWords) {
   };
   const Case cases[] = {
       {"equal tables", [](QByteArray&) {}, SLOT_RECORD_SIZE, {}},
-      {"a frequency", [](QByteArray& t) { Edit(t, 12, [](QByteArray& r) { Put(r, SlotField::Frequency, 1455250); }); },
-       SLOT_RECORD_SIZE, {"slot 12: frequency 145501.2 -> 145525.0"}},
+      {"a frequency",
+       [](QByteArray& t) { Edit(t, 12, [](QByteArray& r) { Put(r, SlotField::Frequency, 1455250); }); },
+       SLOT_RECORD_SIZE,
+       {"slot 12: frequency 145501.2 -> 145525.0"}},
       {"a name, quoted with its blanks",
        [](QByteArray& t) { Edit(t, 3, [](QByteArray& r) { PutName(r, QByteArray("Neu").leftJustified(17, ' ')); }); },
-       SLOT_RECORD_SIZE, {"slot 3: name \"Sender 3         \" -> \"Neu              \""}},
+       SLOT_RECORD_SIZE,
+       {"slot 3: name \"Sender 3         \" -> \"Neu              \""}},
       {"two fields of one slot and a field of another, in slot and column order",
        [](QByteArray& t) {
          Edit(t, 40, [](QByteArray& r) { Put(r, SlotField::Select1kHz, 1); });
@@ -65,13 +68,16 @@ TEST(SlotDiff, ChangesAreNamedInTheGridsWords) {
        SLOT_RECORD_SIZE,
        {"slot 7: mode DSB -> CW", "slot 7: param_s16 0 -> -3", "slot 40: khz 75 kHz -> 1 kHz"}},
       {"a code outside its table shows its number",
-       [](QByteArray& t) { Edit(t, 2, [](QByteArray& r) { Put(r, SlotField::Filter1, 9); }); }, SLOT_RECORD_SIZE,
+       [](QByteArray& t) { Edit(t, 2, [](QByteArray& r) { Put(r, SlotField::Filter1, 9); }); },
+       SLOT_RECORD_SIZE,
        {"slot 2: filter1 Auto -> code 9"}},
       {"two codes outside the table, told apart by their numbers",
-       [](QByteArray& t) { Edit(t, 2, [](QByteArray& r) { Put(r, SlotField::Filter2, 9); }); }, SLOT_RECORD_SIZE,
+       [](QByteArray& t) { Edit(t, 2, [](QByteArray& r) { Put(r, SlotField::Filter2, 9); }); },
+       SLOT_RECORD_SIZE,
        {"slot 2: filter2 code 8 -> code 9"}},
       {"the digit's high bits change, its number does not",
-       [](QByteArray& t) { Edit(t, 5, [](QByteArray& r) { Put(r, SlotField::DigitByte, 0xC5); }); }, SLOT_RECORD_SIZE,
+       [](QByteArray& t) { Edit(t, 5, [](QByteArray& r) { Put(r, SlotField::DigitByte, 0xC5); }); },
+       SLOT_RECORD_SIZE,
        {"slot 5: record byte 1 05 -> c5"}},
       {"bytes no column shows, as one run",
        [](QByteArray& t) {
@@ -81,16 +87,21 @@ TEST(SlotDiff, ChangesAreNamedInTheGridsWords) {
            r[230] = char(0x77);
          });
        },
-       SLOT_RECORD_SIZE, {"slot 9: record bytes 200-201 09 00 -> 5a 01", "slot 9: record byte 230 00 -> 77"}},
+       SLOT_RECORD_SIZE,
+       {"slot 9: record bytes 200-201 09 00 -> 5a 01", "slot 9: record byte 230 00 -> 77"}},
       {"bytes the device does not send are not compared with it",
-       [](QByteArray& t) { Edit(t, 63, [](QByteArray& r) { r[250] = char(1); }); }, SLOT_RECEIVED_SIZE, {}},
+       [](QByteArray& t) { Edit(t, 63, [](QByteArray& r) { r[250] = char(1); }); },
+       SLOT_RECEIVED_SIZE,
+       {}},
       {"...but between two files they are",
-       [](QByteArray& t) { Edit(t, 63, [](QByteArray& r) { r[250] = char(1); }); }, SLOT_RECORD_SIZE,
+       [](QByteArray& t) { Edit(t, 63, [](QByteArray& r) { r[250] = char(1); }); },
+       SLOT_RECORD_SIZE,
        {"slot 63: record byte 250 00 -> 01"}},
       {"a short table reads as zeros",
-       [](QByteArray& t) { t.truncate(SlotOffset(63) + 10); }, SLOT_RECORD_SIZE,
-       {"slot 63: name \"Sender 63        \" -> \"\"", "slot 63: frequency 145506.3 -> 0.0", "slot 63: mode USB -> Auto",
-        "slot 63: record byte 200 3f -> 00"}},
+       [](QByteArray& t) { t.truncate(SlotOffset(63) + 10); },
+       SLOT_RECORD_SIZE,
+       {"slot 63: name \"Sender 63        \" -> \"\"", "slot 63: frequency 145506.3 -> 0.0",
+        "slot 63: mode USB -> Auto", "slot 63: record byte 200 3f -> 00"}},
   };
   const QByteArray base = BaseTable();
   for (const Case& c : cases) {
@@ -146,7 +157,8 @@ TEST(SlotBackup, DatedNamesNeverReplaceAnEarlierBackup) {
   ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
   blocker.close();
   QString error;
-  EXPECT_EQ(SaveSlotBackup(tables[0], QDir(dir.path()).filePath(QStringLiteral("file/backups")), when, &error), QString());
+  EXPECT_EQ(SaveSlotBackup(tables[0], QDir(dir.path()).filePath(QStringLiteral("file/backups")), when, &error),
+            QString());
   EXPECT_FALSE(error.isEmpty());
 }
 
@@ -184,11 +196,23 @@ TEST(SlotBackup, TheNewestServesAgainAndOnlyTheNewestStay) {
   } steps[] = {
       {"the first", a, when, false, "slots-20261211-010203.Mem", {"slots-20261211-010203.Mem"}},
       {"the same slots again", a, when.addSecs(1), true, "slots-20261211-010203.Mem", {"slots-20261211-010203.Mem"}},
-      {"other slots", b, when, false, "slots-20261211-010203-2.Mem",
+      {"other slots",
+       b,
+       when,
+       false,
+       "slots-20261211-010203-2.Mem",
        {"slots-20261211-010203.Mem", "slots-20261211-010203-2.Mem"}},
-      {"the older slots once more: not the newest backup", a, when, false, "slots-20261211-010203-3.Mem",
+      {"the older slots once more: not the newest backup",
+       a,
+       when,
+       false,
+       "slots-20261211-010203-3.Mem",
        {"slots-20261211-010203.Mem", "slots-20261211-010203-2.Mem", "slots-20261211-010203-3.Mem"}},
-      {"past the bound the oldest goes", b, when.addSecs(60), false, "slots-20261211-010303.Mem",
+      {"past the bound the oldest goes",
+       b,
+       when.addSecs(60),
+       false,
+       "slots-20261211-010303.Mem",
        {"slots-20261211-010203-2.Mem", "slots-20261211-010203-3.Mem", "slots-20261211-010303.Mem"}},
   };
   for (const auto& s : steps) {
@@ -206,7 +230,8 @@ TEST(SlotBackup, TheNewestServesAgainAndOnlyTheNewestStay) {
   // Numbers count as numbers: -10 is newer than -9.
   for (int n = 1; n <= 10; ++n) {
     QString error;
-    ASSERT_FALSE(SaveSlotBackup(QByteArray(SLOT_TABLE_SIZE, char('c' + n)), folder, when.addSecs(120), &error).isEmpty());
+    ASSERT_FALSE(
+        SaveSlotBackup(QByteArray(SLOT_TABLE_SIZE, char('c' + n)), folder, when.addSecs(120), &error).isEmpty());
   }
   EXPECT_EQ(QFileInfo(SlotBackups(folder).last()).fileName(), QStringLiteral("slots-20261211-010403-10.Mem"));
 }

@@ -18,7 +18,9 @@ TEST(SlotRender, RecordRendersIntoItsTexts) {
     QStringList columns;  // 1..11; "old" = the cell keeps its text
   };
   const Case cases[] = {
-      {"all zero", [](QByteArray&) {}, kGerman,
+      {"all zero",
+       [](QByteArray&) {},
+       kGerman,
        {"", "00.000.000,0", "Auto", "0", "  0", "75 kHz", "50 Ohm", " 0 dB", "Auto", "Auto", "0"}},
       {"codes outside the tables keep their cells",
        [](QByteArray& r) {
@@ -26,7 +28,8 @@ TEST(SlotRender, RecordRendersIntoItsTexts) {
          Put(r, SlotField::Filter1, 8);
          Put(r, SlotField::Filter2, 255);
        },
-       kGerman, {"", "00.000.000,0", "old", "0", "  0", "75 kHz", "50 Ohm", " 0 dB", "old", "old", "0"}},
+       kGerman,
+       {"", "00.000.000,0", "old", "0", "  0", "75 kHz", "50 Ohm", " 0 dB", "old", "old", "0"}},
       {"last codes of the tables, switches on",
        [](QByteArray& r) {
          Put(r, SlotField::Mode, 5);
@@ -37,7 +40,8 @@ TEST(SlotRender, RecordRendersIntoItsTexts) {
          Put(r, SlotField::Step20dB, 200);
          Put(r, SlotField::DigitByte, 0xC7);
        },
-       kGerman, {"", "00.000.000,0", "CW", "0", "  0", " 1 kHz", " 0 Ohm", "20 dB", "AUS", "170k", "7"}},
+       kGerman,
+       {"", "00.000.000,0", "CW", "0", "  0", " 1 kHz", " 0 Ohm", "20 dB", "AUS", "170k", "7"}},
       {"17-letter name without an end, digit 0x0F, grouped numbers",
        [](QByteArray& r) {
          PutName(r, "ABCDEFGHIJKLMNOPQ");
@@ -51,7 +55,8 @@ TEST(SlotRender, RecordRendersIntoItsTexts) {
          Put(r, SlotField::Filter2, 6);
        },
        kGerman,
-       {"ABCDEFGHIJKLMNOPQ", "00.140.740,0", "LSB", "2.700", " +250", "75 kHz", "50 Ohm", " 0 dB", "1,8M", "54M", "15"}},
+       {"ABCDEFGHIJKLMNOPQ", "00.140.740,0", "LSB", "2.700", " +250", "75 kHz", "50 Ohm", " 0 dB", "1,8M", "54M",
+        "15"}},
       {"two letters then zeros; extremes",
        [](QByteArray& r) {
          PutName(r, QByteArray("Ab\0\0\xFF", 5));
@@ -59,7 +64,8 @@ TEST(SlotRender, RecordRendersIntoItsTexts) {
          Put(r, SlotField::ParamU16, 65535);
          Put(r, SlotField::ParamS16, -32768);
        },
-       kGerman, {"Ab", "99.999.999,9", "Auto", "65.535", "  -32.768", "75 kHz", "50 Ohm", " 0 dB", "Auto", "Auto", "0"}},
+       kGerman,
+       {"Ab", "99.999.999,9", "Auto", "65.535", "  -32.768", "75 kHz", "50 Ohm", " 0 dB", "Auto", "Auto", "0"}},
       {"8-bit letters, thirteen-character frequency, negative parameter",
        [](QByteArray& r) {
          PutName(r, "\xC4\x80\xDF \x81");
@@ -75,7 +81,8 @@ TEST(SlotRender, RecordRendersIntoItsTexts) {
          Put(r, SlotField::ParamU16, 65535);
          Put(r, SlotField::ParamS16, 1234);
        },
-       kCommaGrouping, {"", "00.140,740.0", "Auto", "65,535", " +1,234", "75 kHz", "50 Ohm", " 0 dB", "Auto", "Auto", "0"}},
+       kCommaGrouping,
+       {"", "00.140,740.0", "Auto", "65,535", " +1,234", "75 kHz", "50 Ohm", " 0 dB", "Auto", "Auto", "0"}},
   };
   for (const Case& c : cases) {
     TScopedLocale pinned(c.locale);
@@ -103,14 +110,30 @@ TEST(SlotRender, EveryCodeAndEachSwitchAlone) {
     const char* text;
   };
   const Case cases[] = {
-      {SlotField::Mode, 1, 3, "DSB"},        {SlotField::Mode, 2, 3, "LSB"},         {SlotField::Mode, 3, 3, "USB"},
-      {SlotField::Mode, 4, 3, "SSB"},        {SlotField::Mode, 5, 3, "CW"},          {SlotField::Filter1, 1, 9, "1,8M"},
-      {SlotField::Filter1, 2, 9, "3,5M"},    {SlotField::Filter1, 3, 9, "7,0M"},     {SlotField::Filter1, 4, 9, "10M"},
-      {SlotField::Filter1, 5, 9, "14M"},     {SlotField::Filter1, 6, 9, "50M"},      {SlotField::Filter1, 7, 9, "AUS"},
-      {SlotField::Filter2, 1, 10, "170k"},   {SlotField::Filter2, 2, 10, "2,0M"},    {SlotField::Filter2, 3, 10, "3,8M"},
-      {SlotField::Filter2, 4, 10, "7,2M"},   {SlotField::Filter2, 5, 10, "11M"},     {SlotField::Filter2, 6, 10, "54M"},
-      {SlotField::Filter2, 7, 10, "AUS"},    {SlotField::Select1kHz, 1, 6, " 1 kHz"}, {SlotField::Select1kHz, 255, 6, " 1 kHz"},
-      {SlotField::Impedance, 1, 7, " 0 Ohm"}, {SlotField::Impedance, 128, 7, " 0 Ohm"}, {SlotField::Step20dB, 1, 8, "20 dB"},
+      {SlotField::Mode, 1, 3, "DSB"},
+      {SlotField::Mode, 2, 3, "LSB"},
+      {SlotField::Mode, 3, 3, "USB"},
+      {SlotField::Mode, 4, 3, "SSB"},
+      {SlotField::Mode, 5, 3, "CW"},
+      {SlotField::Filter1, 1, 9, "1,8M"},
+      {SlotField::Filter1, 2, 9, "3,5M"},
+      {SlotField::Filter1, 3, 9, "7,0M"},
+      {SlotField::Filter1, 4, 9, "10M"},
+      {SlotField::Filter1, 5, 9, "14M"},
+      {SlotField::Filter1, 6, 9, "50M"},
+      {SlotField::Filter1, 7, 9, "AUS"},
+      {SlotField::Filter2, 1, 10, "170k"},
+      {SlotField::Filter2, 2, 10, "2,0M"},
+      {SlotField::Filter2, 3, 10, "3,8M"},
+      {SlotField::Filter2, 4, 10, "7,2M"},
+      {SlotField::Filter2, 5, 10, "11M"},
+      {SlotField::Filter2, 6, 10, "54M"},
+      {SlotField::Filter2, 7, 10, "AUS"},
+      {SlotField::Select1kHz, 1, 6, " 1 kHz"},
+      {SlotField::Select1kHz, 255, 6, " 1 kHz"},
+      {SlotField::Impedance, 1, 7, " 0 Ohm"},
+      {SlotField::Impedance, 128, 7, " 0 Ohm"},
+      {SlotField::Step20dB, 1, 8, "20 dB"},
       {SlotField::Step20dB, 77, 8, "20 dB"},
   };
   TScopedLocale pinned(kGerman);
@@ -133,9 +156,9 @@ TEST(SlotText, EightBitConversionsRoundTrip) {
   };
   const Case cases[] = {
       {QString::fromUtf8("Kanal Ä€"), "Kanal \xC4\x80"},
-      {QString::fromUtf8("中x"), "?x"},           // no 8-bit equivalent
-      {QString::fromUtf8("\U0001F600"), "?"},     // one character of two UTF-16 units
-      {QString(QChar(0x1A)), "\x1A"},             // the converter's substitute, typed on purpose
+      {QString::fromUtf8("中x"), "?x"},        // no 8-bit equivalent
+      {QString::fromUtf8("\U0001F600"), "?"},  // one character of two UTF-16 units
+      {QString(QChar(0x1A)), "\x1A"},          // the converter's substitute, typed on purpose
   };
   for (const Case& c : cases) {
     EXPECT_EQ(EncodeAnsi(c.text), c.bytes) << c.text.toStdString();

@@ -23,9 +23,7 @@ const char* const kNeedsLan3 =
     "Firmware is not compatible to old LAN driver, please install LAN driver V03 or higher first!";
 
 // "LAN V0<lan>; ZEL0A1B V10<fw>": character 7 = lan, character 21 = fw.
-QByteArray Description(char lan, char fw) {
-  return QByteArray("LAN V0") + lan + "; ZEL0A1B V10" + fw;
-}
+QByteArray Description(char lan, char fw) { return QByteArray("LAN V0") + lan + "; ZEL0A1B V10" + fw; }
 
 TEST(UpdateCheck, DecidesByTargetExtensionAndVersionCharacters) {
   using T = TUpdateTarget;
@@ -36,13 +34,14 @@ TEST(UpdateCheck, DecidesByTargetExtensionAndVersionCharacters) {
     const char* name;  // version character is the 10th
     const char* ext;
     QByteArray description;
-    std::vector<bool> answers;          // to the questions, in order
+    std::vector<bool> answers;           // to the questions, in order
     std::vector<const char*> questions;  // expected
     bool go;
     uint8_t code;
     const char* refusal;  // nullptr: none shown
     K kind;
   };
+  // clang-format off
   const std::vector<Case> cases = {
       {"no target", T::None, "ZEL74_V115.RPD", ".RPD", Description('3', '5'), {}, {}, false, 0, "No Target selected!",
        K::Information},
@@ -95,6 +94,7 @@ TEST(UpdateCheck, DecidesByTargetExtensionAndVersionCharacters) {
        {}},
       {"LAN description cut at 6", T::Lan, "ZELLAN_V04.BIN", ".BIN", "LAN V0", {}, {}, false, 0, "", K::Error},
   };
+  // clang-format on
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     std::vector<std::string> asked;
@@ -141,7 +141,8 @@ TEST(UpdateCheck, NameAndExtensionOfAPath) {
   EXPECT_EQ(Extension8Bit(QStringLiteral("/tmp/dir.x/ZEL74_V115.RPD")), QByteArray(".RPD"));
   EXPECT_EQ(Extension8Bit(QStringLiteral("/tmp/dir.x/ZEL74_V115.tar.bin")), QByteArray(".bin"));
   EXPECT_EQ(Extension8Bit(QStringLiteral("/tmp/dir.x/ZEL74_V115")), QByteArray());
-  EXPECT_EQ(FileName8Bit(QStringLiteral("/tmp/Grüße_V11.RPD")), QByteArray("Gr\xFC\xDF" "e_V11.RPD"));
+  EXPECT_EQ(FileName8Bit(QStringLiteral("/tmp/Grüße_V11.RPD")), QByteArray("Gr\xFC\xDF"
+                                                                           "e_V11.RPD"));
 }
 
 TEST(UpdateCheck, VerifiesTheUpdatedTargetsVersionCharacterAfterTheRestart) {
@@ -186,12 +187,18 @@ TEST(UpdateCheck, TheVersionCharacterOfANameIsADigitOrAToF) {
     const char* name;
     std::optional<char> version;
   } cases[] = {
-      {"ZELPOCKETA.RPD", 'A'}, {"ZEL74_V119.RPD", '9'}, {"ZELLAN_V03.BIN", '3'}, {"ZELPOCKETF", 'F'},
+      {"ZELPOCKETA.RPD", 'A'},
+      {"ZEL74_V119.RPD", '9'},
+      {"ZELLAN_V03.BIN", '3'},
+      {"ZELPOCKETF", 'F'},
       {"ZELPOCKET0.RPD", '0'},
       {"ZEL_POCKET_A.RPD", std::nullopt},  // its 10th character is T
       {"ZELPOCKETa.RPD", std::nullopt},    // the device shows its versions in upper case
-      {"ZELPOCKETG.RPD", std::nullopt},    {"ZELPOCKET .RPD", std::nullopt},
-      {"ZELPOCKET\xC4.RPD", std::nullopt}, {"SHORT.RPD", std::nullopt}, {"", std::nullopt},
+      {"ZELPOCKETG.RPD", std::nullopt},
+      {"ZELPOCKET .RPD", std::nullopt},
+      {"ZELPOCKET\xC4.RPD", std::nullopt},
+      {"SHORT.RPD", std::nullopt},
+      {"", std::nullopt},
   };
   for (const auto& c : cases) EXPECT_EQ(NameVersionCharacter(QByteArray(c.name)), c.version) << c.name;
 }
@@ -222,15 +229,19 @@ TEST(UploadRequests, StartRequestCarriesTheLow32BitsOfTheSize) {
 }
 
 TEST(UploadRequests, SequenceBytesWrapFrom0xFFTo0x80) {
-  const std::vector<std::pair<int64_t, uint8_t>> cases = {{1, 0x81}, {3, 0x83}, {127, 0xFF}, {128, 0x80},
-                                                         {129, 0x81}, {256, 0x80}, {4294967296LL, 0x80}};
+  const std::vector<std::pair<int64_t, uint8_t>> cases = {{1, 0x81},   {3, 0x83},   {127, 0xFF},         {128, 0x80},
+                                                          {129, 0x81}, {256, 0x80}, {4294967296LL, 0x80}};
   for (const auto& [counter, byte] : cases) EXPECT_EQ(SequenceByte(counter), byte) << counter;
 }
 
 TEST(UploadRequests, ProgressNeverDividesByAnEmptyFile) {
-  const std::vector<std::tuple<int64_t, uint64_t, int>> cases = {
-      {0, 0, 100}, {256, 0, 100}, {0, 1000, 0}, {256, 1000, 25}, {1024, 1000, 100}, {256, 0x100000000ull, 0},
-      {0xFFFFFF00LL, 0xFFFFFFFFull, 99}};
+  const std::vector<std::tuple<int64_t, uint64_t, int>> cases = {{0, 0, 100},
+                                                                 {256, 0, 100},
+                                                                 {0, 1000, 0},
+                                                                 {256, 1000, 25},
+                                                                 {1024, 1000, 100},
+                                                                 {256, 0x100000000ull, 0},
+                                                                 {0xFFFFFF00LL, 0xFFFFFFFFull, 99}};
   for (const auto& [sent, size, pos] : cases) EXPECT_EQ(ProgressPosition(sent, size, 100), pos) << sent << "/" << size;
 }
 
@@ -320,7 +331,8 @@ TEST(UploadRequests, LanDataWithOneSequenceBytePerBlockAndPadding) {
 }
 
 TEST(UploadRequests, NameFieldOfAShortNameIsZeroFilled) {
-  EXPECT_EQ(QByteArray(reinterpret_cast<const char*>(NameField("AB").data()), 12), QByteArray("\0\0AB\0\0\0\0\0\0\0\0", 12));
+  EXPECT_EQ(QByteArray(reinterpret_cast<const char*>(NameField("AB").data()), 12),
+            QByteArray("\0\0AB\0\0\0\0\0\0\0\0", 12));
 }
 
 }  // namespace

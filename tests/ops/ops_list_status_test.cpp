@@ -52,7 +52,7 @@ TEST(StatusSteps, TheStatusNamesTheImageOrNothingCame) {
   } cases[] = {
       {STATUS_BUSY, TRunningImage::Application, TStep::Done},
       {STATUS_FACTORY, TRunningImage::Factory, TStep::Done},
-      {STATUS_OK, TRunningImage::Unknown, TStep::Done},  // a status, but no image
+      {STATUS_OK, TRunningImage::Unknown, TStep::Done},        // a status, but no image
       {REPLY_WAITING, TRunningImage::Unknown, TStep::Failed},  // no status at all
   };
   for (const auto& c : cases) {

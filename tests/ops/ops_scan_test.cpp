@@ -15,7 +15,7 @@ TEST(ScanSteps, EveryNewlyCountedColumnIsAcknowledgedOnce) {
       {3, 3},
       {3, std::nullopt},
       {4, 1},
-      {0, 0},             // a status set the count back: only receive
+      {0, 0},  // a status set the count back: only receive
       {2, 2},
   };
   for (const auto& w : walk) {

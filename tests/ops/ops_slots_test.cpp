@@ -35,8 +35,8 @@ TEST(SlotSteps, AMessageFillsItsSlotAndNothingElse) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    const TSlotTaken taken = TakeSlotMessage(table, reinterpret_cast<const uint8_t*>(c.message.constData()),
-                                             int32_t(c.message.size()));
+    const TSlotTaken taken =
+        TakeSlotMessage(table, reinterpret_cast<const uint8_t*>(c.message.constData()), int32_t(c.message.size()));
     EXPECT_EQ(taken.sizeOk, c.sizeOk);
     EXPECT_EQ(taken.slot, c.slot);
   }

@@ -56,8 +56,8 @@ TEST(UploadSteps, EachAnswerLeadsToItsStep) {
 }
 
 TEST(UploadSteps, AWholeRunSendsEveryByteOnceAndEndsDone) {
-  for (const auto& [target, name] : {std::pair{TUpdateTarget::Lan, "ZELLAN_V03.BIN"},
-                                     std::pair{TUpdateTarget::Pocket, "ZEL74_V119.RPD"}}) {
+  for (const auto& [target, name] :
+       {std::pair{TUpdateTarget::Lan, "ZELLAN_V03.BIN"}, std::pair{TUpdateTarget::Pocket, "ZEL74_V119.RPD"}}) {
     TUploadRun run(target, kImage, name, target == TUpdateTarget::Lan ? REQ_UPDATE_LAN : REQ_UPDATE_POCKET);
     int requests = 0;
     TStep step = run.AfterReply(Answer(STATUS_OK));

@@ -62,8 +62,7 @@ QByteArray Bytes(std::initializer_list<int> values) {
 std::string Hex(const QByteArray& b) { return b.toHex(' ').toStdString(); }
 
 const QByteArray kStatus85 = Bytes({0x08, 0, 0, 0, 85, 0, 0, 0});
-const QByteArray kDefaultVersion =
-    Bytes({0x0C, 0, 0, 0, 0x12, 0x03, 0, 0, 0x1B, 0x0A, 0x09, 0x01});
+const QByteArray kDefaultVersion = Bytes({0x0C, 0, 0, 0, 0x12, 0x03, 0, 0, 0x1B, 0x0A, 0x09, 0x01});
 
 // A Qt client in the test thread; everything it receives collects in received().
 class Client {
@@ -138,9 +137,9 @@ class RawClient {
   }
 
   struct Outcome {
-    QByteArray data;    // bytes read before the end
-    bool eof = false;   // read() returned 0
-    int error = 0;      // errno of a failed read()
+    QByteArray data;   // bytes read before the end
+    bool eof = false;  // read() returned 0
+    int error = 0;     // errno of a failed read()
     bool timedOut = false;
   };
   // Reads until end of stream or an error, for at most `timeoutMs`.
@@ -189,7 +188,8 @@ TEST(SimProgram, APortInUseIsReportedOnce) {
   EXPECT_EQ(p.exitStatus(), QProcess::NormalExit);
   EXPECT_EQ(p.exitCode(), 1);
   const QByteArray err = p.readAllStandardError();
-  EXPECT_EQ(err, QStringLiteral("zelsim: cannot listen on 127.0.0.1:%1: %2\n").arg(first.Port()).arg(why).toLocal8Bit());
+  EXPECT_EQ(err,
+            QStringLiteral("zelsim: cannot listen on 127.0.0.1:%1: %2\n").arg(first.Port()).arg(why).toLocal8Bit());
 }
 
 TEST(SimFrames, HelpersBuildExactBytes) {
@@ -329,7 +329,8 @@ TEST_F(SimCuttingStream, RequestsAreCutLoggedAndAnsweredHoweverTheyArrive) {
     QByteArray answers;
   };
   const Case cases[] = {
-      {"two queries in one write", {{Bytes({0x55, 0x12}), {Bytes({0x55}), Bytes({0x12})}}},
+      {"two queries in one write",
+       {{Bytes({0x55, 0x12}), {Bytes({0x55}), Bytes({0x12})}}},
        kStatus85 + kDefaultVersion},
       {"one query per write",
        {{Bytes({0x12}), {Bytes({0x12})}}, {Bytes({0x55}), {Bytes({0x55})}}, {Bytes({0x12}), {Bytes({0x12})}}},
@@ -413,7 +414,7 @@ using SimScripts = SimFixture;
 
 TEST_F(SimScripts, OneShotChunksArriveInOrderThenTheNormalAnswerReturns) {
   const QList<TChunk> chunks = {TChunk{Bytes({0x0C, 0, 0, 0}), 0}, TChunk{Bytes({0x12, 9, 0, 0}), 30},
-                               TChunk{Bytes({1, 2}), 0}, TChunk{Bytes({3, 4}), 40}};
+                                TChunk{Bytes({1, 2}), 0}, TChunk{Bytes({3, 4}), 40}};
   sim.SetFault(zelsim::TFault::Answered(0x12, chunks));
   Client c;
   Connect(c);
@@ -643,7 +644,8 @@ TEST(SimLog, KeepsOnlyTheRequestsOwnBytes) {
     s.disconnectFromHost();
   }
   ASSERT_TRUE(PumpUntil([&] { return sim.Requests().size() == kConnections; }));
-  EXPECT_LE(sim.LoggedBytes(), qsizetype(kConnections) * 64) << "bytes held for " << kConnections << " one-byte requests";
+  EXPECT_LE(sim.LoggedBytes(), qsizetype(kConnections) * 64)
+      << "bytes held for " << kConnections << " one-byte requests";
 }
 
 // What a device function keeps of a request is the request's bytes alone,
@@ -729,7 +731,8 @@ bool ConnectWhenBack(Client& c, uint16_t port, int timeoutMs) {
   return PumpUntil(
       [&] {
         QTcpSocket& s = c.socket();
-        if (s.state() == QAbstractSocket::UnconnectedState) s.connectToHost(QHostAddress(QHostAddress::LocalHost), port);
+        if (s.state() == QAbstractSocket::UnconnectedState)
+          s.connectToHost(QHostAddress(QHostAddress::LocalHost), port);
         return s.state() == QAbstractSocket::ConnectedState;
       },
       timeoutMs);
@@ -747,15 +750,30 @@ TEST(SimRestart, AfterACompleteImageTheDeviceClosesRefusesThenComesBackWithItsVe
     zelsim::TRestartPlan plan;
     zelsim::TVersions after;
   } cases[] = {
-      {"firmware: the name's version character becomes its last digit", TUpdateTarget::Pocket, "ZELPOCKETB.RPD",
-       {true, 1000, TAfterUpdate::New, std::nullopt}, {old.lan, old.device, 0x010B}},
-      {"firmware: a version character that is no digit changes nothing", TUpdateTarget::Pocket, "ZELPOCKETZ.RPD",
-       {true, 1000, TAfterUpdate::New, std::nullopt}, old},
-      {"LAN driver: the one given", TUpdateTarget::Lan, "ZELLANDRV7.BIN", {true, 1000, TAfterUpdate::New, 0x07},
+      {"firmware: the name's version character becomes its last digit",
+       TUpdateTarget::Pocket,
+       "ZELPOCKETB.RPD",
+       {true, 1000, TAfterUpdate::New, std::nullopt},
+       {old.lan, old.device, 0x010B}},
+      {"firmware: a version character that is no digit changes nothing",
+       TUpdateTarget::Pocket,
+       "ZELPOCKETZ.RPD",
+       {true, 1000, TAfterUpdate::New, std::nullopt},
+       old},
+      {"LAN driver: the one given",
+       TUpdateTarget::Lan,
+       "ZELLANDRV7.BIN",
+       {true, 1000, TAfterUpdate::New, 0x07},
        {0x07, old.device, old.firmware}},
-      {"LAN driver: one above without one given", TUpdateTarget::Lan, "ZELLANDRV7.BIN",
-       {true, 1000, TAfterUpdate::New, std::nullopt}, {0x04, old.device, old.firmware}},
-      {"the update did not take", TUpdateTarget::Pocket, "ZELPOCKETB.RPD", {true, 1000, TAfterUpdate::Old, std::nullopt},
+      {"LAN driver: one above without one given",
+       TUpdateTarget::Lan,
+       "ZELLANDRV7.BIN",
+       {true, 1000, TAfterUpdate::New, std::nullopt},
+       {0x04, old.device, old.firmware}},
+      {"the update did not take",
+       TUpdateTarget::Pocket,
+       "ZELPOCKETB.RPD",
+       {true, 1000, TAfterUpdate::Old, std::nullopt},
        old},
   };
   const QByteArray image(700, '\x42');

@@ -70,8 +70,7 @@ Blackhole::Blackhole() : d(std::make_unique<Impl>()) {
   // Backlog 1 keeps the first SYNs working with or without SYN cookies; the
   // queue is full after one or two connections, depending on the kernel.
   if (::bind(d->listenFd, reinterpret_cast<const sockaddr*>(&addr), sizeof addr) != 0 ||
-      ::listen(d->listenFd, 1) != 0 ||
-      ::getsockname(d->listenFd, reinterpret_cast<sockaddr*>(&addr), &len) != 0) {
+      ::listen(d->listenFd, 1) != 0 || ::getsockname(d->listenFd, reinterpret_cast<sockaddr*>(&addr), &len) != 0) {
     return;
   }
   d->port = ntohs(addr.sin_port);
@@ -116,4 +115,3 @@ bool Blackhole::admitOne() {
 }
 
 uint16_t Blackhole::port() const { return d->port; }
-

@@ -27,8 +27,8 @@ class TFakePrompter : public TPrompter {
   ~TFakePrompter() override { SetPrompter(nullptr); }
 
   std::vector<TPromptRecord> shown;
-  std::deque<bool> confirmAnswers;   // default: No
-  std::deque<QString> fileAnswers;   // default: cancelled
+  std::deque<bool> confirmAnswers;  // default: No
+  std::deque<QString> fileAnswers;  // default: cancelled
   std::function<void(QDialog*)> onModal;
   // Display copy: colour dialog answers (default and nullopt: cancelled) and
   // the colours the dialog opened with.

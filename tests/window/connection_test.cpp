@@ -8,10 +8,10 @@
 #include <stdexcept>
 #include <QTabWidget>
 
-using zelsim::TChunk;
-using zelsim::TDrop;
 using zelsim::Frame;
 using zelsim::StatusRecord;
+using zelsim::TChunk;
+using zelsim::TDrop;
 using zelsim::VersionRecord;
 
 TEST_F(WindowTest, SearchWithDeviceReachable) {
@@ -56,7 +56,9 @@ TEST_F(WindowTest, ProbeGivesUpOnADeviceThatDoesNotAnswerTheConnectAfterItsTimeO
   };
   const Case cases[] = {
       {"start-up",
-       [&] { w = std::make_unique<TFMain>(TFMainOptions{QStringLiteral("127.0.0.1"), hole.port()}); },
+       [&] {
+         w = std::make_unique<TFMain>(TFMainOptions{QStringLiteral("127.0.0.1"), hole.port()});
+       },
        QStringLiteral("Access Point ZEL Pocket not found!")},
       {"WLAN search",
        [&] {
@@ -87,7 +89,8 @@ TEST_F(WindowTest, ProbeGivesUpOnADeviceThatDoesNotAnswerTheConnectAfterItsTimeO
 TEST_F(WindowTest, SearchAnswerIsReadUntilItsFrameIsComplete) {
   OpenIdle();
   const QByteArray answer = Frame(VersionRecord(0x07, 0x0A1B, 0x0222));
-  sim.SetFault(zelsim::TFault::Answered(0x12, {TChunk{answer.left(1), 0}, TChunk{answer.mid(1, 6), 40}, TChunk{answer.mid(7), 40}}));
+  sim.SetFault(zelsim::TFault::Answered(
+      0x12, {TChunk{answer.left(1), 0}, TChunk{answer.mid(1, 6), 40}, TChunk{answer.mid(7), 40}}));
   Click(*w, &TFMain::MI_WLANClick);
   EXPECT_EQ(w->EWLANDevice->text(), QStringLiteral("LAN V07; ZEL0A1B V222"));
 }

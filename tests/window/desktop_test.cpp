@@ -236,16 +236,17 @@ TEST(ProgramIconTest, InstalledPngsAreThePictureTheWindowShows) {
 
 TEST(ProgressLineTest, FitsTheWidthItIsGiven) {
   const QString shortName = QStringLiteral("File2.WAV");
-  const QString longName = QStringLiteral("2-REC_2026-12-10_13-45_CH1.ZR-and-a-name-longer-than-any-terminal-is-wide.WAV");
+  const QString longName =
+      QStringLiteral("2-REC_2026-12-10_13-45_CH1.ZR-and-a-name-longer-than-any-terminal-is-wide.WAV");
   struct Case {
     QString label;
     int columns;
     bool whole;  // label, bar, bytes, rate and time left all shown
   };
   const Case cases[] = {
-      {shortName, 200, true},  {shortName, 120, true},  {shortName, 80, true},   {shortName, 60, false},
-      {shortName, 40, false},  {shortName, 30, false},  {shortName, 12, false},  {shortName, 1, false},
-      {longName, 200, true},   {longName, 80, false},   {longName, 40, false},   {longName, 20, false},
+      {shortName, 200, true}, {shortName, 120, true}, {shortName, 80, true},  {shortName, 60, false},
+      {shortName, 40, false}, {shortName, 30, false}, {shortName, 12, false}, {shortName, 1, false},
+      {longName, 200, true},  {longName, 80, false},  {longName, 40, false},  {longName, 20, false},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.label.toStdString() + " at " + std::to_string(c.columns));
@@ -253,8 +254,9 @@ TEST(ProgressLineTest, FitsTheWidthItIsGiven) {
     EXPECT_LE(text.size(), std::max(1, c.columns - 1)) << text.toStdString();
     EXPECT_FALSE(text.contains(QLatin1Char('\n')) || text.contains(QLatin1Char('\r')));
     if (c.whole) {
-      const auto m = QRegularExpression(QStringLiteral("^(.*) \\[(#*)( *)\\] 2097152/4194304 bytes 1024.0 KiB/s 0:02 left$"))
-                         .match(text);
+      const auto m =
+          QRegularExpression(QStringLiteral("^(.*) \\[(#*)( *)\\] 2097152/4194304 bytes 1024.0 KiB/s 0:02 left$"))
+              .match(text);
       ASSERT_TRUE(m.hasMatch()) << text.toStdString();
       EXPECT_EQ(m.captured(1), c.label);
       const qsizetype bar = m.captured(2).size() + m.captured(3).size();
@@ -267,9 +269,12 @@ TEST(ProgressLineTest, FitsTheWidthItIsGiven) {
     }
   }
   // The bar shows the share done: nothing, half, all.
-  EXPECT_TRUE(ProgressText(shortName, 0, 100, 1.0, 200).contains(QStringLiteral("[") + QString(30, QLatin1Char(' ')) + QStringLiteral("]")));
-  EXPECT_TRUE(ProgressText(shortName, 50, 100, 1.0, 200).contains(QString(15, QLatin1Char('#')) + QString(15, QLatin1Char(' ')) + QStringLiteral("]")));
-  EXPECT_TRUE(ProgressText(shortName, 100, 100, 1.0, 200).contains(QStringLiteral("[") + QString(30, QLatin1Char('#')) + QStringLiteral("]")));
+  EXPECT_TRUE(ProgressText(shortName, 0, 100, 1.0, 200)
+                  .contains(QStringLiteral("[") + QString(30, QLatin1Char(' ')) + QStringLiteral("]")));
+  EXPECT_TRUE(ProgressText(shortName, 50, 100, 1.0, 200)
+                  .contains(QString(15, QLatin1Char('#')) + QString(15, QLatin1Char(' ')) + QStringLiteral("]")));
+  EXPECT_TRUE(ProgressText(shortName, 100, 100, 1.0, 200)
+                  .contains(QStringLiteral("[") + QString(30, QLatin1Char('#')) + QStringLiteral("]")));
 }
 
 TEST(ProgressLineTest, WidthFromTheTerminalElseColumns) {
@@ -349,14 +354,19 @@ TEST(ProgressLineTest, ScreenshotProgressAndCtrlCInATerminal) {
     bool interrupt;
     QStringList shows;
   } cases[] = {
-      {"a series of two", QStringLiteral("--simulator --latency 1 screenshot --every 0.1 --count 2 -o 's-{n}.png'"), false,
+      {"a series of two",
+       QStringLiteral("--simulator --latency 1 screenshot --every 0.1 --count 2 -o 's-{n}.png'"),
+       false,
        {QStringLiteral("picture 1 of 2 ["), QStringLiteral("picture 2 of 2 ["), QStringLiteral("/800 columns")}},
-      {"Ctrl-C during a slow scan", QStringLiteral("--simulator --latency 100 screenshot -o one.png"), true,
+      {"Ctrl-C during a slow scan",
+       QStringLiteral("--simulator --latency 100 screenshot -o one.png"),
+       true,
        {QStringLiteral("picture ["), QStringLiteral("columns/s")}},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    const QString command = QStringLiteral("stty cols 80 rows 24 && exec '%1' %2").arg(QStringLiteral(ZELCTL_PATH), c.args);
+    const QString command =
+        QStringLiteral("stty cols 80 rows 24 && exec '%1' %2").arg(QStringLiteral(ZELCTL_PATH), c.args);
     QProcess p;
     p.setWorkingDirectory(dir.path());
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -367,10 +377,13 @@ TEST(ProgressLineTest, ScreenshotProgressAndCtrlCInATerminal) {
     QByteArray seen;
     if (c.interrupt) {
       // Ctrl-C typed at the terminal once the progress line is drawn.
-      ASSERT_TRUE(WaitUntil([&] {
-        seen += p.readAllStandardOutput();
-        return seen.contains("columns/s");
-      }, 20000)) << seen.toStdString();
+      ASSERT_TRUE(WaitUntil(
+          [&] {
+            seen += p.readAllStandardOutput();
+            return seen.contains("columns/s");
+          },
+          20000))
+          << seen.toStdString();
       p.write("\x03");
     }
     ASSERT_TRUE(p.waitForFinished(60000));
@@ -405,14 +418,18 @@ TEST(ProgressLineTest, TheDowngradeQuestionNamesBothVersions) {
   file.close();
   QProcess p;
   p.setWorkingDirectory(dir.path());
-  p.start(script, {QStringLiteral("-qfec"),
-                   QStringLiteral("exec '%1' --simulator update ZELPOCKET8.RPD --dry-run").arg(QStringLiteral(ZELCTL_PATH)),
-                   QStringLiteral("/dev/null")});
+  p.start(script,
+          {QStringLiteral("-qfec"),
+           QStringLiteral("exec '%1' --simulator update ZELPOCKET8.RPD --dry-run").arg(QStringLiteral(ZELCTL_PATH)),
+           QStringLiteral("/dev/null")});
   QByteArray seen;
-  ASSERT_TRUE(WaitUntil([&] {
-    seen += p.readAllStandardOutput();
-    return seen.contains("[y/N]");
-  }, 20000)) << seen.toStdString();
+  ASSERT_TRUE(WaitUntil(
+      [&] {
+        seen += p.readAllStandardOutput();
+        return seen.contains("[y/N]");
+      },
+      20000))
+      << seen.toStdString();
   p.write("n\n");
   ASSERT_TRUE(p.waitForFinished(20000));
   seen += p.readAllStandardOutput();

@@ -164,8 +164,7 @@ TEST_F(DisplayTest, ScanOutcomes) {
   } cases[] = {
       {"all columns", 12, 30, [](TScanFunction&) {}, kAll, 0, "12", [](int) { return true; }},
       {"one column: the bar is full", 1, 30, [](TScanFunction&) {}, kAll, 0, "1", [](int) { return true; }},
-      {"status not 0", 12, 30, [](TScanFunction& d) { d.SetStatus(3); }, kNoAnswer, 3, "0",
-       [](int) { return false; }},
+      {"status not 0", 12, 30, [](TScanFunction& d) { d.SetStatus(3); }, kNoAnswer, 3, "0", [](int) { return false; }},
       {"column one byte long", 12, 30, [](TScanFunction& d) { d.SetColumnLengthDelta(4, 1); }, kNoAnswer, 6, "4",
        [](int c) { return c < 4; }},
       {"column one byte short", 12, 30, [](TScanFunction& d) { d.SetColumnLengthDelta(4, -1); }, kNoAnswer, 6, "4",
@@ -174,13 +173,16 @@ TEST_F(DisplayTest, ScanOutcomes) {
        [](int c) { return c < 4; }},
       {"last column early", 12, 30, [](TScanFunction& d) { d.SetLastAfter(3); }, kAll, 0, "12",
        [](int c) { return c <= 3 || c == 11; }},
-      {"columns skipped", 12, 30, [](TScanFunction& d) { d.SetSkipped({5, 6}); }, kAll, 0, "12",
-       [](int c) { return c != 5 && c != 6; }},
+      {"columns skipped", 12, 30,
+       [](TScanFunction& d) {
+         d.SetSkipped({5, 6});
+       },
+       kAll, 0, "12", [](int c) { return c != 5 && c != 6; }},
       {"silent after a column", 12, 30, [](TScanFunction& d) { d.SetSilentAfter(6); }, kTimeout, 5, "7",
        [](int c) { return c <= 6; }},
       {"H 2: columns read as status 0", 12, 2, [](TScanFunction&) {}, kTimeout, 5, "0", [](int) { return false; }},
-      {"H 1: column 1 read as status 1", 12, 1, [](TScanFunction& d) { d.SetColumnsPerWrite(2); }, kNoAnswer, 1,
-       "0", [](int) { return false; }},
+      {"H 1: column 1 read as status 1", 12, 1, [](TScanFunction& d) { d.SetColumnsPerWrite(2); }, kNoAnswer, 1, "0",
+       [](int) { return false; }},
       {"status 0 after columns", 12, 30, [](TScanFunction& d) { d.SetStatusAfter(4, 30); }, kAll, 0, "12",
        [](int) { return true; }},
   };
@@ -227,7 +229,8 @@ TEST_F(DisplayTest, JoinedColumnsGetOneAcknowledgementOfThatManyZeroBytes) {
 TEST_F(DisplayTest, WidthZeroEndsAtTheFirstColumn) {
   SetArea(0, 0, 0, 8);
   QByteArray column(ColumnPayloadLength(8), '\0');
-  sim.SetFault(zelsim::TFault::Answered(0x08, {zelsim::TChunk{zelsim::Frame(zelsim::StatusRecord(0)), 0}, zelsim::TChunk{zelsim::Frame(column), 20}}));
+  sim.SetFault(zelsim::TFault::Answered(
+      0x08, {zelsim::TChunk{zelsim::Frame(zelsim::StatusRecord(0)), 0}, zelsim::TChunk{zelsim::Frame(column), 20}}));
   FillPicture(kBefore);
   EXPECT_EQ(Scan(), QStringLiteral("Device doesn't respond!"));
   EXPECT_EQ(LinkState.ReplyCode, 6);
@@ -281,8 +284,7 @@ TEST_F(DisplayTest, DroppedConnectionIsReportedThenTheScanEnds) {
   dev->SetDropAfter(5, TDrop::Reset);
   SetArea(0, 0, 40, 20);
   Scan();
-  EXPECT_EQ(prompter.Infos(),
-            (QStringList{"ZEL doesn't respond to WLAN!", "Device doesn't respond!"}));
+  EXPECT_EQ(prompter.Infos(), (QStringList{"ZEL doesn't respond to WLAN!", "Device doesn't respond!"}));
   EXPECT_FALSE(w->CB_WLAN->isChecked());
   EXPECT_TRUE(w->B_Dispcpy->isEnabled());
 }
@@ -291,13 +293,12 @@ TEST_F(DisplayTest, DroppedConnectionIsReportedThenTheScanEnds) {
 // read beyond a column's payload and nothing is written outside the picture.
 TEST_F(DisplayTest, AreaChangedDuringScanDrawsOnlyWhatTheFramesHold) {
   dev->SetSilentAfter(5);  // the device stops; the watchdog ends the scan
-  SetArea(0, 0, 10, 3);  // columns of 8 bytes: index, 3 pixels, 3 fill bytes
+  SetArea(0, 0, 10, 3);    // columns of 8 bytes: index, 3 pixels, 3 fill bytes
   // Old bytes in the receive buffer would show as white pixels.
   std::memset(ReceiveBuffer, 0xFF, sizeof ReceiveBuffer);
-  QObject::connect(
-      w->PB_Scan, &QProgressBar::valueChanged, w.get(), [this](int) {
-        if (w->L_Spalte->text() == QStringLiteral("1")) w->SE_H->setValue(480);
-      });
+  QObject::connect(w->PB_Scan, &QProgressBar::valueChanged, w.get(), [this](int) {
+    if (w->L_Spalte->text() == QStringLiteral("1")) w->SE_H->setValue(480);
+  });
   FillPicture(kBefore);
   EXPECT_EQ(Scan(), QStringLiteral("Timeout: Device doesn't respond!"));
   ASSERT_EQ(w->SE_H->value(), 480) << "H was changed during the scan";
@@ -408,19 +409,22 @@ TEST_F(DisplayTest, ClipboardGetsTheWholePictureAlsoDuringAScan) {
   FillPicture(kBefore);
   bool imageShownDuringScan = false, clipped = false;
   // Once some columns are in (the device falls silent after its first few).
-  QObject::connect(w->PB_Scan, &QProgressBar::valueChanged, w.get(), [&](int) {
-    imageShownDuringScan |= w->I_Scan->isVisibleTo(w.get());
-    if (clipped || w->L_Spalte->text().toInt() < 2) return;
-    clipped = true;
-    w->B_Clip->click();
-  }, Qt::QueuedConnection);
+  QObject::connect(
+      w->PB_Scan, &QProgressBar::valueChanged, w.get(),
+      [&](int) {
+        imageShownDuringScan |= w->I_Scan->isVisibleTo(w.get());
+        if (clipped || w->L_Spalte->text().toInt() < 2) return;
+        clipped = true;
+        w->B_Clip->click();
+      },
+      Qt::QueuedConnection);
   Scan();
   EXPECT_TRUE(clipped);
   EXPECT_FALSE(imageShownDuringScan);
   const QImage clip = QGuiApplication::clipboard()->image();
   ASSERT_EQ(clip.size(), QSize(810, 490));
-  EXPECT_EQ(clip.pixel(5, 5), Screen(0, 0));          // column 0 was there
-  EXPECT_EQ(clip.pixel(5 + 20, 5), qRgb(0, 0, 0));    // column 20 not yet: frame colour
+  EXPECT_EQ(clip.pixel(5, 5), Screen(0, 0));        // column 0 was there
+  EXPECT_EQ(clip.pixel(5 + 20, 5), qRgb(0, 0, 0));  // column 20 not yet: frame colour
   EXPECT_EQ(clip.pixel(809, 489), kBefore);
 }
 
@@ -439,7 +443,8 @@ TEST_F(DisplayTest, FailedSaveKeepsTheOldFileAndShowsTheSystemError) {
   const struct {
     const char* name;
     QString path, keeps;
-  } cases[] = {{"under a regular file", regular + "/x.BMP", regular}, {"no room for a temporary file", longName, longName}};
+  } cases[] = {{"under a regular file", regular + "/x.BMP", regular},
+               {"no room for a temporary file", longName, longName}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     prompter.shown.clear();

@@ -108,6 +108,7 @@ QByteArray CopiedFile(TFMain&, zelsim::TSimulator&, const QString& dir) {
 }
 
 const std::vector<Operation>& Operations() {
+  // clang-format off
   static const std::vector<Operation> ops = {
       {"version query at start-up", 0x12, nullptr, SyncButton, {{}, {kWlanLost}, {}, {}}, {TLinkFault::GeneralRecordCut}, {},
        [](TFMain& w, zelsim::TSimulator&, const QString&) { return Versions(w); }},
@@ -189,6 +190,7 @@ const std::vector<Operation>& Operations() {
        {{kNotCleared}, {kWlanLost, kNotCleared}, {kNotCleared}, {kNotCleared}}, {TLinkFault::GeneralRecordCut}, {},
        [](TFMain& w, zelsim::TSimulator& s, const QString&) { return SlotsStored(w, s); }},
   };
+  // clang-format on
   return ops;
 }
 
@@ -238,7 +240,7 @@ class FaultMatrix : public WindowTest {
   }();
   TScopedTimings timingsHere{quick};
 
-  qint64 took = 0;      // how long the last run took
+  qint64 took = 0;         // how long the last run took
   int watchdogTicks = -1;  // how often the watchdog ended an exchange in it (-1: not counted)
 
   // Runs the operation; `arm` plays its fault once the window is idle (for
@@ -323,6 +325,7 @@ TEST_F(FaultMatrix, WrongSequenceNumber) {
   auto* recordings = sim.Function<zelsim::TRecordings>();
   auto* scan = sim.Function<zelsim::TScanFunction>();
   auto* slotStore = sim.Function<zelsim::TSlotsFunction>();
+  // clang-format off
   const Case cases[] = {
       {"recording copy WAV", [&] { recordings->SetWrongSequenceAt(1); }, {kBadBlock},
        [&] { recordings->SetWrongSequenceAt(-1); }},
@@ -333,6 +336,7 @@ TEST_F(FaultMatrix, WrongSequenceNumber) {
       // A slot number outside 1-63 is not stored anywhere; the run goes on.
       {"slot read", [&] { slotStore->SetReportedSlotAt(1, 64); }, {}, [&] { slotStore->Reset(); }},
   };
+  // clang-format on
   for (const Case& c : cases) {
     const Operation& op = Find(c.op);
     SCOPED_TRACE(c.op);

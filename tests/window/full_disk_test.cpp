@@ -170,7 +170,8 @@ TEST_F(FullDisk, TheWindowReportsTheFailureAndKeepsTheOldFile) {
     // The last box says it failed; no success was claimed.
     ASSERT_FALSE(prompter.shown.empty());
     const TPromptRecord& last = prompter.shown.back();
-    EXPECT_TRUE(last.kind == TPromptRecord::Error || last.text.startsWith(QLatin1String("Error"))) << last.text.toStdString();
+    EXPECT_TRUE(last.kind == TPromptRecord::Error || last.text.startsWith(QLatin1String("Error")))
+        << last.text.toStdString();
     EXPECT_FALSE(last.text.contains(QLatin1String("successfully")));
     EXPECT_EQ(Read(fs.Path(QString::fromLatin1(c.file))), kOld);
     EXPECT_EQ(fs.Files(), Sorted({"filler", QString::fromLatin1(c.file)}));
@@ -198,7 +199,8 @@ TEST_F(FullDisk, ZelctlWritesNoSlotsWithoutRoomForTheBackup) {
   QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
   env.insert(QStringLiteral("XDG_DATA_HOME"), fs.Folder());
   p.setProcessEnvironment(env);
-  p.start(QStringLiteral(ZELCTL_PATH), {"--device", QStringLiteral("127.0.0.1:%1").arg(sim.Port()), "slots", "write", table});
+  p.start(QStringLiteral(ZELCTL_PATH),
+          {"--device", QStringLiteral("127.0.0.1:%1").arg(sim.Port()), "slots", "write", table});
   p.closeWriteChannel();
   ASSERT_TRUE(p.waitForFinished(30000));
   const QString err = QString::fromUtf8(p.readAllStandardError());

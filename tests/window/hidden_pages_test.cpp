@@ -21,8 +21,9 @@ TEST_F(WindowTest, HiddenPagesBecomeTabsOnlyWhenAsked) {
     QStringList tabs;
     for (int i = 0; i < w->PC_main->count(); ++i)
       if (w->PC_main->isTabVisible(i)) tabs << w->PC_main->tabText(i);
-    const QStringList expected = show ? QStringList{"Update Pocket", "Display Copy", "ZEL35E", "Speicherplätze", "Recorder"}
-                                      : QStringList{"Update Pocket", "Display Copy", "Recorder"};
+    const QStringList expected =
+        show ? QStringList{"Update Pocket", "Display Copy", "ZEL35E", "Speicherplätze", "Recorder"}
+             : QStringList{"Update Pocket", "Display Copy", "Recorder"};
     EXPECT_EQ(tabs, expected) << show;
 
     // Frames still follow the page itself: the grip moves on the Recorder

@@ -42,10 +42,14 @@ TEST_F(WindowTest, LevelStepsWithinOneToSixteen) {
   };
   const QString notANumber = QStringLiteral("'*.*' is not a valid integer value");
   const Case cases[] = {
-      {"15", &TFMain::B_PLus, "16", {}},     {"16", &TFMain::B_PLus, "16", {}},
-      {"16", &TFMain::B_Minus, "15", {}},    {"1", &TFMain::B_Minus, "1", {}},
-      {"2", &TFMain::B_Minus, "1", {}},      {"1", &TFMain::B_PLus, "2", {}},
-      {"*.*", &TFMain::B_PLus, "*.*", notANumber}, {"*.*", &TFMain::B_Minus, "*.*", notANumber},
+      {"15", &TFMain::B_PLus, "16", {}},
+      {"16", &TFMain::B_PLus, "16", {}},
+      {"16", &TFMain::B_Minus, "15", {}},
+      {"1", &TFMain::B_Minus, "1", {}},
+      {"2", &TFMain::B_Minus, "1", {}},
+      {"1", &TFMain::B_PLus, "2", {}},
+      {"*.*", &TFMain::B_PLus, "*.*", notANumber},
+      {"*.*", &TFMain::B_Minus, "*.*", notANumber},
   };
   EXPECT_EQ(w->E_Ebene->text(), QStringLiteral("*.*")) << "the level a run starts with";
   for (const Case& c : cases) {

@@ -107,9 +107,9 @@ TEST_F(OperationTest, WhileOneRunsNothingElseStarts) {
       {"The writing of the memory slots", REQ_WRITE_SLOT, &TFMain::B_SpeichernClick},
       {"The synchronisation with the device", REQ_STATUS, &TFMain::B_SyncClick},
   };
-  void (TFMain::*const others[])() = {&TFMain::B_StartClick, &TFMain::B_DispcpyClick, &TFMain::B_ListClick,
-                                      &TFMain::B_FilesClick, &TFMain::B_LadenClick,   &TFMain::B_SpeichernClick,
-                                      &TFMain::B_LoeschenClick, &TFMain::B_SyncClick, &TFMain::MI_WLANClick};
+  void (TFMain::*const others[])() = {&TFMain::B_StartClick,    &TFMain::B_DispcpyClick, &TFMain::B_ListClick,
+                                      &TFMain::B_FilesClick,    &TFMain::B_LadenClick,   &TFMain::B_SpeichernClick,
+                                      &TFMain::B_LoeschenClick, &TFMain::B_SyncClick,    &TFMain::MI_WLANClick};
   ChooseUpdate(300);
   for (const Running& r : running) {
     SCOPED_TRACE(r.name);
@@ -119,11 +119,12 @@ TEST_F(OperationTest, WhileOneRunsNothingElseStarts) {
     prompter.shown.clear();
     prompter.confirmAnswers = {true, true, true};  // a question, were one asked, would be answered Yes
     QStringList refusals;
-    EXPECT_TRUE(During(r.code, [&] { (w.get()->*r.start)(); },
-                       [&] {
-                         for (auto other : others) (w.get()->*other)();
-                         refusals = prompter.Infos();
-                       }));
+    EXPECT_TRUE(During(
+        r.code, [&] { (w.get()->*r.start)(); },
+        [&] {
+          for (auto other : others) (w.get()->*other)();
+          refusals = prompter.Infos();
+        }));
     QStringList expected;
     for (size_t i = 0; i < std::size(others); ++i) expected << texts::kRefusedBy.arg(QLatin1String(r.name));
     EXPECT_EQ(refusals, expected);
@@ -147,11 +148,12 @@ TEST_F(OperationTest, TheStartUpQueryLocksNothing) {
   sim.SetFault(TFault::Silent(REQ_VERSION));  // Busy stays set until the watchdog
   prompter.shown.clear();
   bool busy = false;
-  EXPECT_TRUE(During(REQ_VERSION, [&] { Open(); },
-                     [&] {
-                       busy = LinkState.Busy;
-                       Click(*FMain, &TFMain::B_SyncClick);
-                     }));
+  EXPECT_TRUE(During(
+      REQ_VERSION, [&] { Open(); },
+      [&] {
+        busy = LinkState.Busy;
+        Click(*FMain, &TFMain::B_SyncClick);
+      }));
   EXPECT_TRUE(busy);
   EXPECT_TRUE(prompter.Infos().isEmpty());
   EXPECT_EQ(sim.CountRequests(REQ_STATUS), 2) << "the start-up's and the click's";
@@ -199,8 +201,8 @@ TEST_F(OperationTest, CloseDuringAnOperationAsksAndEndsItInOrder) {
     bool update;  // else a recording copy
     bool yes;
   };
-  for (const Case c : {Case{"update, no", true, false}, Case{"update, yes", true, true},
-                       Case{"copy, no", false, false}, Case{"copy, yes", false, true}}) {
+  for (const Case c : {Case{"update, no", true, false}, Case{"update, yes", true, true}, Case{"copy, no", false, false},
+                       Case{"copy, yes", false, true}}) {
     SCOPED_TRACE(c.what);
     w.reset();
     OpenIdle();
@@ -214,11 +216,12 @@ TEST_F(OperationTest, CloseDuringAnOperationAsksAndEndsItInOrder) {
     const QStringList filesBefore = QDir(dir.path()).entryList(QDir::Files | QDir::Hidden);
     qsizetype requestsAtClose = 0;
     prompter.confirmAnswers = {c.yes};
-    bool asked = During(code, [&] { c.update ? w->B_StartClick() : w->B_FilesClick(); },
-                        [&] {
-                          requestsAtClose = sim.Requests().size();
-                          w->close();
-                        });
+    bool asked = During(
+        code, [&] { c.update ? w->B_StartClick() : w->B_FilesClick(); },
+        [&] {
+          requestsAtClose = sim.Requests().size();
+          w->close();
+        });
     ASSERT_TRUE(asked);
     ASSERT_FALSE(prompter.shown.empty());
     EXPECT_EQ(prompter.shown.front().kind, TPromptRecord::ConfirmRisk);
@@ -259,6 +262,7 @@ TEST_F(OperationTest, ControlsWhileAnOperationWaits) {
   const auto silentOnce = [this](uint8_t code) { sim.SetFault(TFault{TFault::TWhat::Silence, code, 1, false, {}}); };
   const auto got = [this](uint8_t code) { return [this, code] { return sim.CountRequests(code) >= 1; }; };
   const auto enabled = [](QWidget* c) { return QString::fromLatin1(c->isEnabled() ? "on" : "off"); };
+  // clang-format off
   const Case cases[] = {
       {"scan", PAGE_DISPCPY, &TFMain::B_DispcpyClick, [&] { silentOnce(REQ_SCAN); }, got(REQ_SCAN), {},
        [&] { return QStringList{enabled(w->B_Dispcpy), enabled(w->B_Abort)}; }, {"off", "on"}},
@@ -295,6 +299,7 @@ TEST_F(OperationTest, ControlsWhileAnOperationWaits) {
        },
        {"off", "off", "off", "0"}},
   };
+  // clang-format on
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     sim.ClearFaults();
@@ -303,7 +308,8 @@ TEST_F(OperationTest, ControlsWhileAnOperationWaits) {
     c.hold();
     if (c.before) c.before();
     QStringList seen;
-    EXPECT_TRUE(During(c.waiting, [&] { (w.get()->*c.start)(); }, [&] { seen = c.seen(); }));
+    EXPECT_TRUE(During(
+        c.waiting, [&] { (w.get()->*c.start)(); }, [&] { seen = c.seen(); }));
     EXPECT_EQ(seen, c.expected);
   }
 }
@@ -331,10 +337,11 @@ TEST_F(OperationTest, NoBoxStallsAnOperation) {
     const char* what;
     int page;
     void (TFMain::*start)();
-    uint8_t first;                      // its first request
-    QStringList infos;                  // the boxes it shows at its end
-    std::function<bool()> whole;        // what it leaves, checked
+    uint8_t first;                // its first request
+    QStringList infos;            // the boxes it shows at its end
+    std::function<bool()> whole;  // what it leaves, checked
   };
+  // clang-format off
   const Op ops[] = {
       {"update", PAGE_UPDATE, &TFMain::B_StartClick, REQ_UPDATE_POCKET, {texts::kUploaded},
        [&] { return Upload().Image() == Image(kImage) && w->L_Bytes->text() == QString::number(kImage); }},
@@ -349,6 +356,7 @@ TEST_F(OperationTest, NoBoxStallsAnOperation) {
       {"slot write", PAGE_UPDATE, &TFMain::B_SpeichernClick, REQ_WRITE_SLOT, {},
        [&] { return sim.CountRequests(REQ_WRITE_SLOT) == SLOT_COUNT && w->L_SBytes->text() == texts::kSlotsDone; }},
   };
+  // clang-format on
   struct Box {
     const char* what;
     std::function<void()> open;  // opens it while the operation runs
@@ -369,14 +377,16 @@ TEST_F(OperationTest, NoBoxStallsAnOperation) {
       prompter.confirmAnswers.clear();  // the close question: No
       prompter.held = 0;
       prompter.hold = [&](TPromptRecord::Kind kind, const QString& text) {
-        return kind == box.kind && (kind != TPromptRecord::Information || text.contains(QLatin1String("still running")));
+        return kind == box.kind &&
+               (kind != TPromptRecord::Information || text.contains(QLatin1String("still running")));
       };
       bool stillRunning = false;
-      ASSERT_TRUE(During(op.first, [&] { (w.get()->*op.start)(); },
-                         [&] {
-                           stillRunning = w->Operation != TDeviceOperation::None;
-                           box.open();
-                         }));
+      ASSERT_TRUE(During(
+          op.first, [&] { (w.get()->*op.start)(); },
+          [&] {
+            stillRunning = w->Operation != TDeviceOperation::None;
+            box.open();
+          }));
       EXPECT_TRUE(stillRunning) << "the box opened while the operation ran";
       EXPECT_EQ(prompter.held, 1);
       QStringList infos = prompter.Infos();
@@ -420,11 +430,12 @@ TEST_F(OperationTest, CloseAnsweredYesEndsEachOperationInOrder) {
     prompter.confirmAnswers = {true};
     prompter.holdMs = 50;
     prompter.hold = [](TPromptRecord::Kind kind, const QString&) { return kind == TPromptRecord::ConfirmRisk; };
-    ASSERT_TRUE(During(c.code, [&] { (w.get()->*c.start)(); },
-                       [&] {
-                         w->close();
-                         atYes = sim.CountRequests(c.code);
-                       }));
+    ASSERT_TRUE(During(
+        c.code, [&] { (w.get()->*c.start)(); },
+        [&] {
+          w->close();
+          atYes = sim.CountRequests(c.code);
+        }));
     EXPECT_TRUE(WaitUntil([&] { return !w->isVisible(); })) << "closed once the operation ended";
     EXPECT_TRUE(prompter.Infos().isEmpty()) << "no outcome box on the way out";
     c.check();
@@ -438,7 +449,8 @@ TEST_F(OperationTest, FileCloseDuringAnOperationAsksOnce) {
   w->show();
   sim.SetLatency(10);
   w->SelectVisiblePage(PAGE_UPDATE);
-  ASSERT_TRUE(During(REQ_READ_SLOT, [&] { w->B_LadenClick(); }, [&] { w->MI_BeendenClick(); }));
+  ASSERT_TRUE(During(
+      REQ_READ_SLOT, [&] { w->B_LadenClick(); }, [&] { w->MI_BeendenClick(); }));
   ASSERT_EQ(prompter.shown.size(), 1u);
   EXPECT_EQ(prompter.shown.front().kind, TPromptRecord::ConfirmRisk);
   EXPECT_TRUE(w->isVisible()) << "answered No";
@@ -459,7 +471,8 @@ TEST_F(OperationTest, AnEndWhileTheCloseQuestionIsUpIsShownAfterIt) {
     listRanAtQuestion = w->Operation == TDeviceOperation::List;
     return kind == TPromptRecord::ConfirmRisk;
   };
-  ASSERT_TRUE(During(REQ_RECORDER_START, [&] { w->B_ListClick(); }, [&] { w->close(); }));
+  ASSERT_TRUE(During(
+      REQ_RECORDER_START, [&] { w->B_ListClick(); }, [&] { w->close(); }));
   EXPECT_TRUE(listRanAtQuestion);
   ASSERT_EQ(prompter.shown.size(), 2u);
   EXPECT_EQ(prompter.shown[0].kind, TPromptRecord::ConfirmRisk);
@@ -479,6 +492,7 @@ TEST_F(OperationTest, WhatTheOutcomeBoxFinds) {
     std::function<QStringList()> atBox;
     QStringList expected;
   };
+  // clang-format off
   const Case cases[] = {
       // The update's controls come back only once its box is closed.
       {"update", PAGE_UPDATE, &TFMain::B_StartClick, [&] { ChooseUpdate(2000); },
@@ -503,6 +517,7 @@ TEST_F(OperationTest, WhatTheOutcomeBoxFinds) {
        },
        {"100", "painted", "painted", "rate"}},
   };
+  // clang-format on
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     sim.ClearFaults();
@@ -528,13 +543,14 @@ TEST_F(OperationTest, WhileAScanRuns) {
   w->PB_Scan->setValue(55);
   sim.SetLatency(5);
   QStringList seen;
-  ASSERT_TRUE(During(REQ_SCAN, [&] { w->B_DispcpyClick(); },
-                     [&] {
-                       seen << QString::number(w->PB_Scan->value());
-                       for (QWidget* f : {static_cast<QWidget*>(w->SE_X), static_cast<QWidget*>(w->SE_Y),
-                                          static_cast<QWidget*>(w->SE_B), static_cast<QWidget*>(w->SE_H)})
-                         seen << (f->isEnabled() ? "on" : "off");
-                     }));
+  ASSERT_TRUE(During(
+      REQ_SCAN, [&] { w->B_DispcpyClick(); },
+      [&] {
+        seen << QString::number(w->PB_Scan->value());
+        for (QWidget* f : {static_cast<QWidget*>(w->SE_X), static_cast<QWidget*>(w->SE_Y),
+                           static_cast<QWidget*>(w->SE_B), static_cast<QWidget*>(w->SE_H)})
+          seen << (f->isEnabled() ? "on" : "off");
+      }));
   EXPECT_EQ(seen, (QStringList{"0", "on", "on", "on", "on"}));
   EXPECT_EQ(prompter.Infos(), QStringList{texts::kScanDone});
 }

@@ -53,7 +53,8 @@ QByteArray ExpectedRaw(const TRecording& r) {
 }
 
 uint32_t U32(const QByteArray& b, int at) {
-  return uint32_t(uint8_t(b[at]) | uint8_t(b[at + 1]) << 8 | uint8_t(b[at + 2]) << 16) | uint32_t(uint8_t(b[at + 3])) << 24;
+  return uint32_t(uint8_t(b[at]) | uint8_t(b[at + 1]) << 8 | uint8_t(b[at + 2]) << 16) | uint32_t(uint8_t(b[at + 3]))
+                                                                                             << 24;
 }
 uint16_t U16(const QByteArray& b, int at) { return uint16_t(uint8_t(b[at]) | uint8_t(b[at + 1]) << 8); }
 
@@ -164,15 +165,28 @@ TEST_F(RecorderTest, ListFailuresEndWithTheirText) {
   };
   const QByteArray strayBlock = zelsim::Frame(Bytes({0x0D, 0x03, 0, 0}) + QByteArray(4096, '\0'));
   const Case cases[] = {
-      {"silent after the first entry", [this] { sim.SetFault(zelsim::TFault::Silent(0x00)); }, {"Error on reading list!"}, {" "}},
+      {"silent after the first entry",
+       [this] { sim.SetFault(zelsim::TFault::Silent(0x00)); },
+       {"Error on reading list!"},
+       {" "}},
       {"unknown frame code",
-       [this] { sim.SetFault(zelsim::TFault::Answered(0x0D, {zelsim::TChunk{zelsim::Frame(Bytes({0x34, 0x12, 0, 0})), 0}})); },
-       {"Error on reading list!"}, {""}},
+       [this] {
+         sim.SetFault(zelsim::TFault::Answered(0x0D, {zelsim::TChunk{zelsim::Frame(Bytes({0x34, 0x12, 0, 0})), 0}}));
+       },
+       {"Error on reading list!"},
+       {""}},
       {"a status frame only: the watchdog ends it",
-       [this] { sim.SetFault(zelsim::TFault::Answered(0x0D, {zelsim::TChunk{zelsim::Frame(zelsim::StatusRecord(85)), 0}})); },
-       {"Error on reading list!"}, {""}},
-      {"a stray data block", [this, strayBlock] { sim.SetFault(zelsim::TFault::Answered(0x0D, {zelsim::TChunk{strayBlock, 0}})); },
-       {"Error on reading list: unexpected answer 4 from the device!"}, {""}},
+       [this] {
+         sim.SetFault(zelsim::TFault::Answered(0x0D, {zelsim::TChunk{zelsim::Frame(zelsim::StatusRecord(85)), 0}}));
+       },
+       {"Error on reading list!"},
+       {""}},
+      {"a stray data block",
+       [this, strayBlock] {
+         sim.SetFault(zelsim::TFault::Answered(0x0D, {zelsim::TChunk{strayBlock, 0}}));
+       },
+       {"Error on reading list: unexpected answer 4 from the device!"},
+       {""}},
       {"no link", [this] { w->CB_WLAN->setChecked(false); }, {"No connection available!"}, {"old"}},
   };
   for (const Case& c : cases) {
@@ -270,17 +284,17 @@ TEST_F(RecorderTest, CopyFailuresLeaveNoFileAndKeepAnOldOne) {
     QStringList infos;
   };
   const Case cases[] = {
-      {"device has no such recording", [this] { device->SetAnswerNothingToCopy(true); },
-       {"No file to receive!"}},
+      {"device has no such recording", [this] { device->SetAnswerNothingToCopy(true); }, {"No file to receive!"}},
       {"device has no recordings at all", [this] { device->SetRecordings({}); }, {"No file to receive!"}},
       {"wrong sequence number", [this] { device->SetWrongSequenceAt(1); }, {"Error on reading file!"}},
-      {"wrong sequence in the first block", [this] { device->SetWrongSequenceAt(0); },
-       {"Error on reading file!"}},
+      {"wrong sequence in the first block", [this] { device->SetWrongSequenceAt(0); }, {"Error on reading file!"}},
       {"silent at block 2", [this] { device->SetSilentAt(2); }, {"Error: ZEL doesn't respond!"}},
       {"closed at block 1", [this] { device->SetDropAt(1, TDrop::Close); }, {"Error: ZEL doesn't respond!"}},
-      {"reset at block 1", [this] { device->SetDropAt(1, TDrop::Reset); },
+      {"reset at block 1",
+       [this] { device->SetDropAt(1, TDrop::Reset); },
        {"ZEL doesn't respond to WLAN!", "Error: ZEL doesn't respond!"}},
-      {"zero units", [this] { device->SetReportZeroUnits(true); },
+      {"zero units",
+       [this] { device->SetReportZeroUnits(true); },
        {"Error on reading file: the device reports an empty recording!"}},
       {"no link", [this] { w->CB_WLAN->setChecked(false); }, {"No connection available!"}},
   };

@@ -17,7 +17,7 @@ TEST_F(SlotsTest, EditsAreCommittedWhenTheCellIsLeft) {
   struct Case {
     const char* what;
     int row, col;
-    bool emptyTable;   // else a full table of 0xEE bytes
+    bool emptyTable;        // else a full table of 0xEE bytes
     bool renderTwoLetters;  // the row first shows a record named "Ab" followed by zeros
     QString typed;
     Leave leave;

@@ -148,12 +148,13 @@ TEST_F(SlotFilesTest, FileThatCannotBeOpenedChangesNothing) {
   struct Case {
     const char* name;
     const char* error;
-  } cases[] = {{"missing.Mem", "No such file or directory"},
-               {"big.Mem", bigRefused.constData()},
+  } cases[] = {
+      {"missing.Mem", "No such file or directory"},
+      {"big.Mem", bigRefused.constData()},
 #ifndef _WIN32
-               // Neither hangs on a pipe nor reads a device without end.
-               {"pipe.Mem", "not a regular file"},
-               {"zero.Mem", "not a regular file"},
+      // Neither hangs on a pipe nor reads a device without end.
+      {"pipe.Mem", "not a regular file"},
+      {"zero.Mem", "not a regular file"},
 #endif
   };
 #ifndef _WIN32

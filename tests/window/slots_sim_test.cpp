@@ -42,7 +42,7 @@ TEST(SimulatedSlots, ReadsInOrderOrByNumberAndStoresWrites) {
       {Bytes({0x10}), 1, 0},
       {Bytes({0x10}), 2, 0},
       {Bytes({0x10, 63, 0, 0, 0}), 63, 0},
-      {Bytes({0x10}), 1, 0},                    // after 63 comes 1
+      {Bytes({0x10}), 1, 0},  // after 63 comes 1
       {Bytes({0x10, 7, 0, 0, 0}), 7, 0},
       {Bytes({0x11, 9, 0, 0}) + record, 0, 0},  // stored
       {Bytes({0x10}), 8, 0},

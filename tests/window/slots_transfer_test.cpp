@@ -58,6 +58,7 @@ TEST_F(SlotsTest, ReadGoesOnPastASilentSlotAndEndsAtAWrongOne) {
   };
   const QString silent5 = QStringLiteral("Read from ZEL74 not completed: slot 5 did not answer.");
   const QString wrong5 = QStringLiteral("Read from ZEL74 not completed: slot 5 was answered as another slot.");
+  // clang-format off
   const Case cases[] = {
       {"slot 5 silent", [](TSlotsFunction& d) { d.SetSilentAt(5, true); }, {}, SLOT_COUNT, "16128  OK!", 1, silent5},
       {"slot 5 message of 255 bytes", [](TSlotsFunction& d) { d.SetReplyLengthAt(5, 255); }, {"Error on reading!"},
@@ -73,6 +74,7 @@ TEST_F(SlotsTest, ReadGoesOnPastASilentSlotAndEndsAtAWrongOne) {
       {"slot 63 silent", [](TSlotsFunction& d) { d.SetSilentAt(63, true); }, {}, SLOT_COUNT, "15872", 1,
        QStringLiteral("Read from ZEL74 not completed: slot 63 did not answer.")},
   };
+  // clang-format on
   for (const Case& c : cases) {
     OpenIdle();
     Device().Reset();
@@ -234,6 +236,7 @@ TEST_F(SlotsTest, ALostLinkEndsTheRunAtOnce) {
     const char* listed;  // the read's entry: not the success text
   };
   const char* const cut = "Read from ZEL74 not completed: the link to the device was lost.";
+  // clang-format off
   const Case cases[] = {
       {"read, reset", &TFMain::B_LadenClick, 0x10, TDrop::Reset, {"ZEL doesn't respond to WLAN!"}, cut},
       // Closed in order: slot 5 is left to the watchdog, the next send fails.
@@ -243,6 +246,7 @@ TEST_F(SlotsTest, ALostLinkEndsTheRunAtOnce) {
       {"clear, reset", &TFMain::B_LoeschenClick, 0x11, TDrop::Reset,
        {"ZEL doesn't respond to WLAN!", "Fehler beim Speichern!"}, nullptr},
   };
+  // clang-format on
   for (const Case& c : cases) {
     OpenIdle();
     Device().Reset();
@@ -281,7 +285,8 @@ TEST_F(SlotsTest, ClearCannotStartWhileAnotherRunRuns) {
   press.start(5);
   Click(w->B_Laden);
   EXPECT_TRUE(pressed);
-  EXPECT_EQ(prompter.Infos(), QStringList{texts::kRefusedBy.arg("The reading of the memory slots")}) << "not even asked";
+  EXPECT_EQ(prompter.Infos(), QStringList{texts::kRefusedBy.arg("The reading of the memory slots")})
+      << "not even asked";
   EXPECT_EQ(sim.CountRequests(0x11), 0);
   EXPECT_EQ(sim.CountRequests(0x10), SLOT_COUNT);
   // Once the read is over, a clear runs.

@@ -4,9 +4,9 @@
 
 #include "window/Style.h"
 
-using zelsim::TChunk;
 using zelsim::Frame;
 using zelsim::StatusRecord;
+using zelsim::TChunk;
 
 namespace {
 const QColor kGrey = DisabledTextColor();

@@ -3,9 +3,9 @@
 
 #include <QElapsedTimer>
 
-using zelsim::TChunk;
 using zelsim::Frame;
 using zelsim::StatusRecord;
+using zelsim::TChunk;
 using zelsim::VersionRecord;
 
 TEST_F(WindowTest, AnswerArrivesTheSameHoweverItIsCut) {
@@ -52,7 +52,8 @@ TEST_F(WindowTest, LargestFrameIsAcceptedOneMoreByteEndsTheExchange) {
   Exchange(Bytes({0x77}));
   EXPECT_EQ(LinkState.ReplyCode, 90);
 
-  sim.SetFault(zelsim::TFault::Answered(0x77, {TChunk{zelsim::FrameWithLength(StatusRecord(90), uint16_t(MAX_FRAME_LENGTH + 1)), 0}}));
+  sim.SetFault(zelsim::TFault::Answered(
+      0x77, {TChunk{zelsim::FrameWithLength(StatusRecord(90), uint16_t(MAX_FRAME_LENGTH + 1)), 0}}));
   Exchange(Bytes({0x77}));
   EXPECT_FALSE(LinkState.Busy);
   EXPECT_EQ(LinkState.ReplyCode, -1) << "nothing dispatched, and not the watchdog either";
@@ -62,7 +63,8 @@ TEST_F(WindowTest, LargestFrameIsAcceptedOneMoreByteEndsTheExchange) {
 TEST_F(WindowTest, LengthBelowHeaderEndsTheExchangeAtOnce) {
   OpenIdle();
   for (int length : {0, 1, 3}) {
-    sim.SetFault(zelsim::TFault::Answered(0x77, {TChunk{zelsim::FrameWithLength(StatusRecord(90), uint16_t(length)), 0}}));
+    sim.SetFault(
+        zelsim::TFault::Answered(0x77, {TChunk{zelsim::FrameWithLength(StatusRecord(90), uint16_t(length)), 0}}));
     Exchange(Bytes({0x77}));
     EXPECT_FALSE(LinkState.Busy) << length;
     EXPECT_EQ(LinkState.ReplyCode, -1) << "ended by the length, not by the watchdog: " << length;

@@ -16,11 +16,11 @@
 
 namespace {
 
-using zelsim::TChunk;
-using zelsim::TDrop;
 using zelsim::Frame;
 using zelsim::FrameWithLength;
 using zelsim::StatusRecord;
+using zelsim::TChunk;
+using zelsim::TDrop;
 using zelsim::TUploadFault;
 using zelsim::TUploadFunction;
 
@@ -124,6 +124,7 @@ TEST_F(UpdateTest, RefusalsShowTheirBoxAndSendNothing) {
     std::vector<K> kinds;
     QStringList texts;  // empty text: any wording
   };
+  // clang-format off
   const std::vector<Case> cases = {
       {"no target", "ZEL74_V119.RPD", TUpdateTarget::None, {}, {}, {K::Information}, {"No Target selected!"}},
       {"mixed-case extension", "ZEL74_V119.Rpd", TUpdateTarget::Pocket, {}, {}, {K::Information}, {"No  *.RPD File!"}},
@@ -150,6 +151,7 @@ TEST_F(UpdateTest, RefusalsShowTheirBoxAndSendNothing) {
        [] { ASSERT_TRUE(QFile::resize(UpdateFilePath, 0x100000000LL)); }, {}, {K::Information},
        {"4294967296"}},
   };
+  // clang-format on
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     w->RB_Pocket->setAutoExclusive(false);
@@ -247,7 +249,8 @@ TEST_F(UpdateTest, ClearingCountsSecondsAndKeepsTheWatchdogOff) {
   int counted = 0;
   QTimer sample;
   QObject::connect(&sample, &QTimer::timeout, [&] {
-    if (w->L_Send->text() == QStringLiteral("Clearing memory:")) counted = std::max(counted, w->L_Bytes->text().toInt());
+    if (w->L_Send->text() == QStringLiteral("Clearing memory:"))
+      counted = std::max(counted, w->L_Bytes->text().toInt());
   });
   sample.start(5);
   Click(*w, &TFMain::B_StartClick);

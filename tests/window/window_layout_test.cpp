@@ -102,7 +102,7 @@ void Wheel(QWidget* target, const QPoint& pos, int delta) {
 // ---- every control as laid out ---------------------------------------------------
 
 TEST_F(WindowTest, EveryControlStartsWithItsCaptionBoundsAndState) {
-  SetTimings(TTimings{});  // the intervals the tool ships
+  SetTimings(TTimings{});   // the intervals the tool ships
   sim.SetListening(false);  // the layout's states, untouched by a device
   Open();
   w->show();
@@ -272,8 +272,8 @@ TEST_F(WindowTest, EveryControlStartsWithItsCaptionBoundsAndState) {
     int interval;
     bool active;
   };
-  for (const TimerRow& t : {TimerRow{w->Timer, 1000, false}, TimerRow{w->Timer1, 90000, true},
-                            TimerRow{w->Timer2, 100, false}}) {
+  for (const TimerRow& t :
+       {TimerRow{w->Timer, 1000, false}, TimerRow{w->Timer1, 90000, true}, TimerRow{w->Timer2, 100, false}}) {
     SCOPED_TRACE(t.timer->objectName().toStdString());
     EXPECT_EQ(t.timer->interval(), t.interval);
     EXPECT_EQ(t.timer->isActive(), t.active);
@@ -305,16 +305,23 @@ TEST_F(WindowTest, NoKeyOrWheelBringsUpAPageWithoutATab) {
     QList<QWidget*> visits;
   };
   const Way ways[] = {
-      {"Ctrl+Tab", update, [&] { QTest::keyClick(inPage(), Qt::Key_Tab, Qt::ControlModifier); },
+      {"Ctrl+Tab",
+       update,
+       [&] { QTest::keyClick(inPage(), Qt::Key_Tab, Qt::ControlModifier); },
        {dispcpy, recorder, update, dispcpy}},
-      {"Ctrl+Shift+Tab", update,
+      {"Ctrl+Shift+Tab",
+       update,
        [&] { QTest::keyClick(inPage(), Qt::Key_Backtab, Qt::ControlModifier | Qt::ShiftModifier); },
        {recorder, dispcpy, update, recorder}},
       {"Right on the tab bar", update, [&] { QTest::keyClick(bar, Qt::Key_Right); }, {dispcpy, recorder, recorder}},
       {"Left on the tab bar", recorder, [&] { QTest::keyClick(bar, Qt::Key_Left); }, {dispcpy, update, update}},
-      {"wheel down over the tab bar", update, [&] { Wheel(bar, bar->tabRect(0).center(), -120); },
+      {"wheel down over the tab bar",
+       update,
+       [&] { Wheel(bar, bar->tabRect(0).center(), -120); },
        {dispcpy, recorder, recorder}},
-      {"wheel up over the tab bar", recorder, [&] { Wheel(bar, bar->tabRect(0).center(), 120); },
+      {"wheel up over the tab bar",
+       recorder,
+       [&] { Wheel(bar, bar->tabRect(0).center(), 120); },
        {dispcpy, update, update}},
   };
   for (const Way& way : ways) {
@@ -409,15 +416,14 @@ TEST_F(WindowTest, DisabledTextsAreGreyYetReadable) {
     return c->rect();
   };
   const QColor enabledText(0x1B, 0x27, 0x33);
-  QWidget* const texts[] = {w->CB_WLAN,  w->CB_Boot,   w->CB_Konfiguration, w->EWLANDevice, w->GB_Download,
-                            w->L_Send,   w->L_Bytes,   w->RB_Pocket,        w->RB_LAN,      w->B_Start};
+  QWidget* const texts[] = {w->CB_WLAN, w->CB_Boot, w->CB_Konfiguration, w->EWLANDevice, w->GB_Download,
+                            w->L_Send,  w->L_Bytes, w->RB_Pocket,        w->RB_LAN,      w->B_Start};
   for (QWidget* c : texts) {
     SCOPED_TRACE(c->objectName().toStdString());
     EXPECT_FALSE(c->isEnabled());
     const QRect area = textOf(c).translated(c->mapTo(w.get(), QPoint(0, 0)));
     const TMeasuredText m = MeasureText(image, area);
-    EXPECT_GE(m.ratio, 4.5) << "text " << m.text.name().toStdString() << " on "
-                            << m.background.name().toStdString();
+    EXPECT_GE(m.ratio, 4.5) << "text " << m.text.name().toStdString() << " on " << m.background.name().toStdString();
     // Still visibly disabled: grey, and well apart from the enabled text.
     EXPECT_LT(m.text.hsvSaturation(), 64) << m.text.name().toStdString();
     EXPECT_GT(ContrastRatio(m.text, enabledText), 1.8) << m.text.name().toStdString();
@@ -445,7 +451,8 @@ TEST_F(WindowTest, TheUpdatesCaptionEndsBeforeItsCounter) {
       EXPECT_LE(QFontMetrics(w->L_Send->font()).horizontalAdvance(text), w->L_Send->width()) << "drawn whole";
       EXPECT_GE(QFontMetrics(w->L_Send->font()).height(), QFontMetrics(font).height() * 2 / 3) << "still legible";
     }
-    EXPECT_EQ(w->L_Send->font().toString(), w->GB_Download->font().toString()) << "a caption that fits keeps its group's font";
+    EXPECT_EQ(w->L_Send->font().toString(), w->GB_Download->font().toString())
+        << "a caption that fits keeps its group's font";
   }
 }
 

@@ -20,9 +20,9 @@
 #include <QTabBar>
 #include <QTabWidget>
 
-using zelsim::TChunk;
 using zelsim::Frame;
 using zelsim::StatusRecord;
+using zelsim::TChunk;
 
 TEST_F(WindowTest, PagesAndVisibleTabs) {
   OpenIdle();
@@ -51,13 +51,27 @@ TEST_F(WindowTest, ControlsCarryTheirNamesCaptionsAndStates) {
     const char* text;
   };
   const Caption captions[] = {
-      {"CB_WLAN", "WLAN Access to Device:"}, {"B_Sync", "Synchronize"},         {"B_Start", "Start"},
-      {"RB_Pocket", "Pocket Software"},      {"RB_LAN", "LAN Driver"},          {"CB_Boot", "Factory Image active"},
-      {"CB_Konfiguration", "Pocket Software active"}, {"B_Dispcpy", "Scan"},   {"B_Clip", "To Clipboard"},
-      {"B_Abort", "Cancel"},                 {"RB_GWVGA", "Full WVGA"},         {"B_Laden", "Laden vom ZEL74"},
-      {"B_Speichern", "Speichern im ZEL74"}, {"B_Loeschen", "Alles Löschen"},   {"B_List", "Load List"},
-      {"B_Files", "Copy File"},              {"CB_Deco", "Decompress to WAV"},  {"L_Deco", "Compression Rate:"},
-      {"CB_Mess", "Spektrum mit Messgenauigkeit"}, {"CB_AOK", "Verwendung möglich"}, {"B_End", "Ende"},
+      {"CB_WLAN", "WLAN Access to Device:"},
+      {"B_Sync", "Synchronize"},
+      {"B_Start", "Start"},
+      {"RB_Pocket", "Pocket Software"},
+      {"RB_LAN", "LAN Driver"},
+      {"CB_Boot", "Factory Image active"},
+      {"CB_Konfiguration", "Pocket Software active"},
+      {"B_Dispcpy", "Scan"},
+      {"B_Clip", "To Clipboard"},
+      {"B_Abort", "Cancel"},
+      {"RB_GWVGA", "Full WVGA"},
+      {"B_Laden", "Laden vom ZEL74"},
+      {"B_Speichern", "Speichern im ZEL74"},
+      {"B_Loeschen", "Alles Löschen"},
+      {"B_List", "Load List"},
+      {"B_Files", "Copy File"},
+      {"CB_Deco", "Decompress to WAV"},
+      {"L_Deco", "Compression Rate:"},
+      {"CB_Mess", "Spektrum mit Messgenauigkeit"},
+      {"CB_AOK", "Verwendung möglich"},
+      {"B_End", "Ende"},
   };
   for (const Caption& c : captions) {
     QWidget* widget = w->findChild<QWidget*>(QString::fromUtf8(c.name));
@@ -84,8 +98,11 @@ TEST_F(WindowTest, ControlsCarryTheirNamesCaptionsAndStates) {
   EXPECT_EQ(w->I_Scan->Picture().depth(), 24);
   EXPECT_EQ(w->centralWidget()->size(), QSize(1007, 586));
   // Menus.
-  const char* actions[][2] = {{"MI_Oeffnen", "&Open"}, {"MI_Speichern", "&Save"}, {"MI_Beenden", "&Close"},
-                              {"MI_WLAN", "Find &WLAN Connection"}, {"MI_Info", "&Info"}};
+  const char* actions[][2] = {{"MI_Oeffnen", "&Open"},
+                              {"MI_Speichern", "&Save"},
+                              {"MI_Beenden", "&Close"},
+                              {"MI_WLAN", "Find &WLAN Connection"},
+                              {"MI_Info", "&Info"}};
   for (auto& a : actions) {
     auto* action = w->findChild<QAction*>(QString::fromLatin1(a[0]));
     ASSERT_NE(action, nullptr) << a[0];
@@ -144,7 +161,7 @@ TEST_F(WindowTest, CloseDrainEndsAfterSilenceOrAtItsOverallLimit) {
     const char* name;
     int streamStopsAfterMs;  // 0: the device never falls silent
     int limitMs;
-    int endsAfterMs;          // the earliest the drain may end
+    int endsAfterMs;  // the earliest the drain may end
     int endsBeforeMs;
   };
   const int silence = TTimings{}.drainWait;
@@ -312,16 +329,17 @@ TEST(VisualStyle, AppliedFromResourcesOrReported) {
 
 TEST_F(WindowTest, EveryNamedPartOfTheWindowCanBeFoundByName) {
   OpenIdle();
-  const QStringList names = QStringLiteral(
-      "B_Abort B_Audio B_Capture B_Clip B_Dispcpy B_End B_Files B_Laden B_List B_Loeschen B_Minus B_PLus "
-      "B_Speichern B_Start B_Sync Bevel1 CB_AOK CB_Audio CB_Boot CB_Deco CB_Konfiguration CB_Mess CB_WLAN "
-      "DCB_Rec DLB_RFile EWLANDevice E_Ebene FLB_Files GB_Download GroupBox1 GroupBox2 GroupBox3 I_Display "
-      "I_Scan LB_Applikation LB_Speicher L_Bytes L_Deco L_Rate L_SBytes L_Sample L_Send L_Spalte L_Spaltet "
-      "Label10 Label11 Label12 Label2 Label5 Label6 Label7 Label8 Label9 M_Datei M_Hilfe M_Interface PB_Files "
-      "PB_Scan PB_Sent PC_main RB_DVGA RB_DWVGA RB_GVGA RB_GWVGA RB_LAN RB_Pocket SB_Display SE_B SE_H SE_X "
-      "SE_Y SG_Files SG_Speicher S_Grip S_Rahmen S_Wheel TS_Dispcpy TS_Download TS_Recorder TS_Speicher "
-      "TS_ZEL74 Timer Timer1 Timer2 MI_Beenden MI_Info MI_Oeffnen MI_Speichern MI_WLAN N1 MM_ZEL35 "
-      "TCP_Client ITCP_Client")
-                                .split(QLatin1Char(' '));
+  const QStringList names =
+      QStringLiteral(
+          "B_Abort B_Audio B_Capture B_Clip B_Dispcpy B_End B_Files B_Laden B_List B_Loeschen B_Minus B_PLus "
+          "B_Speichern B_Start B_Sync Bevel1 CB_AOK CB_Audio CB_Boot CB_Deco CB_Konfiguration CB_Mess CB_WLAN "
+          "DCB_Rec DLB_RFile EWLANDevice E_Ebene FLB_Files GB_Download GroupBox1 GroupBox2 GroupBox3 I_Display "
+          "I_Scan LB_Applikation LB_Speicher L_Bytes L_Deco L_Rate L_SBytes L_Sample L_Send L_Spalte L_Spaltet "
+          "Label10 Label11 Label12 Label2 Label5 Label6 Label7 Label8 Label9 M_Datei M_Hilfe M_Interface PB_Files "
+          "PB_Scan PB_Sent PC_main RB_DVGA RB_DWVGA RB_GVGA RB_GWVGA RB_LAN RB_Pocket SB_Display SE_B SE_H SE_X "
+          "SE_Y SG_Files SG_Speicher S_Grip S_Rahmen S_Wheel TS_Dispcpy TS_Download TS_Recorder TS_Speicher "
+          "TS_ZEL74 Timer Timer1 Timer2 MI_Beenden MI_Info MI_Oeffnen MI_Speichern MI_WLAN N1 MM_ZEL35 "
+          "TCP_Client ITCP_Client")
+          .split(QLatin1Char(' '));
   for (const QString& name : names) EXPECT_NE(w->findChild<QObject*>(name), nullptr) << name.toStdString();
 }

@@ -110,7 +110,8 @@ class TScanProgressDisplay {
   };
   static QLabel* Sized(QLabel* counter, int mostColumns) {
     const QFontMetrics fm = counter->fontMetrics();
-    const int widest = fm.horizontalAdvance(QString(QString::number(std::max(mostColumns, 0)).size(), QLatin1Char('8')));
+    const int widest =
+        fm.horizontalAdvance(QString(QString::number(std::max(mostColumns, 0)).size(), QLatin1Char('8')));
     const int extra = std::max(0, widest - fm.horizontalAdvance(counter->text()));
     counter->setFixedSize(counter->sizeHint() + QSize(extra, 0));
     return counter;
@@ -146,7 +147,9 @@ void TFMain::B_DispcpyClick() {
   // come; the counter and the bar follow every column.
   auto scan = std::make_unique<TScanOperation>(
       TScanArea{SE_X->value(), SE_Y->value(), SE_B->value(), SE_H->value()}, I_Scan->Picture(),
-      [this] { return TScanArea{SE_X->value(), SE_Y->value(), SE_B->value(), SE_H->value()}; },
+      [this] {
+        return TScanArea{SE_X->value(), SE_Y->value(), SE_B->value(), SE_H->value()};
+      },
       [this](int received) {
         L_Spalte->setText(QString::number(received));
         if (received > 0) PB_Scan->setValue(ScanProgress(received, SE_B->value()));

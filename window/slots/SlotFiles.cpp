@@ -17,7 +17,9 @@
 
 namespace {
 
-[[noreturn]] void FileError(const QString& systemText) { throw std::runtime_error(systemText.toLocal8Bit().toStdString()); }
+[[noreturn]] void FileError(const QString& systemText) {
+  throw std::runtime_error(systemText.toLocal8Bit().toStdString());
+}
 
 TFileDialog FileDialog(const QString& defaultExt, const QString& filter) {
   TFileDialog dialog;

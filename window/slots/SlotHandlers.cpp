@@ -22,8 +22,8 @@ namespace {
 
 // How the grid starts editing a cell of an editable column.
 constexpr QAbstractItemView::EditTriggers kEditTriggers =
-    QAbstractItemView::AnyKeyPressed | QAbstractItemView::EditKeyPressed |
-    QAbstractItemView::DoubleClicked | QAbstractItemView::SelectedClicked;
+    QAbstractItemView::AnyKeyPressed | QAbstractItemView::EditKeyPressed | QAbstractItemView::DoubleClicked |
+    QAbstractItemView::SelectedClicked;
 
 QString CellText(const QTableWidget* grid, int row, int col) {
   const QTableWidgetItem* item = grid->item(row, col);
@@ -153,8 +153,7 @@ void TFMain::StoreSlots(TOperationRun& operation, const TSlotStore& store) {
   SetTransferButtonsEnabled(*this, false);
   L_SBytes->setText(QStringLiteral("0"));
   auto run = std::make_unique<TSlotStoreOperation>(
-      store, [this] { return CB_WLAN->isChecked(); },
-      [this](int slot) { L_SBytes->setText(SlotProgressText(slot)); });
+      store, [this] { return CB_WLAN->isChecked(); }, [this](int slot) { L_SBytes->setText(SlotProgressText(slot)); });
   StartOperation(operation, std::move(run), [this](const TStep& end) {
     EndExchange();
     SetTransferButtonsEnabled(*this, true);

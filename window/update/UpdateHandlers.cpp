@@ -97,8 +97,8 @@ class TUploadSession : public TOperation, private IUploadView {
  public:
   TUploadSession(TFMain& w, std::unique_ptr<QFile> image, TUpdateTarget target, uint64_t fileSize,
                  const QByteArray& fileName, uint8_t requestCode)
-      : w_(w), image_(std::move(image)), run_(target, image_.get(), fileSize, fileName, requestCode),
-        op_(run_, *this), sent_(w.L_Bytes, w.PB_Sent, fileSize) {}
+      : w_(w), image_(std::move(image)), run_(target, image_.get(), fileSize, fileName, requestCode), op_(run_, *this),
+        sent_(w.L_Bytes, w.PB_Sent, fileSize) {}
 
   TStep First(TLinkState& st) override { return op_.First(st); }
   TStep Next(TLinkState& st) override { return op_.Next(st); }
@@ -189,8 +189,8 @@ void TFMain::B_StartClick() {
 
   // The start request; the device answers 90 and clears its memory, then
   // takes the file one request at a time.
-  auto upload = std::make_unique<TUploadSession>(*this, std::move(image), target, fileSize, fileName,
-                                                  check.requestCode);
+  auto upload =
+      std::make_unique<TUploadSession>(*this, std::move(image), target, fileSize, fileName, check.requestCode);
   TUploadSession& session = *upload;
   SetResultText(LinkState, OutcomeTableText(TOutcome::UploadCannotLoad));
   L_Bytes->setText(QStringLiteral("0"));
