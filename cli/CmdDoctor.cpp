@@ -4,6 +4,7 @@
 #include "cli/Cli.h"
 #include "cli/Doctor.h"
 #include "core/DeviceLock.h"
+#include "core/Protocol.h"
 #include "core/frames/DeviceState.h"
 #include "ops/BlockingRun.h"
 #include "ops/StatusSteps.h"
@@ -20,6 +21,12 @@
 
 #include <algorithm>
 #include <cerrno>
+
+// What to do when the device's address gives nothing to connect to.
+static QString GiveTheAddress() {
+  return QStringLiteral("Give the device's address with --device HOST[:PORT] (by default %1).")
+      .arg(QString::fromLatin1(DEFAULT_DEVICE_HOST));
+}
 
 QString ResultName(TDoctorStep::TResult result) {
   switch (result) {
@@ -71,7 +78,7 @@ TDoctorStep NetworkStep(const QList<TInterfaceAddress>& interfaces, const QHostA
   if (device.isNull()) {
     step.result = TDoctorStep::Problem;
     step.finding = QStringLiteral("%1 has no IPv4 address. This PC's interfaces: %2").arg(host, list);
-    step.next = QStringLiteral("Give the device's address with --device HOST[:PORT] (by default 192.168.4.1).");
+    step.next = GiveTheAddress();
   } else if (on.isEmpty()) {
     step.result = TDoctorStep::Problem;
     step.finding =
@@ -79,7 +86,8 @@ TDoctorStep NetworkStep(const QList<TInterfaceAddress>& interfaces, const QHostA
             .arg(device.toString(), list);
     step.next =
         QStringLiteral("Switch on the device's Wi-Fi access point and join it from this PC; the PC then gets an "
-                       "address on the device's network (192.168.4.x for the default address).");
+                       "address on the device's network (%1.x for the default address).")
+            .arg(QString::fromLatin1(DEFAULT_DEVICE_HOST).section(QLatin1Char('.'), 0, 2));
   } else {
     step.finding = QStringLiteral("this PC is on the network of %1 through %2. This PC's interfaces: %3")
                        .arg(device.toString(), on.join(QStringLiteral(", ")), list);
@@ -284,7 +292,7 @@ TDoctorStep ConnectionStep(TConnectEnding ending, const QString& address, int ti
       break;
     case TConnectEnding::NoAddress:
       step.finding = QStringLiteral("%1: the host name has no address").arg(address);
-      step.next = QStringLiteral("Give the device's address with --device HOST[:PORT] (by default 192.168.4.1).");
+      step.next = GiveTheAddress();
       break;
     case TConnectEnding::Failed:
       step.finding = QStringLiteral("failed: %1 (%2)").arg(address, detail);

@@ -96,8 +96,8 @@ TEST(DoctorSteps, TheAddressSaysWhereItCameFrom) {
     uint16_t port;
     TAddressSource source;
     const char* finding;
-  } cases[] = {{"192.168.4.1", 55555, TAddressSource::Default,
-                "192.168.4.1:55555, the device's default (--device HOST[:PORT] gives another)"},
+  } cases[] = {{"192.0.2.1", 55555, TAddressSource::Default,
+                "192.0.2.1:55555, the device's default (--device HOST[:PORT] gives another)"},
                {"127.0.0.1", 4000, TAddressSource::Given, "127.0.0.1:4000, as given"},
                {"127.0.0.1", 4001, TAddressSource::Simulator, "127.0.0.1:4001, the built-in simulated device"}};
   for (const auto& c : cases) {
@@ -176,7 +176,7 @@ TEST(DoctorSteps, EachConnectErrorHasItsEnding) {
   for (const auto& c : cases) {
     EXPECT_EQ(ConnectEnding(c.error), c.ending) << c.name;
     EXPECT_EQ(EndingName(ConnectEnding(c.error)), QString::fromLatin1(c.name));
-    const TDoctorStep step = ConnectionStep(c.ending, QStringLiteral("192.168.4.1:55555"), 3000, QStringLiteral("x"));
+    const TDoctorStep step = ConnectionStep(c.ending, QStringLiteral("192.0.2.1:55555"), 3000, QStringLiteral("x"));
     EXPECT_EQ(step.result, TDoctorStep::Problem) << c.name;
     EXPECT_FALSE(step.next.isEmpty()) << c.name;
   }

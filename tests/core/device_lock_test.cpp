@@ -46,7 +46,7 @@ TEST(DeviceLock, FileNamesKeepTheAddressAndNothingElse) {
     const char* host;
     uint16_t port;
     const char* name;
-  } cases[] = {{"192.168.4.1", 55555, "zelpocket-192.168.4.1-55555.lock"},
+  } cases[] = {{"192.0.2.1", 55555, "zelpocket-192.0.2.1-55555.lock"},
                {"127.0.0.1", 1, "zelpocket-127.0.0.1-1.lock"},
                {"Pocket.LOCAL", 55555, "zelpocket-pocket.local-55555.lock"},
                {"../../etc/x", 2, "zelpocket-.._.._etc_x-2.lock"},
@@ -124,9 +124,9 @@ TEST(DeviceLock, HolderTextsSayWhatToDo) {
     const char* text;
   } cases[] = {
       {{QStringLiteral("zelpocket"), 4711},
-       "zelpocket (pid 4711) holds the link to 192.168.4.1:55555; close its window or use it"},
-      {{QStringLiteral("zelctl"), 12}, "zelctl (pid 12) holds the link to 192.168.4.1:55555; wait until it has ended"},
-      {{QString(), 0}, "another program holds the link to 192.168.4.1:55555; wait until it has ended"}};
+       "zelpocket (pid 4711) holds the link to 192.0.2.1:55555; close its window or use it"},
+      {{QStringLiteral("zelctl"), 12}, "zelctl (pid 12) holds the link to 192.0.2.1:55555; wait until it has ended"},
+      {{QString(), 0}, "another program holds the link to 192.0.2.1:55555; wait until it has ended"}};
   for (const auto& c : cases)
-    EXPECT_EQ(HolderText(c.holder, QStringLiteral("192.168.4.1:55555")), QString::fromUtf8(c.text));
+    EXPECT_EQ(HolderText(c.holder, QStringLiteral("192.0.2.1:55555")), QString::fromUtf8(c.text));
 }
